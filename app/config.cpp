@@ -1,0 +1,72 @@
+#include "app/config.h"
+
+#include "app/log.h"
+#include "platform/paths.h"
+#include "remote/ado_xml.h"
+#include "remote/runtime_error.h"
+
+namespace zentro {
+namespace {
+
+std::string quoted(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out + "'";
+}
+
+}  // namespace
+
+Table LoadConfigTable(const std::string& rootFolder) {
+  std::string path = platform::joinPath(rootFolder, kConfigFileName);
+  try {
+    return readAdoXmlFile(path);
+  } catch (const std::exception& e) {
+    // A missing or broken file means every property is empty; the user is not told.
+    logLine(LogLevel::Info, "configuration not used (" + path + "): " + e.what());
+  }
+  return Table({{"PropName", FieldType::String, 255, true},
+                {"PropValue", FieldType::String, 4000, true}});
+}
+
+std::string GetConfigValue(Table& config, const std::string& name) {
+  std::string result;
+  if (name.empty()) return result;
+  try {
+    config.setFilter("PropName=" + quoted(name));
+    if (!config.eof()) {
+      // A NULL value reads as empty.
+      if (auto text = config.field("PropValue").toText()) result = trimSpaces(*text);
+    }
+  } catch (const RuntimeError& e) {
+    logLine(LogLevel::Warning, "configuration lookup of " + name + " failed: " + e.description());
+  }
+  try {
+    config.setFilter("");
+  } catch (const RuntimeError&) {
+  }
+  return result;
+}
+
+bool IsUpdateAdminLogin(Table& config, const std::string& login) {
+  if (trimSpaces(login).empty()) return false;
+  bool result = false;
+  try {
+    config.setFilter("PropName='UPDATEADMINLOGIN'");
+    if (config.recordCount() > 0) {
+      config.moveFirst();
+      result = config.find("PropValue=" + quoted(login), 0);
+    }
+  } catch (const RuntimeError& e) {
+    logLine(LogLevel::Warning, "update-administrator lookup failed: " + e.description());
+  }
+  try {
+    config.setFilter("");
+  } catch (const RuntimeError&) {
+  }
+  return result;
+}
+
+}  // namespace zentro

@@ -1,0 +1,31 @@
+#pragma once
+// Private part of FrmLogin shared by its source files (start-up, login flow, deployment
+// start, cache refresh). Window thread only.
+
+#include <memory>
+
+#include "app/form_login.h"
+#include "installer/install_run.h"
+#include "platform/http.h"
+
+namespace zentro {
+
+class FrmLogin::Impl : public InstallHost {
+ public:
+  Impl(View& view, ProgramState& state);
+  ~Impl() override;
+
+  void launchApplication() override;
+  void writeUpdateStamps() override;
+
+  View& view;
+  ProgramState& state;
+  // One HTTP client for every business-object call, so its connection is kept alive.
+  std::unique_ptr<platform::HttpClient> http;
+  std::unique_ptr<InstallRun> installRun;
+};
+
+// "'" + text with every apostrophe doubled + "'": a text literal in filter criteria.
+std::string CriteriaLiteral(const std::string& text);
+
+}  // namespace zentro

@@ -1,0 +1,96 @@
+#pragma once
+// Inet1: the window's transfer control. Runs one HTTP(S) request at a time on a worker thread,
+// spools the response body into a file in the temp folder (memory stays bounded whatever the
+// size), and reports the outcome as a state change on the window's thread.
+//
+// Thread contract: every public member is called on the window's thread. The worker owns its
+// own HTTP client and the spool file while it runs; it never touches the View except through
+// View::postToUi, which delivers the state change. The response (headers, body) may be read
+// once the state handler has been called. The destructor cancels and joins the worker.
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/http.h"
+#include "platform/view.h"
+
+namespace zentro {
+
+class InetTransfer {
+ public:
+  // The control's standard state numbers that are reported.
+  static constexpr int kRequestFailed = 11;
+  static constexpr int kResponseCompleted = 12;
+
+  using StateHandler = std::function<void(int state)>;
+  using ClientFactory = std::function<std::unique_ptr<platform::HttpClient>()>;
+
+  // `spoolFolder` holds the body while it is received ("" = the user's temporary folder).
+  // `makeClient` creates the worker's HTTP client, once per request.
+  InetTransfer(View& view, std::string spoolFolder,
+               ClientFactory makeClient = platform::makeHttpClient);
+  ~InetTransfer();
+  InetTransfer(const InetTransfer&) = delete;
+  InetTransfer& operator=(const InetTransfer&) = delete;
+
+  // Called on the window's thread with 11 (failed) or 12 (complete) when a request ends.
+  void setStateHandler(StateHandler handler);
+
+  // Starts `operation` ("GET") on `url` with `requestHeaders` ("Name: value" lines separated by
+  // CR LF). False (nothing started) while a request is still executing or for an empty URL.
+  bool Execute(const std::string& url, const std::string& operation,
+               const std::string& requestHeaders);
+  // True from Execute until the state handler has run (or the request was cancelled).
+  bool StillExecuting() const;
+  // Sleeps until the worker has delivered its state change or `timeout` passed, so a wait
+  // loop that processes window messages need not spin. Returns at once when not executing.
+  void WaitForWorker(std::chrono::milliseconds timeout);
+  // Abandons the request in progress: StillExecuting turns false at once; no state is reported.
+  void Cancel();
+
+  // The URL of the current (or last) request.
+  const std::string& URL() const { return url_; }
+  // The whole header block of the response ("" when none arrived).
+  std::string GetHeader() const;
+  // One header's value, the name matched without regard to case; "" when absent.
+  std::string GetHeader(const std::string& name) const;
+  // The next bytes of the body, at most `size`; "" when none remain.
+  std::string GetChunk(std::size_t size);
+
+  // Beyond the control: the response's status code (0 when none), the body bytes received,
+  // whether the transfer ended without a transport failure, and why it failed (for the log).
+  int ResponseCode() const;
+  long long BodyBytes() const;
+  bool EndedCleanly() const;
+  std::string FailureText() const;
+
+  // Attempts made for a request whose failures are transient: the first and two retries.
+  static constexpr int kAttempts = 3;
+
+ private:
+  struct Shared;
+  void run(std::shared_ptr<Shared> shared, unsigned long generation);
+  void finishWorker();
+  void removeSpool();
+
+  View& view_;
+  std::string spoolFolder_;
+  ClientFactory makeClient_;
+  std::shared_ptr<Shared> shared_;
+  std::thread worker_;
+  std::string url_;
+  platform::HttpRequest request_;
+  std::string spoolPath_;
+  std::ifstream reader_;
+  bool readerOpen_ = false;
+};
+
+}  // namespace zentro

@@ -1,0 +1,105 @@
+#pragma once
+// Table: the client-side recordset the whole system works on.
+// Ordered rows of typed values (with NULL), fields found by name without regard to letter
+// case, a current position, a Filter that narrows every view operation (count, end test,
+// moves, Find) to the matching rows, and Find forward from the current row.
+// Not thread-safe; used on the window's thread only.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "remote/value.h"
+
+namespace zentro {
+
+// Field types as the persistence format and the in-memory tables declare them.
+enum class FieldType {
+  String,    // adVarWChar / adVarChar (dt:type string)
+  UInt8,     // ui1
+  Int16,     // i2
+  Int32,     // int / i4
+  Int64,     // i8
+  Double,    // float / r8 (r4 read as double)
+  Currency,  // number + rs:dbtype currency
+  Decimal,   // number + numeric
+  Bool,      // boolean
+  Date,      // dateTime / date / time
+  Binary,    // bin.hex / bin.base64
+  Guid,      // uuid
+};
+
+struct FieldDef {
+  std::string name;
+  FieldType type = FieldType::String;
+  long definedSize = 0;  // characters for text, bytes for fixed types; 0 = unspecified
+  bool nullable = true;
+};
+
+class CriteriaExpr;  // parsed Filter/Find criteria (table_criteria.h)
+
+class Table {
+ public:
+  Table();
+  explicit Table(std::vector<FieldDef> fields);
+  ~Table();
+  Table(Table&&) noexcept;
+  Table& operator=(Table&&) noexcept;
+  Table(const Table&);
+  Table& operator=(const Table&);
+
+  const std::vector<FieldDef>& fields() const { return fields_; }
+  // Index of the field, matched without regard to letter case; -1 when absent.
+  int fieldIndex(std::string_view name) const;
+
+  // Appends a row (values in field order; missing trailing values are NULL) and makes it
+  // current, as AddNew + Update do. Values are kept whole: no truncation at definedSize.
+  void appendRow(std::vector<Value> values);
+
+  // --- the view (honours the filter) ---
+  long recordCount() const;           // rows in the filtered view
+  bool eof() const;                   // past the last row of the view (or the view is empty)
+  bool bof() const;
+  void moveFirst();
+  void moveNext();                    // RuntimeError when already at EOF
+  void moveLast();
+  void move(long rows);               // forward/backward from the current row
+  long absolutePosition() const;      // 1-based position in the view; -1 at BOF/EOF
+
+  // Value of a field of the current row. RuntimeError when the field does not exist or
+  // there is no current row (EOF/BOF).
+  const Value& field(std::string_view name) const;
+  const Value& field(int index) const;
+  void setField(std::string_view name, Value v);  // current row
+
+  // Filter: criteria text; "" removes it. The view is positioned on its first row.
+  // RuntimeError (with a description of what could not be parsed) on bad criteria,
+  // leaving the previous filter in force.
+  void setFilter(std::string_view criteria);
+  const std::string& filter() const { return filterText_; }
+
+  // Find: search forward from the current row (after skipping `skip` rows) for the first row
+  // of the view matching `criteria` (a single comparison, as ADO allows). Returns true when
+  // found and positions there; otherwise positions at EOF and returns false.
+  // RuntimeError on bad criteria.
+  bool find(std::string_view criteria, long skip = 0);
+
+  // --- raw access, ignoring the filter (writers, diagnostics) ---
+  std::size_t rowCount() const { return rows_.size(); }
+  const std::vector<Value>& row(std::size_t i) const { return rows_[i]; }
+
+ private:
+  void rebuildView();
+  bool rowMatches(const CriteriaExpr& expr, std::size_t row) const;
+
+  std::vector<FieldDef> fields_;
+  std::vector<std::vector<Value>> rows_;
+  std::string filterText_;
+  std::unique_ptr<CriteriaExpr> filterExpr_;
+  std::vector<std::size_t> view_;  // row indexes visible through the filter
+  long pos_ = 0;                   // index into view_; view_.size() = EOF; -1 = BOF
+};
+
+}  // namespace zentro

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# The main job: sets up and builds, starts the reference business-object service with the demo
+# world on loopback, and runs the launcher through login, update, install and launch.
+# With a display the real window opens (log in with DEMO / ALICE / alice); without one the
+# launcher logs in from its command line and runs unattended. Run it twice: the second run
+# finds everything current.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+bash "$here/scripts/setup.sh"
+build="$here/build"
+
+out="$here/out/demo"
+mkdir -p "$out/service" "$out/config" "$out/data"
+export XDG_CONFIG_HOME="$out/config" XDG_DATA_HOME="$out/data"
+export no_proxy="127.0.0.1,localhost" NO_PROXY="127.0.0.1,localhost"
+export ZENTRO_DEMO_OUTPUT="$out/demo-app-output.txt"
+
+ready="$out/service/ready"
+rm -f "$ready"
+"$build/tools/zentro-refservice" --world "$here/demo/world" --log "$out/service" \
+  --demo-app "$build/tools/zentro-demo-app" --ready-file "$ready" >"$out/service/stdout.txt" 2>&1 &
+service=$!
+trap 'kill $service 2>/dev/null || true; wait $service 2>/dev/null || true' EXIT
+for _ in $(seq 1 100); do [ -s "$ready" ] && break; sleep 0.1; done
+[ -s "$ready" ] || { echo "the reference service did not start; see $out/service/stdout.txt" >&2; exit 1; }
+base_url="$(head -n 1 "$ready")"
+
+root="$XDG_CONFIG_HOME/Velmora/Velmora Zentro"
+mkdir -p "$root"
+cat >"$root/VMIZentroConfig.XML" <<XML
+<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882' xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'>
+<s:Schema id='RowsetSchema'><s:ElementType name='row' content='eltOnly'>
+<s:AttributeType name='PropName' rs:number='1'><s:datatype dt:type='string' dt:maxLength='255'/></s:AttributeType>
+<s:AttributeType name='PropValue' rs:number='2'><s:datatype dt:type='string' dt:maxLength='4000'/></s:AttributeType>
+</s:ElementType></s:Schema>
+<rs:data>
+<z:row PropName='BaseURL' PropValue='$base_url'/>
+<z:row PropName='WarnIfUpdates' PropValue='W'/>
+</rs:data></xml>
+XML
+
+echo "Reference service: $base_url (demo world: $here/demo/world)"
+if [ -n "${DISPLAY:-}" ]; then
+  echo "Opening the launcher window. Log in with Filer Code DEMO, Login ALICE, Password alice."
+  "$build/platform/qt/VMIZentro" USEPROFILE || status=$?
+else
+  echo "No display: running unattended with an automatic login from the command line."
+  QT_QPA_PLATFORM=offscreen "$build/platform/qt/VMIZentro" "DEMO|ALICE|alice|USEPROFILE" || status=$?
+fi
+status=${status:-0}
+
+echo
+echo "Launcher exit status: $status"
+echo "Installed files:        $root (one folder per login type and deployment)"
+echo "Launcher logs:          $root/Temp/VMIZentro-*.log"
+echo "Service log:            $out/service"
+echo "Demo application output: $ZENTRO_DEMO_OUTPUT"
+sleep 1
+[ -f "$ZENTRO_DEMO_OUTPUT" ] && { echo "--- the demo application received:"; tail -n 5 "$ZENTRO_DEMO_OUTPUT"; }
+exit "$status"
