@@ -10,7 +10,6 @@
 #include "app/machine_report.h"
 #include "app/update_stamps.h"
 #include "app/working_folders.h"
-#include "platform/date_parse.h"
 #include "platform/machine_info.h"
 #include "remote/data_space.h"
 #include "remote/runtime_error.h"
@@ -22,19 +21,8 @@ namespace {
 constexpr int kAnswerYes = static_cast<int>(Answer::Yes);
 constexpr int kAnswerNo = static_cast<int>(Answer::No);
 
-// True when both texts are dates and the server's is not later than the local one.
-bool GroupIsCurrent(const std::string& serverStamp, const std::string& localStamp) {
-  auto server = platform::parseDate(serverStamp);
-  auto local = platform::parseDate(localStamp);
-  return server && local && server->days <= local->days;
-}
-
 // "INSTALL_" + the id as text; "" for a NULL id (treated as no group).
-std::string GroupKey(const Value& id) {
-  auto text = id.toText();
-  if (!text || text->empty()) return "";
-  return texts::kGroupKeyPrefix + *text;
-}
+std::string GroupKey(const Value& id) { return UpdateStampKey(id.toText().value_or("")); }
 
 }  // namespace
 
@@ -135,7 +123,7 @@ void FrmLogin::StartDeployment() {
                   .toText()
                   .value_or("");
           s.customGroupLocalStamp = ReadUpdateStamp(s.folders.commonFolder, s.customGroupKey);
-          if (GroupIsCurrent(s.customGroupServerStamp, s.customGroupLocalStamp)) {
+          if (IsStampCurrent(s.customGroupServerStamp, s.customGroupLocalStamp)) {
             s.customGroupCurrent = true;
           }
         }
@@ -149,7 +137,7 @@ void FrmLogin::StartDeployment() {
                 .toText()
                 .value_or("");
         s.installGroupLocalStamp = ReadUpdateStamp(s.folders.commonFolder, s.installGroupKey);
-        if (GroupIsCurrent(s.installGroupServerStamp, s.installGroupLocalStamp)) {
+        if (IsStampCurrent(s.installGroupServerStamp, s.installGroupLocalStamp)) {
           run.skipUpdates = s.customGroupCurrent;
         }
       }

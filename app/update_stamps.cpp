@@ -1,0 +1,96 @@
+#include "app/update_stamps.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "platform/date_parse.h"
+#include "platform/paths.h"
+#include "remote/value.h"
+
+namespace zentro {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kTempSuffix = ".tmp";
+
+// OLE dates before 1899-12-30 count the day backwards but the time forwards (-1.25 is
+// 1899-12-29 06:00); this gives a number that grows with time on both sides.
+double timeline(double oleDays) {
+  if (oleDays >= 0) return oleDays;
+  double day = std::trunc(oleDays);
+  return day + (day - oleDays);
+}
+
+// Errors ignored throughout: a stamp that cannot be written only means a full check at the
+// next start. The text goes to a temporary file beside the stamp and replaces it by rename,
+// so an interrupted write never leaves a truncated stamp behind.
+void writeStamp(const std::string& commonFolder, const std::string& key,
+                const std::string& stamp) {
+  const std::string target = UpdateStampPath(commonFolder, key);
+  const std::string temp = target + std::string(kTempSuffix);
+  std::error_code ec;
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) return;
+    out << stamp << update_stamps::kLineEnd;
+    out.flush();
+    if (!out) {
+      out.close();
+      fs::remove(temp, ec);
+      return;
+    }
+  }
+  fs::rename(temp, target, ec);
+  if (ec) fs::remove(temp, ec);
+}
+
+}  // namespace
+
+std::string UpdateStampKey(const std::string& groupIdText) {
+  if (groupIdText.empty()) return {};
+  return std::string(update_stamps::kKeyPrefix) + groupIdText;
+}
+
+std::string UpdateStampPath(const std::string& commonFolder, const std::string& key) {
+  return platform::joinPath(commonFolder, key + std::string(update_stamps::kFileExtension));
+}
+
+std::string ReadUpdateStamp(const std::string& commonFolder, const std::string& key) {
+  std::ifstream in(UpdateStampPath(commonFolder, key), std::ios::binary);
+  if (!in) return {};
+  std::string line;
+  char ch = 0;
+  while (in.get(ch) && ch != '\r' && ch != '\n') line.push_back(ch);
+  return trimSpaces(line);
+}
+
+void WriteUpdateStamps(const std::string& commonFolder, const std::string& installGroupKey,
+                       const std::string& installGroupServerStamp,
+                       const std::string& customGroupKey,
+                       const std::string& customGroupServerStamp) {
+  if (!installGroupKey.empty() && IsValidDate(installGroupServerStamp)) {
+    writeStamp(commonFolder, installGroupKey, installGroupServerStamp);
+  }
+  if (!customGroupKey.empty() && IsValidDate(customGroupServerStamp)) {
+    writeStamp(commonFolder, customGroupKey, customGroupServerStamp);
+  }
+}
+
+bool IsValidDate(std::string_view text) { return platform::parseDate(text).has_value(); }
+
+std::optional<double> DateOf(std::string_view text) {
+  auto d = platform::parseDate(text);
+  if (!d) return std::nullopt;
+  return d->days;
+}
+
+bool IsStampCurrent(std::string_view serverStamp, std::string_view localStamp) {
+  auto server = DateOf(serverStamp);
+  auto local = DateOf(localStamp);
+  return server && local && timeline(*server) <= timeline(*local);
+}
+
+}  // namespace zentro

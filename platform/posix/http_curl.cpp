@@ -1,0 +1,286 @@
+// HttpClient over libcurl. One easy handle per client: curl keeps the connection of the last
+// call alive in it, so calls to the same host reuse it.
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <mutex>
+#include <system_error>
+
+#include "platform/http.h"
+#include "platform/http_texts.h"
+
+namespace zentro::platform {
+namespace {
+
+namespace texts = http_texts;
+
+bool equalsNoCaseAscii(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           auto lx = static_cast<unsigned char>(x), ly = static_cast<unsigned char>(y);
+           return (lx >= 'A' && lx <= 'Z' ? lx + 32 : lx) == (ly >= 'A' && ly <= 'Z' ? ly + 32 : ly);
+         });
+}
+
+std::string_view trimmed(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
+    s.remove_suffix(1);
+  }
+  return s;
+}
+
+// "0.3 s", "60 s"
+std::string seconds(long ms) {
+  if (ms % 1000 == 0) return std::to_string(ms / 1000) + " s";
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.3f", static_cast<double>(ms) / 1000.0);
+  std::string s = buf;
+  while (s.back() == '0') s.pop_back();
+  return s + " s";
+}
+
+void globalInit() {
+  static std::once_flag once;
+  // Never cleaned up: other threads may still hold clients when statics are destroyed.
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct Transfer {
+  HttpResponse response;
+  const std::function<bool(const char*, std::size_t)>* sink = nullptr;
+  bool tooLarge = false;
+  bool aborted = false;
+};
+
+std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user) {
+  auto* t = static_cast<Transfer*>(user);
+  std::string_view line(data, size * count);
+  HttpResponse& r = t->response;
+  // Every status line starts a new header block (interim 1xx answers, redirects); only the
+  // final response's block is kept.
+  if (line.substr(0, 5) == "HTTP/") {
+    r.statusLine = std::string(trimmed(line));
+    r.headerText.clear();
+    r.headers.clear();
+  } else if (std::size_t colon = line.find(':'); colon != std::string_view::npos) {
+    r.headers.emplace_back(std::string(trimmed(line.substr(0, colon))),
+                           std::string(trimmed(line.substr(colon + 1))));
+  }
+  r.headerText.append(line);
+  return size * count;
+}
+
+std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
+  auto* t = static_cast<Transfer*>(user);
+  std::size_t n = size * count;
+  t->response.bodyBytes += static_cast<long long>(n);
+  if (t->sink) {
+    if (!(*t->sink)(data, n)) {
+      t->aborted = true;
+      return CURL_WRITEFUNC_ERROR;
+    }
+    return n;
+  }
+  if (t->response.bodyBytes > texts::kMaxInMemoryBody) {
+    t->tooLarge = true;
+    return CURL_WRITEFUNC_ERROR;
+  }
+  t->response.body.append(data, n);
+  return n;
+}
+
+bool isTlsError(CURLcode code) {
+  switch (code) {
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_SSL_CLIENTCERT:
+    case CURLE_USE_SSL_FAILED:
+      return true;
+    default:
+      return false;
+  }
+}
+
+class CurlSlist {
+ public:
+  CurlSlist() = default;
+  CurlSlist(const CurlSlist&) = delete;
+  CurlSlist& operator=(const CurlSlist&) = delete;
+  ~CurlSlist() { curl_slist_free_all(list_); }
+  void add(const std::string& line) {
+    curl_slist* next = curl_slist_append(list_, line.c_str());
+    if (!next) throw HttpError(HttpError::Kind::Other, "out of memory");
+    list_ = next;
+  }
+  curl_slist* get() const { return list_; }
+
+ private:
+  curl_slist* list_ = nullptr;
+};
+
+class CurlHttpClient final : public HttpClient {
+ public:
+  CurlHttpClient() {
+    globalInit();
+    easy_ = curl_easy_init();
+  }
+  ~CurlHttpClient() override {
+    if (easy_) curl_easy_cleanup(easy_);
+  }
+  CurlHttpClient(const CurlHttpClient&) = delete;
+  CurlHttpClient& operator=(const CurlHttpClient&) = delete;
+
+  HttpResponse send(const HttpRequest& request) override { return perform(request, nullptr); }
+
+  HttpResponse sendToSink(const HttpRequest& request,
+                          const std::function<bool(const char*, std::size_t)>& sink) override {
+    return perform(request, &sink);
+  }
+
+ private:
+  HttpResponse perform(const HttpRequest& request,
+                       const std::function<bool(const char*, std::size_t)>* sink) {
+    if (!easy_) throw HttpError(HttpError::Kind::Other, "the HTTP library could not start");
+    const bool isPost = request.method == "POST";
+    if (!isPost && request.method != "GET") {
+      throw HttpError(HttpError::Kind::Other, std::string(texts::kBadMethod) + request.method);
+    }
+    // A reset keeps the live connection cache; every option is set afresh below.
+    curl_easy_reset(easy_);
+    Transfer t;
+    t.sink = sink;
+    errorText_[0] = '\0';
+
+    CurlSlist headers;
+    bool hasContentType = false, hasAccept = false;
+    for (const auto& [name, value] : request.headers) {
+      // "Name;" is how curl sends a header with an empty value.
+      headers.add(value.empty() ? name + ";" : name + ": " + value);
+      hasContentType = hasContentType || equalsNoCaseAscii(name, "Content-Type");
+      hasAccept = hasAccept || equalsNoCaseAscii(name, "Accept");
+    }
+    // Callers send exactly the headers they list (plus Host and Content-Length): curl would
+    // otherwise add its own Accept, a form content type to every POST, and wait for
+    // "100 Continue" before larger bodies.
+    if (isPost && !hasContentType) headers.add("Content-Type:");
+    if (!hasAccept) headers.add("Accept:");
+    headers.add("Expect:");
+
+    curl_easy_setopt(easy_, CURLOPT_URL, request.url.c_str());
+    curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorText_);
+    curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &onHeader);
+    curl_easy_setopt(easy_, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &onBody);
+    curl_easy_setopt(easy_, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, request.connectTimeoutMs);
+    if (request.totalTimeoutMs > 0) {
+      curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, request.totalTimeoutMs);
+    } else {
+      curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
+      curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, 60L);
+    }
+    if (isPost) {
+      curl_easy_setopt(easy_, CURLOPT_POST, 1L);
+      curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, request.body.data());
+      curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE,
+                       static_cast<curl_off_t>(request.body.size()));
+    } else {
+      // Downloads follow redirects as browsers do, to http or https only; a POST never does.
+      curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
+      curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
+      curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, 10L);
+      curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    }
+
+    CURLcode code = curl_easy_perform(easy_);
+    if (code != CURLE_OK) throw errorFor(code, errorText_, t, request);
+
+    long status = 0;
+    curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
+    t.response.status = static_cast<int>(status);
+    return std::move(t.response);
+  }
+
+  HttpError errorFor(CURLcode code, const char* errorText, const Transfer& t,
+                     const HttpRequest& request) {
+    std::string detail = errorText[0] ? std::string(trimmed(errorText)) : curl_easy_strerror(code);
+    using Kind = HttpError::Kind;
+    switch (code) {
+      case CURLE_COULDNT_RESOLVE_HOST:
+        return HttpError(Kind::Unreachable, std::string(texts::kHostNotFound));
+      case CURLE_COULDNT_RESOLVE_PROXY:
+        return HttpError(Kind::Unreachable, std::string(texts::kProxyNotFound));
+      case CURLE_COULDNT_CONNECT: {
+        long osErrno = 0;
+        curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &osErrno);
+        if (osErrno == 0) return HttpError(Kind::Unreachable, detail);
+        std::string cause = std::generic_category().message(static_cast<int>(osErrno));
+        if (!cause.empty() && cause[0] >= 'A' && cause[0] <= 'Z') cause[0] = static_cast<char>(cause[0] + 32);
+        return HttpError(Kind::Unreachable, cause);
+      }
+      case CURLE_OPERATION_TIMEDOUT: {
+        curl_off_t connectedAfter = 0;
+        curl_easy_getinfo(easy_, CURLINFO_CONNECT_TIME_T, &connectedAfter);
+        if (connectedAfter == 0) {
+          long limit = request.connectTimeoutMs;
+          if (request.totalTimeoutMs > 0 && request.totalTimeoutMs < limit) limit = request.totalTimeoutMs;
+          return HttpError(Kind::Timeout, std::string(texts::kNoConnection) + seconds(limit));
+        }
+        if (request.totalTimeoutMs > 0) {
+          return HttpError(Kind::Timeout, std::string(texts::kTimedOut) + seconds(request.totalTimeoutMs));
+        }
+        return HttpError(Kind::Timeout, std::string(texts::kStalled));
+      }
+      case CURLE_GOT_NOTHING:
+        return HttpError(Kind::Cut, std::string(texts::kNoResponse));
+      case CURLE_PARTIAL_FILE:
+      case CURLE_RECV_ERROR:
+      case CURLE_SEND_ERROR:
+        return HttpError(Kind::Cut, detail);
+      case CURLE_WRITE_ERROR:
+        if (t.tooLarge) return HttpError(Kind::Other, std::string(texts::kTooLarge));
+        if (t.aborted) return HttpError(Kind::Other, std::string(texts::kAborted));
+        return HttpError(Kind::Other, detail);
+      default:
+        break;
+    }
+    if (isTlsError(code)) return HttpError(Kind::Tls, detail);
+    return HttpError(Kind::Other, detail);
+  }
+
+  CURL* easy_ = nullptr;
+  // Lives as long as the handle, which keeps pointing at it between calls.
+  char errorText_[CURL_ERROR_SIZE] = {};
+};
+
+}  // namespace
+
+std::string HttpResponse::header(const std::string& name) const {
+  for (const auto& [key, value] : headers) {
+    if (equalsNoCaseAscii(key, name)) return value;
+  }
+  return {};
+}
+
+std::unique_ptr<HttpClient> makeHttpClient() { return std::make_unique<CurlHttpClient>(); }
+
+}  // namespace zentro::platform

@@ -1,0 +1,84 @@
+// The local configuration file: missing file, first row wins, admin rows, apostrophes, blanks.
+#include "app/config.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
+
+namespace zentro {
+namespace {
+
+std::string ConfigXml(const std::string& rows) {
+  return "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'\n"
+         " xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882'\n"
+         " xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'>\n"
+         "<s:Schema id='RowsetSchema'><s:ElementType name='row' content='eltOnly'>\n"
+         "<s:AttributeType name='PropName' rs:number='1'><s:datatype dt:type='string'/>"
+         "</s:AttributeType>\n"
+         "<s:AttributeType name='PropValue' rs:number='2' rs:nullable='true'>"
+         "<s:datatype dt:type='string'/></s:AttributeType>\n"
+         "</s:ElementType></s:Schema>\n<rs:data>\n" +
+         rows + "</rs:data></xml>\n";
+}
+
+class ConfigTest : public ::testing::Test {
+ protected:
+  Table Load(const std::string& rows) {
+    dir.write(kConfigFileName, ConfigXml(rows));
+    return LoadConfigTable(dir.str());
+  }
+  testing::TempDir dir;
+};
+
+TEST_F(ConfigTest, MissingFileGivesAnEmptyTableWithTheTwoFields) {
+  Table t = LoadConfigTable(dir.str());
+  EXPECT_EQ(t.recordCount(), 0);
+  ASSERT_EQ(t.fields().size(), 2u);
+  EXPECT_EQ(t.fields()[0].name, "PropName");
+  EXPECT_EQ(t.fields()[0].definedSize, 255);
+  EXPECT_EQ(t.fields()[1].definedSize, 4000);
+  EXPECT_EQ(GetConfigValue(t, "BaseURL"), "");
+  EXPECT_FALSE(IsUpdateAdminLogin(t, "ADMIN1"));
+}
+
+TEST_F(ConfigTest, MalformedFileReadsLikeAMissingOne) {
+  dir.write(kConfigFileName, "<xml><s:Schema");
+  Table t = LoadConfigTable(dir.str());
+  EXPECT_EQ(t.recordCount(), 0);
+  EXPECT_EQ(GetConfigValue(t, "BaseURL"), "");
+}
+
+TEST_F(ConfigTest, ValuesAreTrimmedFirstRowWinsAndNamesIgnoreCase) {
+  Table t = Load(
+      "<z:row PropName='RunFromTemp' PropValue='  true  '/>\n"
+      "<z:row PropName='BaseURL' PropValue='https://first.example/cvbo'/>\n"
+      "<z:row PropName='BaseURL' PropValue='https://second.example/cvbo'/>\n"
+      "<z:row PropName='WarnIfUpdates'/>\n"
+      "<z:row PropName='It&apos;s' PropValue='quoted'/>\n");
+  EXPECT_EQ(GetConfigValue(t, "RunFromTemp"), "true");
+  EXPECT_EQ(GetConfigValue(t, "BaseURL"), "https://first.example/cvbo");
+  EXPECT_EQ(GetConfigValue(t, "baseurl"), "https://first.example/cvbo");
+  EXPECT_EQ(GetConfigValue(t, "WarnIfUpdates"), "") << "a NULL value reads as empty";
+  EXPECT_EQ(GetConfigValue(t, "It's"), "quoted");
+  EXPECT_EQ(GetConfigValue(t, ""), "");
+  // Lookups leave the table unfiltered.
+  EXPECT_EQ(t.filter(), "");
+  EXPECT_EQ(t.recordCount(), 5);
+}
+
+TEST_F(ConfigTest, UpdateAdministratorsAreAllConsulted) {
+  Table t = Load(
+      "<z:row PropName='UPDATEADMINLOGIN' PropValue='ADMIN1'/>\n"
+      "<z:row PropName='BaseURL' PropValue='ADMIN3'/>\n"
+      "<z:row PropName='UPDATEADMINLOGIN' PropValue='ADMIN2'/>\n"
+      "<z:row PropName='UPDATEADMINLOGIN' PropValue='O&apos;NEIL'/>\n");
+  EXPECT_TRUE(IsUpdateAdminLogin(t, "ADMIN2"));
+  EXPECT_TRUE(IsUpdateAdminLogin(t, "admin1"));
+  EXPECT_FALSE(IsUpdateAdminLogin(t, "ADMIN3")) << "only UPDATEADMINLOGIN rows count";
+  EXPECT_FALSE(IsUpdateAdminLogin(t, "   "));
+  EXPECT_TRUE(IsUpdateAdminLogin(t, "O'NEIL"));
+  EXPECT_EQ(t.filter(), "");
+}
+
+}  // namespace
+}  // namespace zentro

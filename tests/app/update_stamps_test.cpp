@@ -1,0 +1,122 @@
+#include "app/update_stamps.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/support/temp_dir.h"
+
+namespace zentro {
+namespace {
+
+namespace fs = std::filesystem;
+using zentro::testing::readFile;
+
+constexpr char kServerStamp[] = "1/15/2024 3:45:12 PM";
+constexpr char kLaterStamp[] = "2024-02-01T08:00:00";
+
+class UpdateStampsTest : public ::testing::Test {
+ protected:
+  std::string common() const { return dir_.str(); }
+  std::string stampText(const std::string& key) const { return readFile(dir_.file(key + ".txt")); }
+  long entryCount() const {
+    return std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator());
+  }
+
+  zentro::testing::TempDir dir_;
+};
+
+TEST_F(UpdateStampsTest, KeyAndFileNameCarryTheGroupIdAsWritten) {
+  EXPECT_EQ(UpdateStampKey("7"), "INSTALL_7");
+  EXPECT_EQ(UpdateStampKey(""), "");
+  EXPECT_EQ(UpdateStampPath("/d/common", UpdateStampKey("12")), "/d/common/INSTALL_12.txt");
+
+  WriteUpdateStamps(common(), UpdateStampKey("7"), kServerStamp, "", "");
+  EXPECT_TRUE(fs::exists(dir_.file("INSTALL_7.txt")));
+  EXPECT_FALSE(fs::exists(dir_.file("INSTALL_07.txt")));
+}
+
+TEST_F(UpdateStampsTest, ReadTakesTheFirstLineWithoutSurroundingSpaces) {
+  dir_.write("INSTALL_1.txt", "   2024-01-15 08:30:00  \r\n");
+  EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_1"), "2024-01-15 08:30:00");
+
+  dir_.write("INSTALL_2.txt", "1/15/2024\nsecond line\r\n");
+  EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_2"), "1/15/2024");
+
+  dir_.write("INSTALL_3.txt", "no line end");
+  EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_3"), "no line end");
+
+  dir_.write("INSTALL_4.txt", "");
+  EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_4"), "");
+  EXPECT_FALSE(IsValidDate(ReadUpdateStamp(common(), "INSTALL_4")));
+
+  EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_missing"), "");
+  EXPECT_EQ(ReadUpdateStamp(dir_.file("no/such/folder"), "INSTALL_1"), "");
+  fs::create_directory(dir_.file("INSTALL_5.txt"));
+  EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_5"), "") << "a folder is not a stamp";
+}
+
+TEST_F(UpdateStampsTest, WritesEachValidStampVerbatimWithCrLf) {
+  WriteUpdateStamps(common(), "INSTALL_12", kServerStamp, "INSTALL_40", kLaterStamp);
+  EXPECT_EQ(stampText("INSTALL_12"), std::string(kServerStamp) + "\r\n");
+  EXPECT_EQ(stampText("INSTALL_40"), std::string(kLaterStamp) + "\r\n");
+  EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_12"), kServerStamp);
+  // Nothing but the stamps is left in the folder (no temporary files).
+  EXPECT_EQ(entryCount(), 2);
+
+  // A later run overwrites.
+  WriteUpdateStamps(common(), "INSTALL_12", kLaterStamp, "", "");
+  EXPECT_EQ(stampText("INSTALL_12"), std::string(kLaterStamp) + "\r\n");
+}
+
+TEST_F(UpdateStampsTest, SameKeyForBothGroupsKeepsTheCustomText) {
+  WriteUpdateStamps(common(), "INSTALL_5", kServerStamp, "INSTALL_5", kLaterStamp);
+  EXPECT_EQ(stampText("INSTALL_5"), std::string(kLaterStamp) + "\r\n");
+}
+
+TEST_F(UpdateStampsTest, EmptyKeysAndNonDatesAreNeverWritten) {
+  dir_.write("INSTALL_9.txt", "old\r\n");
+  WriteUpdateStamps(common(), "INSTALL_8", "", "INSTALL_9", "not a date");
+  EXPECT_FALSE(fs::exists(dir_.file("INSTALL_8.txt")));
+  EXPECT_EQ(stampText("INSTALL_9"), "old\r\n") << "a non-date leaves the old stamp";
+
+  WriteUpdateStamps(common(), "", kServerStamp, "", kServerStamp);
+  EXPECT_EQ(entryCount(), 1) << "only the old INSTALL_9.txt";
+}
+
+TEST_F(UpdateStampsTest, UnwritableFolderIsIgnored) {
+  // Missing folder: nothing happens, nothing is created.
+  WriteUpdateStamps(dir_.file("gone"), "INSTALL_1", kServerStamp, "", "");
+  EXPECT_FALSE(fs::exists(dir_.file("gone")));
+
+  const std::string ro = dir_.file("readonly");
+  fs::create_directory(ro);
+  fs::permissions(ro, fs::perms::owner_read | fs::perms::owner_exec);
+  if (std::ofstream(ro + "/probe")) {
+    GTEST_SKIP() << "permission bits do not stop writes here (running as root)";
+  }
+  WriteUpdateStamps(ro, "INSTALL_1", kServerStamp, "INSTALL_2", kLaterStamp);
+  EXPECT_TRUE(fs::is_empty(ro));
+}
+
+TEST_F(UpdateStampsTest, CurrentWhenServerIsNotLaterThanLocal) {
+  EXPECT_TRUE(IsStampCurrent(kServerStamp, kServerStamp));
+  EXPECT_TRUE(IsStampCurrent("2024-01-15T15:45:12", kServerStamp)) << "same instant, other form";
+  EXPECT_TRUE(IsStampCurrent(kServerStamp, kLaterStamp));
+  EXPECT_FALSE(IsStampCurrent(kLaterStamp, kServerStamp));
+  EXPECT_FALSE(IsStampCurrent(kServerStamp, ""));
+  EXPECT_FALSE(IsStampCurrent("", kServerStamp));
+  EXPECT_FALSE(IsStampCurrent("garbage", "garbage"));
+  // Before 1899-12-30 the day count runs backwards but the time of day forwards.
+  EXPECT_TRUE(IsStampCurrent("1899-12-29T05:00", "1899-12-29T06:00"));
+  EXPECT_FALSE(IsStampCurrent("1899-12-29T07:00", "1899-12-29T06:00"));
+
+  ASSERT_TRUE(DateOf("2024-01-15").has_value());
+  EXPECT_DOUBLE_EQ(*DateOf("2024-01-15"), 45306.0);
+  EXPECT_FALSE(DateOf("2024-02-30").has_value());
+}
+
+}  // namespace
+}  // namespace zentro
