@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "tests/platform/scoped_env.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace zentro::platform {

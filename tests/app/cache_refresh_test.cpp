@@ -1,0 +1,87 @@
+// The cache refresh: confirmation, forced recursive delete, success and warning messages.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "app/app_texts.h"
+#include "app/cache_refresh.h"
+#include "tests/app/app_fixture.h"
+
+namespace zentro::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CacheRefreshTest : public AppTest {
+ protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    load();
+  }
+  std::string product(const std::string& sub) const { return rootFolder() + "/" + sub; }
+  void refresh(Answer answer) {
+    view.answerNext(answer);
+    guard->cmdRefresh_Click();
+  }
+};
+
+TEST_F(CacheRefreshTest, NothingThereCountsAsRefreshed) {
+  refresh(Answer::Ok);
+  ASSERT_EQ(view.messageBoxCount(), 2);
+  EXPECT_EQ(view.messageBoxes()[0].text, texts::kRefreshQuestion);
+  EXPECT_EQ(view.messageBoxes()[0].buttons, Buttons::OkCancel);
+  EXPECT_EQ(view.lastMessageBox().text, "VMI Zentro Cache successfully refreshed.");
+}
+
+TEST_F(CacheRefreshTest, CancelTouchesNothing) {
+  temp.write("config/Velmora/Velmora Zentro/CLIENT/App/a.dll", "x");
+  refresh(Answer::Cancel);
+  EXPECT_EQ(view.messageBoxCount(), 1);
+  EXPECT_TRUE(fs::exists(product("CLIENT/App/a.dll")));
+}
+
+TEST_F(CacheRefreshTest, RemovesBothTreesReadOnlyFilesIncludedButNothingElse) {
+  const std::string outside = temp.write("outside/keep.txt", "keep");
+  temp.write("config/Velmora/Velmora Zentro/CLIENT/App/sub/a.dll", "x");
+  const std::string ro = temp.write("config/Velmora/Velmora Zentro/BROKER/B/INSTALL_1.txt", "s");
+  fs::permissions(ro, fs::perms::owner_read, fs::perm_options::replace);
+  fs::permissions(product("BROKER/B"), fs::perms::owner_read | fs::perms::owner_exec,
+                  fs::perm_options::replace);
+  fs::create_directory_symlink(temp.path() / "outside", product("CLIENT/App/link"));
+  refresh(Answer::Ok);
+  EXPECT_EQ(view.lastMessageBox().text, texts::kRefreshDone);
+  EXPECT_FALSE(fs::exists(product("BROKER")));
+  EXPECT_FALSE(fs::exists(product("CLIENT")));
+  EXPECT_TRUE(fs::exists(outside)) << "a link out of the cache is removed, not followed";
+  EXPECT_TRUE(fs::is_directory(product("Temp"))) << "the temp folder is not part of the cache";
+}
+
+TEST_F(CacheRefreshTest, AFileInUseLeavesAWarningButTheOtherTreeGoes) {
+  const std::string held = temp.write("config/Velmora/Velmora Zentro/BROKER/B/app.exe", "x");
+  temp.write("config/Velmora/Velmora Zentro/BROKER/B/other.dll", "y");
+  temp.write("config/Velmora/Velmora Zentro/CLIENT/C/c.dll", "z");
+  int fd = ::open(held.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  refresh(Answer::Ok);
+  ::close(fd);
+  EXPECT_EQ(view.lastMessageBox().text, texts::kRefreshFailed);
+  EXPECT_TRUE(fs::exists(held));
+  EXPECT_FALSE(fs::exists(product("BROKER/B/other.dll"))) << "what could go is gone";
+  EXPECT_FALSE(fs::exists(product("CLIENT")));
+}
+
+TEST(DeleteFolderTree, TrailingSeparatorAndMissingFolder) {
+  TempDir dir;
+  dir.write("tree/a/b.txt", "x");
+  EXPECT_TRUE(DeleteFolderTree(dir.str() + "/tree/"));
+  EXPECT_FALSE(fs::exists(dir.path() / "tree"));
+  EXPECT_TRUE(DeleteFolderTree(dir.str() + "/never-there"));
+}
+
+}  // namespace
+}  // namespace zentro::testing

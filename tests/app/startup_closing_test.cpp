@@ -1,0 +1,145 @@
+// Start-up (caption, configuration, remembered login, command line) and closing (close box,
+// Cancel, what the settings store holds afterwards) through the scripted window.
+#include <gtest/gtest.h>
+
+#include "app/app_texts.h"
+#include "tests/app/app_fixture.h"
+
+namespace zentro::testing {
+namespace {
+
+TEST_F(AppTest, StartUpSetsTheCaptionAndReadsTheConfiguration) {
+  writeConfig(
+      "<z:row PropName='BaseURL' PropValue='   '/>\n"
+      "<z:row PropName='SharedEnvironment' PropValue=' yes '/>\n"
+      "<z:row PropName='WarnIfUpdates' PropValue=' w '/>\n"
+      "<z:row PropName='RunFromTemp' PropValue=' true '/>\n");
+  load();
+  const auto v = platform::programVersion();
+  EXPECT_EQ(view.caption(), "VMI Zentro, version " + std::to_string(v.major) + "." +
+                                std::to_string(v.minor) + ".0." + std::to_string(v.revision));
+  EXPECT_EQ(state().baseUrl, texts::kDefaultBaseUrl) << "blanks only: the built-in URL";
+  EXPECT_FALSE(state().sharedEnvironment) << "only TRUE switches it on";
+  EXPECT_EQ(state().warnIfUpdates, "w");
+  EXPECT_TRUE(state().runFromTemp);
+  EXPECT_TRUE(state().useProfile);
+  EXPECT_FALSE(state().commandLineLogin);
+  EXPECT_TRUE(std::filesystem::is_directory(rootFolder() + "/Temp"));
+  EXPECT_TRUE(view.refreshVisible());
+  EXPECT_TRUE(view.rememberEnabled());
+}
+
+TEST_F(AppTest, RememberedLoginRoundTripOnASingleMachine) {
+  load();
+  view.typeText(TextBox::FilerCode, "abc");
+  view.typeText(TextBox::Login, "jdoe");
+  view.typeText(TextBox::Password, "never-stored");
+  view.clickRemember(true);
+  guard->cmdCancel_Click();
+  ASSERT_TRUE(view.unloaded());
+  EXPECT_EQ(stored("FilerCode"), "abc") << "stored exactly as typed";
+  EXPECT_EQ(stored("Login"), "jdoe");
+  EXPECT_EQ(stored("Password"), "");
+  EXPECT_EQ(stored("Remember"), "1");
+
+  ScriptedView next;
+  view.clearJournal();
+  platform::setCommandLine("USEPROFILE");
+  FrmLogin second(next);
+  EventGuard secondGuard(second, next);
+  next.attach(secondGuard);
+  secondGuard.Form_Load();
+  EXPECT_EQ(next.text(TextBox::FilerCode), "abc");
+  EXPECT_EQ(next.text(TextBox::Login), "jdoe");
+  EXPECT_EQ(next.text(TextBox::Password), "");
+  EXPECT_TRUE(next.rememberChecked());
+
+  // Unchecked: the remembered login is erased.
+  next.clickRemember(false);
+  secondGuard.cmdCancel_Click();
+  EXPECT_EQ(stored("FilerCode"), "");
+  EXPECT_EQ(stored("Login"), "");
+  EXPECT_EQ(stored("Remember"), "0");
+}
+
+TEST_F(AppTest, SharedMachineRemembersOnlyTheFilerCode) {
+  writeConfig("<z:row PropName='SharedEnvironment' PropValue=' True '/>\n");
+  platform::saveSetting("VMIZentro", "LoginInfo", "FilerCode", "ABC");
+  platform::saveSetting("VMIZentro", "LoginInfo", "Login", "JDOE");
+  platform::saveSetting("VMIZentro", "LoginInfo", "Remember", "1");
+  load();
+  EXPECT_TRUE(state().sharedEnvironment);
+  EXPECT_EQ(view.text(TextBox::FilerCode), "ABC");
+  EXPECT_EQ(view.text(TextBox::Login), "");
+  EXPECT_FALSE(view.rememberChecked());
+  EXPECT_FALSE(view.rememberEnabled());
+  EXPECT_FALSE(view.refreshVisible());
+  EXPECT_FALSE(view.refreshEnabled());
+
+  view.typeText(TextBox::Login, "SOMEONE");
+  view.typeText(TextBox::Password, "pw");
+  view.clickRemember(true);
+  guard->cmdCancel_Click();
+  EXPECT_EQ(stored("FilerCode"), "ABC");
+  EXPECT_EQ(stored("Login"), "");
+  EXPECT_EQ(stored("Password"), "");
+  EXPECT_EQ(stored("Remember"), "0");
+}
+
+TEST_F(AppTest, StoredRememberOtherThanOneLeavesTheBoxUnchecked) {
+  platform::saveSetting("VMIZentro", "LoginInfo", "Remember", "-1");
+  load();
+  EXPECT_FALSE(view.rememberChecked());
+}
+
+TEST_F(AppTest, TheCloseBoxIsRefusedAndNothingIsSaved) {
+  load();
+  EXPECT_TRUE(view.closeBox());
+  EXPECT_EQ(view.lastMessageBox().text, texts::kUseCancelButton);
+  EXPECT_EQ(view.lastMessageBox().text,
+            "Please use the \"Cancel\" button if you wish to close this program now.");
+  EXPECT_EQ(view.lastMessageBox().title, std::optional<std::string>(""));
+  EXPECT_FALSE(view.ended());
+  EXPECT_EQ(stored("Remember"), "<missing>") << "nothing is saved while the window stays";
+}
+
+TEST_F(AppTest, CommandLineFillsTheBoxesAndLogsInAtOnce) {
+  startService();
+  ref.expectCall("CVBO_V2.Init", "LoginUserHex");
+  view.answerNext(Answer::No);  // the pilot asks whether to check for updates
+  load(std::string("\"acme|john|") + kJohnPassword + "|useprofile\"");
+  EXPECT_EQ(view.text(TextBox::FilerCode), "ACME");
+  EXPECT_EQ(view.text(TextBox::Login), "JOHN");
+  EXPECT_EQ(view.text(TextBox::Password), kJohnPassword);
+  EXPECT_TRUE(state().commandLineLogin);
+  EXPECT_TRUE(state().useProfile) << "the fourth field switches the profile on";
+  // Three choices in an automatic login: the last one starts, without the grid.
+  EXPECT_FALSE(view.panelVisible(Panel::Versions));
+  EXPECT_FALSE(view.panelVisible(Panel::Login));
+  EXPECT_EQ(state().install.deploymentCaption, "[Acme Pilot]");
+}
+
+TEST_F(AppTest, CommandLineWithTooFewFieldsFillsTheBoxesAndWaits) {
+  startService();
+  load("acme|john");
+  EXPECT_EQ(view.text(TextBox::FilerCode), "ACME");
+  EXPECT_EQ(view.text(TextBox::Login), "JOHN");
+  EXPECT_EQ(ref.callCount("GetLoginServersXML"), 0);
+  // The user finishes the boxes and gets the ordinary messages.
+  guard->cmdLogin_Click();
+  EXPECT_EQ(view.lastMessageBox().text, texts::kPasswordMissing);
+}
+
+TEST_F(AppTest, AutomaticLoginWithAnEmptyPasswordIsSilent) {
+  startService();
+  load("acme|john| |USEPROFILE");
+  EXPECT_EQ(view.messageBoxCount(), 0);
+  EXPECT_EQ(view.label(Label::Status), "");
+  EXPECT_EQ(ref.callCount("GetLoginServersXML"), 0);
+  EXPECT_EQ(view.text(TextBox::FilerCode), "ACME");
+  EXPECT_EQ(state().deploymentChoices.recordCount(), 0);
+  EXPECT_EQ(state().deploymentChoices.fields().size(), 5u);
+}
+
+}  // namespace
+}  // namespace zentro::testing

@@ -1,0 +1,52 @@
+#include "platform/fonts.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_dir.h"
+
+namespace zentro::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FontsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    env_.set("XDG_RUNTIME_DIR", dir_.file("runtime"));
+    env_.set("XDG_DATA_HOME", dir_.file("data"));
+    env_.set("XDG_CONFIG_HOME", dir_.file("config"));
+    fs::create_directories(dir_.file("runtime"));
+  }
+  zentro::testing::TempDir dir_;
+  zentro::testing::ScopedEnv env_;
+};
+
+TEST_F(FontsTest, SessionFontsAreLinkedForFontconfig) {
+  std::string font = dir_.write("Fonts/CORVALE.TTF", "not really glyphs");
+  EXPECT_EQ(addFontResource(font), 1);
+  fs::path linked = fs::path(dir_.file("runtime")) / "vmizentro-fonts" / "CORVALE.TTF";
+  EXPECT_EQ(fs::read_symlink(linked), font);
+  // Adding it again replaces the link.
+  EXPECT_EQ(addFontResource(font), 1);
+  // fontconfig learns the folder from a snippet in the user's configuration.
+  EXPECT_TRUE(fs::exists(dir_.file("config/fontconfig/conf.d")));
+
+  EXPECT_EQ(addFontResource(dir_.file("Fonts/missing.ttf")), 0);
+  EXPECT_EQ(addFontResource(dir_.write("Fonts/readme.txt", "text")), 0);
+}
+
+TEST_F(FontsTest, PermanentFontsGoToTheUserFontFolder) {
+  EXPECT_EQ(userFontFolder(), dir_.file("data") + "/fonts");
+  std::string font = dir_.write("Fonts/corvale.otf", "glyphs");
+  EXPECT_TRUE(installUserFont(font));
+  EXPECT_EQ(zentro::testing::readFile(userFontFolder() + "/corvale.otf"), "glyphs");
+  EXPECT_FALSE(installUserFont(dir_.file("Fonts/missing.ttf")));
+  // Refreshing the cache of that folder returns once done, whatever the tool reports.
+  broadcastFontChange();
+}
+
+}  // namespace
+}  // namespace zentro::platform
