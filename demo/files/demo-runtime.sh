@@ -1,0 +1,4 @@
+#!/bin/sh
+# Demo runtime installer: installs nothing and reports success.
+echo "demo runtime installer: nothing to install"
+exit 0

@@ -1,0 +1,330 @@
+#include "tests/support/scripted_view.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+
+namespace zentro::testing {
+namespace {
+
+std::string numberText(double value) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.10g", value);
+  return buf;
+}
+
+bool fits(Answer answer, Buttons buttons) {
+  switch (buttons) {
+    case Buttons::Ok: return answer == Answer::Ok;
+    case Buttons::OkCancel: return answer == Answer::Ok || answer == Answer::Cancel;
+    case Buttons::YesNo: return answer == Answer::Yes || answer == Answer::No;
+  }
+  return false;
+}
+
+}  // namespace
+
+const char* nameOf(Panel panel) {
+  switch (panel) {
+    case Panel::Login: return "Login";
+    case Panel::Versions: return "Versions";
+    case Panel::Install: return "Install";
+  }
+  return "?";
+}
+
+const char* nameOf(TextBox box) {
+  switch (box) {
+    case TextBox::FilerCode: return "FilerCode";
+    case TextBox::Login: return "Login";
+    case TextBox::Password: return "Password";
+  }
+  return "?";
+}
+
+const char* nameOf(Focusable target) {
+  switch (target) {
+    case Focusable::FilerCode: return "FilerCode";
+    case Focusable::Login: return "Login";
+    case Focusable::Password: return "Password";
+    case Focusable::Grid: return "Grid";
+  }
+  return "?";
+}
+
+const char* nameOf(Bar bar) { return bar == Bar::Total ? "Total" : "Current"; }
+
+const char* nameOf(Label label) {
+  switch (label) {
+    case Label::Status: return "Status";
+    case Label::Message: return "Message";
+    case Label::FrameStatus: return "FrameStatus";
+    case Label::Bytes: return "Bytes";
+  }
+  return "?";
+}
+
+const char* nameOf(Buttons buttons) {
+  switch (buttons) {
+    case Buttons::Ok: return "Ok";
+    case Buttons::OkCancel: return "OkCancel";
+    case Buttons::YesNo: return "YesNo";
+  }
+  return "?";
+}
+
+const char* nameOf(Icon icon) {
+  switch (icon) {
+    case Icon::None: return "None";
+    case Icon::Critical: return "Critical";
+    case Icon::Question: return "Question";
+    case Icon::Exclamation: return "Exclamation";
+    case Icon::Information: return "Information";
+  }
+  return "?";
+}
+
+const char* nameOf(Answer answer) {
+  switch (answer) {
+    case Answer::Ok: return "Ok";
+    case Answer::Cancel: return "Cancel";
+    case Answer::Yes: return "Yes";
+    case Answer::No: return "No";
+  }
+  return "?";
+}
+
+ScriptedView::ScriptedView() {
+  // The window as designed: only the login panel shows, the install message has its text.
+  panels_ = {{Panel::Login, true}, {Panel::Versions, false}, {Panel::Install, false}};
+  for (TextBox box : {TextBox::FilerCode, TextBox::Login, TextBox::Password}) texts_[box] = "";
+  for (Label label : {Label::Status, Label::Message, Label::FrameStatus, Label::Bytes}) {
+    labels_[label] = "";
+  }
+  labels_[Label::Message] = kDesignMessageText;
+  bars_ = {{Bar::Total, 0.0}, {Bar::Current, 0.0}};
+}
+
+void ScriptedView::setCaption(const std::string& text) {
+  caption_ = text;
+  note("caption: " + text);
+}
+
+void ScriptedView::setPanelVisible(Panel panel, bool visible) {
+  panels_[panel] = visible;
+  note(std::string(visible ? "show: " : "hide: ") + nameOf(panel));
+}
+
+std::string ScriptedView::text(TextBox box) const { return texts_.at(box); }
+
+void ScriptedView::setText(TextBox box, const std::string& text) {
+  texts_[box] = text;
+  note(std::string("text ") + nameOf(box) + ": " + text);
+}
+
+void ScriptedView::setRememberChecked(bool checked) {
+  rememberChecked_ = checked;
+  note(checked ? "remember: checked" : "remember: unchecked");
+}
+
+void ScriptedView::setRememberEnabled(bool enabled) {
+  rememberEnabled_ = enabled;
+  note(enabled ? "remember: enabled" : "remember: disabled");
+}
+
+void ScriptedView::setRefreshEnabled(bool enabled) {
+  refreshEnabled_ = enabled;
+  note(enabled ? "refresh: enabled" : "refresh: disabled");
+}
+
+void ScriptedView::setRefreshVisible(bool visible) {
+  refreshVisible_ = visible;
+  note(visible ? "refresh: visible" : "refresh: hidden");
+}
+
+void ScriptedView::setLabel(Label label, const std::string& text) {
+  labels_[label] = text;
+  note(std::string("label ") + nameOf(label) + ": " + text);
+}
+
+std::string ScriptedView::label(Label label) const { return labels_.at(label); }
+
+void ScriptedView::setBarWidth(Bar bar, double layoutUnits) {
+  bars_[bar] = layoutUnits;
+  note(std::string("bar ") + nameOf(bar) + ": " + numberText(layoutUnits));
+}
+
+void ScriptedView::setGridRows(const std::vector<std::string>& rows) {
+  gridRows_ = rows;
+  currentRow_ = -1;
+  std::string line = "grid rows:";
+  for (std::size_t i = 0; i < rows.size(); ++i) line += (i == 0 ? " " : " | ") + rows[i];
+  note(line);
+}
+
+void ScriptedView::setCurrentGridRow(int row) {
+  currentRow_ = row >= 0 && row < gridRowCount() ? row : -1;
+  note("grid row: " + std::to_string(row));
+}
+
+void ScriptedView::setFocus(Focusable target) {
+  focus_ = target;
+  note(std::string("focus: ") + nameOf(target));
+}
+
+void ScriptedView::setBusy(bool busy) {
+  busy_ = busy;
+  note(busy ? "busy: on" : "busy: off");
+}
+
+void ScriptedView::repaint() {
+  ++repaints_;
+  note("repaint");
+}
+
+void ScriptedView::processEvents() {
+  std::deque<std::function<void()>> tasks;
+  {
+    std::lock_guard<std::mutex> lock(postedMutex_);
+    tasks.swap(posted_);
+  }
+  runPosted(std::move(tasks));
+  if (timerEnabled_ && !ended()) deliverTick();
+}
+
+void ScriptedView::deliverTick() {
+  if (!events_) return;
+  // Ticks that keep starting nested walks would overflow the stack; report it instead.
+  if (tickDepth_ >= kMaxTickDepth) {
+    ADD_FAILURE() << "install-timer ticks nest more than " << kMaxTickDepth << " deep";
+    timerEnabled_ = false;
+    return;
+  }
+  ++tickDepth_;
+  events_->tmrComInstall_Timer();
+  --tickDepth_;
+}
+
+Answer ScriptedView::messageBox(const std::string& text, Buttons buttons, Icon icon,
+                                const std::optional<std::string>& title) {
+  note(std::string("msgbox[") + nameOf(buttons) + "," + nameOf(icon) + "," +
+       (title ? "'" + *title + "'" : std::string("default")) + "]: " + text);
+  Answer answer = buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+  if (!answers_.empty()) {
+    Answer scripted = answers_.front();
+    answers_.pop_front();
+    if (fits(scripted, buttons)) {
+      answer = scripted;
+    } else {
+      ADD_FAILURE() << "scripted answer " << nameOf(scripted) << " does not fit a "
+                    << nameOf(buttons) << " box: " << text;
+    }
+  } else if (buttons == Buttons::YesNo) {
+    ADD_FAILURE() << "unexpected question (no answer scripted): " << text;
+  }
+  boxes_.push_back(MessageBox{text, buttons, icon, title, answer});
+  return answer;
+}
+
+void ScriptedView::setInstallTimerEnabled(bool enabled) {
+  timerEnabled_ = enabled;
+  note(enabled ? "timer: on" : "timer: off");
+}
+
+void ScriptedView::unload() {
+  note("unload");
+  if (events_ && events_->Form_QueryUnload(UnloadReason::FormCode)) {
+    note("unload cancelled");
+    return;
+  }
+  finishUnload();
+}
+
+void ScriptedView::finishUnload() {
+  if (events_) events_->Form_Unload();
+  unloaded_ = true;
+  timerEnabled_ = false;
+  note("unloaded");
+}
+
+void ScriptedView::terminate(int exitCode) {
+  terminated_ = true;
+  exitCode_ = exitCode;
+  timerEnabled_ = false;
+  note("terminate: " + std::to_string(exitCode));
+}
+
+void ScriptedView::postToUi(std::function<void()> task) {
+  {
+    std::lock_guard<std::mutex> lock(postedMutex_);
+    posted_.push_back(std::move(task));
+  }
+  postedArrived_.notify_all();
+}
+
+void ScriptedView::typeText(TextBox box, const std::string& text) { texts_[box] = text; }
+void ScriptedView::clickRemember(bool checked) { rememberChecked_ = checked; }
+void ScriptedView::clickGridRow(int row) {
+  if (row >= 0 && row < gridRowCount()) currentRow_ = row;
+}
+
+bool ScriptedView::closeBox() {
+  note("close box");
+  if (events_ && events_->Form_QueryUnload(UnloadReason::FormControlMenu)) {
+    note("close refused");
+    return true;
+  }
+  finishUnload();
+  return false;
+}
+
+void ScriptedView::waitForPosted() {
+  std::deque<std::function<void()>> tasks;
+  {
+    std::unique_lock<std::mutex> lock(postedMutex_);
+    if (!postedArrived_.wait_for(lock, std::chrono::minutes(1), [&] { return !posted_.empty(); })) {
+      ADD_FAILURE() << "nothing was posted to the window within a minute";
+      return;
+    }
+    tasks.swap(posted_);
+  }
+  runPosted(std::move(tasks));
+}
+
+void ScriptedView::runPosted(std::deque<std::function<void()>> tasks) {
+  for (auto& task : tasks) task();
+}
+
+int ScriptedView::runInstallTimer(int maxTicks) {
+  int ticks = 0;
+  while (ticks < maxTicks && timerEnabled_ && !ended() && events_) {
+    ++ticks;
+    deliverTick();
+  }
+  return ticks;
+}
+
+std::string ScriptedView::journalText() const {
+  std::string all;
+  for (const auto& line : journal_) all += line + "\n";
+  return all;
+}
+
+bool ScriptedView::journalHas(const std::string& line) const {
+  for (const auto& entry : journal_) {
+    if (entry == line) return true;
+  }
+  return false;
+}
+
+const ScriptedView::MessageBox& ScriptedView::lastMessageBox() const {
+  static const MessageBox none{};
+  if (boxes_.empty()) {
+    ADD_FAILURE() << "no message box was shown";
+    return none;
+  }
+  return boxes_.back();
+}
+
+}  // namespace zentro::testing

@@ -1,0 +1,300 @@
+// The reference service seen from the client's transport: install-file downloads, the
+// "404 Object Not Found" status line, every fault mode, several loopback addresses, HTTPS.
+
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <cstdlib>
+
+#include "platform/http.h"
+#include "platform/http_texts.h"
+#include "remote/data_space.h"
+#include "remote/rds_wire.h"
+#include "remote/runtime_error.h"
+#include "tests/support/ref_service_fixture.h"
+#include "tools/refservice/business_objects.h"
+
+namespace zentro {
+namespace {
+
+using refservice::Fault;
+using refservice::kLoginProgId;
+
+constexpr const char* kObjectNotFound = "HTTP/1.1 404 Object Not Found";
+
+std::shared_ptr<const std::string> bytes(std::size_t n, char seed) {
+  std::string s(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>(seed + i % 251);
+  return std::make_shared<const std::string>(std::move(s));
+}
+
+refservice::InstallEntry entry(const char* name, const char* location, int compressed,
+                               std::shared_ptr<const std::string> content) {
+  refservice::InstallEntry e;
+  e.fileName = name;
+  e.sequenceId = 10;
+  e.installType = 2;
+  e.fileVersion = "1.0.0.0";
+  e.installLocation = "COMMONDIR";
+  e.isCompressed = compressed;
+  e.downloadLocation = location;
+  e.content = std::move(content);
+  return e;
+}
+
+// Two servers on two loopback addresses; deployment 1 (BROKER) on S1, 2 (CLIENT) on S2.
+refservice::World twoServerWorld() {
+  refservice::World w;
+  w.filers["F"] = "";
+  w.logins.push_back({"F", "U", "pw", {1, 2}});
+  w.base.path = "/bo";
+  w.servers.push_back({"S1", "127.0.0.1", 0, "/bo", {}});
+  w.servers.push_back({"S2", "127.0.0.2", 0, "/other", {}});
+  w.deployments.push_back({1, "BROKER", "Broker", "S1", "", "b", 1L, std::nullopt, "Y", {}});
+  w.deployments.push_back({2, " CLIENT ", "Client", "S2", "", "c", 2L, std::nullopt, "N", {}});
+  refservice::InstallGroup g1{1, "2026-01-01T00:00:00", {}};
+  g1.entries.push_back(entry("a.bin", "a.bin", 0, bytes(5000, 'a')));
+  g1.entries.push_back(entry("packed.dat", "sub/packed.cmp", 1, bytes(5000, 'p')));
+  g1.entries.push_back(entry("gone.dll", "gone.dll", 0, nullptr));
+  refservice::InstallGroup g2{2, "", {}};
+  g2.entries.push_back(entry("c.bin", "c.bin", 0, bytes(2049, 'c')));
+  w.groups[1] = g1;
+  w.groups[2] = g2;
+  return w;
+}
+
+class RefServiceTransportTest : public testing::RefServiceTest {
+ protected:
+  void SetUp() override {
+    ref.start(twoServerWorld());
+    http = platform::makeHttpClient();
+  }
+  platform::HttpResponse get(const std::string& url) {
+    platform::HttpRequest r;
+    r.method = "GET";
+    r.url = url;
+    r.headers = {{"Proxy-Connection", "Keep-Alive"}};
+    return http->send(r);
+  }
+  std::string fileUrl(const char* location) { return ref.serverUrl("S1") + "/BROKER/InstallFiles/" + location; }
+  // The transport failure a download meets, or "" when it succeeds.
+  std::string failureOf(const std::string& url, platform::HttpError::Kind* kind = nullptr) {
+    try {
+      get(url);
+      return "";
+    } catch (const platform::HttpError& e) {
+      if (kind) *kind = e.kind();
+      return e.what();
+    }
+  }
+  std::unique_ptr<platform::HttpClient> http;
+};
+
+TEST_F(RefServiceTransportTest, InstallFilesAreServedWithTheirLength) {
+  const auto a = get(fileUrl("a.bin"));
+  EXPECT_EQ(a.status, 200);
+  EXPECT_EQ(a.header("Content-Length"), "5000");
+  EXPECT_EQ(a.body, *twoServerWorld().groups[1].entries[0].content);
+
+  // Paths compare without regard to case, as the servers the launcher meets do.
+  EXPECT_EQ(get(ref.serverUrl("S1") + "/broker/installfiles/A.BIN").status, 200);
+  // The CLIENT deployment's trimmed type, on the second loopback address.
+  ASSERT_NE(ref.serverUrl("S2").find("://127.0.0.2:"), std::string::npos);
+  const auto c = get(ref.serverUrl("S2") + "/CLIENT/InstallFiles/c.bin");
+  EXPECT_EQ(c.status, 200);
+  EXPECT_EQ(c.body.size(), 2049u);
+
+  // A compressed entry arrives as a ZIP holding the one file under its FileName.
+  const auto packed = get(fileUrl("sub/packed.cmp"));
+  ASSERT_EQ(packed.status, 200);
+  zip_error_t err;
+  zip_source_t* src = zip_source_buffer_create(packed.body.data(), packed.body.size(), 0, &err);
+  zip_t* za = zip_open_from_source(src, ZIP_RDONLY, &err);
+  ASSERT_NE(za, nullptr);
+  ASSERT_EQ(zip_get_num_entries(za, 0), 1);
+  EXPECT_STREQ(zip_get_name(za, 0, 0), "packed.dat");
+  zip_stat_t st;
+  ASSERT_EQ(zip_stat_index(za, 0, 0, &st), 0);
+  std::string content(st.size, '\0');
+  zip_file_t* f = zip_fopen_index(za, 0, 0);
+  ASSERT_EQ(zip_fread(f, content.data(), st.size), static_cast<zip_int64_t>(st.size));
+  zip_fclose(f);
+  zip_close(za);
+  EXPECT_EQ(content, *twoServerWorld().groups[1].entries[1].content);
+
+  const auto records = ref.service().downloads();
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_EQ(records[0].listener, "S1");
+  EXPECT_EQ(records[0].status, 200);
+}
+
+TEST_F(RefServiceTransportTest, MissingFilesAnswerObjectNotFound) {
+  for (const std::string& url : {fileUrl("gone.dll"), fileUrl("never-listed.txt"),
+                                ref.serverUrl("S2") + "/BROKER/InstallFiles/a.bin"}) {
+    const auto r = get(url);
+    EXPECT_EQ(r.status, 404) << url;
+    EXPECT_EQ(r.statusLine, kObjectNotFound) << url;
+    EXPECT_NE(r.headerText.find("404 Object"), std::string::npos);
+  }
+}
+
+TEST_F(RefServiceTransportTest, DownloadFaultsAsTheClientSeesThem) {
+  using Kind = platform::HttpError::Kind;
+  Kind kind{};
+  ref.service().setFileFault(1, "a.bin", Fault{Fault::Kind::CutBody, 100, -1});
+  EXPECT_NE(failureOf(fileUrl("a.bin"), &kind), "");
+  EXPECT_EQ(kind, Kind::Cut);
+
+  ref.service().setFileFault(1, "a.bin", Fault{Fault::Kind::WrongLength, 10, -1});
+  EXPECT_NE(failureOf(fileUrl("a.bin"), &kind), "");
+  EXPECT_EQ(kind, Kind::Cut);
+
+  ref.service().setFileFault(1, "a.bin", Fault{Fault::Kind::Refuse, 0, -1});
+  EXPECT_EQ(failureOf(fileUrl("a.bin"), &kind), platform::http_texts::kNoResponse);
+  EXPECT_EQ(kind, Kind::Cut);
+
+  ref.service().setFileFault(1, "a.bin", Fault{Fault::Kind::Status500, 0, -1});
+  EXPECT_EQ(get(fileUrl("a.bin")).status, 500);
+
+  ref.service().setFileFault(1, "a.bin", Fault{Fault::Kind::Delay, 20, -1});
+  EXPECT_EQ(get(fileUrl("a.bin")).body.size(), 5000u);
+
+  // "once": the next answer only.
+  ref.service().setFileFault(1, "a.bin", Fault{Fault::Kind::CutBody, 0, 1});
+  EXPECT_NE(failureOf(fileUrl("a.bin")), "");
+  EXPECT_EQ(get(fileUrl("a.bin")).status, 200);
+
+  // A deployment's fault covers its files; a file's own fault wins over it.
+  ref.service().setDeploymentFault(1, Fault{Fault::Kind::Status500, 0, -1});
+  ref.service().setFileFault(1, "a.bin", Fault{Fault::Kind::Delay, 1, -1});
+  EXPECT_EQ(get(fileUrl("sub/packed.cmp")).status, 500);
+  EXPECT_EQ(get(fileUrl("a.bin")).status, 200);
+  ref.service().clearFaults();
+  EXPECT_EQ(get(fileUrl("sub/packed.cmp")).status, 200);
+}
+
+TEST_F(RefServiceTransportTest, MemberFaultsReachTheCallerAsErrorsNamingTheMember) {
+  DataSpace space(*http);
+  auto o = space.CreateObject(kLoginProgId, ref.serverUrl("S1"));
+  // Only the delayed answer meets this short limit.
+  auto hurriedHttp = platform::makeHttpClient();
+  DataSpace hurriedSpace(*hurriedHttp, CallLimits{5000, 300});
+  auto hurried = hurriedSpace.CreateObject(kLoginProgId, ref.serverUrl("S1"));
+  bool autoFlag = false;
+  auto callOn = [&](ServiceObject& x) {
+    return x.invoke("isValidLogin", {Arg::byVal(Value("F")), Arg::byVal(Value("U")), Arg::byVal(Value("pw")),
+                                      Arg::byVal(Value(false)), Arg::byRef(autoFlag)});
+  };
+  auto call = [&] { return callOn(*o); };
+  ASSERT_EQ(call(), Value(true));
+  const std::vector<std::pair<Fault, std::string>> faults = {
+      {Fault{Fault::Kind::Refuse, 0, -1}, "isValidLogin: "},
+      {Fault{Fault::Kind::Status500, 0, -1}, "isValidLogin: the server answered HTTP 500"},
+      {Fault{Fault::Kind::CutBody, 10, -1}, "isValidLogin: "},
+      {Fault{Fault::Kind::WrongLength, 5, -1}, "isValidLogin: "},
+      {Fault{Fault::Kind::Delay, 1000, -1}, "isValidLogin: "},  // past the hurried call limit
+      {Fault{Fault::Kind::VtError, static_cast<long>(0x800A0BB9), -1}, "isValidLogin: "},
+  };
+  for (const auto& [fault, prefix] : faults) {
+    ref.service().setMemberFault("S1", "isValidLogin", fault);
+    try {
+      callOn(fault.kind == Fault::Kind::Delay ? *hurried : *o);
+      ADD_FAILURE() << refservice::describeFault(fault) << " did not fail the call";
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(e.description().rfind(prefix, 0), 0u) << refservice::describeFault(fault) << ": " << e.description();
+      if (fault.kind == Fault::Kind::VtError) {
+        EXPECT_EQ(e.number(), static_cast<long>(static_cast<std::int32_t>(0x800A0BB9)));
+      }
+    }
+  }
+  // Faults on one listener leave the others alone; "*" reaches every listener.
+  auto base = space.CreateObject(kLoginProgId, ref.baseUrl());
+  std::string f = "F", u = "U";
+  EXPECT_NO_THROW(base->invoke("GetLoginServersXML", {Arg::byRef(f), Arg::byRef(u)}));
+  ref.service().clearFaults();
+  ref.service().setMemberFault("*", "*", Fault{Fault::Kind::Status500, 0, 1});
+  EXPECT_THROW(base->invoke("GetLoginServersXML", {Arg::byRef(f), Arg::byRef(u)}), RuntimeError);
+  EXPECT_EQ(call(), Value(true));
+  // The client flag decides between the servers' deployment types.
+  auto s2 = space.CreateObject(kLoginProgId, ref.serverUrl("S2"));
+  EXPECT_EQ(s2->invoke("isValidLogin", {Arg::byVal(Value("F")), Arg::byVal(Value("U")), Arg::byVal(Value("pw")),
+                                        Arg::byVal(Value(true)), Arg::byRef(autoFlag)}),
+            Value(true));
+}
+
+TEST_F(RefServiceTransportTest, MalformedRequestsAreRefusedWithInvalidArgument) {
+  const std::string endpoint = ref.baseUrl().substr(0, ref.baseUrl().rfind('/')) + rds::kEndpoint;
+  const std::vector<std::pair<std::string, std::string>> requests = {
+      {"CVBO_V2.Init.isValidLogin", "not an RDS body"},
+      {"CVBO_V2.Init.isValidLogin", rds::encodeRequestBody({Value("F")}).substr(0, 90)},  // cut short
+      {"NoDotInHere", rds::encodeRequestBody({})},
+  };
+  for (const auto& [target, body] : requests) {
+    platform::HttpRequest r;
+    r.url = endpoint + target;
+    r.body = body;
+    r.headers = rds::requestHeaders();
+    const auto answer = http->send(r);
+    ASSERT_EQ(answer.status, 200) << target;  // RDS failures still travel as 200
+    const rds::Response decoded = rds::decodeResponseBody(answer.body);
+    ASSERT_TRUE(decoded.isError) << target;
+    EXPECT_EQ(decoded.error.scode, refservice::kScodeInvalidArg) << target;
+  }
+  EXPECT_EQ(ref.service().calls().size(), requests.size());
+}
+
+// libcurl does not take a CA file from the environment, so HTTPS is driven with the curl
+// program, which does the same HTTP as the launcher's client.
+TEST(RefServiceHttpsTest, MembersAndDownloadsOverTls) {
+  testing::TempDir temp;
+  const std::string script = std::string(ZENTRO_SOURCE_DIR) + "/scripts/make-test-cert.sh";
+  ASSERT_EQ(std::system((script + " " + temp.str() + " > /dev/null").c_str()), 0);
+  refservice::RefServiceOptions options;
+  options.https = true;
+  options.certFile = temp.file("refservice-cert.pem");
+  options.keyFile = temp.file("refservice-key.pem");
+  testing::ScopedRefService ref;
+  ref.start(twoServerWorld(), options);
+  ref.expectCall(kLoginProgId, "isValidLogin");
+  ASSERT_EQ(ref.serverUrl("S1").rfind("https://127.0.0.1:", 0), 0u);
+
+  const std::string body = rds::encodeRequestBody({Value("F"), Value("U"), Value("pw"), Value(false), Value(true)});
+  temp.write("request.bin", body);
+  const std::string url = ref.serverUrl("S1");
+  const std::string origin = url.substr(0, url.find('/', 8));
+  const std::string curl = "curl -sS --cacert " + options.certFile + " -H 'User-Agent: ACTIVEDATA' -H 'Content-Type:'";
+  ASSERT_EQ(std::system((curl + " --data-binary @" + temp.file("request.bin") + " -o " + temp.file("answer.bin") + " " +
+                         origin + "/msadc/msadcs.dll/CVBO_V2.Init.isValidLogin")
+                            .c_str()),
+            0);
+  const rds::Response answer = rds::decodeResponseBody(testing::readFile(temp.file("answer.bin")));
+  ASSERT_FALSE(answer.isError);
+  EXPECT_EQ(answer.returnValue, Value(true));
+  ASSERT_EQ(answer.params.size(), 5u);
+  EXPECT_EQ(answer.params[4], Value(true));   // the by-reference flag
+  EXPECT_TRUE(answer.params[0].isEmpty());    // by-value parameters come back Empty
+
+  ASSERT_EQ(std::system((curl + " -D " + temp.file("headers.txt") + " -o " + temp.file("a.bin") + " " + url +
+                         "/BROKER/InstallFiles/a.bin").c_str()),
+            0);
+  EXPECT_EQ(testing::readFile(temp.file("a.bin")), *twoServerWorld().groups[1].entries[0].content);
+  ASSERT_EQ(std::system((curl + " -D " + temp.file("missing.txt") + " -o /dev/null " + url +
+                         "/BROKER/InstallFiles/gone.dll").c_str()),
+            0);
+  EXPECT_EQ(testing::readFile(temp.file("missing.txt")).rfind(kObjectNotFound, 0), 0u);
+
+  // Without trust in the certificate the client refuses the connection.
+  auto http = platform::makeHttpClient();
+  platform::HttpRequest r;
+  r.method = "GET";
+  r.url = url + "/BROKER/InstallFiles/a.bin";
+  try {
+    http->send(r);
+    ADD_FAILURE() << "an untrusted certificate was accepted";
+  } catch (const platform::HttpError& e) {
+    EXPECT_EQ(e.kind(), platform::HttpError::Kind::Tls);
+  }
+}
+
+}  // namespace
+}  // namespace zentro

@@ -1,0 +1,107 @@
+// The zentro-refservice program as the demo runs it: ready file, URLs, log, clean stop.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "platform/http.h"
+#include "tests/support/ref_service_fixture.h"
+
+extern char** environ;
+
+namespace zentro {
+namespace {
+
+class RefServiceProgramTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  // Starts the program with `args`; output goes to files in the temporary folder.
+  void launch(std::vector<std::string> args) {
+    const std::string program = std::string(ZENTRO_BINARY_DIR) + "/tools/zentro-refservice";
+    args.insert(args.begin(), program);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, temp.file("stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, temp.file("stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_EQ(posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  // Waits for the ready file (or the program's end); "" when it ended first.
+  std::string waitReady(const std::string& file) {
+    for (int i = 0; i < 1000; ++i) {
+      if (std::filesystem::exists(file)) return testing::readFile(file);
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return "";
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return "";
+  }
+  int stop() {
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  testing::TempDir temp;
+  pid_t pid_ = -1;
+  int exitCode_ = -1;
+};
+
+TEST_F(RefServiceProgramTest, ServesTheDemoWorldUntilTerminated) {
+  launch({"--world", testing::demoWorldDir(), "--log", temp.file("log"), "--ready-file", temp.file("ready"),
+          "--demo-app", testing::demoAppPath()});
+  const std::string ready = waitReady(temp.file("ready"));
+  ASSERT_NE(ready, "") << testing::readFile(temp.file("stderr.txt"));
+  const std::string baseUrl = ready.substr(0, ready.find('\n'));
+  EXPECT_EQ(baseUrl.rfind("http://127.0.0.1:", 0), 0u) << baseUrl;
+  const std::string out = testing::readFile(temp.file("stdout.txt"));
+  EXPECT_NE(out.find("base login object: " + baseUrl + "\n"), std::string::npos) << out;
+  const auto east = out.find("login server EAST: ");
+  ASSERT_NE(east, std::string::npos) << out;
+  const std::string eastUrl = out.substr(east + 19, out.find('\n', east) - east - 19);
+
+  auto http = platform::makeHttpClient();
+  platform::HttpRequest r;
+  r.method = "GET";
+  r.url = eastUrl + "/BROKER/InstallFiles/zentro-demo-app";
+  const auto app = http->send(r);
+  EXPECT_EQ(app.status, 200);
+  EXPECT_EQ(app.body, testing::readFile(testing::demoAppPath()));
+
+  EXPECT_EQ(stop(), 0);
+  EXPECT_NE(testing::readFile(temp.file("log/refservice.log")).find("GET /cvbo/BROKER/InstallFiles/zentro-demo-app -> 200"),
+            std::string::npos);
+}
+
+TEST_F(RefServiceProgramTest, ReportsABrokenWorldAndExits) {
+  temp.write("world/world.ini", "[server S]\ncolour = red\n");
+  launch({"--world", temp.file("world"), "--ready-file", temp.file("ready")});
+  EXPECT_EQ(waitReady(temp.file("ready")), "");
+  EXPECT_EQ(exitCode_, 1);
+  EXPECT_EQ(testing::readFile(temp.file("stderr.txt")),
+            "zentro-refservice: world.ini:2: unknown key \"colour\" in [server]\n");
+}
+
+}  // namespace
+}  // namespace zentro

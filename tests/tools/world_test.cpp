@@ -1,0 +1,162 @@
+// Loading a world folder: the demo world, and clear "file:line" errors for broken ones.
+
+#include <gtest/gtest.h>
+
+#include "tests/support/ref_service_fixture.h"
+#include "tools/refservice/fault.h"
+#include "tools/refservice/install_list_csv.h"
+#include "tools/refservice/world.h"
+
+namespace zentro::refservice {
+namespace {
+
+constexpr const char* kGoodIni =
+    "[filer F]\n"
+    "[login F/U]\npassword = pw\ndeployments = 1\n"
+    "[server S]\npath = /bo\n"
+    "[deployment 1]\ntype = BROKER\nserver = S\ninstallGroup = 7\ncustomGroup = <null>\n"
+    "[group 7]\nlastUpdate = 2026-01-01T00:00:00\nlist = g7.csv\n";
+constexpr const char* kGoodCsv =
+    "FileName,SequenceID,InstallType,AltCheck,Description,DownloadLocation\n"
+    "a.dll,1,2,<null>,\"Quoted, with comma\",a.dll\n";
+
+TEST(WorldTest, DemoWorldLoadsWithEveryInstallTypeAndTheLaunchRecord) {
+  const World w = loadWorld(testing::demoWorldDir(), WorldLoadOptions{testing::demoAppPath()});
+  EXPECT_EQ(w.logins.size(), 2u);
+  EXPECT_EQ(w.servers.size(), 2u);
+  ASSERT_EQ(w.deployments.size(), 3u);
+  std::set<int> types;
+  bool compressed = false, font = false, altCheck = false, launch = false;
+  for (const auto& [id, g] : w.groups) {
+    for (const auto& e : g.entries) {
+      types.insert(e.installType);
+      compressed |= e.isCompressed != 0;
+      font |= e.installLocation == "FONTSDIR";
+      altCheck |= e.altCheck && !e.altCheck->empty();
+      launch |= e.sequenceId >= 9999 && e.installLocation == "COMMONDIR";
+      if (!e.downloadLocation.empty()) {
+        EXPECT_NE(e.content, nullptr) << e.fileName;
+      }
+    }
+  }
+  for (int t : {1, 2, 3, 4, 5}) EXPECT_TRUE(types.count(t)) << "install type " << t;
+  EXPECT_TRUE(compressed && font && altCheck && launch);
+  // Only one login may use the pilot.
+  EXPECT_EQ(w.logins[0].deployments.size(), 3u);
+  EXPECT_EQ(w.logins[1].deployments.size(), 2u);
+}
+
+TEST(WorldTest, CellsParseQuotedNullAndFaults) {
+  testing::TempDir dir;
+  dir.write("world.ini", kGoodIni);
+  dir.write("g7.csv", kGoodCsv);
+  dir.write("files/a.dll", "bytes");
+  const World w = loadWorld(dir.str());
+  const auto& e = w.groups.at(7).entries.at(0);
+  EXPECT_EQ(e.description, "Quoted, with comma");
+  EXPECT_FALSE(e.altCheck.has_value());
+  EXPECT_EQ(*e.altCheckRegValue, "");  // absent column: empty text
+  EXPECT_EQ(*e.content, "bytes");
+  EXPECT_FALSE(w.deployments[0].customGroup.has_value());
+
+  std::string why;
+  EXPECT_EQ(parseFault("cut:100 once", &why), (Fault{Fault::Kind::CutBody, 100, 1}));
+  EXPECT_EQ(parseFault("error:0x80004005", &why)->amount, static_cast<long>(static_cast<std::int32_t>(0x80004005)));
+  EXPECT_EQ(parseFault(" delay:250 x3 ", &why), (Fault{Fault::Kind::Delay, 250, 3}));
+  EXPECT_EQ(describeFault(*parseFault("badlength:7 x2", &why)), "badlength:7 x2");
+  EXPECT_FALSE(parseFault("explode", &why));
+  EXPECT_NE(why.find("unknown fault"), std::string::npos);
+}
+
+struct BrokenWorld {
+  const char* name;
+  std::string ini;
+  std::string csv;
+  std::string expected;  // the start of the error text
+};
+
+void PrintTo(const BrokenWorld& w, std::ostream* os) { *os << w.name; }
+
+class WorldErrorTest : public ::testing::TestWithParam<BrokenWorld> {};
+
+TEST_P(WorldErrorTest, NamesFileAndLine) {
+  testing::TempDir dir;
+  dir.write("world.ini", GetParam().ini);
+  dir.write("g7.csv", GetParam().csv);
+  dir.write("files/a.dll", "bytes");
+  try {
+    loadWorld(dir.str());
+    FAIL() << "loaded a broken world";
+  } catch (const WorldError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind(GetParam().expected, 0), 0u) << e.what();
+  }
+}
+
+std::string withLine(const std::string& ini, const std::string& after, const std::string& line) {
+  std::string s = ini;
+  s.insert(s.find(after) + after.size(), line);
+  return s;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Broken, WorldErrorTest,
+    ::testing::Values(
+        BrokenWorld{"UnknownSection", std::string(kGoodIni) + "[planet X]\n", kGoodCsv,
+                    "world.ini:15: unknown section [planet]"},
+        BrokenWorld{"UnknownKey", withLine(kGoodIni, "[server S]\n", "colour = red\n"), kGoodCsv,
+                    "world.ini:6: unknown key \"colour\" in [server]"},
+        BrokenWorld{"NoEquals", withLine(kGoodIni, "[filer F]\n", "just words\n"), kGoodCsv,
+                    "world.ini:2: expected \"key = value\""},
+        BrokenWorld{"LoginWithoutPassword", "[filer F]\n[login F/U]\n", kGoodCsv,
+                    "world.ini:2: [login F/U] needs a password"},
+        BrokenWorld{"UnknownServer", withLine(kGoodIni, "server = S", "X"), kGoodCsv,
+                    "world.ini:7: unknown server \"SX\""},
+        BrokenWorld{"UnknownGroup", withLine(kGoodIni, "installGroup = 7", "7"), kGoodCsv,
+                    "world.ini:7: unknown group 77"},
+        BrokenWorld{"LoginNamesUnknownDeployment", withLine(kGoodIni, "deployments = 1", ", 9"), kGoodCsv,
+                    "world.ini:2: unknown deployment 9"},
+        BrokenWorld{"BadNumber", withLine(kGoodIni, "[server S]\n", "port = eighty\n"), kGoodCsv,
+                    "world.ini:6: port \"eighty\" is not a whole number"},
+        BrokenWorld{"NotLoopback", withLine(kGoodIni, "[server S]\n", "address = 10.0.0.1\n"), kGoodCsv,
+                    "world.ini:6: address must be a loopback address"},
+        BrokenWorld{"BadFault", withLine(kGoodIni, "[deployment 1]\n", "fault = cut\n"), kGoodCsv,
+                    "world.ini:8: fault \"cut\" needs a number"},
+        BrokenWorld{"DuplicateKey", withLine(kGoodIni, "[filer F]\n", "description = a\ndescription = b\n"), kGoodCsv,
+                    "world.ini:3: key \"description\" given twice"},
+        BrokenWorld{"CsvUnknownColumn", kGoodIni, "FileName,SequenceID,InstallType,Colour\n", "g7.csv:1: unknown column \"Colour\""},
+        BrokenWorld{"CsvMissingColumn", kGoodIni, "FileName,SequenceID\n", "g7.csv:1: the header needs"},
+        BrokenWorld{"CsvCellCount", kGoodIni, std::string(kGoodCsv) + "b.dll,2\n", "g7.csv:3: expected 6 cells, found 2"},
+        BrokenWorld{"CsvOpenQuote", kGoodIni, std::string(kGoodCsv) + "# note\nb.dll,2,2,,\"open,b.dll\n",
+                    "g7.csv:4: unbalanced quotes"},
+        BrokenWorld{"CsvNotANumber", kGoodIni, std::string(kGoodCsv) + "b.dll,two,2,,,a.dll\n",
+                    "g7.csv:3: SequenceID \"two\" is not a whole number"},
+        BrokenWorld{"CsvMissingFile", kGoodIni, std::string(kGoodCsv) + "b.dll,2,2,,,b.dll\n",
+                    "g7.csv:3: cannot read the file"},
+        BrokenWorld{"CsvEscapesFilesFolder", kGoodIni,
+                    "FileName,SequenceID,InstallType,Source\nb.dll,2,2,../world.ini\n",
+                    "g7.csv:2: source \"../world.ini\" leaves the files folder"},
+        BrokenWorld{"CsvDemoAppWithoutPath", kGoodIni, "FileName,SequenceID,InstallType,Source\napp,2,5,{demo-app}\n",
+                    "g7.csv:2: the source {demo-app} needs"}),
+    [](const ::testing::TestParamInfo<BrokenWorld>& p) { return std::string(p.param.name); });
+
+TEST(WorldTest, MissingWorldFileIsReported) {
+  testing::TempDir dir;
+  try {
+    loadWorld(dir.str());
+    FAIL();
+  } catch (const WorldError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("world.ini: cannot open", 0), 0u) << e.what();
+  }
+}
+
+TEST(WorldTest, CsvSplitting) {
+  std::vector<std::string> cells;
+  std::vector<bool> quoted;
+  ASSERT_TRUE(splitCsvLine(" a , \"b \"\"c\"\"\" ,,\" d \"", cells, quoted));
+  EXPECT_EQ(cells, (std::vector<std::string>{"a", "b \"c\"", "", " d "}));
+  EXPECT_EQ(quoted, (std::vector<bool>{false, true, false, true}));
+  EXPECT_FALSE(splitCsvLine("\"a\"x,b", cells, quoted));
+}
+
+}  // namespace
+}  // namespace zentro::refservice
