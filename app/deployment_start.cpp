@@ -61,7 +61,7 @@ void FrmLogin::StartDeployment() {
       s.deployments.field("DeploymentType").toText().value_or("");
   s.busObjUrl = storedUrl;
 
-  auto deploymentDataSpace = std::make_unique<DataSpace>(*impl_->http);
+  auto deploymentDataSpace = std::make_unique<DataSpace>(impl_->client());
   auto deploymentService = deploymentDataSpace->CreateObject(
       deploymentType == "CLIENT" ? texts::kClientProgId : texts::kLoginProgId, s.busObjUrl);
 

@@ -27,8 +27,13 @@ std::string CriteriaLiteral(const std::string& text) {
 }
 
 FrmLogin::Impl::Impl(View& v, ProgramState& s)
-    : view(v), state(s), http(platform::makeHttpClient()) {}
+    : view(v), state(s) {}
 FrmLogin::Impl::~Impl() = default;
+
+platform::HttpClient& FrmLogin::Impl::client() {
+  if (!http) http = platform::makeHttpClient();
+  return *http;
+}
 
 void FrmLogin::Impl::launchApplication() {
   LaunchInputs in;

@@ -21,6 +21,8 @@ class FrmLogin::Impl : public InstallHost {
   View& view;
   ProgramState& state;
   // One HTTP client for every business-object call, so its connection is kept alive.
+  // Made on first use: setting up TLS is slow and the window should show first.
+  platform::HttpClient& client();
   std::unique_ptr<platform::HttpClient> http;
   std::unique_ptr<InstallRun> installRun;
 };

@@ -60,7 +60,7 @@ void FrmLogin::cmdLogin_Click() {
   view_.repaint();
 
   {
-    DataSpace dataSpace(*impl_->http);
+    DataSpace dataSpace(impl_->client());
     auto loginService = dataSpace.CreateObject(texts::kLoginProgId, s.baseUrl);
     s.loginServersXml = loginService->invoke("GetLoginServersXML",
                                              {Arg::byRef(s.filerCode), Arg::byRef(s.loginName)})
@@ -94,7 +94,7 @@ void FrmLogin::cmdLogin_Click() {
     return;
   }
 
-  DataSpace dataSpace(*impl_->http);
+  DataSpace dataSpace(impl_->client());
   for (s.loginServers.moveFirst(); !s.loginServers.eof(); s.loginServers.moveNext()) {
     const std::string serverName = TextOf(s.loginServers, "ServerName");
     const std::string serverUrl = TextOf(s.loginServers, "BusObjURL");

@@ -1,0 +1,194 @@
+// The three panels of frmLogin and their controls, as the window is designed.
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "platform/qt/artwork.h"
+#include "platform/qt/progress_rect.h"
+#include "platform/qt/qt_view.h"
+#include "platform/qt/status_frame.h"
+#include "platform/qt/versions_grid.h"
+#include "platform/qt/window_texts.h"
+
+namespace zentro::qt {
+namespace {
+
+constexpr int kMargin = 16;
+
+QLabel* textLabel(const char* text, QWidget* parent) {
+  auto* label = new QLabel(QString::fromUtf8(text), parent);
+  label->setTextFormat(Qt::PlainText);
+  return label;
+}
+
+// Status lines wrap inside the fixed window instead of widening it.
+QLabel* statusLabel(const char* name, QWidget* parent) {
+  auto* label = new QLabel(parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setTextFormat(Qt::PlainText);
+  label->setWordWrap(true);
+  label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  return label;
+}
+
+QPushButton* button(const char* name, const char* caption, QWidget* parent) {
+  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+  b->setObjectName(QString::fromLatin1(name));
+  // A focused button is pressed by Enter, as on the system the window comes from.
+  b->setAutoDefault(true);
+  b->setMinimumWidth(84);
+  return b;
+}
+
+QLineEdit* lineEdit(const char* name, QWidget* parent) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(QString::fromLatin1(name));
+  return edit;
+}
+
+}  // namespace
+
+QWidget* QtView::buildLoginPanel() {
+  auto* panel = new QWidget(this);
+  panel->setObjectName(QStringLiteral("frameLogin"));
+
+  txtFilerCode_ = lineEdit("txtFilerCode", panel);
+  txtLogin_ = lineEdit("txtLogin", panel);
+  txtPassword_ = lineEdit("txtPassword", panel);
+  txtPassword_->setEchoMode(QLineEdit::Password);
+  chkRemember_ = new QCheckBox(QString::fromUtf8(kRememberCaption), panel);
+  chkRemember_->setObjectName(QStringLiteral("chkRemember"));
+  cmdLogin_ = button("cmdLogin", kLoginCaption, panel);
+  cmdLogin_->setDefault(true);
+  cmdCancel_ = button("cmdCancel", kCancelCaption, panel);
+  cmdRefresh_ = new QPushButton(panel);
+  cmdRefresh_->setObjectName(QStringLiteral("cmdRefresh"));
+  cmdRefresh_->setAutoDefault(true);
+  cmdRefresh_->setIcon(refreshIcon(32, palette().color(QPalette::ButtonText)));
+  cmdRefresh_->setIconSize(QSize(16, 16));
+  cmdRefresh_->setFixedSize(30, 30);
+  lblStatus_ = statusLabel("lblStatus", panel);
+
+  auto* logo = new LogoMark(72, panel);
+  logo->setObjectName(QStringLiteral("Image1"));
+
+  auto* fields = new QGridLayout;
+  fields->setHorizontalSpacing(10);
+  fields->setVerticalSpacing(8);
+  const std::pair<const char*, QLineEdit*> rows[] = {
+      {kFilerCodeLabel, txtFilerCode_}, {kLoginLabel, txtLogin_}, {kPasswordLabel, txtPassword_}};
+  int r = 0;
+  for (const auto& [caption, edit] : rows) {
+    auto* label = textLabel(caption, panel);
+    label->setBuddy(edit);
+    fields->addWidget(label, r, 0);
+    fields->addWidget(edit, r, 1);
+    ++r;
+  }
+  fields->addWidget(chkRemember_, r, 1);
+
+  auto* top = new QHBoxLayout;
+  top->setSpacing(kMargin + 4);
+  auto* logoColumn = new QVBoxLayout;
+  logoColumn->addWidget(logo);
+  logoColumn->addStretch();
+  top->addLayout(logoColumn);
+  top->addLayout(fields, 1);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(cmdRefresh_);
+  buttons->addStretch();
+  buttons->addWidget(cmdLogin_);
+  buttons->addWidget(cmdCancel_);
+
+  auto* layout = new QVBoxLayout(panel);
+  layout->setContentsMargins(kMargin + 4, kMargin + 4, kMargin + 4, kMargin);
+  layout->addLayout(top);
+  layout->addStretch();
+  layout->addLayout(buttons);
+  layout->addSpacing(4);
+  layout->addWidget(lblStatus_);
+  setTabOrder(txtFilerCode_, txtLogin_);
+  setTabOrder(txtLogin_, txtPassword_);
+  setTabOrder(txtPassword_, chkRemember_);
+  setTabOrder(chkRemember_, cmdLogin_);
+  setTabOrder(cmdLogin_, cmdCancel_);
+  setTabOrder(cmdCancel_, cmdRefresh_);
+  return panel;
+}
+
+QWidget* QtView::buildVersionsPanel() {
+  auto* panel = new QWidget(this);
+  panel->setObjectName(QStringLiteral("frameVersions"));
+  panel->setAutoFillBackground(true);
+
+  auto* group = new QGroupBox(QString::fromUtf8(kVersionsCaption), panel);
+  grdVersions_ = new VersionsGrid(group);
+  grdVersions_->setObjectName(QStringLiteral("grdVersions"));
+  auto* groupLayout = new QVBoxLayout(group);
+  groupLayout->addWidget(grdVersions_);
+
+  cmdRunVersion_ = button("cmdRunVersion", kRunCaption, panel);
+  cmdCancVersion_ = button("cmdCancVersion", kCancelCaption, panel);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(cmdRunVersion_);
+  buttons->addWidget(cmdCancVersion_);
+
+  auto* layout = new QVBoxLayout(panel);
+  layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+  layout->setSpacing(12);
+  layout->addWidget(group, 1);
+  layout->addLayout(buttons);
+  return panel;
+}
+
+QWidget* QtView::buildInstallPanel() {
+  auto* panel = new QWidget(this);
+  panel->setObjectName(QStringLiteral("frameInstall"));
+  panel->setAutoFillBackground(true);
+
+  lblMessage_ = statusLabel("lblMessage", panel);
+  lblMessage_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  auto* logo = new LogoMark(48, panel);
+
+  frameStatus_ = new StatusFrame(panel);
+  frameStatus_->setObjectName(QStringLiteral("frameStatus"));
+  prgTotal_ = new ProgressRect(kTotalBarWidth, frameStatus_);
+  prgTotal_->setObjectName(QStringLiteral("prgTotal"));
+  prgCurrent_ = new ProgressRect(kCurrentBarWidth, frameStatus_);
+  prgCurrent_->setObjectName(QStringLiteral("prgCurrent"));
+  lblBytes_ = statusLabel("lblBytes", frameStatus_);
+  lblBytes_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+  auto* bars = new QGridLayout(frameStatus_);
+  bars->setContentsMargins(12, 14, 12, 10);
+  bars->setHorizontalSpacing(10);
+  bars->setVerticalSpacing(10);
+  bars->addWidget(textLabel(kTotalLabel, frameStatus_), 0, 0);
+  bars->addWidget(prgTotal_, 0, 1);
+  bars->addWidget(textLabel(kCurrentLabel, frameStatus_), 1, 0);
+  bars->addWidget(prgCurrent_, 1, 1);
+  bars->addWidget(lblBytes_, 2, 1);
+  bars->setColumnStretch(1, 1);
+
+  auto* header = new QHBoxLayout;
+  header->setSpacing(14);
+  header->addWidget(logo, 0, Qt::AlignTop);
+  header->addWidget(lblMessage_, 1);
+
+  auto* layout = new QVBoxLayout(panel);
+  layout->setContentsMargins(kMargin + 4, kMargin + 4, kMargin + 4, kMargin + 4);
+  layout->setSpacing(16);
+  layout->addLayout(header);
+  layout->addWidget(frameStatus_);
+  layout->addStretch();
+  return panel;
+}
+
+}  // namespace zentro::qt
