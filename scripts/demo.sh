@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job: sets up and builds, starts the reference business-object service with the demo
 # world on loopback, and runs the launcher through login, update, install and launch.
-# With a display the real window opens (log in with DEMO / ALICE / alice); without one the
+# With a display the real window opens (log in with DEMO / ALICE / alice-demo); without one the
 # launcher logs in from its command line and runs unattended. Run it twice: the second run
 # finds everything current.
 set -euo pipefail
@@ -17,7 +17,7 @@ export ZENTRO_DEMO_OUTPUT="$out/demo-app-output.txt"
 
 ready="$out/service/ready"
 rm -f "$ready"
-"$build/tools/zentro-refservice" --world "$here/demo/world" --log "$out/service" \
+"$build/tools/zentro-refservice" --world "$here/demo" --log "$out/service" \
   --demo-app "$build/tools/zentro-demo-app" --ready-file "$ready" >"$out/service/stdout.txt" 2>&1 &
 service=$!
 trap 'kill $service 2>/dev/null || true; wait $service 2>/dev/null || true' EXIT
@@ -39,13 +39,13 @@ cat >"$root/VMIZentroConfig.XML" <<XML
 </rs:data></xml>
 XML
 
-echo "Reference service: $base_url (demo world: $here/demo/world)"
+echo "Reference service: $base_url (demo world: $here/demo)"
 if [ -n "${DISPLAY:-}" ]; then
-  echo "Opening the launcher window. Log in with Filer Code DEMO, Login ALICE, Password alice."
+  echo "Opening the launcher window. Log in with Filer Code DEMO, Login ALICE, Password alice-demo."
   "$build/platform/qt/VMIZentro" USEPROFILE || status=$?
 else
   echo "No display: running unattended with an automatic login from the command line."
-  QT_QPA_PLATFORM=offscreen "$build/platform/qt/VMIZentro" "DEMO|ALICE|alice|USEPROFILE" || status=$?
+  QT_QPA_PLATFORM=offscreen "$build/platform/qt/VMIZentro" "DEMO|BOB|bob-demo|USEPROFILE" || status=$?
 fi
 status=${status:-0}
 
