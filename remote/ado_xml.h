@@ -17,10 +17,16 @@ namespace zentro {
 // (line:column when known). Never returns a half table.
 Table readAdoXml(std::string_view bytes);
 
-// Reads a file and parses it; a file that cannot be read is a RuntimeError too.
+// The same for a document that is already text (a string answer): UTF-8, an encoding named
+// in its XML declaration is not applied again.
+Table readAdoXmlText(std::string_view text);
+
+// Reads a file (path in UTF-8) and parses it; a file that cannot be read is a RuntimeError too.
 Table readAdoXmlFile(const std::string& path);
 
-// Serialises every row of the table (ignoring any filter).
+// Serialises every row of the table (ignoring any filter). Empty cells are written as NULL.
+// Throws RuntimeError(kErrXml, "ADODB.Recordset", ...) for a value that XML cannot carry
+// (a control character, text that is not UTF-8) or that does not convert to its field's type.
 std::string writeAdoXml(const Table& table);
 
 }  // namespace zentro

@@ -34,9 +34,19 @@ enum class FieldType {
 struct FieldDef {
   std::string name;
   FieldType type = FieldType::String;
-  long definedSize = 0;  // characters for text, bytes for fixed types; 0 = unspecified
+  // Characters for text, bytes for binary; 0 = unspecified. Fixed-size types always carry
+  // their own size (fixedSizeOf), whatever is given, as the data-access library does.
+  long definedSize = 0;
   bool nullable = true;
+  bool operator==(const FieldDef&) const = default;
 };
+
+// Bytes of a fixed-size type as the persistence format declares them (Int32 4, Double 8,
+// Bool 2, Date 16, Guid 16, ...); 0 for String and Binary.
+long fixedSizeOf(FieldType type);
+
+// Error number of a field name or ordinal that the table does not have.
+inline constexpr long kErrItemNotFound = 3265;
 
 class CriteriaExpr;  // parsed Filter/Find criteria (table_criteria.h)
 
@@ -44,6 +54,9 @@ class Table {
  public:
   Table();
   explicit Table(std::vector<FieldDef> fields);
+  // A table holding `rows` (each padded with NULL to the field count), positioned on its
+  // first row, as an opened recordset is. A row with more values than fields: RuntimeError.
+  Table(std::vector<FieldDef> fields, std::vector<std::vector<Value>> rows);
   ~Table();
   Table(Table&&) noexcept;
   Table& operator=(Table&&) noexcept;
@@ -56,16 +69,20 @@ class Table {
 
   // Appends a row (values in field order; missing trailing values are NULL) and makes it
   // current, as AddNew + Update do. Values are kept whole: no truncation at definedSize.
+  // The row stays in the view until the filter is set again. More values than fields:
+  // RuntimeError.
   void appendRow(std::vector<Value> values);
 
   // --- the view (honours the filter) ---
   long recordCount() const;           // rows in the filtered view
   bool eof() const;                   // past the last row of the view (or the view is empty)
   bool bof() const;
-  void moveFirst();
+  void moveFirst();                   // RuntimeError when the view is empty
   void moveNext();                    // RuntimeError when already at EOF
-  void moveLast();
-  void move(long rows);               // forward/backward from the current row
+  void moveLast();                    // RuntimeError when the view is empty
+  // Forward/backward from the current row, stopping at BOF/EOF; RuntimeError when moving
+  // forward from EOF, backward from BOF, or in an empty view.
+  void move(long rows);
   long absolutePosition() const;      // 1-based position in the view; -1 at BOF/EOF
 
   // Value of a field of the current row. RuntimeError when the field does not exist or
@@ -83,12 +100,17 @@ class Table {
   // Find: search forward from the current row (after skipping `skip` rows) for the first row
   // of the view matching `criteria` (a single comparison, as ADO allows). Returns true when
   // found and positions there; otherwise positions at EOF and returns false.
-  // RuntimeError on bad criteria.
+  // RuntimeError on bad criteria or a negative skip.
   bool find(std::string_view criteria, long skip = 0);
 
   // --- raw access, ignoring the filter (writers, diagnostics) ---
   std::size_t rowCount() const { return rows_.size(); }
   const std::vector<Value>& row(std::size_t i) const { return rows_[i]; }
+
+  // Same fields and same rows in the same order (filter and position are not compared).
+  friend bool operator==(const Table& a, const Table& b) {
+    return a.fields_ == b.fields_ && a.rows_ == b.rows_;
+  }
 
  private:
   void rebuildView();

@@ -6,9 +6,11 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -65,6 +67,29 @@ struct ErrorValue {
   bool operator==(const ErrorValue&) const = default;
 };
 
+// Error values are rare and large; they live behind a pointer so that every other Value stays
+// small (tables hold millions of them). Copies are deep; a moved-from box reads as a default
+// ErrorValue.
+class BoxedError {
+ public:
+  explicit BoxedError(ErrorValue e) : p_(std::make_unique<ErrorValue>(std::move(e))) {}
+  BoxedError(const BoxedError& o) : p_(std::make_unique<ErrorValue>(o.get())) {}
+  BoxedError& operator=(const BoxedError& o) {
+    p_ = std::make_unique<ErrorValue>(o.get());
+    return *this;
+  }
+  BoxedError(BoxedError&&) noexcept = default;
+  BoxedError& operator=(BoxedError&&) noexcept = default;
+  const ErrorValue& get() const {
+    static const ErrorValue kNone;
+    return p_ ? *p_ : kNone;
+  }
+  bool operator==(const BoxedError& o) const { return get() == o.get(); }
+
+ private:
+  std::unique_ptr<ErrorValue> p_;
+};
+
 struct EmptyTag { bool operator==(const EmptyTag&) const = default; };
 struct NullTag { bool operator==(const NullTag&) const = default; };
 
@@ -72,7 +97,7 @@ class Value {
  public:
   using Storage = std::variant<EmptyTag, NullTag, std::string, std::uint8_t, std::int16_t,
                                std::int32_t, std::int64_t, double, Currency, DateValue, bool,
-                               DecimalValue, std::vector<std::uint8_t>, GuidValue, ErrorValue>;
+                               DecimalValue, std::vector<std::uint8_t>, GuidValue, BoxedError>;
 
   Value() = default;  // Empty
   Value(const char* s) : v_(std::string(s)) {}
@@ -88,7 +113,7 @@ class Value {
   Value(DecimalValue x) : v_(x) {}
   Value(std::vector<std::uint8_t> x) : v_(std::move(x)) {}
   Value(GuidValue x) : v_(x) {}
-  Value(ErrorValue x) : v_(std::move(x)) {}
+  Value(ErrorValue x) : v_(BoxedError(std::move(x))) {}
 
   static Value null() { Value v; v.v_ = NullTag{}; return v; }
   static Value empty() { return Value(); }
@@ -99,7 +124,14 @@ class Value {
   bool isNumeric() const;  // UInt8..Decimal except Date/Bool
 
   const Storage& storage() const { return v_; }
-  template <class T> const T* get() const { return std::get_if<T>(&v_); }
+  template <class T> const T* get() const {
+    if constexpr (std::is_same_v<T, ErrorValue>) {
+      const auto* box = std::get_if<BoxedError>(&v_);
+      return box != nullptr ? &box->get() : nullptr;
+    } else {
+      return std::get_if<T>(&v_);
+    }
+  }
 
   // Conversions as the system's late-bound language applies them. Each returns
   // nullopt where that language would raise a type-mismatch or invalid-use-of-Null.

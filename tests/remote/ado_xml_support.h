@@ -1,0 +1,82 @@
+#pragma once
+// Helpers shared by the persisted-recordset tests: test data, documents built from column
+// and row snippets, UTF-16 encodings, and the configuration lookups the launcher performs.
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "remote/ado_xml_format.h"
+#include "remote/table.h"
+
+namespace zentro::testing {
+
+inline std::string dataPath(const std::string& name) { return std::string(ZENTRO_TEST_DATA) + "/" + name; }
+
+inline std::string readData(const std::string& name) {
+  std::ifstream in(dataPath(name), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A document in the writer's namespaces with the given AttributeTypes and rows.
+inline std::string rowsetDoc(const std::string& columns, const std::string& rows) {
+  return std::string("<xml xmlns:s='") + adoxml::kNsSchema + "' xmlns:dt='" + adoxml::kNsDatatype +
+         "' xmlns:rs='" + adoxml::kNsRowset + "' xmlns:z='" + adoxml::kNsRow +
+         "'>\n<s:Schema id='RowsetSchema'><s:ElementType name='row' content='eltOnly'>\n" +
+         columns + "\n<s:extends type='rs:rowbase'/></s:ElementType></s:Schema>\n<rs:data>\n" +
+         rows + "\n</rs:data>\n</xml>\n";
+}
+
+inline std::string toUtf16(const std::string& utf8, bool bigEndian, bool bom) {
+  std::string out;
+  auto put = [&](unsigned u) {
+    char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+    out += bigEndian ? hi : lo;
+    out += bigEndian ? lo : hi;
+  };
+  if (bom) put(0xFEFF);
+  for (std::size_t i = 0; i < utf8.size();) {
+    auto c = static_cast<unsigned char>(utf8[i]);
+    int len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : 4;
+    unsigned cp = len == 1 ? c : c & (0x7F >> len);
+    for (int k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    i += static_cast<std::size_t>(len);
+    if (cp >= 0x10000) {
+      put(0xD800 + ((cp - 0x10000) >> 10));
+      put(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      put(cp);
+    }
+  }
+  return out;
+}
+
+inline std::string doubled(const std::string& s) {
+  std::string out;
+  for (char c : s) out += c == '\'' ? std::string("''") : std::string(1, c);
+  return out;
+}
+
+// The configuration lookups: first row wins, value trimmed, NULL reads as "".
+inline std::string configValue(Table& config, const std::string& name) {
+  std::string result;
+  config.setFilter("PropName='" + doubled(name) + "'");
+  if (!config.eof()) {
+    if (auto text = config.field("PropValue").toText()) result = trimSpaces(*text);
+  }
+  config.setFilter("");
+  return result;
+}
+
+inline bool isUpdateAdminLogin(Table& config, const std::string& login) {
+  config.setFilter("PropName='UPDATEADMINLOGIN'");
+  bool found = false;
+  if (config.recordCount() > 0) {
+    config.moveFirst();
+    found = config.find("PropValue='" + doubled(login) + "'", 0);
+  }
+  config.setFilter("");
+  return found;
+}
+
+}  // namespace zentro::testing

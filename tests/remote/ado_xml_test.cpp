@@ -1,0 +1,240 @@
+#include "remote/ado_xml.h"
+
+#include <gtest/gtest.h>
+
+#include "remote/runtime_error.h"
+#include "remote/xml_answer.h"
+#include "tests/remote/ado_xml_support.h"
+
+namespace zentro {
+namespace {
+
+using testing::configValue;
+using testing::isUpdateAdminLogin;
+using testing::readData;
+using testing::rowsetDoc;
+
+DateValue date(int y, int mo, int d, int h = 0, int mi = 0, double s = 0) {
+  return *dateFromParts(y, mo, d, h, mi, s);
+}
+
+std::vector<std::string> fieldNames(const Table& t) {
+  std::vector<std::string> names;
+  for (const auto& f : t.fields()) names.push_back(f.name);
+  return names;
+}
+
+TEST(AdoXmlReader, ConfigurationFileAnswersTheLookups) {
+  Table config = readAdoXmlFile(testing::dataPath("config_sample.xml"));
+  EXPECT_EQ(fieldNames(config), (std::vector<std::string>{"PropName", "PropValue", "Comment"}));
+  EXPECT_EQ(config.fields()[0].definedSize, 255);
+  EXPECT_FALSE(config.fields()[0].nullable);
+  EXPECT_TRUE(config.fields()[1].nullable);
+  EXPECT_EQ(config.recordCount(), 10);
+  EXPECT_EQ(config.absolutePosition(), 1);  // opened on its first row
+
+  EXPECT_EQ(configValue(config, "BaseURL"), "https://zentro.example.test/cv/");
+  EXPECT_EQ(configValue(config, "RunFromTemp"), "true");
+  EXPECT_EQ(configValue(config, "WarnIfUpdates"), "W");
+  EXPECT_EQ(configValue(config, "NullValue"), "");
+  EXPECT_EQ(configValue(config, "Missing"), "");
+  EXPECT_TRUE(isUpdateAdminLogin(config, "ADMIN2"));
+  EXPECT_TRUE(isUpdateAdminLogin(config, "O'NEIL"));
+  EXPECT_FALSE(isUpdateAdminLogin(config, "ADMIN3"));
+  EXPECT_EQ(config.recordCount(), 10);
+
+  config.setFilter("PropName = 'NullValue'");
+  EXPECT_TRUE(config.field("PropValue").isNull());
+  config.setFilter("PropName = 'EmptyValue'");
+  EXPECT_EQ(config.field("PropValue"), Value(""));  // '' is an empty text, not NULL
+}
+
+TEST(AdoXmlReader, EveryTypeReadsItsTextForms) {
+  Table t = readAdoXmlFile(testing::dataPath("ado_all_types.xml"));
+  ASSERT_EQ(t.rowCount(), 7u);
+  auto type = [&](const char* name) { return t.fields()[static_cast<std::size_t>(t.fieldIndex(name))].type; };
+  EXPECT_EQ(type("NoType"), FieldType::String);
+  EXPECT_EQ(type("I1"), FieldType::Int16);
+  EXPECT_EQ(type("UI2"), FieldType::Int32);
+  EXPECT_EQ(type("UI4"), FieldType::Int64);
+  EXPECT_EQ(type("UI8"), FieldType::Decimal);
+  EXPECT_EQ(type("R4"), FieldType::Double);
+  EXPECT_EQ(type("Money"), FieldType::Currency);
+  EXPECT_EQ(type("Fixed"), FieldType::Currency);
+  EXPECT_EQ(type("VarNumeric"), FieldType::Decimal);
+  EXPECT_EQ(type("DTime"), FieldType::Date);
+  EXPECT_EQ(type("B64"), FieldType::Binary);
+  EXPECT_EQ(type("Id"), FieldType::Guid);
+  EXPECT_EQ(t.fields()[static_cast<std::size_t>(t.fieldIndex("Blob"))].definedSize, 2147483647);
+
+  auto text = [&](const char* name) { return t.field(name).toText().value_or("<null>"); };
+  EXPECT_EQ(t.field("WText"), Value("Grüße \u201Cquoted\u201D"));
+  EXPECT_EQ(text("AText"), "plain");
+  EXPECT_EQ(text("NoType"), "untyped");
+  EXPECT_EQ(t.field("I1"), Value(std::int16_t{-128}));
+  EXPECT_EQ(t.field("UI1"), Value(std::uint8_t{255}));
+  EXPECT_EQ(t.field("I2"), Value(std::int16_t{-32768}));
+  EXPECT_EQ(t.field("UI2"), Value(std::int32_t{65535}));
+  EXPECT_EQ(t.field("Int"), Value(std::int32_t{-2147483647 - 1}));
+  EXPECT_EQ(t.field("I4"), Value(std::int32_t{2147483647}));
+  EXPECT_EQ(t.field("UI4"), Value(std::int64_t{4294967295LL}));
+  EXPECT_EQ(t.field("I8"), Value(std::int64_t{-9223372036854775807LL - 1}));
+  EXPECT_EQ(text("UI8"), "18446744073709551615");
+  EXPECT_EQ(t.field("R4"), Value(1.5));
+  EXPECT_EQ(t.field("Float"), Value(3.1415926535897931));
+  EXPECT_EQ(t.field("R8"), Value(-2.5e-10));
+  EXPECT_EQ(t.field("Money"), Value(Currency{121200}));
+  EXPECT_EQ(text("Numeric"), "-1234.56");
+  EXPECT_EQ(t.field("Numeric").get<DecimalValue>()->scale, 4);  // the digits as written
+  EXPECT_EQ(text("VarNumeric"), "79228162514264337593543950335");
+  EXPECT_EQ(t.field("Fixed"), Value(Currency{9223372036854775807LL}));
+  EXPECT_EQ(t.field("Flag"), Value(true));
+  EXPECT_EQ(t.field("VDate"), Value(date(2001, 2, 3, 4, 5, 6)));
+  EXPECT_EQ(text("Stamp"), "2001-02-03T04:05:06.125");
+  EXPECT_EQ(t.field("DDate"), Value(date(1999, 12, 31)));
+  EXPECT_EQ(t.field("DTime"), Value(date(1899, 12, 30, 13, 4, 0)));
+  EXPECT_EQ(t.field("Zoned"), Value(date(2001, 2, 3, 13, 4, 0)));  // wall clock kept
+  EXPECT_EQ(t.field("ZTime"), Value(date(1899, 12, 30, 13, 4, 0)));
+  EXPECT_EQ(t.field("Bin"), Value(std::vector<std::uint8_t>{0x00, 0xFF, 0x10, 0xAB}));
+  std::vector<std::uint8_t> blob;
+  for (int i = 1; i <= 32; ++i) blob.push_back(static_cast<std::uint8_t>(i));
+  EXPECT_EQ(t.field("Blob"), Value(blob));  // wrapped over two lines
+  EXPECT_EQ(t.field("B64"), Value(std::vector<std::uint8_t>{0x00, 0x01, 0x02, 0xFF}));
+  EXPECT_EQ(text("Id"), "{8AC68D3D-8A09-4403-8860-D0E494BBE894}");
+
+  t.moveNext();
+  EXPECT_EQ(t.field("WText"), Value(""));
+  EXPECT_TRUE(t.field("AText").isNull());
+  EXPECT_EQ(t.field("Flag"), Value(false));
+  EXPECT_EQ(text("Id"), "{8AC68D3D-8A09-4403-8860-D0E494BBE894}");
+  EXPECT_EQ(t.field("R4"), Value(300.0));
+  EXPECT_EQ(t.field("Money"), Value(Currency{-1}));
+  const bool flags[] = {true, false, true, true};
+  for (bool expected : flags) {
+    t.moveNext();
+    EXPECT_EQ(t.field("Flag"), Value(expected));
+  }
+  t.moveNext();
+  for (std::size_t i = 0; i < t.fields().size(); ++i) EXPECT_TRUE(t.field(static_cast<int>(i)).isNull());
+}
+
+TEST(AdoXmlReader, OrdinalsAliasesPrefixesAndReferences) {
+  Table t = readAdoXmlFile(testing::dataPath("ado_unordered_aliases.xml"));
+  EXPECT_EQ(fieldNames(t),
+            (std::vector<std::string>{"Code", "Last Visit", "Shared", "Amount", "Trailing"}));
+  EXPECT_EQ(t.fields()[2].type, FieldType::Int32);   // dt:type on a shared AttributeType
+  EXPECT_EQ(t.fields()[3].type, FieldType::Double);  // dt:type on the AttributeType itself
+  EXPECT_FALSE(t.fields()[0].nullable);
+  ASSERT_EQ(t.recordCount(), 3);
+  EXPECT_EQ(t.row(0), (std::vector<Value>{Value("A"), Value(date(2001, 2, 3, 4, 5, 6)),
+                                          Value(std::int32_t{7}), Value(1.25), Value("t")}));
+  EXPECT_EQ(t.row(1), (std::vector<Value>{Value("B"), Value::null(), Value(std::int32_t{-8}),
+                                          Value::null(), Value::null()}));
+  EXPECT_EQ(t.row(2)[0], Value("C"));  // a row that binds its own prefix
+}
+
+TEST(AdoXmlReader, PendingChangesShowTheCurrentRows) {
+  Table t = readAdoXmlFile(testing::dataPath("ado_pending_changes.xml"));
+  ASSERT_EQ(t.recordCount(), 6);
+  auto row = [](int id, Value name, Value qty) {
+    return std::vector<Value>{Value(std::int32_t{id}), std::move(name), std::move(qty)};
+  };
+  EXPECT_EQ(t.row(0), row(1, Value("Unchanged"), Value(std::int32_t{10})));
+  EXPECT_EQ(t.row(1), row(2, Value("After"), Value(std::int32_t{20})));
+  EXPECT_EQ(t.row(2), row(3, Value("Also unchanged"), Value(std::int32_t{30})));
+  EXPECT_EQ(t.row(3), row(5, Value("Inserted A"), Value(std::int32_t{50})));
+  EXPECT_EQ(t.row(4), row(6, Value("Inserted B"), Value::null()));
+  EXPECT_EQ(t.row(5), row(7, Value::null(), Value(std::int32_t{71})));  // rs:forcenull
+  t.setFilter("Id = 4");
+  EXPECT_EQ(t.recordCount(), 0);  // deleted rows stay hidden
+}
+
+TEST(AdoXmlReader, HierarchicalChaptersAreLeftOut) {
+  Table t = readAdoXmlFile(testing::dataPath("ado_hierarchical.xml"));
+  EXPECT_EQ(fieldNames(t), (std::vector<std::string>{"stor_id", "stor_name", "city"}));
+  ASSERT_EQ(t.recordCount(), 2);
+  EXPECT_EQ(t.row(1), (std::vector<Value>{Value("7066"), Value("Barnum's"), Value("Tustin")}));
+}
+
+TEST(AdoXmlReader, MissingOrEmptyDataYieldsNoRows) {
+  const std::string column = "<s:AttributeType name='A'/>";
+  std::string noDataDoc = rowsetDoc(column, "");
+  noDataDoc.erase(noDataDoc.find("<rs:data>"), std::string("<rs:data>\n\n</rs:data>").size());
+  Table noData = readAdoXml(noDataDoc);
+  EXPECT_EQ(noData.recordCount(), 0);
+  EXPECT_EQ(fieldNames(noData), std::vector<std::string>{"A"});
+  EXPECT_TRUE(noData.eof());
+  Table emptyData = readAdoXml(rowsetDoc(column, ""));
+  EXPECT_EQ(emptyData.recordCount(), 0);
+  Table allNull = readAdoXml(rowsetDoc(column, "<z:row/><z:row Undeclared='x'/>"));
+  EXPECT_EQ(allNull.recordCount(), 2);
+  EXPECT_TRUE(allNull.field("A").isNull());
+  EXPECT_EQ(allNull.fields()[0].type, FieldType::String);
+}
+
+// The same rowset in every encoding the reader accepts.
+struct EncodingCase {
+  const char* name;
+  std::string bytes;
+};
+
+std::string encodingSample() {
+  return rowsetDoc("<s:AttributeType name='City'/>", "<z:row City='Zürich'/><z:row City='Köln'/>");
+}
+
+class AdoXmlEncodings : public ::testing::TestWithParam<EncodingCase> {};
+
+TEST_P(AdoXmlEncodings, ReadsTheSameRows) {
+  Table t = readAdoXml(GetParam().bytes);
+  EXPECT_EQ(t, readAdoXml(encodingSample()));
+  EXPECT_EQ(t.field("City"), Value("Zürich"));
+}
+
+std::string latin1(const std::string& utf8) {
+  std::string out;
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    auto c = static_cast<unsigned char>(utf8[i]);
+    if (c == 0xC3) out += static_cast<char>(static_cast<unsigned char>(utf8[++i]) + 0x40);
+    else out += static_cast<char>(c);
+  }
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, AdoXmlEncodings,
+    ::testing::Values(
+        EncodingCase{"Utf8", encodingSample()},
+        EncodingCase{"Utf8Bom", "\xEF\xBB\xBF" + encodingSample()},
+        EncodingCase{"Utf8Declared", "<?xml version='1.0' encoding='UTF-8'?>\r\n" + encodingSample()},
+        EncodingCase{"Utf16LeBom", testing::toUtf16(encodingSample(), false, true)},
+        EncodingCase{"Utf16BeBom", testing::toUtf16(encodingSample(), true, true)},
+        EncodingCase{"Utf16LeNoBom", testing::toUtf16(encodingSample(), false, false)},
+        EncodingCase{"Utf16Declared",
+                     testing::toUtf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + encodingSample(), false, true)},
+        EncodingCase{"Latin1Declared",
+                     "<?xml version='1.0' encoding='ISO-8859-1'?>" + latin1(encodingSample())},
+        EncodingCase{"Cp1252Declared",
+                     "<?xml version='1.0' encoding='windows-1252'?>" + latin1(encodingSample())}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(AdoXmlReader, StreamSavedUtf16FileWithSupplementaryCharacters) {
+  Table t = readAdoXmlFile(testing::dataPath("ado_stream_utf16le.xml"));
+  EXPECT_TRUE(isUpdateAdminLogin(t, "ADMIN2 é€\U0001F600"));
+  EXPECT_EQ(configValue(t, "BaseURL"), "https://zentro.example.test/cv/");
+}
+
+TEST(AdoXmlReader, AnswerTextIsNotDecodedTwice) {
+  std::string doc = rowsetDoc("<s:AttributeType name='City'/>", "<z:row City='Zürich'/>");
+  // A string answer is Unicode already, whatever its declaration says.
+  EXPECT_EQ(LoadXmlAnswer("<?xml version='1.0' encoding='ISO-8859-1'?>" + doc).field("City"),
+            Value("Zürich"));
+  EXPECT_EQ(LoadXmlAnswer("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n" + doc).field("City"),
+            Value("Zürich"));
+  // Bytes from a file follow the declaration.
+  EXPECT_EQ(readAdoXml("<?xml version='1.0' encoding='ISO-8859-1'?>" + doc).field("City"),
+            Value("ZÃ¼rich"));
+  EXPECT_THROW(LoadXmlAnswer("not a rowset"), RuntimeError);
+}
+
+}  // namespace
+}  // namespace zentro

@@ -1,0 +1,272 @@
+#include "remote/table.h"
+
+#include <gtest/gtest.h>
+
+#include "remote/runtime_error.h"
+
+namespace zentro {
+namespace {
+
+class TableTest : public ::testing::Test {
+ protected:
+  TableTest()
+      : table_({{"PropName", FieldType::String, 255, false},
+                {"PropValue", FieldType::String, 4000, true},
+                {"Id", FieldType::Int32, 0, true},
+                {"Prop Code", FieldType::String, 10, true},
+                {"When", FieldType::Date, 0, true},
+                {"Amount", FieldType::Double, 0, true}}) {
+    add("BaseURL", "https://a.example.test/", 1, "007", date(2001, 2, 3), 1.5);
+    add("SharedEnvironment", "TRUE", 2, "x", date(2001, 2, 4), -2.25);
+    add("UPDATEADMINLOGIN", "ADMIN1", 3, "12", date(2001, 2, 5), 0);
+    add("BaseURL", "https://b.example.test/", 4, "abc", date(2001, 2, 6), 100);
+    add("UPDATEADMINLOGIN", "O'NEIL", 5, "", date(2001, 2, 7), 3);
+    table_.appendRow({Value("NullValue"), Value::null(), Value(std::int32_t{6})});
+    table_.moveFirst();
+  }
+
+  static Value date(int y, int m, int d) { return Value(*dateFromParts(y, m, d, 0, 0, 0)); }
+
+  void add(const char* name, const char* value, int id, const char* code, Value when,
+           double amount) {
+    table_.appendRow({Value(name), Value(value), Value(std::int32_t{id}), Value(code),
+                      std::move(when), Value(amount)});
+  }
+
+  // The ids of the rows the view shows, walking it from its first row.
+  std::vector<int> viewIds() {
+    std::vector<int> ids;
+    if (table_.recordCount() == 0) return ids;
+    for (table_.moveFirst(); !table_.eof(); table_.moveNext()) {
+      ids.push_back(static_cast<int>(*table_.field("Id").toInt64()));
+    }
+    return ids;
+  }
+
+  Table table_;
+};
+
+TEST_F(TableTest, FilterNarrowsCountEndTestAndMoves) {
+  EXPECT_EQ(table_.recordCount(), 6);
+  table_.setFilter("PropName='BaseURL'");
+  EXPECT_EQ(table_.filter(), "PropName='BaseURL'");
+  EXPECT_EQ(table_.recordCount(), 2);
+  EXPECT_FALSE(table_.eof());
+  EXPECT_EQ(table_.absolutePosition(), 1);
+  EXPECT_EQ(table_.field("PropValue"), Value("https://a.example.test/"));  // on the first row
+  table_.moveNext();
+  EXPECT_EQ(table_.field("propvalue"), Value("https://b.example.test/"));
+  table_.moveNext();
+  EXPECT_TRUE(table_.eof());
+  EXPECT_THROW(table_.moveNext(), RuntimeError);
+  table_.moveLast();
+  EXPECT_EQ(table_.absolutePosition(), 2);
+
+  table_.setFilter("");
+  EXPECT_EQ(table_.filter(), "");
+  EXPECT_EQ(table_.recordCount(), 6);
+  EXPECT_EQ(table_.absolutePosition(), 1);
+
+  table_.setFilter("PropName = 'NoSuchProperty'");
+  EXPECT_EQ(table_.recordCount(), 0);
+  EXPECT_TRUE(table_.eof());
+  EXPECT_TRUE(table_.bof());
+  EXPECT_THROW(table_.moveFirst(), RuntimeError);
+  EXPECT_THROW(table_.field("PropValue"), RuntimeError);
+}
+
+TEST_F(TableTest, TextComparisonsIgnoreCaseAndHonourDoubledApostrophes) {
+  table_.setFilter("PropName='baseurl'");
+  EXPECT_EQ(viewIds(), (std::vector<int>{1, 4}));
+  table_.setFilter("PropValue = 'O''NEIL'");
+  EXPECT_EQ(viewIds(), (std::vector<int>{5}));
+  table_.setFilter("PropValue = 'o''neil' OR PropValue='admin1'");
+  EXPECT_EQ(viewIds(), (std::vector<int>{3, 5}));
+  table_.setFilter("PropName < 'C'");
+  EXPECT_EQ(viewIds(), (std::vector<int>{1, 4}));
+  table_.setFilter("PropName LIKE 'update*'");
+  EXPECT_EQ(viewIds(), (std::vector<int>{3, 5}));
+  table_.setFilter("PropValue LIKE '%example%'");
+  EXPECT_EQ(viewIds(), (std::vector<int>{1, 4}));
+  table_.setFilter("PropValue NOT LIKE 'https*'");
+  EXPECT_EQ(viewIds(), (std::vector<int>{2, 3, 5}));
+  table_.setFilter("[Prop Code] = 'ABC'");
+  EXPECT_EQ(viewIds(), (std::vector<int>{4}));
+}
+
+TEST_F(TableTest, NumbersDatesAndCombinations) {
+  table_.setFilter("Id = 3");
+  EXPECT_EQ(viewIds(), (std::vector<int>{3}));
+  table_.setFilter("Id = '3'");  // a text compared with a number field converts
+  EXPECT_EQ(viewIds(), (std::vector<int>{3}));
+  table_.setFilter("Id >= 2 AND Id < 4");
+  EXPECT_EQ(viewIds(), (std::vector<int>{2, 3}));
+  table_.setFilter("(Id = 1 OR Id = 5) AND PropName = 'BaseURL'");
+  EXPECT_EQ(viewIds(), (std::vector<int>{1}));
+  table_.setFilter("Id = 1 OR Id = 5 AND PropName = 'BaseURL'");  // AND binds tighter
+  EXPECT_EQ(viewIds(), (std::vector<int>{1}));
+  table_.setFilter("Amount < -2");
+  EXPECT_EQ(viewIds(), (std::vector<int>{2}));
+  table_.setFilter("Amount = 1.5 or amount = 1E2");
+  EXPECT_EQ(viewIds(), (std::vector<int>{1, 4}));
+  table_.setFilter("[Prop Code] = 7");  // text cells that are numbers compare as numbers
+  EXPECT_EQ(viewIds(), (std::vector<int>{1}));
+  table_.setFilter("[Prop Code] > 10");
+  EXPECT_EQ(viewIds(), (std::vector<int>{3}));
+  table_.setFilter("When = #2001-02-04#");
+  EXPECT_EQ(viewIds(), (std::vector<int>{2}));
+  table_.setFilter("When > #2/5/2001# AND Id <> 6");
+  EXPECT_EQ(viewIds(), (std::vector<int>{4, 5}));
+}
+
+TEST_F(TableTest, NullMatchesOnlyTheNullTests) {
+  table_.setFilter("PropValue <> 'x'");
+  EXPECT_EQ(viewIds(), (std::vector<int>{1, 2, 3, 4, 5}));
+  table_.setFilter("PropValue = NULL");
+  EXPECT_EQ(viewIds(), (std::vector<int>{6}));
+  table_.setFilter("PropValue IS NULL");
+  EXPECT_EQ(viewIds(), (std::vector<int>{6}));
+  table_.setFilter("When IS NOT NULL AND Id > 4");
+  EXPECT_EQ(viewIds(), (std::vector<int>{5}));
+  table_.setFilter("[Prop Code] = ''");
+  EXPECT_EQ(viewIds(), (std::vector<int>{5}));  // the empty text, not the NULL of row 6
+}
+
+struct BadCriteria {
+  const char* criteria;
+  const char* mentions;
+};
+
+class TableBadCriteria : public TableTest, public ::testing::WithParamInterface<BadCriteria> {};
+
+TEST_P(TableBadCriteria, ThrowsAndKeepsThePreviousFilter) {
+  table_.setFilter("PropName = 'BaseURL'");
+  try {
+    table_.setFilter(GetParam().criteria);
+    FAIL() << "accepted: " << GetParam().criteria;
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.number(), kErrTable);
+    EXPECT_EQ(e.source(), "ADODB.Recordset");
+    EXPECT_NE(e.description().find(GetParam().mentions), std::string::npos) << e.description();
+    EXPECT_NE(e.description().find("at character"), std::string::npos) << e.description();
+  }
+  EXPECT_EQ(table_.filter(), "PropName = 'BaseURL'");
+  EXPECT_EQ(table_.recordCount(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Criteria, TableBadCriteria,
+    ::testing::Values(BadCriteria{"PropName = ", "value is expected"},
+                      BadCriteria{"PropName = 'BaseURL", "not closed"},
+                      BadCriteria{"Nope = 'x'", "no field 'Nope'"},
+                      BadCriteria{"[Prop Code = 'x'", "']'"},
+                      BadCriteria{"PropName 'x'", "operator"},
+                      BadCriteria{"(PropName = 'x'", "')'"},
+                      BadCriteria{"PropName = 'x' AND", "field name"},
+                      BadCriteria{"PropName = 'x' junk", "unexpected"},
+                      BadCriteria{"PropName LIKE 5", "LIKE"},
+                      BadCriteria{"PropName > NULL", "NULL"},
+                      BadCriteria{"When = #31/31/2001#", "not a date"},
+                      BadCriteria{"Id = 1.2.3", "not a number"},
+                      BadCriteria{"Id != 3", "operator"}));
+
+TEST_F(TableTest, FindSearchesForwardFromTheCurrentRow) {
+  // As IsUpdateAdminLogin does: filter, move first, find the login.
+  table_.setFilter("PropName='UPDATEADMINLOGIN'");
+  table_.moveFirst();
+  EXPECT_TRUE(table_.find("PropValue='O''NEIL'"));
+  EXPECT_EQ(table_.field("Id"), Value(std::int32_t{5}));
+  table_.moveFirst();
+  EXPECT_FALSE(table_.find("PropValue='ADMIN3'"));
+  EXPECT_TRUE(table_.eof());
+  table_.setFilter("");
+
+  table_.moveFirst();
+  EXPECT_TRUE(table_.find("PropName = 'BaseURL'"));
+  EXPECT_EQ(table_.absolutePosition(), 1);  // the current row itself counts
+  EXPECT_TRUE(table_.find("PropName = 'BaseURL'", 1));
+  EXPECT_EQ(table_.field("Id"), Value(std::int32_t{4}));
+  EXPECT_FALSE(table_.find("PropName = 'BaseURL'", 1));
+  EXPECT_TRUE(table_.eof());
+  EXPECT_FALSE(table_.find("PropName = 'BaseURL'"));  // from the end there is nothing left
+
+  table_.moveFirst();
+  EXPECT_THROW(table_.find("Id = 1 AND Id = 2"), RuntimeError);
+  EXPECT_THROW(table_.find("Missing = 1"), RuntimeError);
+  EXPECT_EQ(table_.absolutePosition(), 1);  // a rejected search does not move
+}
+
+TEST_F(TableTest, FieldAccessErrorsNameTheProblem) {
+  try {
+    table_.field("NoSuchField");
+    FAIL();
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.number(), kErrItemNotFound);
+    EXPECT_NE(e.description().find("Item cannot be found"), std::string::npos);
+    EXPECT_NE(e.description().find("'NoSuchField'"), std::string::npos);
+  }
+  table_.moveLast();
+  table_.moveNext();
+  try {
+    table_.field("PropName");
+    FAIL();
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.number(), kErrTable);
+    EXPECT_NE(e.description().find("Either BOF or EOF is True"), std::string::npos);
+  }
+  EXPECT_THROW(table_.field(99), RuntimeError);
+  EXPECT_THROW(table_.setField("PropName", Value("x")), RuntimeError);
+  EXPECT_EQ(table_.fieldIndex("prop code"), 3);
+  EXPECT_EQ(table_.fieldIndex("Nope"), -1);
+}
+
+TEST_F(TableTest, MoveStopsJustOutsideTheView) {
+  table_.move(2);
+  EXPECT_EQ(table_.absolutePosition(), 3);
+  table_.move(-5);
+  EXPECT_TRUE(table_.bof());
+  EXPECT_FALSE(table_.eof());
+  EXPECT_EQ(table_.absolutePosition(), -1);
+  EXPECT_THROW(table_.move(-1), RuntimeError);
+  table_.move(3);
+  EXPECT_EQ(table_.absolutePosition(), 3);
+  table_.move(10);
+  EXPECT_TRUE(table_.eof());
+  EXPECT_THROW(table_.move(1), RuntimeError);
+}
+
+TEST(Table, AppendRowKeepsValuesWholeAndShowsTheNewRow) {
+  Table t({{"Code", FieldType::String, 3, true}, {"Id", FieldType::Int64, 0, true}});
+  EXPECT_TRUE(t.eof());
+  EXPECT_TRUE(t.bof());
+  EXPECT_EQ(t.fields()[1].definedSize, 8);  // fixed-size types carry their own size
+  t.appendRow({Value("longer than three")});
+  EXPECT_EQ(t.field("Code"), Value("longer than three"));
+  EXPECT_TRUE(t.field("Id").isNull());
+  t.setFilter("Code = 'x'");
+  EXPECT_EQ(t.recordCount(), 0);
+  t.appendRow({Value("y"), Value(std::int64_t{2})});  // visible until the filter is set again
+  EXPECT_EQ(t.recordCount(), 1);
+  EXPECT_EQ(t.field("Code"), Value("y"));
+  t.setField("Code", Value("x"));
+  t.setFilter("Code = 'x'");
+  EXPECT_EQ(t.recordCount(), 1);
+  EXPECT_THROW(t.appendRow({Value("a"), Value("b"), Value("c")}), RuntimeError);
+  EXPECT_EQ(t.rowCount(), 2u);
+}
+
+TEST_F(TableTest, CopiesKeepFilterAndPosition) {
+  table_.setFilter("Id > 3");
+  table_.moveNext();
+  Table copy = table_;
+  EXPECT_EQ(copy.recordCount(), 3);
+  EXPECT_EQ(copy.field("Id"), Value(std::int32_t{5}));
+  EXPECT_TRUE(copy == table_);
+  copy.setFilter("");
+  EXPECT_EQ(table_.recordCount(), 3);
+  copy.setField("PropName", Value("changed"));
+  EXPECT_FALSE(copy == table_);
+}
+
+}  // namespace
+}  // namespace zentro

@@ -1,0 +1,159 @@
+#include "remote/value.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace zentro {
+namespace {
+
+DateValue date(int y, int mo, int d, int h = 0, int mi = 0, double s = 0) {
+  auto v = dateFromParts(y, mo, d, h, mi, s);
+  EXPECT_TRUE(v.has_value()) << y << "-" << mo << "-" << d;
+  return v.value_or(DateValue{});
+}
+
+DecimalValue decimal(std::uint64_t lo, std::uint8_t scale, bool negative = false) {
+  DecimalValue d;
+  d.lo64 = lo;
+  d.scale = scale;
+  d.negative = negative;
+  return d;
+}
+
+struct TextCase {
+  Value value;
+  const char* text;
+};
+
+class ValueToText : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(ValueToText, ShowsTheLateBoundText) {
+  EXPECT_EQ(GetParam().value.toText(), std::optional<std::string>(GetParam().text));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Conversions, ValueToText,
+    ::testing::Values(
+        TextCase{Value(), ""}, TextCase{Value("abc"), "abc"},
+        TextCase{Value(std::uint8_t{200}), "200"}, TextCase{Value(std::int16_t{-5}), "-5"},
+        TextCase{Value(std::int32_t{42}), "42"},
+        TextCase{Value(std::int64_t{-9223372036854775807LL - 1}), "-9223372036854775808"},
+        TextCase{Value(0.1), "0.1"}, TextCase{Value(2.5), "2.5"},
+        TextCase{Value(1.0 / 3.0), "0.333333333333333"}, TextCase{Value(-0.0), "0"},
+        TextCase{Value(1e20), "1E+20"}, TextCase{Value(0.00001), "1E-05"},
+        TextCase{Value(0.0001), "0.0001"}, TextCase{Value(123456789012345.0), "123456789012345"},
+        TextCase{Value(123456789012345678.0), "1.23456789012346E+17"},
+        TextCase{Value(true), "True"}, TextCase{Value(false), "False"},
+        TextCase{Value(Currency{125000}), "12.5"}, TextCase{Value(Currency{-1}), "-0.0001"},
+        TextCase{Value(decimal(150, 2)), "1.5"}, TextCase{Value(decimal(150, 2, true)), "-1.5"},
+        TextCase{Value(decimal(5, 3)), "0.005"},
+        TextCase{Value(date(2001, 2, 3, 4, 5, 6)), "2001-02-03T04:05:06"},
+        TextCase{Value(GuidValue{{0x8A, 0xC6, 0x8D, 0x3D, 0x8A, 0x09, 0x44, 0x03, 0x88, 0x60, 0xD0,
+                                  0xE4, 0x94, 0xBB, 0xE8, 0x94}}),
+                 "{8AC68D3D-8A09-4403-8860-D0E494BBE894}"},
+        TextCase{Value(std::vector<std::uint8_t>{'H', 0, 'i', 0}), "Hi"}));
+
+TEST(Value, NullHasNoTextAndShowsAsNull) {
+  EXPECT_FALSE(Value::null().toText().has_value());
+  EXPECT_FALSE(Value::null().toDouble().has_value());
+  EXPECT_FALSE(Value::null().toInt64().has_value());
+  EXPECT_FALSE(Value::null().toBool().has_value());
+  EXPECT_EQ(Value::null().debugText(), "Null");
+  EXPECT_EQ(Value().debugText(), "");
+  EXPECT_TRUE(Value::null().isNull());
+  EXPECT_TRUE(Value().isEmpty());
+}
+
+TEST(Value, ToBoolReadsTrueFalseInAnyCaseAndNumbers) {
+  EXPECT_EQ(Value("True").toBool(), true);
+  EXPECT_EQ(Value("false").toBool(), false);
+  EXPECT_EQ(Value(" TRUE ").toBool(), true);
+  EXPECT_EQ(Value("0").toBool(), false);
+  EXPECT_EQ(Value("-1").toBool(), true);
+  EXPECT_EQ(Value("2.5").toBool(), true);
+  EXPECT_EQ(Value("yes").toBool(), std::nullopt);
+  EXPECT_EQ(Value("").toBool(), std::nullopt);
+  EXPECT_EQ(Value(std::int32_t{0}).toBool(), false);
+  EXPECT_EQ(Value(Currency{1}).toBool(), true);
+  EXPECT_EQ(Value(decimal(0, 2)).toBool(), false);
+  EXPECT_EQ(Value().toBool(), false);
+}
+
+TEST(Value, ToInt64RoundsHalvesToEven) {
+  EXPECT_EQ(Value(2.5).toInt64(), 2);
+  EXPECT_EQ(Value(3.5).toInt64(), 4);
+  EXPECT_EQ(Value(-2.5).toInt64(), -2);
+  EXPECT_EQ(Value(2.6).toInt64(), 3);
+  EXPECT_EQ(Value("2.5").toInt64(), 2);
+  EXPECT_EQ(Value(" 12 ").toInt64(), 12);
+  EXPECT_EQ(Value("9223372036854775807").toInt64(), 9223372036854775807LL);
+  EXPECT_EQ(Value(Currency{25000}).toInt64(), 2);
+  EXPECT_EQ(Value(Currency{35000}).toInt64(), 4);
+  EXPECT_EQ(Value(Currency{-25000}).toInt64(), -2);
+  EXPECT_EQ(Value(Currency{-35001}).toInt64(), -4);
+  EXPECT_EQ(Value(decimal(25, 1)).toInt64(), 2);
+  EXPECT_EQ(Value(decimal(35, 1, true)).toInt64(), -4);
+  EXPECT_EQ(Value(true).toInt64(), -1);
+  EXPECT_EQ(Value(1e19).toInt64(), std::nullopt);
+  EXPECT_EQ(Value(std::numeric_limits<double>::quiet_NaN()).toInt64(), std::nullopt);
+  EXPECT_EQ(Value("abc").toInt64(), std::nullopt);
+  EXPECT_EQ(Value(GuidValue{}).toInt64(), std::nullopt);
+}
+
+TEST(Value, ToDoubleAcceptsNumericTextsOnly) {
+  EXPECT_EQ(Value(" 3.5 ").toDouble(), 3.5);
+  EXPECT_EQ(Value("-1e3").toDouble(), -1000.0);
+  EXPECT_EQ(Value("+.5").toDouble(), 0.5);
+  EXPECT_EQ(Value("1,5").toDouble(), std::nullopt);
+  EXPECT_EQ(Value("12abc").toDouble(), std::nullopt);
+  EXPECT_EQ(Value("1e999").toDouble(), std::nullopt);
+  EXPECT_EQ(Value("1e-999").toDouble(), 0.0);
+  EXPECT_EQ(Value(true).toDouble(), -1.0);
+  EXPECT_EQ(Value(Currency{12345}).toDouble(), 1.2345);
+  EXPECT_TRUE(Value(std::int16_t{1}).isNumeric());
+  EXPECT_TRUE(Value(decimal(1, 0)).isNumeric());
+  EXPECT_FALSE(Value(true).isNumeric());
+  EXPECT_FALSE(Value(DateValue{}).isNumeric());
+}
+
+TEST(Value, DatesFollowTheOleCalendar) {
+  EXPECT_EQ(date(1899, 12, 30).days, 0.0);
+  EXPECT_EQ(date(1900, 1, 1).days, 2.0);
+  EXPECT_EQ(date(2000, 2, 29).days, 36585.0);
+  EXPECT_EQ(date(1899, 12, 29, 6).days, -1.25);  // the fraction is the time of day, also backwards
+  EXPECT_EQ(formatIsoDate(DateValue{-1.25}), "1899-12-29T06:00:00");
+  EXPECT_EQ(formatIsoDate(DateValue{0.5}), "1899-12-30T12:00:00");
+  EXPECT_EQ(formatIsoDate(date(2001, 2, 3, 4, 5, 6.125)), "2001-02-03T04:05:06.125");
+  EXPECT_EQ(formatIsoDate(date(2001, 2, 3, 23, 59, 59.9999)), "2001-02-04T00:00:00");
+  EXPECT_EQ(formatIsoDate(date(9999, 12, 31, 23, 59, 59)), "9999-12-31T23:59:59");
+  EXPECT_EQ(formatIsoDate(date(100, 1, 1)), "0100-01-01T00:00:00");
+  EXPECT_EQ(formatIsoDate(DateValue{std::nan("")}), "");
+  EXPECT_FALSE(dateFromParts(2001, 2, 29, 0, 0, 0));
+  EXPECT_FALSE(dateFromParts(2000, 13, 1, 0, 0, 0));
+  EXPECT_FALSE(dateFromParts(2000, 1, 1, 24, 0, 0));
+  EXPECT_FALSE(dateFromParts(2000, 1, 1, 0, 0, 60));
+  EXPECT_FALSE(dateFromParts(99, 1, 1, 0, 0, 0));
+}
+
+TEST(TextCase, UpperLowerTrimAndCompareFollowTheWesternLocale) {
+  EXPECT_EQ(upperCase("filer9 ab"), "FILER9 AB");
+  EXPECT_EQ(upperCase("müller ça ÿ œ"), "MÜLLER ÇA Ÿ Œ");
+  EXPECT_EQ(upperCase("straße ÷"), "STRAßE ÷");
+  EXPECT_EQ(lowerCase("MÜLLER Ÿ ×"), "müller ÿ ×");
+  EXPECT_EQ(upperCase("\xff\xfe"), "\xff\xfe");  // bytes that are not UTF-8 pass unchanged
+  EXPECT_EQ(trimSpaces("  a b  "), "a b");
+  EXPECT_EQ(trimSpaces("\ta\t"), "\ta\t");
+  EXPECT_EQ(trimSpaces("   "), "");
+  EXPECT_TRUE(equalsNoCase("Müller", "MÜLLER"));
+  EXPECT_FALSE(equalsNoCase("Muller", "MÜLLER"));
+  EXPECT_FALSE(equalsNoCase("abc", "abcd"));
+  EXPECT_LT(compareNoCase("apple", "BANANA"), 0);
+  EXPECT_GT(compareNoCase("b", "A"), 0);
+  EXPECT_LT(compareNoCase("ab", "ABC"), 0);
+  EXPECT_EQ(compareNoCase("ÉTÉ", "été"), 0);
+}
+
+}  // namespace
+}  // namespace zentro
