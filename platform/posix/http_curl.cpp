@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <system_error>
 
@@ -186,6 +187,14 @@ class CurlHttpClient final : public HttpClient {
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 2L);
+    // The system's trust store, where OpenSSL's own variables say it is (Debian's libcurl
+    // would otherwise use its built-in bundle path and ignore them). Verification stays on.
+    if (const char* file = std::getenv("SSL_CERT_FILE"); file && *file) {
+      curl_easy_setopt(easy_, CURLOPT_CAINFO, file);
+    }
+    if (const char* dir = std::getenv("SSL_CERT_DIR"); dir && *dir) {
+      curl_easy_setopt(easy_, CURLOPT_CAPATH, dir);
+    }
     curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorText_);
     curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &onHeader);
     curl_easy_setopt(easy_, CURLOPT_HEADERDATA, &t);

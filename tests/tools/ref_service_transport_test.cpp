@@ -12,6 +12,7 @@
 #include "remote/rds_wire.h"
 #include "remote/runtime_error.h"
 #include "tests/support/ref_service_fixture.h"
+#include "tests/support/scoped_env.h"
 #include "tools/refservice/business_objects.h"
 
 namespace zentro {
@@ -243,8 +244,8 @@ TEST_F(RefServiceTransportTest, MalformedRequestsAreRefusedWithInvalidArgument) 
   EXPECT_EQ(ref.service().calls().size(), requests.size());
 }
 
-// libcurl does not take a CA file from the environment, so HTTPS is driven with the curl
-// program, which does the same HTTP as the launcher's client.
+// The service's side of TLS is driven with the curl program; the launcher's own client then
+// makes the same call once the test certificate is in its trust store.
 TEST(RefServiceHttpsTest, MembersAndDownloadsOverTls) {
   testing::TempDir temp;
   const std::string script = std::string(ZENTRO_SOURCE_DIR) + "/scripts/make-test-cert.sh";
@@ -294,6 +295,17 @@ TEST(RefServiceHttpsTest, MembersAndDownloadsOverTls) {
   } catch (const platform::HttpError& e) {
     EXPECT_EQ(e.kind(), platform::HttpError::Kind::Tls);
   }
+
+  testing::ScopedEnv env;
+  env.set("SSL_CERT_FILE", options.certFile);
+  auto trusted = platform::makeHttpClient();
+  DataSpace space(*trusted);
+  auto object = space.CreateObject(kLoginProgId, url);
+  bool automatic = false;
+  const Value valid = object->invoke(
+      "isValidLogin", {Arg::byVal(Value("F")), Arg::byVal(Value("U")), Arg::byVal(Value("pw")),
+                       Arg::byVal(Value(false)), Arg::byRef(automatic)});
+  EXPECT_EQ(valid, Value(true));
 }
 
 }  // namespace
