@@ -89,7 +89,8 @@ inline constexpr std::string_view kBytesOf = "k of ";
 inline constexpr std::string_view kBytesK = "k";
 
 // --- fonts ------------------------------------------------------------------------------------
-inline constexpr std::string_view kFontsKey9x = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Fonts";
+inline constexpr std::string_view kFontsKey9x =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Fonts";
 inline constexpr std::string_view kFontsKeyNt =
     "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 inline constexpr std::string_view kFontValuePrefix = "Corvale Font ";

@@ -1,0 +1,20 @@
+#include "installer/count_format.h"
+
+namespace zentro {
+
+std::string FormatCount(long long n) {
+  // Work on the unsigned magnitude so the smallest long long has a magnitude too.
+  unsigned long long magnitude =
+      n < 0 ? 0ull - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
+  std::string digits = std::to_string(magnitude);
+  std::string out;
+  out.reserve(digits.size() + digits.size() / 3 + 1);
+  if (n < 0) out.push_back('-');
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back(kThousandsSeparator);
+    out.push_back(digits[i]);
+  }
+  return out;
+}
+
+}  // namespace zentro

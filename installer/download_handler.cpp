@@ -1,0 +1,183 @@
+#include "installer/download_handler.h"
+
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <system_error>
+
+#include "app/log.h"
+#include "installer/install_downloaded.h"
+#include "installer/install_texts.h"
+#include "installer/safe_names.h"
+#include "installer/sha256.h"
+#include "platform/paths.h"
+#include "remote/value.h"
+
+namespace zentro {
+namespace {
+
+namespace fs = std::filesystem;
+namespace texts = install_texts;
+
+constexpr int kNotFound = 404;
+
+// Nearest whole kilobyte, halves to the even neighbour, in exact integer arithmetic.
+long long roundedKilobytes(long long bytes) {
+  long long q = bytes / 1024;
+  long long r = bytes % 1024;
+  if (r > 512 || (r == 512 && (q % 2) != 0)) ++q;
+  return q;
+}
+
+// The header's value as a whole number; nullopt when absent or not a whole number.
+std::optional<long long> wholeNumber(const std::string& text) {
+  std::string t = trimSpaces(text);
+  if (t.empty() || t.size() > 18) return std::nullopt;
+  long long n = 0;
+  for (char c : t) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return std::nullopt;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+
+}  // namespace
+
+std::string FormatByteProgress(long long received, long long expected) {
+  return std::to_string(roundedKilobytes(received)) + std::string(texts::kBytesOf) +
+         std::to_string(roundedKilobytes(expected)) + std::string(texts::kBytesK);
+}
+
+std::string DownloadPath(const std::string& tempFolder, const std::string& fileName,
+                         bool compressed) {
+  std::string path = platform::joinPath(tempFolder, fileName);
+  if (compressed) path += texts::kCompressedSuffix;
+  return path;
+}
+
+DownloadHandler::DownloadHandler(View& view, const WorkingFolders& folders,
+                                 InstallSession& session, InetTransfer& inet1)
+    : view_(view), folders_(folders), session_(session), inet1_(inet1) {}
+
+void DownloadHandler::CancelXfer() { inet1_.Cancel(); }
+
+void DownloadHandler::fail(const std::string& why) {
+  session_.downloadFailed = true;
+  logLine(LogLevel::Error, "download of " + session_.currentFileName + " from " +
+                               LoggableUrl(inet1_.URL()) + " failed: " + why);
+}
+
+void DownloadHandler::Inet1_StateChanged(int state) {
+  if (state == InetTransfer::kRequestFailed) {
+    // A body that started and was then cut is a short download, dropped without a message like
+    // any other short body; a request that got nothing back is reported.
+    if (inet1_.BodyBytes() > 0) {
+      fail("transfer cut after " + std::to_string(inet1_.BodyBytes()) + " bytes (" +
+           inet1_.FailureText() + ")");
+      return;
+    }
+    fail(inet1_.FailureText());
+    view_.messageBox(std::string(texts::kDownloadError) + inet1_.URL(), Buttons::Ok, Icon::None,
+                     std::nullopt);
+    return;
+  }
+  if (state != InetTransfer::kResponseCompleted) return;
+  responseCompleted();
+  view_.setInstallTimerEnabled(true);
+}
+
+void DownloadHandler::responseCompleted() {
+  const int status = inet1_.ResponseCode();
+  if (status == kNotFound) {
+    fail("the server does not have the file (status 404)");
+    view_.messageBox(std::string(texts::kDownloadError) + inet1_.URL() + std::string(texts::kCr) +
+                         std::string(texts::kNotFoundOthers) + std::string(texts::kCr) +
+                         std::string(texts::kNotFoundContact),
+                     Buttons::Ok, Icon::None, std::nullopt);
+    return;
+  }
+  if (status < 200 || status > 299) {
+    fail("status " + std::to_string(status));
+    view_.messageBox(std::string(texts::kDownloadError) + inet1_.URL(), Buttons::Ok, Icon::None,
+                     std::nullopt);
+    return;
+  }
+  if (!IsSafeFileName(session_.currentFileName)) {
+    fail("the file name is not a bare file name; nothing written");
+    return;
+  }
+  const std::string downloadPath =
+      DownloadPath(folders_.tempFolder, session_.currentFileName, session_.currentIsCompressed);
+  if (saveBody(downloadPath)) InstallDownloadedFile(view_, folders_, session_);
+}
+
+bool DownloadHandler::saveBody(const std::string& downloadPath) {
+  const std::string header = inet1_.GetHeader(std::string(texts::kContentLength));
+  std::optional<long long> expected;
+  if (!header.empty()) {
+    expected = wholeNumber(header);
+    if (!expected) {
+      fail("unusable Content-length \"" + header + "\"");
+      return false;
+    }
+  }
+  // Without a Content-length the transfer's own count stands in for the bar and the label.
+  const long long shownTotal = expected ? *expected : inet1_.BodyBytes();
+
+  const std::string partPath = downloadPath + std::string(texts::kPartSuffix);
+  std::error_code ec;
+  std::ofstream out(partPath, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    fail("cannot create " + partPath);
+    return false;
+  }
+  // Hashing costs time on large files; only entries that name a digest pay for it.
+  const bool verifyDigest = !trimSpaces(session_.currentSha256).empty();
+  Sha256 hash;
+  std::string chunk = inet1_.GetChunk(texts::kChunkSize);
+  long long received = static_cast<long long>(chunk.size());
+  for (;;) {
+    out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    if (verifyDigest) hash.update(chunk);
+    if (chunk.size() < 2) break;
+    if (shownTotal > 0) {
+      view_.setBarWidth(Bar::Current, static_cast<double>(received) /
+                                          static_cast<double>(shownTotal) * kCurrentBarWidth);
+    }
+    view_.setLabel(Label::Bytes, FormatByteProgress(received, shownTotal));
+    view_.processEvents();
+    chunk = inet1_.GetChunk(texts::kChunkSize);
+    received += static_cast<long long>(chunk.size());
+  }
+  out.close();
+
+  std::string why;
+  if (!out) {
+    why = "cannot write " + partPath;
+  } else if (received != inet1_.BodyBytes()) {
+    why = "read " + std::to_string(received) + " of " + std::to_string(inet1_.BodyBytes()) +
+          " received bytes back";
+  } else if (expected && received != *expected) {
+    why = "received " + std::to_string(received) + " bytes, Content-length " +
+          std::to_string(*expected);
+  } else if (!expected && !inet1_.EndedCleanly()) {
+    why = "no Content-length and the transfer did not end cleanly";
+  } else if (verifyDigest && !DigestMatches(hash.finish(), session_.currentSha256)) {
+    why = "SHA-256 does not match";
+  }
+  if (!why.empty()) {
+    fs::remove(partPath, ec);
+    fail(why);
+    return false;
+  }
+  fs::rename(partPath, downloadPath, ec);
+  if (ec) {
+    fs::remove(partPath, ec);
+    fail("cannot rename the download into " + downloadPath);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace zentro

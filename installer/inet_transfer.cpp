@@ -1,0 +1,310 @@
+#include "installer/inet_transfer.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <system_error>
+#include <utility>
+
+#include "app/log.h"
+#include "platform/paths.h"
+#include "remote/value.h"
+
+namespace zentro {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::chrono::milliseconds kBackOff{250};  // doubled for the second retry
+constexpr std::string_view kSpoolPrefix = "~zentro-spool-";
+constexpr std::string_view kSpoolSuffix = ".tmp";
+
+// "Name: value" lines (CR LF, or LF alone) into a header list; lines without a colon are
+// dropped because no server could make sense of them.
+platform::HeaderList parseRequestHeaders(const std::string& text) {
+  platform::HeaderList headers;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::size_t colon = line.find(':');
+    if (colon != std::string::npos && colon > 0) {
+      std::string value = line.substr(colon + 1);
+      headers.emplace_back(trimSpaces(line.substr(0, colon)), trimSpaces(value));
+    }
+    start = end + 1;
+  }
+  return headers;
+}
+
+std::string uniqueSpoolName() {
+  static std::mt19937_64 generator{std::random_device{}()};
+  static std::mutex generatorMutex;
+  std::lock_guard lock(generatorMutex);
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(generator()));
+  return std::string(kSpoolPrefix) + hex + std::string(kSpoolSuffix);
+}
+
+}  // namespace
+
+struct InetTransfer::Shared {
+  // Window thread only.
+  bool alive = true;
+  bool executing = false;
+  unsigned long generation = 0;
+  StateHandler handler;
+  std::string spoolPath;  // the worker writes it until done; "" when there is none
+  std::ifstream reader;
+  bool readerOpen = false;
+
+  void removeSpool() {
+    if (readerOpen) {
+      reader.close();
+      readerOpen = false;
+    }
+    if (spoolPath.empty()) return;
+    std::error_code ec;
+    fs::remove(spoolPath, ec);
+    spoolPath.clear();
+  }
+
+  // Between the worker and the window thread.
+  std::mutex mutex;
+  std::condition_variable delivered;  // the worker has finished (its outcome is about to post)
+  std::condition_variable wake;       // cancels a retry back-off
+  bool workerDone = false;
+  std::atomic<bool> cancel{false};
+
+  // The outcome, written by the worker before it posts and read by the window afterwards.
+  platform::HttpResponse response;
+  bool clean = false;
+  std::string failure;
+  long long bytes = 0;
+};
+
+std::string LoggableUrl(const std::string& url) {
+  std::size_t scheme = url.find("://");
+  if (scheme == std::string::npos) return url;
+  std::size_t hostStart = scheme + 3;
+  std::size_t pathStart = url.find('/', hostStart);
+  std::size_t at = url.rfind('@', pathStart == std::string::npos ? url.size() : pathStart);
+  if (at == std::string::npos || at < hostStart) return url;
+  return url.substr(0, hostStart) + "***" + url.substr(at);
+}
+
+InetTransfer::InetTransfer(View& view, std::string spoolFolder, ClientFactory makeClient)
+    : view_(view),
+      spoolFolder_(std::move(spoolFolder)),
+      makeClient_(std::move(makeClient)),
+      shared_(std::make_shared<Shared>()) {}
+
+InetTransfer::~InetTransfer() {
+  shared_->alive = false;  // a state change still queued for the window is dropped
+  Cancel();
+  finishWorker();
+  shared_->removeSpool();
+}
+
+void InetTransfer::setStateHandler(StateHandler handler) { shared_->handler = std::move(handler); }
+
+bool InetTransfer::StillExecuting() const { return shared_->executing; }
+
+void InetTransfer::finishWorker() {
+  if (worker_.joinable()) worker_.join();
+}
+
+bool InetTransfer::Execute(const std::string& url, const std::string& operation,
+                           const std::string& requestHeaders) {
+  if (shared_->executing || url.empty()) return false;
+  // A cancelled worker may still be unwinding; its spool goes with it.
+  finishWorker();
+  shared_->removeSpool();
+
+  const unsigned long generation = ++shared_->generation;
+  {
+    std::lock_guard lock(shared_->mutex);
+    shared_->workerDone = false;
+    shared_->cancel = false;
+    shared_->response = {};
+    shared_->clean = false;
+    shared_->failure.clear();
+    shared_->bytes = 0;
+  }
+  url_ = url;
+  request_ = {};
+  request_.method = operation;
+  request_.url = url;
+  request_.headers = parseRequestHeaders(requestHeaders);
+  // Large files over slow lines: no overall limit; the client applies a low-speed limit.
+  request_.totalTimeoutMs = 0;
+
+  const std::string folder = spoolFolder_.empty() ? platform::tempPath() : spoolFolder_;
+  shared_->spoolPath = platform::joinPath(folder, uniqueSpoolName());
+
+  shared_->executing = true;
+  worker_ = std::thread(&InetTransfer::run, this, shared_, generation, shared_->spoolPath);
+  return true;
+}
+
+// Worker thread. Reads only what Execute prepared before starting it (request_, makeClient_,
+// view_), which the window thread leaves alone until the worker is joined.
+void InetTransfer::run(std::shared_ptr<Shared> shared, unsigned long generation,
+                       std::string spoolPath) {
+  platform::HttpResponse response;
+  bool clean = false;
+  std::string failure;
+  long long bytes = 0;
+  bool spoolFailed = false;
+
+  std::ofstream spool;
+  std::unique_ptr<platform::HttpClient> client = makeClient_ ? makeClient_() : nullptr;
+  if (!client) failure = "no HTTP client";
+
+  auto sink = [&](const char* data, std::size_t size) {
+    if (shared->cancel) return false;
+    spool.write(data, static_cast<std::streamsize>(size));
+    if (!spool) {
+      spoolFailed = true;
+      return false;
+    }
+    bytes += static_cast<long long>(size);
+    return true;
+  };
+
+  for (int attempt = 1; client && attempt <= kAttempts; ++attempt) {
+    bytes = 0;
+    spool.close();
+    spool.open(spoolPath, std::ios::binary | std::ios::trunc);
+    if (!spool) {
+      failure = "the spool file cannot be created in the temp folder";
+      break;
+    }
+    try {
+      response = client->sendToSink(request_, sink);
+      clean = true;
+      break;
+    } catch (const platform::HttpError& e) {
+      failure = spoolFailed ? "the spool file cannot be written" : e.what();
+      // A connection closed or reset before the answer counts as transient like a refused one.
+      const bool transient = e.transient() || e.kind() == platform::HttpError::Kind::Cut;
+      if (shared->cancel || spoolFailed || !transient || bytes > 0 || attempt == kAttempts) {
+        break;
+      }
+      logLine(LogLevel::Warning, "download of " + LoggableUrl(request_.url) + " failed (" +
+                                     failure + "), retry " + std::to_string(attempt));
+      std::unique_lock lock(shared->mutex);
+      if (shared->wake.wait_for(lock, kBackOff * attempt, [&] { return shared->cancel.load(); })) {
+        break;
+      }
+    } catch (const std::exception& e) {
+      failure = e.what();
+      break;
+    }
+  }
+  spool.close();
+  if (clean && !spool) {
+    clean = false;
+    failure = "the spool file cannot be written";
+  }
+
+  {
+    // Done before the state change is posted: the handler reads the body the moment it runs.
+    std::lock_guard lock(shared->mutex);
+    shared->response = std::move(response);
+    shared->clean = clean;
+    shared->failure = failure;
+    shared->bytes = bytes;
+    shared->workerDone = true;
+  }
+  shared->delivered.notify_all();
+  if (shared->cancel) return;
+  const int state = clean ? kResponseCompleted : kRequestFailed;
+  view_.postToUi([shared, generation, state] {
+    // Window thread. The transfer may be gone or cancelled meanwhile.
+    if (!shared->alive || shared->generation != generation || !shared->executing) return;
+    // The body was the handler's to take; its spool goes when the handler returns.
+    struct EndExecuting {
+      Shared& s;
+      ~EndExecuting() {
+        s.executing = false;
+        s.removeSpool();
+      }
+    } endExecuting{*shared};
+    if (shared->handler) shared->handler(state);
+  });
+}
+
+void InetTransfer::WaitForWorker(std::chrono::milliseconds timeout) {
+  if (!shared_->executing) return;
+  std::unique_lock lock(shared_->mutex);
+  shared_->delivered.wait_for(lock, timeout, [&] { return shared_->workerDone; });
+}
+
+void InetTransfer::Cancel() {
+  if (!shared_->executing) return;
+  shared_->executing = false;
+  ++shared_->generation;  // drops a state change already queued
+  {
+    std::lock_guard lock(shared_->mutex);
+    shared_->cancel = true;
+  }
+  shared_->wake.notify_all();
+}
+
+std::string InetTransfer::GetHeader() const {
+  std::lock_guard lock(shared_->mutex);
+  return shared_->response.headerText;
+}
+
+std::string InetTransfer::GetHeader(const std::string& name) const {
+  std::lock_guard lock(shared_->mutex);
+  for (const auto& [key, value] : shared_->response.headers) {
+    if (equalsNoCase(key, name)) return value;
+  }
+  return {};
+}
+
+std::string InetTransfer::GetChunk(std::size_t size) {
+  {
+    std::lock_guard lock(shared_->mutex);
+    // The spool belongs to the worker until it has finished.
+    if (!shared_->workerDone || !shared_->clean) return {};
+  }
+  Shared& s = *shared_;
+  if (!s.readerOpen) {
+    if (s.spoolPath.empty()) return {};
+    s.reader.open(s.spoolPath, std::ios::binary);
+    if (!s.reader) return {};
+    s.readerOpen = true;
+  }
+  std::string chunk(size, '\0');
+  s.reader.read(chunk.data(), static_cast<std::streamsize>(size));
+  chunk.resize(static_cast<std::size_t>(s.reader.gcount()));
+  return chunk;
+}
+
+int InetTransfer::ResponseCode() const {
+  std::lock_guard lock(shared_->mutex);
+  return shared_->response.status;
+}
+
+long long InetTransfer::BodyBytes() const {
+  std::lock_guard lock(shared_->mutex);
+  return shared_->bytes;
+}
+
+bool InetTransfer::EndedCleanly() const {
+  std::lock_guard lock(shared_->mutex);
+  return shared_->clean;
+}
+
+std::string InetTransfer::FailureText() const {
+  std::lock_guard lock(shared_->mutex);
+  return shared_->failure;
+}
+
+}  // namespace zentro

@@ -1,0 +1,301 @@
+#include "installer/install_run.h"
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "app/log.h"
+#include "installer/count_format.h"
+#include "installer/download_handler.h"
+#include "installer/inet_transfer.h"
+#include "installer/install_texts.h"
+#include "installer/registry_values.h"
+#include "installer/safe_names.h"
+#include "installer/version_compare.h"
+#include "platform/paths.h"
+
+namespace zentro {
+namespace {
+
+namespace texts = install_texts;
+
+// How long the transfer wait sleeps between rounds of window messages when nothing arrives.
+constexpr std::chrono::milliseconds kTransferPoll{10};
+
+std::string text(const Table& list, std::string_view field) {
+  return list.field(field).toText().value_or(std::string());
+}
+
+// The optional SHA256 field; "" when the list has no such field or it is empty.
+std::string optionalText(const Table& list, std::string_view field) {
+  if (list.fieldIndex(field) < 0) return {};
+  return trimSpaces(text(list, field));
+}
+
+void replaceAll(std::string& s, std::string_view what, const std::string& with) {
+  for (std::size_t at = s.find(what); at != std::string::npos;
+       at = s.find(what, at + with.size())) {
+    s.replace(at, what.size(), with);
+  }
+}
+
+}  // namespace
+
+// The walk itself, with the transfer control and its state handling that live as long as the
+// install run. Window thread only.
+class InstallRun::Impl {
+ public:
+  Impl(View& view, const WorkingFolders& folders, InstallSession& session, InstallHost& host)
+      : view_(view),
+        folders_(folders),
+        session_(session),
+        host_(host),
+        inet1_(view, folders.tempFolder),
+        handler_(view, folders, session, inet1_) {
+    inet1_.setStateHandler([this](int state) { handler_.Inet1_StateChanged(state); });
+  }
+
+  void walk();
+
+ private:
+  // False when the walk must end here (missing rights).
+  bool ordinaryEntry(const std::string& fileName, const std::string& location, bool knownFolder);
+  std::string installedVersionOf(const std::string& location);
+  void startDownload(const std::string& url);
+  void showInstallationError();
+  void endOfList();
+  void launchRecord();
+
+  View& view_;
+  const WorkingFolders& folders_;
+  InstallSession& session_;
+  InstallHost& host_;
+  InetTransfer inet1_;
+  DownloadHandler handler_;
+};
+
+InstallRun::InstallRun(View& view, const WorkingFolders& folders, InstallSession& session,
+                       InstallHost& host)
+    : view_(view),
+      folders_(folders),
+      session_(session),
+      host_(host),
+      impl_(std::make_unique<Impl>(view, folders, session, host)) {}
+
+InstallRun::~InstallRun() = default;
+
+void InstallRun::tick() {
+  // Message processing inside the walk can deliver another tick; the walk in progress owns
+  // installList and the current-entry values, so that tick does nothing.
+  if (walking_) return;
+  view_.setInstallTimerEnabled(false);
+  walking_ = true;
+  struct EndWalk {
+    bool& flag;
+    ~EndWalk() { flag = false; }
+  } endWalk{walking_};
+  impl_->walk();
+}
+
+namespace {
+
+// Resolves InstallLocation to its working folder; nullopt outside the placeholder table.
+std::optional<std::string> targetFolder(const WorkingFolders& f, const std::string& location,
+                                        bool& isFont) {
+  const std::string key = upperCase(location);
+  isFont = false;
+  if (key == texts::kLocProduct) return f.productFolder;
+  if (key == texts::kLocTemp) return f.tempFolder;
+  if (key == texts::kLocCommon) return f.commonFolder;
+  if (key == texts::kLocBroker) return f.brokerFolder;
+  if (key == texts::kLocClient) return f.clientFolder;
+  if (key == texts::kLocCompany) return f.companyFolder;
+  if (key == texts::kLocSystem) return f.systemFolder;
+  if (key == texts::kLocWindows) return f.windowsFolder;
+  if (key == texts::kLocFonts) {
+    isFont = true;
+    return f.fontsFolder;
+  }
+  return std::nullopt;
+}
+
+std::string checkOnlyCaption(long count) {
+  std::string caption = FormatCount(count) + std::string(texts::kCountUpdate);
+  if (count != 1) caption += texts::kPluralS;
+  return caption + std::string(texts::kCountFound);
+}
+
+// The server writes AltCheck paths with backslashes; other systems need their own separator.
+std::string localPath(std::string path) {
+  const char separator = platform::pathSeparator();
+  if (separator != '\\') {
+    for (char& c : path) {
+      if (c == '\\') c = separator;
+    }
+  }
+  return path;
+}
+
+}  // namespace
+
+void InstallRun::Impl::walk() {
+  Table& list = session_.installList;
+  for (;;) {
+    view_.setBarWidth(Bar::Current, 0);
+    if (session_.updateBlocked) {
+      showInstallationError();
+      return;
+    }
+    if (list.eof()) {
+      endOfList();
+      return;
+    }
+    view_.setBarWidth(Bar::Total, kTotalBarWidth / static_cast<double>(list.recordCount()) *
+                                      static_cast<double>(list.absolutePosition()));
+
+    const std::string fileName = text(list, texts::kFieldFileName);
+    const std::string location = text(list, texts::kFieldInstallLocation);
+    bool isFont = false;
+    const std::optional<std::string> folder = targetFolder(folders_, location, isFont);
+    session_.currentIsFont = isFont;
+    // Outside the table the folder is empty and the path lands in the root of the drive; an
+    // ordinary entry is refused there before anything is written.
+    session_.targetPath = platform::joinPath(folder.value_or(std::string()), fileName);
+
+    const std::optional<double> sequence = list.field(texts::kFieldSequenceId).toDouble();
+    if (sequence && *sequence >= texts::kLaunchSequenceId) {
+      launchRecord();
+      list.moveNext();
+      continue;
+    }
+    if (!ordinaryEntry(fileName, location, folder.has_value())) return;
+    view_.repaint();
+    list.moveNext();
+  }
+}
+
+void InstallRun::Impl::showInstallationError() {
+  const std::string_view body =
+      session_.sharedEnvironment ? texts::kInstallErrorShared : texts::kInstallErrorSingle;
+  view_.messageBox(std::string(body) + std::string(texts::kTwoCr) +
+                       std::string(texts::kWillNowClose),
+                   Buttons::Ok, Icon::None, std::string(texts::kInstallErrorTitle));
+  view_.unload();
+}
+
+void InstallRun::Impl::endOfList() {
+  view_.setLabel(Label::Message,
+                 session_.deploymentCaption + std::string(texts::kInitializationComplete));
+  view_.setLabel(Label::FrameStatus, "");
+  view_.repaint();
+  if (!session_.skipUpdates && !session_.checkOnly) {
+    // A failed download leaves an entry out of date; without stamps the next start checks again.
+    if (session_.downloadFailed) {
+      logLine(LogLevel::Warning, "a download failed in this run; update stamps not written");
+    } else {
+      host_.writeUpdateStamps();
+    }
+  }
+  view_.unload();
+}
+
+void InstallRun::Impl::launchRecord() {
+  if (session_.updateCount > 0 && session_.isUpdateAdmin) {
+    std::string summary = session_.deploymentCaption + std::string(texts::kTwoCr) +
+                          FormatCount(session_.updateCount);
+    summary += session_.updateCount == 1 ? texts::kSummaryFileWas : texts::kSummaryFilesWere;
+    summary += texts::kSummaryUpdated;
+    view_.messageBox(summary, Buttons::Ok, Icon::None, std::string());
+  }
+  host_.launchApplication();
+}
+
+std::string InstallRun::Impl::installedVersionOf(const std::string& location) {
+  const Table& list = session_.installList;
+  const std::string altCheck = text(list, texts::kFieldAltCheck);
+  const std::string altRegValue = text(list, texts::kFieldAltCheckRegValue);
+  std::string installed;
+  if (!trimSpaces(altRegValue).empty()) {
+    installed = ReadRegistryValue(altCheck, altRegValue);
+  } else if (!trimSpaces(altCheck).empty()) {
+    std::string path = altCheck;
+    replaceAll(path, texts::kAltSystemDir, folders_.systemFolder);
+    replaceAll(path, texts::kAltProgramFiles, folders_.rootFolder);
+    replaceAll(path, texts::kAltWindowsDir, folders_.windowsFolder);
+    installed = GetFileVersion(localPath(path));
+  } else {
+    installed = GetFileVersion(session_.targetPath);
+  }
+
+  if (upperCase(location) == texts::kLocFonts) {
+    // Fonts are never replaced on a shared system, nor anywhere once present.
+    std::error_code ec;
+    (void)std::filesystem::file_size(session_.targetPath, ec);  // its length can be read
+    const bool present = !ec;
+    if (session_.sharedEnvironment || present) installed = session_.serverVersion;
+  }
+  return installed;
+}
+
+bool InstallRun::Impl::ordinaryEntry(const std::string& fileName, const std::string& location,
+                                     bool knownFolder) {
+  const Table& list = session_.installList;
+  session_.currentFileName = fileName;
+  session_.currentInstallType =
+      static_cast<std::int16_t>(list.field(texts::kFieldInstallType).toInt64().value_or(0));
+  session_.serverVersion = trimSpaces(text(list, texts::kFieldFileVersion));
+  session_.currentSha256 = optionalText(list, texts::kFieldSha256);
+  session_.installedVersion = installedVersionOf(location);
+
+  if (!IsNewerVersion(session_.installedVersion, session_.serverVersion, session_.skipUpdates)) {
+    if (!session_.checkOnly) view_.setLabel(Label::FrameStatus, std::string(texts::kProcessing));
+    return true;
+  }
+  if (session_.checkOnly) {
+    ++session_.updateCount;
+    view_.setLabel(Label::FrameStatus, checkOnlyCaption(session_.updateCount));
+    return true;
+  }
+  if (session_.isUpdateAdmin) ++session_.updateCount;
+  if (!session_.hasAdminAccess) {
+    view_.messageBox(std::string(texts::kMissingRights) + std::string(texts::kTwoCr) +
+                         std::string(texts::kMissingRightsAdvice),
+                     Buttons::Ok, Icon::Critical, std::string(texts::kCriticalErrorTitle));
+    // Nothing more can be installed and the window offers no other way on: close it.
+    view_.unload();
+    return false;
+  }
+  if (!knownFolder || !IsSafeFileName(fileName)) {
+    session_.downloadFailed = true;
+    logLine(LogLevel::Error, "entry \"" + fileName + "\" for \"" + location + "\" refused: " +
+                                 (knownFolder ? "the file name is not a bare file name"
+                                              : "the install location is not a known folder"));
+    return true;
+  }
+  view_.setLabel(Label::FrameStatus, std::string(texts::kDownloadingAndInstalling) +
+                                         text(list, texts::kFieldDescription));
+  view_.repaint();
+  session_.currentIsCompressed = list.field(texts::kFieldIsCompressed).toBool().value_or(false);
+  startDownload(session_.installFilesUrl + text(list, texts::kFieldDownloadLocation));
+  return true;
+}
+
+void InstallRun::Impl::startDownload(const std::string& url) {
+  inet1_.setSpoolFolder(folders_.tempFolder);
+  if (!inet1_.Execute(url, std::string(texts::kGet), std::string(texts::kRequestHeaders))) {
+    session_.downloadFailed = true;
+    logLine(LogLevel::Error, "download of \"" + LoggableUrl(url) + "\" could not start");
+    return;
+  }
+  while (inet1_.StillExecuting()) {
+    view_.processEvents();
+    if (inet1_.StillExecuting()) inet1_.WaitForWorker(kTransferPoll);
+  }
+  // The state handling enables the timer again; this walk carries on by itself, and a tick
+  // after it ended would walk an exhausted list a second time.
+  view_.setInstallTimerEnabled(false);
+}
+
+}  // namespace zentro

@@ -1,0 +1,355 @@
+#include "app/launch_stage.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <regex>
+#include <stdexcept>
+#include <thread>
+
+#include "app/launch_texts.h"
+#include "platform/paths.h"
+#include "platform/program_info.h"
+#include "remote/runtime_error.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/scripted_view.h"
+#include "tests/support/temp_dir.h"
+
+namespace zentro::testing {
+namespace {
+
+namespace fs = std::filesystem;
+namespace texts = launch_texts;
+
+// --- ShellExecuteErrorText --------------------------------------------------------------------
+
+struct CodeCase {
+  long code;
+  const char* text;
+};
+
+class ShellErrorText : public ::testing::TestWithParam<CodeCase> {};
+
+TEST_P(ShellErrorText, CodeThenMeaning) {
+  EXPECT_EQ(ShellExecuteErrorText(GetParam().code), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ShellErrorText,
+    ::testing::Values(CodeCase{2, "2 : File Not Found"}, CodeCase{3, "3 : Path Not Found"},
+                      CodeCase{5, "5 : Access Denied"}, CodeCase{8, "8 : Not Enough Memory"},
+                      CodeCase{11, "11 : Bad Format"}, CodeCase{26, "26 : Sharing Violation"},
+                      CodeCase{27, "27 : Filename Association Incomplete or Invalid"},
+                      CodeCase{28, "28 : DDE Request Timeout"},
+                      CodeCase{29, "29 : DDE Transaction Failed"}, CodeCase{30, "30 : DDE Busy"},
+                      CodeCase{31, "31 : No Application Associated With The Given Filename "
+                                   "Extension"},
+                      CodeCase{32, "32 : DLL Not Found"},
+                      CodeCase{0, "0 : (Unknown Error Code)"},
+                      CodeCase{4, "4 : (Unknown Error Code)"},
+                      CodeCase{25, "25 : (Unknown Error Code)"},
+                      CodeCase{33, "33 : (Unknown Error Code)"},
+                      CodeCase{-1, "-1 : (Unknown Error Code)"}));
+
+// --- the out-of-date warning ------------------------------------------------------------------
+
+struct WarningCase {
+  std::string warnIfUpdates;
+  long count;
+  bool admin;
+  std::string expected;  // "" = no warning
+};
+
+class OutOfDate : public ::testing::TestWithParam<WarningCase> {};
+
+TEST_P(OutOfDate, TextFollowsCountAndSetting) {
+  LaunchInputs in;
+  in.warnIfUpdates = GetParam().warnIfUpdates;
+  in.updateCount = GetParam().count;
+  in.isUpdateAdmin = GetParam().admin;
+  EXPECT_EQ(OutOfDateWarning(in), GetParam().expected);
+}
+
+const std::string kStart =
+    "WARNING: You are not using the latest version of this application.  There are ";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, OutOfDate,
+    ::testing::Values(
+        WarningCase{"W", 1, false, kStart + "1 file needing an update on this machine/server."},
+        WarningCase{"A", 1, false,
+                    kStart + "1 file needing an update on this machine/server.\r\r"
+                             "Please notify your System Administrator."},
+        WarningCase{"W", 2, false, kStart + "2 files needing an update on this machine/server."},
+        WarningCase{"A", 1500, false,
+                    kStart + "1,500 files needing an update on this machine/server.\r\r"
+                             "Please notify your System Administrator."},
+        WarningCase{"w", 3, false, ""}, WarningCase{"a", 3, false, ""},
+        WarningCase{"", 3, false, ""}, WarningCase{"W ", 3, false, ""},
+        WarningCase{"W", 0, false, ""}, WarningCase{"A", 5, true, ""}));
+
+// --- the three attempts -----------------------------------------------------------------------
+
+struct ShellCall {
+  std::string verb, file, parameters, folder;
+  int show;
+};
+
+// Answers the stage's shell calls from a list; records them.
+class ScriptedShell {
+ public:
+  explicit ScriptedShell(std::vector<int> results) : results_(std::move(results)) {}
+  ShellExecuteFn fn() {
+    return [this](const std::string& verb, const std::string& file, const std::string& params,
+                  const std::string& folder, int show) {
+      calls.push_back({verb, file, params, folder, show});
+      const int r = results_.at(calls.size() - 1);
+      if (r == kRaise) throw std::runtime_error("the shell cannot be called");
+      return r;
+    };
+  }
+  static constexpr int kRaise = -9999;
+  std::vector<ShellCall> calls;
+
+ private:
+  std::vector<int> results_;
+};
+
+class LaunchAttempts : public ::testing::Test {
+ protected:
+  LaunchAttempts() {
+    in.busObjUrl = "http://TOKEN123@127.0.0.1:8080/cvbo";
+    in.loginToken = "TOKEN123";
+    in.commonFolder = "/srv/common";
+    in.launchFileName = "app.exe";
+  }
+  ScriptedView view;
+  LaunchInputs in;
+  std::string target = "/srv/product/app.exe";
+};
+
+TEST_F(LaunchAttempts, FirstSuccessStartsOnce) {
+  ScriptedShell shell({42});
+  RunLaunchStage(view, in, target, shell.fn());
+  ASSERT_EQ(shell.calls.size(), 1u);
+  const ShellCall& c = shell.calls[0];
+  EXPECT_EQ(c.verb, "");
+  EXPECT_EQ(c.file, "/srv/product/app.exe");
+  EXPECT_EQ(c.parameters, "\"http://TOKEN123@127.0.0.1:8080/cvbo TOKEN123\"");
+  EXPECT_EQ(c.folder, "/srv/common");  // not the program's own folder
+  EXPECT_EQ(c.show, 1);
+  EXPECT_EQ(view.messageBoxCount(), 0);
+}
+
+TEST_F(LaunchAttempts, CodeOf32IsAFailureAndRunasFollows) {
+  ScriptedShell shell({32, 33});
+  RunLaunchStage(view, in, target, shell.fn());
+  ASSERT_EQ(shell.calls.size(), 2u);
+  EXPECT_EQ(shell.calls[1].verb, "runas");
+}
+
+TEST_F(LaunchAttempts, AllThreeFailingRaisesWithTheirLines) {
+  ScriptedShell shell({2, 2, 2});
+  try {
+    RunLaunchStage(view, in, target, shell.fn());
+    FAIL() << "no error raised";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.number(), 2);
+    EXPECT_EQ(e.source(), platform::programBaseName());
+    EXPECT_EQ(e.description(),
+              "Attempt 1 - ShellExecute() Returned Code 2 : File Not Found\r"
+              "Attempt 2 - ShellExecute(runas) Returned Code 2 : File Not Found\r"
+              "Attempt 3 - ShellExecute(highestAvailable) Returned Code 2 : File Not Found\r");
+  }
+  ASSERT_EQ(shell.calls.size(), 3u);
+  EXPECT_EQ(shell.calls[2].verb, "open");
+}
+
+TEST_F(LaunchAttempts, LastCodeZeroIsNumberedEight) {
+  ScriptedShell shell({5, 31, 0});
+  try {
+    RunLaunchStage(view, in, target, shell.fn());
+    FAIL() << "no error raised";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.number(), texts::kOutOfResourcesNumber);
+    EXPECT_EQ(e.description(),
+              std::string(texts::kAttempt1) + ShellExecuteErrorText(5) + "\r" +
+                  std::string(texts::kAttempt2) + ShellExecuteErrorText(31) + "\r" +
+                  std::string(texts::kAttempt3) + "0 : (Unknown Error Code)\r");
+  }
+}
+
+TEST_F(LaunchAttempts, RaisedShellErrorIsRecordedUnderItsAttempt) {
+  ScriptedShell shell({3, ScriptedShell::kRaise, 11});
+  try {
+    RunLaunchStage(view, in, target, shell.fn());
+    FAIL() << "no error raised";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.number(), 11);
+    // The raising call leaves the last code as it was.
+    EXPECT_EQ(e.description(),
+              "Attempt 1 - ShellExecute() Returned Code 3 : Path Not Found\r"
+              "Attempt 2 - ShellExecute(runas) Returned Code 3 : Path Not Found\r"
+              "   Error: the shell cannot be called\r"
+              "Attempt 3 - ShellExecute(highestAvailable) Returned Code 11 : Bad Format\r");
+  }
+}
+
+TEST_F(LaunchAttempts, WarningShowsBeforeTheStart) {
+  in.warnIfUpdates = "A";
+  in.updateCount = 2;
+  ScriptedShell shell({42});
+  RunLaunchStage(view, in, target, shell.fn());
+  ASSERT_EQ(view.messageBoxCount(), 1);
+  EXPECT_EQ(view.lastMessageBox().text, OutOfDateWarning(in));
+  EXPECT_EQ(view.lastMessageBox().title, std::optional<std::string>(""));
+  EXPECT_EQ(view.lastMessageBox().icon, Icon::None);
+  EXPECT_EQ(view.lastMessageBox().buttons, Buttons::Ok);
+}
+
+// --- the temporary copy -----------------------------------------------------------------------
+
+class TempCopy : public ::testing::Test {
+ protected:
+  TempCopy() {
+    env.set("TMPDIR", tmp.str());
+    program = product.write("app.exe", "#!/bin/sh\n");
+    product.write(".hidden.dat", "hidden");
+    product.write("readonly.dll", "ro");
+    ::chmod(product.file("readonly.dll").c_str(), 0444);
+    product.write("sub/inner.dll", "inner");
+  }
+  TempDir tmp;
+  TempDir product;
+  ScopedEnv env;
+  std::string program;
+};
+
+TEST_F(TempCopy, CopiesFilesOnlyIntoANewlyNamedFolder) {
+  const std::string copy = CopyToTempFolder(program);
+  ASSERT_FALSE(copy.empty());
+  EXPECT_TRUE(std::regex_match(copy, std::regex(tmp.str() + "/CVTEMP_[0-9]{14}_00000/")))
+      << copy;
+  EXPECT_EQ(readFile(copy + "app.exe"), "#!/bin/sh\n");
+  EXPECT_EQ(readFile(copy + ".hidden.dat"), "hidden");
+  EXPECT_EQ(readFile(copy + "readonly.dll"), "ro");
+  EXPECT_FALSE(fs::exists(copy + "sub"));
+}
+
+TEST_F(TempCopy, SecondCopyInTheSameSecondCountsOn) {
+  for (int tries = 0; tries < 5; ++tries) {
+    const std::string before = platform::localTimeStamp();
+    const std::string first = CopyToTempFolder(program);
+    const std::string second = CopyToTempFolder(program);
+    if (platform::localTimeStamp() != before) continue;  // a second boundary passed: again
+    const std::string prefix = tmp.str() + "/CVTEMP_" + before + "_";
+    EXPECT_EQ(first, prefix + "00000/");
+    EXPECT_EQ(second, prefix + "00001/");
+    return;
+  }
+  FAIL() << "never two copies within one second";
+}
+
+TEST_F(TempCopy, GivesUpWhenNoFolderCanBeMade) {
+  env.set("TMPDIR", tmp.file("missing/deeper"));
+  EXPECT_EQ(CopyToTempFolder(program), "");
+
+  // The launch then starts the program in place, in the common folder.
+  ScriptedView view;
+  LaunchInputs in;
+  in.runFromTemp = true;
+  in.commonFolder = "/srv/common";
+  in.launchFileName = "app.exe";
+  std::string target = program;
+  ScriptedShell shell({42});
+  RunLaunchStage(view, in, target, shell.fn());
+  EXPECT_EQ(shell.calls.at(0).file, program);
+  EXPECT_EQ(shell.calls.at(0).folder, "/srv/common");
+}
+
+TEST_F(TempCopy, LaunchFromCopyUsesTheCopyFolder) {
+  ScriptedView view;
+  LaunchInputs in;
+  in.runFromTemp = true;
+  in.commonFolder = "/srv/common";
+  in.launchFileName = "app.exe";
+  std::string target = program;
+  ScriptedShell shell({42});
+  RunLaunchStage(view, in, target, shell.fn());
+  const std::string folder = shell.calls.at(0).folder;
+  EXPECT_TRUE(std::regex_match(folder, std::regex(tmp.str() + "/CVTEMP_[0-9]{14}_00000/")));
+  EXPECT_EQ(target, folder + "/app.exe");  // two separators, harmless
+  EXPECT_EQ(shell.calls.at(0).file, target);
+}
+
+// --- a real start -----------------------------------------------------------------------------
+
+// Waits for a file the started program writes; the program runs on its own.
+std::string awaitFile(const std::string& path) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!fs::exists(path) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return readFile(path);
+}
+
+class RealLaunch : public ::testing::Test {
+ protected:
+  RealLaunch() {
+    env.set("TMPDIR", tmp.str());
+    // Records its argument count, its first argument and the folder it started in.
+    const std::string script =
+        "#!/bin/sh\n"
+        "{ echo \"$#\"; printf '%s\\n' \"$1\"; pwd -P; } > \"$PWD/launched.tmp\"\n"
+        "mv \"$PWD/launched.tmp\" \"$PWD/launched.txt\"\n";
+    program = product.write("app.sh", script);
+    ::chmod(program.c_str(), 0755);
+    in.busObjUrl = "http://TOK-42@127.0.0.1:8080/cvbo";
+    in.loginToken = "TOK-42";
+    in.commonFolder = common.str();
+    in.launchFileName = "app.sh";
+  }
+  TempDir tmp, product, common;
+  ScopedEnv env;
+  ScriptedView view;
+  LaunchInputs in;
+  std::string program;
+};
+
+TEST_F(RealLaunch, ProgramGetsOneArgumentAndStartsInTheCommonFolder) {
+  std::string target = program;
+  RunLaunchStage(view, in, target);
+  const std::string out = awaitFile(common.file("launched.txt"));
+  EXPECT_EQ(out, "1\nhttp://TOK-42@127.0.0.1:8080/cvbo TOK-42\n" +
+                     fs::canonical(common.path()).string() + "\n");
+}
+
+TEST_F(RealLaunch, ProgramRunsFromItsCopy) {
+  in.runFromTemp = true;
+  std::string target = program;
+  RunLaunchStage(view, in, target);
+  const std::string copyFolder = target.substr(0, target.size() - std::string("/app.sh").size());
+  const std::string out = awaitFile(copyFolder + "launched.txt");
+  EXPECT_EQ(out, "1\nhttp://TOK-42@127.0.0.1:8080/cvbo TOK-42\n" +
+                     fs::canonical(copyFolder).string() + "\n");
+  EXPECT_FALSE(fs::exists(common.file("launched.txt")));
+}
+
+TEST_F(RealLaunch, MissingProgramFailsAllThreeWays) {
+  std::string target = product.file("absent.exe");
+  try {
+    RunLaunchStage(view, in, target);
+    FAIL() << "no error raised";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.number(), 2);
+    EXPECT_EQ(e.description(), std::string(texts::kAttempt1) + "2 : File Not Found\r" +
+                                   std::string(texts::kAttempt2) + "2 : File Not Found\r" +
+                                   std::string(texts::kAttempt3) + "2 : File Not Found\r");
+  }
+}
+
+}  // namespace
+}  // namespace zentro::testing

@@ -1,0 +1,412 @@
+#include "installer/download_handler.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+#include "installer/inet_transfer.h"
+#include "installer/install_downloaded.h"
+#include "platform/machine_registry.h"
+#include "installer/sha256.h"
+#include "tests/installer/install_world.h"
+#include "tools/refservice/install_files.h"
+
+namespace zentro::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The lines the window journalled for one label or bar, in order.
+std::vector<std::string> journalled(const ScriptedView& view, const std::string& prefix) {
+  std::vector<std::string> out;
+  for (const std::string& line : view.journal()) {
+    if (line.rfind(prefix, 0) == 0) out.push_back(line.substr(prefix.size()));
+  }
+  return out;
+}
+
+// Bytes that do not compress, so an archive's size follows its content's.
+std::string noise(std::size_t size, unsigned seed = 7) {
+  std::string s(size, '\0');
+  for (char& c : s) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 16);
+  }
+  return s;
+}
+
+// A real ZIP archive of exactly `size` bytes holding `name`.
+std::string zipOfSize(const std::string& name, std::size_t size, std::string& content) {
+  for (std::size_t n = size; n > 0; --n) {
+    content = noise(n);
+    std::string zip = refservice::buildZip(name, content);
+    if (zip.size() == size) return zip;
+    if (zip.size() < size) break;
+  }
+  ADD_FAILURE() << "no archive of " << size << " bytes";
+  return {};
+}
+
+std::vector<std::string> leftovers(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) {
+    if (e.path().filename() != ".keep") names.push_back(e.path().filename().string());
+  }
+  return names;
+}
+
+Entry file(const std::string& name) {
+  Entry e;
+  e.fileName = name;
+  return e;
+}
+
+using DownloadTest = InstallWorld;
+
+TEST_F(DownloadTest, CompressedFileOf5000BytesArrivesInThreeChunks) {
+  std::string content;
+  const std::string archive = zipOfSize("app.dll", 5000, content);
+  ASSERT_EQ(archive.size(), 5000u);
+  server.serve("app.dll.zip", archive);
+  installed(product("app.dll"), "old", "1.0.0.0");
+  Entry e = file("app.dll");
+  e.isCompressed = 1;
+  e.downloadLocation = "app.dll.zip";
+  setList({e});
+  runInstall();
+
+  EXPECT_EQ(journalled(*view, "label Bytes: "),
+            (std::vector<std::string>{"2k of 5k", "4k of 5k", "5k of 5k"}));
+  const std::vector<std::string> bars = journalled(*view, "bar Current: ");
+  EXPECT_NE(std::find(bars.begin(), bars.end(), "1775.616"), bars.end());
+  EXPECT_NE(std::find(bars.begin(), bars.end(), "4335"), bars.end());
+  EXPECT_EQ(readFile(product("app.dll")), content);
+  EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});  // archive deleted
+  EXPECT_FALSE(session.downloadFailed);
+  EXPECT_EQ(host.stamps, 1);
+}
+
+TEST_F(DownloadTest, BodyOf2049BytesEndsOnAOneByteChunk) {
+  const std::string body = noise(2049);
+  server.serve("one.dll", body);
+  setList({file("one.dll")});
+  runInstall();
+  EXPECT_EQ(journalled(*view, "label Bytes: "), std::vector<std::string>{"2k of 2k"});
+  EXPECT_EQ(readFile(product("one.dll")), body);
+  EXPECT_TRUE(view->journalHas("timer: on"));  // enabled again after the response
+}
+
+TEST_F(DownloadTest, NotFoundNamesTheUrlAndWritesNothing) {
+  installed(product("gone.dll"), "old", "1.0.0.0");
+  setList({file("gone.dll"), launchEntry("app.exe")});
+  runInstall();
+  ASSERT_EQ(view->messageBoxCount(), 1);
+  const auto& box = view->lastMessageBox();
+  EXPECT_EQ(box.text, std::string(texts::kDownloadError) + server.baseUrl() + "gone.dll\r" +
+                          std::string(texts::kNotFoundOthers) + "\r" +
+                          std::string(texts::kNotFoundContact));
+  EXPECT_EQ(box.title, std::nullopt);
+  EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});
+  EXPECT_EQ(readFile(product("gone.dll")), "old");
+  EXPECT_TRUE(session.downloadFailed);
+  EXPECT_EQ(host.launches.size(), 1u);  // the walk goes on
+  EXPECT_EQ(host.stamps, 0);
+}
+
+TEST_F(DownloadTest, OtherFailureStatusShowsThePlainMessage) {
+  LoopbackFiles::Reply busy;
+  busy.status = 503;
+  busy.body = "try later";
+  server.serve("busy.dll", busy);
+  setList({file("busy.dll")});
+  runInstall();
+  ASSERT_EQ(view->messageBoxCount(), 1);
+  EXPECT_EQ(view->lastMessageBox().text,
+            std::string(texts::kDownloadError) + server.baseUrl() + "busy.dll");
+  EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});
+  EXPECT_FALSE(fs::exists(product("busy.dll")));
+  EXPECT_TRUE(session.downloadFailed);
+}
+
+TEST_F(DownloadTest, ShortBodyIsDroppedAndTheOldFileStays) {
+  LoopbackFiles::Reply cut;
+  cut.body = noise(10000);
+  cut.cutAfter = 6144;
+  server.serve("short.dll", cut);
+  installed(product("short.dll"), "old", "1.0.0.0");
+  setList({file("short.dll"), launchEntry("app.exe")});
+  runInstall();
+  EXPECT_EQ(readFile(product("short.dll")), "old");
+  EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});
+  EXPECT_TRUE(session.downloadFailed);
+  EXPECT_FALSE(session.updateBlocked);
+  EXPECT_EQ(view->messageBoxCount(), 0);
+  EXPECT_EQ(host.launches.size(), 1u);
+  EXPECT_EQ(host.stamps, 0);
+}
+
+TEST_F(DownloadTest, Sha256IsCheckedBeforeAnythingIsPlaced) {
+  const std::string body = noise(3000);
+  server.serve("good.dll", body);
+  server.serve("bad.dll", body);
+  installed(product("bad.dll"), "old", "1.0.0.0");
+  Entry good = file("good.dll");
+  good.sha256 = upperCase(Sha256::hex(Sha256::of(body)));
+  Entry bad = file("bad.dll");
+  bad.sha256 = Sha256::hex(Sha256::of(body + "x"));
+  setList({good, bad});
+  runInstall();
+  EXPECT_EQ(readFile(product("good.dll")), body);
+  EXPECT_EQ(readFile(product("bad.dll")), "old");
+  EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});
+  EXPECT_TRUE(session.downloadFailed);
+  EXPECT_FALSE(session.updateBlocked);
+}
+
+TEST_F(DownloadTest, ListWithoutSha256FieldInstalls) {
+  server.serve("plain.dll", "plain");
+  setList({file("plain.dll")}, /*withSha256=*/false);
+  runInstall();
+  EXPECT_EQ(readFile(product("plain.dll")), "plain");
+}
+
+TEST_F(DownloadTest, ResponseWithoutContentLengthIsAcceptedWhenComplete) {
+  LoopbackFiles::Reply chunked;
+  chunked.body = noise(4500);
+  chunked.chunked = true;
+  server.serve("chunked.dll", chunked);
+  setList({file("chunked.dll")});
+  runInstall();
+  EXPECT_EQ(readFile(product("chunked.dll")), chunked.body);
+  EXPECT_FALSE(session.downloadFailed);
+}
+
+TEST_F(DownloadTest, ByteLabelFollowsTheChunks) {
+  server.serve("ten.dll", noise(10240));
+  setList({file("ten.dll")});
+  runInstall();
+  EXPECT_EQ(journalled(*view, "label Bytes: "),
+            (std::vector<std::string>{"2k of 10k", "4k of 10k", "6k of 10k", "8k of 10k",
+                                      "10k of 10k"}));
+}
+
+TEST_F(DownloadTest, ZipSlipArchiveIsRefusedAndNothingStalePassesForIt) {
+  server.serve("app.dll.zip", refservice::buildZip("../../escaped.dll", "evil"));
+  installed(product("app.dll"), "old", "1.0.0.0");
+  // Left by an earlier run: must not be installed in place of the archive's content.
+  writeFile(temp("app.dll"), "stale");
+  Entry e = file("app.dll");
+  e.isCompressed = 1;
+  e.downloadLocation = "app.dll.zip";
+  setList({e, launchEntry("app.exe")});
+  runInstall();
+  EXPECT_FALSE(fs::exists(dir.file("escaped.dll")));
+  EXPECT_FALSE(fs::exists(folders.tempFolder + "/../../escaped.dll"));
+  EXPECT_FALSE(fs::exists(temp("app.dll.cmp")));
+  EXPECT_EQ(readFile(product("app.dll")), "old");
+  EXPECT_TRUE(session.downloadFailed);
+  // The file could not be placed: the run stops as for any target it cannot replace.
+  EXPECT_TRUE(session.updateBlocked);
+  EXPECT_EQ(boxesWithTitle(std::string(texts::kInstallErrorTitle)), 1);
+  EXPECT_TRUE(host.launches.empty());
+}
+
+TEST_F(DownloadTest, UnsafeFileNameIsNeverFetched) {
+  server.serve("x.dll", "x");
+  Entry up = file("../x.dll");
+  up.downloadLocation = "x.dll";
+  Entry sub = file("sub/x.dll");
+  sub.downloadLocation = "x.dll";
+  setList({up, sub, launchEntry("app.exe")});
+  runInstall();
+  EXPECT_EQ(server.totalHits(), 0);
+  EXPECT_FALSE(fs::exists(folders.productFolder + "/../x.dll"));
+  EXPECT_TRUE(session.downloadFailed);
+  EXPECT_EQ(host.launches.size(), 1u);
+  EXPECT_EQ(host.stamps, 0);
+}
+
+// The handler on its own refuses a name that would leave the temp folder.
+TEST_F(DownloadTest, HandlerRefusesUnsafeFileName) {
+  server.serve("x.dll", "x");
+  InetTransfer inet1(*view, folders.tempFolder);
+  DownloadHandler handler(*view, folders, session, inet1);
+  inet1.setStateHandler([&](int state) { handler.Inet1_StateChanged(state); });
+  session.currentFileName = "../escaped.dll";
+  session.currentInstallType = kInstallReplace;
+  session.targetPath = product("escaped.dll");
+  ASSERT_TRUE(inet1.Execute(server.baseUrl() + "x.dll", "GET", "Proxy-Connection: Keep-Alive"));
+  while (inet1.StillExecuting()) view->waitForPosted();
+  EXPECT_TRUE(session.downloadFailed);
+  EXPECT_FALSE(fs::exists(folders.tempFolder + "/../escaped.dll"));
+  EXPECT_FALSE(fs::exists(product("escaped.dll")));
+}
+
+TEST_F(DownloadTest, RefusedConnectionReportsTheUrl) {
+  // A port that was just free: nothing listens there.
+  int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  socklen_t len = sizeof addr;
+  ::getsockname(probe, reinterpret_cast<sockaddr*>(&addr), &len);
+  ::close(probe);
+  session.installFilesUrl = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/";
+  setList({file("x.dll"), launchEntry("app.exe")});
+  runInstall();
+  ASSERT_EQ(view->messageBoxCount(), 1);
+  EXPECT_EQ(view->lastMessageBox().text,
+            std::string(texts::kDownloadError) + session.installFilesUrl + "x.dll");
+  EXPECT_EQ(view->lastMessageBox().title, std::nullopt);
+  EXPECT_TRUE(session.downloadFailed);
+  EXPECT_EQ(host.launches.size(), 1u);
+}
+
+// Hangs up on the first connection without a word, then answers like a server.
+class FlakyServer {
+ public:
+  explicit FlakyServer(std::string body) : body_(std::move(body)) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    ::listen(fd_, 8);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+    thread_ = std::thread([this] { serve(); });
+  }
+  ~FlakyServer() {
+    ::shutdown(fd_, SHUT_RDWR);
+    ::close(fd_);
+    thread_.join();
+  }
+  std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+  int connections() const { return connections_; }
+
+ private:
+  void serve() {
+    for (;;) {
+      int c = ::accept(fd_, nullptr, nullptr);
+      if (c < 0) return;
+      if (++connections_ > 1) {
+        std::string request;
+        char buf[1024];
+        while (request.find("\r\n\r\n") == std::string::npos) {
+          ssize_t n = ::read(c, buf, sizeof buf);
+          if (n <= 0) break;
+          request.append(buf, static_cast<std::size_t>(n));
+        }
+        const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: " +
+                                   std::to_string(body_.size()) +
+                                   "\r\nConnection: close\r\n\r\n" + body_;
+        ssize_t sent = ::write(c, answer.data(), answer.size());
+        (void)sent;
+      }
+      ::close(c);
+    }
+  }
+  std::string body_;
+  int fd_ = -1;
+  int port_ = 0;
+  std::atomic<int> connections_{0};
+  std::thread thread_;
+};
+
+TEST_F(DownloadTest, ConnectionDroppedBeforeAnswerIsRetried) {
+  FlakyServer flaky("second time lucky");
+  session.installFilesUrl = flaky.url();
+  setList({file("flaky.dll")});
+  runInstall();
+  EXPECT_EQ(flaky.connections(), 2);
+  EXPECT_EQ(readFile(product("flaky.dll")), "second time lucky");
+  EXPECT_FALSE(session.downloadFailed);
+  EXPECT_EQ(view->messageBoxCount(), 0);
+}
+
+TEST_F(DownloadTest, CancelledTransferReportsNothing) {
+  LoopbackFiles::Reply slow;
+  slow.body = noise(1000);
+  slow.chunked = true;
+  server.serve("slow.dll", slow);
+  InetTransfer inet1(*view, folders.tempFolder);
+  int states = 0;
+  std::string body;
+  std::string emptyAfter = "not read";
+  inet1.setStateHandler([&](int) {
+    ++states;
+    body = inet1.GetChunk(5000);
+    emptyAfter = inet1.GetChunk(5000);
+  });
+  ASSERT_TRUE(inet1.Execute(server.baseUrl() + "slow.dll", "GET", ""));
+  EXPECT_FALSE(inet1.Execute(server.baseUrl() + "slow.dll", "GET", ""));  // one at a time
+  inet1.Cancel();
+  EXPECT_FALSE(inet1.StillExecuting());
+  view->processEvents();
+  EXPECT_EQ(states, 0);
+  // The control is usable again and reports the next request.
+  ASSERT_TRUE(inet1.Execute(server.baseUrl() + "slow.dll", "GET", ""));
+  while (inet1.StillExecuting()) view->waitForPosted();
+  EXPECT_EQ(states, 1);
+  EXPECT_EQ(inet1.ResponseCode(), 200);
+  EXPECT_EQ(body, slow.body);
+  EXPECT_EQ(emptyAfter, "");
+  EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});  // spool removed
+  EXPECT_NE(inet1.GetHeader().find("200"), std::string::npos);
+}
+
+TEST_F(DownloadTest, FontIsRegisteredAndLoaded) {
+  ASSERT_TRUE(platform::createMachineKey(FontsKey()));
+  const std::string bytes = "not really a font, but named like one";
+  server.serve("corvale.ttf", bytes);
+  Entry font = file("corvale.ttf");
+  font.location = "FONTSDIR";
+  font.installType = kInstallReplace;
+  setList({font});
+  runInstall();
+  EXPECT_EQ(readFile(folders.fontsFolder + "/corvale.ttf"), bytes);
+  EXPECT_EQ(FontsKey(), std::string(texts::kFontsKeyNt));
+  EXPECT_EQ(platform::readMachineString(FontsKey(), "Corvale Font corvale.ttf"),
+            std::optional<std::string>("corvale.ttf"));
+  EXPECT_TRUE(fs::exists(dir.file("xdg-runtime/vmizentro-fonts/corvale.ttf")));
+  EXPECT_TRUE(view->journalHas("busy: on"));
+  EXPECT_TRUE(view->journalHas("busy: off"));
+}
+
+struct BytesCase {
+  long long received;
+  long long expected;
+  std::string text;
+};
+
+class ByteProgressFormat : public ::testing::TestWithParam<BytesCase> {};
+
+TEST_P(ByteProgressFormat, RoundsHalvesToEven) {
+  EXPECT_EQ(FormatByteProgress(GetParam().received, GetParam().expected), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kilobytes, ByteProgressFormat,
+    ::testing::Values(BytesCase{3072, 10240, "3k of 10k"}, BytesCase{0, 0, "0k of 0k"},
+                      BytesCase{512, 1536, "0k of 2k"},      // 0.5 -> 0, 1.5 -> 2
+                      BytesCase{2560, 3584, "2k of 4k"},     // 2.5 -> 2, 3.5 -> 4
+                      BytesCase{513, 1535, "1k of 1k"},      // nearest otherwise
+                      BytesCase{2048, 5000, "2k of 5k"},
+                      BytesCase{1073741824LL * 3, 1073741824LL * 3, "3145728k of 3145728k"}));
+
+TEST(LoggableUrl, MasksUserInformation) {
+  EXPECT_EQ(LoggableUrl("http://token@host:80/a@b"), "http://***@host:80/a@b");
+  EXPECT_EQ(LoggableUrl("http://host/path"), "http://host/path");
+}
+
+}  // namespace
+}  // namespace zentro::testing

@@ -1,0 +1,197 @@
+#pragma once
+// The install run's surroundings for the installer tests: real working folders in a fresh
+// temporary folder, an install list built in memory, a loopback file server, the scripted
+// window, a machine hive and font folders of the test's own, and a host that records the
+// launch and the stamps.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "installer/install_file.h"
+#include "installer/install_run.h"
+#include "installer/install_texts.h"
+#include "installer/run_state.h"
+#include "remote/table.h"
+#include "tests/installer/loopback_files.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/scripted_view.h"
+#include "tests/support/temp_dir.h"
+
+namespace zentro::testing {
+
+namespace texts = install_texts;
+
+// One install-file record.
+struct Entry {
+  std::string fileName;
+  long sequenceId = 1;
+  int installType = kInstallWithVersion;
+  std::string fileVersion = "2.0.0.0";
+  std::string altCheck;
+  std::string altCheckRegValue;
+  std::string location = "CORVALEDIR";
+  std::string description;
+  int isCompressed = 0;
+  std::optional<std::string> downloadLocation;  // default: the file name
+  std::string sha256;
+};
+
+inline Entry launchEntry(const std::string& fileName) {
+  Entry e;
+  e.fileName = fileName;
+  e.sequenceId = 9999;
+  e.installType = 0;
+  e.fileVersion = "";
+  return e;
+}
+
+// The install list as the deployment start leaves it: positioned on its first row.
+inline Table makeInstallList(const std::vector<Entry>& entries, bool withSha256 = true) {
+  std::vector<FieldDef> fields = {
+      {"FileName", FieldType::String},      {"SequenceID", FieldType::Int32},
+      {"InstallType", FieldType::Int16},    {"FileVersion", FieldType::String},
+      {"AltCheck", FieldType::String},      {"AltCheckRegValue", FieldType::String},
+      {"InstallLocation", FieldType::String}, {"Description", FieldType::String},
+      {"IsCompressed", FieldType::Int16},   {"DownloadLocation", FieldType::String}};
+  if (withSha256) fields.push_back({"SHA256", FieldType::String});
+  Table list(fields);
+  for (const Entry& e : entries) {
+    std::vector<Value> row = {Value(e.fileName),
+                              Value(static_cast<std::int32_t>(e.sequenceId)),
+                              Value(static_cast<std::int16_t>(e.installType)),
+                              Value(e.fileVersion),
+                              Value(e.altCheck),
+                              Value(e.altCheckRegValue),
+                              Value(e.location),
+                              Value(e.description.empty() ? e.fileName : e.description),
+                              Value(static_cast<std::int16_t>(e.isCompressed)),
+                              Value(e.downloadLocation.value_or(e.fileName))};
+    if (withSha256) row.push_back(Value(e.sha256));
+    list.appendRow(std::move(row));
+  }
+  if (!entries.empty()) list.moveFirst();
+  return list;
+}
+
+class RecordingHost : public InstallHost {
+ public:
+  void launchApplication() override {
+    launches.push_back(session ? session->targetPath : std::string());
+    if (onLaunch) onLaunch();
+  }
+  void writeUpdateStamps() override { ++stamps; }
+
+  const InstallSession* session = nullptr;
+  std::vector<std::string> launches;
+  int stamps = 0;
+  std::function<void()> onLaunch;
+};
+
+// The window's events as far as the install run needs them: the timer tick.
+class TimerEvents : public FormEvents {
+ public:
+  void Form_Load() override {}
+  bool Form_QueryUnload(UnloadReason) override { return false; }
+  void Form_Unload() override {}
+  void cmdLogin_Click() override {}
+  void cmdCancel_Click() override {}
+  void cmdRefresh_Click() override {}
+  void cmdRunVersion_Click() override {}
+  void grdVersions_DblClick(int) override {}
+  void cmdCancVersion_Click() override {}
+  void tmrComInstall_Timer() override {
+    ++ticks;
+    if (run) run->tick();
+  }
+  InstallRun* run = nullptr;
+  int ticks = 0;
+};
+
+class InstallWorld : public ::testing::Test {
+ protected:
+  InstallWorld() {
+    const std::string folderNames[] = {"root",   "company", "product", "temp",    "common",
+                                       "broker", "client",  "system",  "windows", "fonts"};
+    for (const std::string& name : folderNames) dir.write(name + "/.keep", "");
+    folders.rootFolder = dir.file("root");
+    folders.companyFolder = dir.file("company");
+    folders.productFolder = dir.file("product");
+    folders.tempFolder = dir.file("temp");
+    folders.commonFolder = dir.file("common");
+    folders.brokerFolder = dir.file("broker");
+    folders.clientFolder = dir.file("client");
+    folders.systemFolder = dir.file("system");
+    folders.windowsFolder = dir.file("windows");
+    folders.fontsFolder = dir.file("fonts");
+    env.set("ZENTRO_MACHINE_HIVE", dir.file("machine-hive.ini"));
+    env.set("XDG_DATA_HOME", dir.file("xdg-data"));
+    env.set("XDG_CONFIG_HOME", dir.file("xdg-config"));
+    env.set("XDG_RUNTIME_DIR", dir.file("xdg-runtime"));
+
+    session.deploymentCaption = "[Demo Deployment]";
+    session.installFilesUrl = server.baseUrl();
+    session.hasAdminAccess = true;
+    host.session = &session;
+    view->attach(events);
+  }
+
+  // A new window for a second start (the first one has unloaded).
+  void freshWindow() {
+    run.reset();
+    view = std::make_unique<ScriptedView>();
+    view->attach(events);
+  }
+
+  void setList(const std::vector<Entry>& entries, bool withSha256 = true) {
+    session.installList = makeInstallList(entries, withSha256);
+  }
+
+  // What the deployment start does last: arm the timer; then the window ticks it.
+  void runInstall() {
+    run = std::make_unique<InstallRun>(*view, folders, session, host);
+    events.run = run.get();
+    view->setInstallTimerEnabled(true);
+    view->runInstallTimer();
+    events.run = nullptr;
+  }
+
+  std::string product(const std::string& name) const { return folders.productFolder + "/" + name; }
+  std::string temp(const std::string& name) const { return folders.tempFolder + "/" + name; }
+
+  // A file with a version side file, as an earlier install of type 5 leaves it.
+  static void installed(const std::string& path, const std::string& content,
+                        const std::string& version) {
+    writeFile(path, content);
+    writeFile(path + ".ver", version + "\r\n");
+  }
+  static void writeFile(const std::string& path, const std::string& content) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+  }
+
+  int boxesWithTitle(const std::string& title) const {
+    int n = 0;
+    for (const auto& box : view->messageBoxes()) n += box.title == title ? 1 : 0;
+    return n;
+  }
+
+  TempDir dir;
+  ScopedEnv env;
+  LoopbackFiles server;
+  WorkingFolders folders;
+  InstallSession session;
+  TimerEvents events;
+  std::unique_ptr<ScriptedView> view = std::make_unique<ScriptedView>();
+  RecordingHost host;
+  std::unique_ptr<InstallRun> run;
+};
+
+}  // namespace zentro::testing

@@ -1,0 +1,74 @@
+#include "installer/sha256.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace zentro {
+namespace {
+
+struct Vector {
+  std::string message;
+  std::string digest;
+};
+
+class Sha256Vectors : public ::testing::TestWithParam<Vector> {};
+
+// The FIPS 180-2 examples, and the padding edges around one block.
+INSTANTIATE_TEST_SUITE_P(
+    Fips180, Sha256Vectors,
+    ::testing::Values(
+        Vector{"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        Vector{"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+               "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        Vector{"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        Vector{std::string(55, 'a'),
+               "9f4390f8d30c2dd92ec9f095b65e2b9ae9b0a925a5258e241c9f1e910f734318"},
+        Vector{std::string(56, 'a'),
+               "b35439a4ac6f0948b6d6f9e3c6af0f5f590ce20f1bde7090ef7970686ec6738a"},
+        Vector{std::string(64, 'a'),
+               "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb"}));
+
+TEST_P(Sha256Vectors, WholeAndInPieces) {
+  const Vector& v = GetParam();
+  EXPECT_EQ(Sha256::hex(Sha256::of(v.message)), v.digest);
+  // Fed in uneven pieces, as a download arrives.
+  Sha256 h;
+  for (std::size_t at = 0, step = 1; at < v.message.size(); at += step, step = step * 2 + 1) {
+    h.update(std::string_view(v.message).substr(at, step));
+  }
+  EXPECT_EQ(Sha256::hex(h.finish()), v.digest);
+}
+
+TEST(Sha256, MillionLettersInDownloadChunks) {
+  const std::string chunk(2048, 'a');
+  Sha256 h;
+  std::size_t left = 1000000;
+  for (; left >= chunk.size(); left -= chunk.size()) h.update(chunk);
+  h.update(std::string_view(chunk).substr(0, left));
+  EXPECT_EQ(Sha256::hex(h.finish()),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+}
+
+TEST(Sha256, FinishStartsAfresh) {
+  Sha256 h;
+  h.update("abc");
+  h.finish();
+  h.update("abc");
+  EXPECT_EQ(Sha256::hex(h.finish()),
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}
+
+TEST(Sha256, DigestMatchesHexInEitherCase) {
+  const Sha256::Digest d = Sha256::of("abc");
+  EXPECT_TRUE(DigestMatches(d, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
+  EXPECT_TRUE(
+      DigestMatches(d, " BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD "));
+  EXPECT_FALSE(DigestMatches(d, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ae"));
+  EXPECT_FALSE(DigestMatches(d, "ba7816bf"));
+  EXPECT_FALSE(DigestMatches(d, ""));
+  EXPECT_FALSE(DigestMatches(d, "zz7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
+}
+
+}  // namespace
+}  // namespace zentro
