@@ -19,6 +19,11 @@ int shellExecute(const std::string& verb, const std::string& file, const std::st
 // time limit. Returns the exit code, or -1 when the program cannot be started.
 int runAndWait(const std::string& commandLine);
 
+// What runAndWait returns for a program that ends with `programExitCode`: the code itself on
+// Windows; its low 8 bits on Linux, where an exit status is one byte (so an installer's 3010
+// arrives as 194, also when a Windows installer runs through a compatibility layer).
+int reportedExitCode(int programExitCode);
+
 // Starts `commandLine` shown minimised; does not wait, does not report the outcome.
 void startProgram(const std::string& commandLine);
 

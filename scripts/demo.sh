@@ -45,7 +45,9 @@ if [ -n "${DISPLAY:-}" ]; then
   "$build/platform/qt/VMIZentro" USEPROFILE || status=$?
 else
   echo "No display: running unattended with an automatic login from the command line."
-  QT_QPA_PLATFORM=offscreen "$build/platform/qt/VMIZentro" "DEMO|BOB|bob-demo|USEPROFILE" || status=$?
+  # Unattended, a message box would wait for a click that never comes: bound the run.
+  QT_QPA_PLATFORM=offscreen timeout 600 "$build/platform/qt/VMIZentro" "DEMO|BOB|bob-demo|USEPROFILE" \
+    || status=$?
 fi
 status=${status:-0}
 

@@ -88,8 +88,9 @@ TEST_F(ExpandArchiveTest, ExpandsFilesAndFolders) {
   EXPECT_EQ(readFile((folder_ / "VMIData.dll").string()), std::string(100000, 'x'));
   EXPECT_EQ(readFile((folder_ / "sub/dir/readme.txt").string()), "hello");
   EXPECT_EQ(readFile((folder_ / "stored.bin").string()), "as is");
-  EXPECT_EQ(listTree(folder_), (std::vector<std::string>{"VMIData.dll", "empty/", "stored.bin",
-                                                         "sub/", "sub/dir/", "sub/dir/readme.txt"}));
+  EXPECT_EQ(listTree(folder_),
+            (std::vector<std::string>{"VMIData.dll", "empty/", "stored.bin", "sub/", "sub/dir/",
+                                      "sub/dir/readme.txt"}));
 }
 
 TEST_F(ExpandArchiveTest, RefusesNamesThatLeaveTheFolder) {

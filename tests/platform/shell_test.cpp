@@ -44,7 +44,8 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"InstallerSwitches", "/q:a /c:\"dasetup.exe /q /n\"",
                   Args{"/q:a", "/c:dasetup.exe /q /n"}},
         // Backslashes: literal unless they precede a quote.
-        SplitCase{"LiteralBackslashes", "C:\\dir\\file.exe a\\\\b", Args{"C:\\dir\\file.exe", "a\\\\b"}},
+        SplitCase{"LiteralBackslashes", "C:\\dir\\file.exe a\\\\b",
+                  Args{"C:\\dir\\file.exe", "a\\\\b"}},
         SplitCase{"EvenBackslashesQuote", "a\\\\\"b c\"", Args{"a\\b c"}},
         SplitCase{"OddBackslashesQuote", "a\\\"b c", Args{"a\"b", "c"}},
         SplitCase{"ThreeBackslashesQuote", "a\\\\\\\"b", Args{"a\\\"b"}},

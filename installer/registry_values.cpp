@@ -1,0 +1,25 @@
+#include "installer/registry_values.h"
+
+#include "platform/machine_registry.h"
+
+namespace zentro {
+namespace {
+
+// The system reads registry strings into a buffer of this many bytes, terminator included;
+// a longer value does not fit and reads as missing.
+constexpr std::size_t kValueBufferBytes = 50;
+
+}  // namespace
+
+std::string ReadRegistryValue(const std::string& keyPath, const std::string& valueName) {
+  std::optional<std::string> value = platform::readMachineString(keyPath, valueName);
+  if (!value || value->size() + 1 > kValueBufferBytes) return {};
+  return *value;
+}
+
+bool WriteRegistryValue(const std::string& keyPath, const std::string& valueName,
+                        const std::string& data) {
+  return platform::writeMachineString(keyPath, valueName, data);
+}
+
+}  // namespace zentro

@@ -1,0 +1,160 @@
+#include "installer/pe_version.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "installer/version_compare.h"
+#include "tests/installer/pe_image_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace zentro {
+namespace {
+
+using testing::PeImageBuilder;
+using testing::PeImageOptions;
+
+std::string writeBytes(const zentro::testing::TempDir& dir, const std::string& name,
+                       const std::vector<std::uint8_t>& bytes) {
+  std::string path = dir.file(name);
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+struct ImageCase {
+  const char* name;
+  PeImageOptions options;
+  std::optional<PeFileVersion> expected;
+};
+
+class PeVersionImages : public ::testing::TestWithParam<ImageCase> {};
+
+TEST_P(PeVersionImages, ReadsTheFixedFileVersion) {
+  const ImageCase& c = GetParam();
+  std::vector<std::uint8_t> image = PeImageBuilder::build(c.options);
+  EXPECT_EQ(ParsePeFileVersion(image), c.expected);
+
+  zentro::testing::TempDir dir;
+  EXPECT_EQ(ReadPeFileVersion(writeBytes(dir, "component.dll", image)), c.expected);
+}
+
+PeImageOptions with(bool pe32Plus, std::uint16_t a, std::uint16_t b, std::uint16_t c,
+                    std::uint16_t d) {
+  PeImageOptions o;
+  o.pe32Plus = pe32Plus;
+  o.version[0] = a;
+  o.version[1] = b;
+  o.version[2] = c;
+  o.version[3] = d;
+  return o;
+}
+
+PeImageOptions noVersion() {
+  PeImageOptions o;
+  o.withVersionResource = false;
+  return o;
+}
+
+PeImageOptions namedTypeFirst() {
+  PeImageOptions o = with(true, 5, 0, 21, 1);
+  o.namedTypeFirst = true;
+  return o;
+}
+
+PeImageOptions onlyResourceSection() {
+  PeImageOptions o = with(false, 1, 2, 3, 4);
+  o.codeSectionFirst = false;
+  return o;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, PeVersionImages,
+    ::testing::Values(
+        ImageCase{"Pe32Plus", with(true, 300, 1100, 0, 11), PeFileVersion{300, 1100, 0, 11}},
+        ImageCase{"Pe32", with(false, 300, 1100, 0, 11), PeFileVersion{300, 1100, 0, 11}},
+        // Halves are unsigned: parts above 32767 keep their value.
+        ImageCase{"HighParts", with(true, 40000, 1, 2, 3), PeFileVersion{40000, 1, 2, 3}},
+        ImageCase{"AllOnes", with(false, 65535, 65535, 65535, 65535),
+                  PeFileVersion{65535, 65535, 65535, 65535}},
+        ImageCase{"NamedTypeBeforeIds", namedTypeFirst(), PeFileVersion{5, 0, 21, 1}},
+        ImageCase{"SingleSection", onlyResourceSection(), PeFileVersion{1, 2, 3, 4}},
+        ImageCase{"NoVersionResource", noVersion(), std::nullopt}),
+    [](const ::testing::TestParamInfo<ImageCase>& p) { return p.param.name; });
+
+TEST(PeVersion, EveryTruncationIsSafeAndNeverInventsAVersion) {
+  const std::vector<std::uint8_t> image = PeImageBuilder::build(with(true, 7, 8, 9, 10));
+  for (std::size_t length = 0; length <= image.size(); ++length) {
+    std::optional<PeFileVersion> v =
+        ParsePeFileVersion(std::span<const std::uint8_t>(image.data(), length));
+    if (v) {
+      EXPECT_EQ(*v, (PeFileVersion{7, 8, 9, 10})) << "length " << length;
+    }
+  }
+  // The section's padding is not needed, but the version block is.
+  EXPECT_TRUE(ParsePeFileVersion(image).has_value());
+  EXPECT_FALSE(ParsePeFileVersion(std::span<const std::uint8_t>(image.data(), 0x400)));
+}
+
+TEST(PeVersion, CorruptedBytesNeverCrash) {
+  const std::vector<std::uint8_t> image = PeImageBuilder::build();
+  // Each byte of the headers and the resource tree set to values that break sizes, counts and
+  // offsets in turn; whatever the reader returns, it must not read outside the image (the
+  // sanitizer build checks that).
+  for (std::size_t at = 0; at < image.size(); ++at) {
+    for (std::uint8_t value : {std::uint8_t{0x00}, std::uint8_t{0x7F}, std::uint8_t{0xFF}}) {
+      std::vector<std::uint8_t> broken = image;
+      broken[at] = value;
+      (void)ParsePeFileVersion(broken);
+    }
+  }
+}
+
+TEST(PeVersion, RefusesWhatIsNotAVersionBlock) {
+  std::vector<std::uint8_t> image = PeImageBuilder::build();
+  const std::size_t rsrc = 2 * PeImageBuilder::kFileAlignment;
+  const std::size_t block = rsrc + 0xC0;
+
+  std::vector<std::uint8_t> badKey = image;
+  badKey[block + 6] = 'X';
+  EXPECT_FALSE(ParsePeFileVersion(badKey));
+
+  std::vector<std::uint8_t> badSignature = image;
+  badSignature[block + 40] ^= 1;
+  EXPECT_FALSE(ParsePeFileVersion(badSignature));
+
+  // A data entry pointing far past the end of the section.
+  std::vector<std::uint8_t> farData = image;
+  farData[rsrc + 0xA3] = 0x70;
+  EXPECT_FALSE(ParsePeFileVersion(farData));
+
+  // A subdirectory bit where a data entry belongs (a loop back to the root).
+  std::vector<std::uint8_t> loop = image;
+  loop[rsrc + 0x80 + 20] = 0;
+  loop[rsrc + 0x80 + 23] = 0x80;
+  EXPECT_FALSE(ParsePeFileVersion(loop));
+}
+
+TEST(PeVersion, FilesThatAreNoImages) {
+  zentro::testing::TempDir dir;
+  EXPECT_FALSE(ReadPeFileVersion(dir.file("missing.dll")));
+  EXPECT_FALSE(ReadPeFileVersion(dir.str()));
+  EXPECT_FALSE(ReadPeFileVersion(dir.write("readme.txt", "MZ but not really a program")));
+  EXPECT_FALSE(ReadPeFileVersion(dir.write("empty.dll", "")));
+}
+
+TEST(PeVersion, GetFileVersionPrefersTheResourceOverTheSideFile) {
+  zentro::testing::TempDir dir;
+  std::string path = writeBytes(dir, "msvbvm60.dll", PeImageBuilder::build());
+  dir.write("msvbvm60.dll.ver", "9.9.9.9\r\n");
+  EXPECT_EQ(GetFileVersion(path), "300.1100.0.11");
+
+  // Without a version resource the side file speaks.
+  std::string plain = writeBytes(dir, "plain.dll", PeImageBuilder::build(noVersion()));
+  dir.write("plain.dll.ver", "1.2.3.4\r\n");
+  EXPECT_EQ(GetFileVersion(plain), "1.2.3.4");
+}
+
+}  // namespace
+}  // namespace zentro

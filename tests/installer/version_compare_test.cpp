@@ -1,0 +1,121 @@
+#include "installer/version_compare.h"
+
+#include <gtest/gtest.h>
+
+#include "installer/install_commands.h"
+#include "tests/support/temp_dir.h"
+
+namespace zentro {
+namespace {
+
+struct Comparison {
+  const char* installed;
+  const char* offered;
+  bool newer;
+};
+
+class IsNewerVersionTable : public ::testing::TestWithParam<Comparison> {};
+
+TEST_P(IsNewerVersionTable, ComparesPartByPart) {
+  const Comparison& c = GetParam();
+  EXPECT_EQ(IsNewerVersion(c.installed, c.offered, false), c.newer)
+      << "installed '" << c.installed << "' offered '" << c.offered << "'";
+  // Skipped updates are never newer, whatever the texts.
+  EXPECT_FALSE(IsNewerVersion(c.installed, c.offered, true));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, IsNewerVersionTable,
+    ::testing::Values(
+        Comparison{"5.0.21.1", "5.0.21.1", false},
+        Comparison{"5.0.21.1", "5, 0, 21, 2", true},
+        Comparison{"1.2.9.0", "1.2.10.0", true},
+        Comparison{"1.2.10.0", "1.2.9.0", false},
+        Comparison{"1.2.3.4", "1,2,3,4", false},
+        Comparison{"1,2,3,3", " 1 . 2 . 3 . 4 ", true},
+        // Parts above 32767 and above 9999 keep their order.
+        Comparison{"39999.0.0.0", "40000.1.2.3", true},
+        Comparison{"40000.1.2.3", "40000.1.2.3", false},
+        Comparison{"2.0.0.0", "1.10000.0.0", false},
+        Comparison{"1.10000.0.0", "2.0.0.0", true},
+        Comparison{"1.2.3.65535", "1.2.4.0", true},
+        // Short texts fill the missing parts with zeros.
+        Comparison{"1.2", "1.2.0.0", false},
+        Comparison{"1.2.0.0", "1.2.0.1", true},
+        Comparison{"1.2.3", "1.2.3.0", false},
+        Comparison{"1.2.3", "1.2.2.9", false},
+        Comparison{"7", "7.0.0.1", true},
+        // Nothing installed, or nothing readable: any real offer is newer.
+        Comparison{"", "0.0.0.1", true},
+        Comparison{"", "0.0.0.0", false},
+        Comparison{"1.2.beta", "0.0.0.1", true},
+        Comparison{"junk", "1", true},
+        // An empty or unparsable offer is never newer.
+        Comparison{"", "", false},
+        Comparison{"1.0.0.0", "", false},
+        Comparison{"", "2.0.beta", false},
+        Comparison{"", "1.2.3.4.5", false},
+        Comparison{"", "1..2", false},
+        Comparison{"", "-1.0", false},
+        Comparison{"", "99999999999.0", false}));
+
+struct ParseCase {
+  const char* text;
+  std::optional<std::array<std::uint32_t, 4>> parts;
+};
+
+class ParseVersionTable : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseVersionTable, ReadsFourParts) {
+  EXPECT_EQ(ParseVersion(GetParam().text), GetParam().parts) << "'" << GetParam().text << "'";
+}
+
+using Parts = std::array<std::uint32_t, 4>;
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ParseVersionTable,
+    ::testing::Values(ParseCase{"300.1100.0.11", Parts{300, 1100, 0, 11}},
+                      ParseCase{"1, 2, 3, 4", Parts{1, 2, 3, 4}},
+                      ParseCase{"4. 0 .1 .0", Parts{4, 0, 1, 0}},
+                      ParseCase{"1.2", Parts{1, 2, 0, 0}},
+                      ParseCase{"1.2.3", Parts{1, 2, 3, 0}},
+                      ParseCase{"7", Parts{7, 0, 0, 0}},
+                      ParseCase{"007.010", Parts{7, 10, 0, 0}},
+                      ParseCase{"4294967295.0.0.0", Parts{4294967295u, 0, 0, 0}},
+                      ParseCase{"4294967296", std::nullopt}, ParseCase{"", std::nullopt},
+                      ParseCase{"   ", std::nullopt}, ParseCase{"1.", std::nullopt},
+                      ParseCase{".1", std::nullopt}, ParseCase{"1.2.3.4.5", std::nullopt},
+                      ParseCase{"1.2.beta", std::nullopt}, ParseCase{"v1", std::nullopt}));
+
+class GetFileVersionTest : public ::testing::Test {
+ protected:
+  std::string sideFile(const std::string& file, const std::string& content) {
+    return dir_.write(file + std::string(install_commands::kSideFileSuffix), content);
+  }
+  zentro::testing::TempDir dir_;
+};
+
+TEST_F(GetFileVersionTest, ReadsTheSideFileWithoutBlanks) {
+  std::string path = dir_.write("setup.exe", "not a program");
+  sideFile("setup.exe", " 4. 0 .1 .0 \r\nsecond line\r\n");
+  EXPECT_EQ(GetFileVersion(path), "4.0.1.0");
+  EXPECT_FALSE(IsNewerVersion(GetFileVersion(path), "4.0.1.0", false));
+
+  // The side file alone is enough: the file itself may be missing.
+  sideFile("gone.dll", "2.5.0.0");
+  EXPECT_EQ(GetFileVersion(dir_.file("gone.dll")), "2.5.0.0");
+}
+
+TEST_F(GetFileVersionTest, NothingKnownGivesEmpty) {
+  EXPECT_EQ(GetFileVersion(dir_.file("missing.dll")), "");
+  EXPECT_TRUE(IsNewerVersion(GetFileVersion(dir_.file("missing.dll")), "1.0.0.0", false));
+
+  sideFile("empty.dll", "");
+  EXPECT_EQ(GetFileVersion(dir_.file("empty.dll")), "");
+
+  // A first line far too long for a version is no version either.
+  sideFile("huge.dll", std::string(100000, '1'));
+  EXPECT_EQ(GetFileVersion(dir_.file("huge.dll")), "");
+}
+
+}  // namespace
+}  // namespace zentro
