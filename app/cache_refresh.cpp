@@ -6,7 +6,7 @@
 
 #include "app/app_texts.h"
 #include "app/form_login.h"
-#include "app/log.h"
+#include "platform/run_log.h"
 #include "platform/file_lock.h"
 #include "platform/paths.h"
 

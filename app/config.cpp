@@ -1,6 +1,6 @@
 #include "app/config.h"
 
-#include "app/log.h"
+#include "platform/run_log.h"
 #include "platform/paths.h"
 #include "remote/ado_xml.h"
 #include "remote/runtime_error.h"

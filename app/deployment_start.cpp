@@ -6,7 +6,7 @@
 #include "app/config.h"
 #include "app/form_login.h"
 #include "app/form_login_impl.h"
-#include "app/log.h"
+#include "platform/run_log.h"
 #include "app/machine_report.h"
 #include "app/update_stamps.h"
 #include "app/working_folders.h"
@@ -61,7 +61,7 @@ void FrmLogin::StartDeployment() {
       s.deployments.field("DeploymentType").toText().value_or("");
   s.busObjUrl = storedUrl;
 
-  auto deploymentDataSpace = std::make_unique<DataSpace>(impl_->client());
+  auto deploymentDataSpace = std::make_unique<DataSpace>(impl_->client(), impl_->limits);
   auto deploymentService = deploymentDataSpace->CreateObject(
       deploymentType == "CLIENT" ? texts::kClientProgId : texts::kLoginProgId, s.busObjUrl);
 

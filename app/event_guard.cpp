@@ -1,6 +1,6 @@
 #include "app/event_guard.h"
 
-#include "app/log.h"
+#include "platform/run_log.h"
 
 namespace zentro {
 

@@ -7,7 +7,7 @@
 #include "app/config.h"
 #include "app/form_login_impl.h"
 #include "app/launch_stage.h"
-#include "app/log.h"
+#include "platform/run_log.h"
 #include "app/update_stamps.h"
 #include "app/working_folders.h"
 #include "platform/fonts.h"
@@ -26,8 +26,8 @@ std::string CriteriaLiteral(const std::string& text) {
   return out + "'";
 }
 
-FrmLogin::Impl::Impl(View& v, ProgramState& s)
-    : view(v), state(s) {}
+FrmLogin::Impl::Impl(View& v, ProgramState& s, CallLimits l)
+    : view(v), state(s), limits(l) {}
 FrmLogin::Impl::~Impl() = default;
 
 platform::HttpClient& FrmLogin::Impl::client() {
@@ -54,10 +54,10 @@ void FrmLogin::Impl::writeUpdateStamps() {
                     state.customGroupServerStamp);
 }
 
-FrmLogin::FrmLogin(View& view)
+FrmLogin::FrmLogin(View& view, CallLimits limits)
     : view_(view),
       state_(std::make_unique<ProgramState>()),
-      impl_(std::make_unique<Impl>(view, *state_)) {}
+      impl_(std::make_unique<Impl>(view, *state_, limits)) {}
 
 FrmLogin::~FrmLogin() = default;
 

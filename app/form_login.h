@@ -8,12 +8,15 @@
 
 #include "app/program_state.h"
 #include "platform/view.h"
+#include "remote/data_space.h"
 
 namespace zentro {
 
 class FrmLogin : public FormEvents {
  public:
-  explicit FrmLogin(View& view);
+  // `limits` bound every business-object call of the run (connect and total time); the
+  // program uses the defaults, tests pass short ones to see a stalling service fail quickly.
+  explicit FrmLogin(View& view, CallLimits limits = {});
   ~FrmLogin() override;
 
   void Form_Load() override;

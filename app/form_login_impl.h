@@ -7,12 +7,13 @@
 #include "app/form_login.h"
 #include "installer/install_run.h"
 #include "platform/http.h"
+#include "remote/data_space.h"
 
 namespace zentro {
 
 class FrmLogin::Impl : public InstallHost {
  public:
-  Impl(View& view, ProgramState& state);
+  Impl(View& view, ProgramState& state, CallLimits limits);
   ~Impl() override;
 
   void launchApplication() override;
@@ -20,6 +21,8 @@ class FrmLogin::Impl : public InstallHost {
 
   View& view;
   ProgramState& state;
+  // Time limits of every business-object call (each DataSpace of the run gets them).
+  CallLimits limits;
   // One HTTP client for every business-object call, so its connection is kept alive.
   // Made on first use: setting up TLS is slow and the window should show first.
   platform::HttpClient& client();

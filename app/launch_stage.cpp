@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "app/launch_texts.h"
-#include "app/log.h"
+#include "platform/run_log.h"
 #include "installer/count_format.h"
 #include "platform/paths.h"
 #include "platform/program_info.h"

@@ -4,7 +4,7 @@
 #include "app/app_texts.h"
 #include "app/form_login.h"
 #include "app/form_login_impl.h"
-#include "app/log.h"
+#include "platform/run_log.h"
 #include "remote/data_space.h"
 #include "remote/runtime_error.h"
 #include "remote/xml_answer.h"
@@ -60,7 +60,7 @@ void FrmLogin::cmdLogin_Click() {
   view_.repaint();
 
   {
-    DataSpace dataSpace(impl_->client());
+    DataSpace dataSpace(impl_->client(), impl_->limits);
     auto loginService = dataSpace.CreateObject(texts::kLoginProgId, s.baseUrl);
     s.loginServersXml = loginService->invoke("GetLoginServersXML",
                                              {Arg::byRef(s.filerCode), Arg::byRef(s.loginName)})
@@ -94,7 +94,7 @@ void FrmLogin::cmdLogin_Click() {
     return;
   }
 
-  DataSpace dataSpace(impl_->client());
+  DataSpace dataSpace(impl_->client(), impl_->limits);
   for (s.loginServers.moveFirst(); !s.loginServers.eof(); s.loginServers.moveNext()) {
     const std::string serverName = TextOf(s.loginServers, "ServerName");
     const std::string serverUrl = TextOf(s.loginServers, "BusObjURL");

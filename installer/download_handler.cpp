@@ -5,8 +5,9 @@
 #include <fstream>
 #include <optional>
 #include <system_error>
+#include <vector>
 
-#include "app/log.h"
+#include "platform/run_log.h"
 #include "installer/install_downloaded.h"
 #include "installer/install_texts.h"
 #include "installer/safe_names.h"
@@ -21,6 +22,7 @@ namespace fs = std::filesystem;
 namespace texts = install_texts;
 
 constexpr int kNotFound = 404;
+constexpr std::size_t kSaveBufferSize = 1 << 20;
 
 // Nearest whole kilobyte, halves to the even neighbour, in exact integer arithmetic.
 long long roundedKilobytes(long long bytes) {
@@ -127,10 +129,22 @@ bool DownloadHandler::saveBody(const std::string& downloadPath) {
 
   const std::string partPath = downloadPath + std::string(texts::kPartSuffix);
   std::error_code ec;
-  std::ofstream out(partPath, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    fail("cannot create " + partPath);
-    return false;
+  // The transfer has already written the body to a file in the temp folder. Taken over under
+  // the part name, it needs no second copy: writing a large file twice costs as much as
+  // receiving it. The chunk walk below then only reads it back (counting and hashing it).
+  // Where it cannot be taken over, the walk writes the copy itself.
+  const bool bodyInPlace = inet1_.KeepBodyAs(partPath);
+  std::vector<char> outBuffer;
+  std::ofstream out;
+  if (!bodyInPlace) {
+    // 2048-byte writes through a large stream buffer: few system calls for a large file.
+    outBuffer.resize(kSaveBufferSize);
+    out.rdbuf()->pubsetbuf(outBuffer.data(), static_cast<std::streamsize>(outBuffer.size()));
+    out.open(partPath, std::ios::binary | std::ios::trunc);
+    if (!out) {
+      fail("cannot create " + partPath);
+      return false;
+    }
   }
   // Hashing costs time on large files; only entries that name a digest pay for it.
   const bool verifyDigest = !trimSpaces(session_.currentSha256).empty();
@@ -138,7 +152,7 @@ bool DownloadHandler::saveBody(const std::string& downloadPath) {
   std::string chunk = inet1_.GetChunk(texts::kChunkSize);
   long long received = static_cast<long long>(chunk.size());
   for (;;) {
-    out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    if (!bodyInPlace) out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
     if (verifyDigest) hash.update(chunk);
     if (chunk.size() < 2) break;
     if (shownTotal > 0) {
@@ -150,10 +164,10 @@ bool DownloadHandler::saveBody(const std::string& downloadPath) {
     chunk = inet1_.GetChunk(texts::kChunkSize);
     received += static_cast<long long>(chunk.size());
   }
-  out.close();
+  if (!bodyInPlace) out.close();
 
   std::string why;
-  if (!out) {
+  if (!bodyInPlace && !out) {
     why = "cannot write " + partPath;
   } else if (received != inet1_.BodyBytes()) {
     why = "read " + std::to_string(received) + " of " + std::to_string(inet1_.BodyBytes()) +

@@ -6,8 +6,9 @@
 #include <random>
 #include <system_error>
 #include <utility>
+#include <vector>
 
-#include "app/log.h"
+#include "platform/run_log.h"
 #include "platform/paths.h"
 #include "remote/value.h"
 
@@ -17,6 +18,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::chrono::milliseconds kBackOff{250};  // doubled for the second retry
+// The body arrives in the client's small pieces and is read back in 2048-byte chunks; a
+// large stream buffer on each side turns those into few system calls.
+constexpr std::size_t kSpoolBufferSize = 1 << 20;
 constexpr std::string_view kSpoolPrefix = "~zentro-spool-";
 constexpr std::string_view kSpoolSuffix = ".tmp";
 
@@ -58,14 +62,17 @@ struct InetTransfer::Shared {
   unsigned long generation = 0;
   StateHandler handler;
   std::string spoolPath;  // the worker writes it until done; "" when there is none
+  std::vector<char> readerBuffer;  // the reader's stream buffer (outlives it), made on first use
   std::ifstream reader;
   bool readerOpen = false;
+  bool readerDone = false;  // the whole body has been read; the reader is closed again
 
   void removeSpool() {
     if (readerOpen) {
       reader.close();
       readerOpen = false;
     }
+    readerDone = false;
     if (spoolPath.empty()) return;
     std::error_code ec;
     fs::remove(spoolPath, ec);
@@ -160,7 +167,10 @@ void InetTransfer::run(std::shared_ptr<Shared> shared, unsigned long generation,
   long long bytes = 0;
   bool spoolFailed = false;
 
+  std::vector<char> spoolBuffer(kSpoolBufferSize);
   std::ofstream spool;
+  // Set before the first open; the stream keeps it across the reopenings of a retry.
+  spool.rdbuf()->pubsetbuf(spoolBuffer.data(), static_cast<std::streamsize>(spoolBuffer.size()));
   std::unique_ptr<platform::HttpClient> client = makeClient_ ? makeClient_() : nullptr;
   if (!client) failure = "no HTTP client";
 
@@ -275,8 +285,12 @@ std::string InetTransfer::GetChunk(std::size_t size) {
     if (!shared_->workerDone || !shared_->clean) return {};
   }
   Shared& s = *shared_;
+  if (s.readerDone) return {};
   if (!s.readerOpen) {
     if (s.spoolPath.empty()) return {};
+    if (s.readerBuffer.empty()) s.readerBuffer.resize(kSpoolBufferSize);
+    s.reader.rdbuf()->pubsetbuf(s.readerBuffer.data(),
+                                static_cast<std::streamsize>(s.readerBuffer.size()));
     s.reader.open(s.spoolPath, std::ios::binary);
     if (!s.reader) return {};
     s.readerOpen = true;
@@ -284,7 +298,30 @@ std::string InetTransfer::GetChunk(std::size_t size) {
   std::string chunk(size, '\0');
   s.reader.read(chunk.data(), static_cast<std::streamsize>(size));
   chunk.resize(static_cast<std::size_t>(s.reader.gcount()));
+  if (chunk.size() < size) {
+    // Closed at the end, so the handler can move or replace the file it was read from (Windows
+    // refuses that while a reader holds it open).
+    s.reader.close();
+    s.readerOpen = false;
+    s.readerDone = true;
+  }
   return chunk;
+}
+
+bool InetTransfer::KeepBodyAs(const std::string& path) {
+  {
+    std::lock_guard lock(shared_->mutex);
+    if (!shared_->workerDone || !shared_->clean) return false;
+  }
+  Shared& s = *shared_;
+  // An open reader would keep the file from moving on Windows, and has a position to keep.
+  if (s.readerOpen || s.readerDone || s.spoolPath.empty() || path.empty() || !s.executing) return false;
+  std::error_code ec;
+  fs::remove(path, ec);
+  fs::rename(s.spoolPath, path, ec);
+  if (ec) return false;
+  s.spoolPath = path;
+  return true;
 }
 
 int InetTransfer::ResponseCode() const {

@@ -69,6 +69,13 @@ class InetTransfer {
   // The next bytes of the body, at most `size`; "" when none remain. The body can be read while
   // the state handler runs; its spool file is removed when the handler returns.
   std::string GetChunk(std::size_t size);
+  // Beyond the control: moves the completed body's spool file to `path` (a file beside the
+  // spool, replaced if present), so a caller saving the body under that name need not write a
+  // second copy. GetChunk then reads it from there, and it is still removed when the state
+  // handler returns unless the caller has moved it away by then. Call from the state handler
+  // before the first GetChunk. False (nothing changed) otherwise, or when the file cannot be
+  // moved there (another volume, no rights).
+  bool KeepBodyAs(const std::string& path);
 
   // Beyond the control: the response's status code (0 when none), the body bytes received,
   // whether the transfer ended without a transport failure, and why it failed (for the log).

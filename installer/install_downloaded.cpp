@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/log.h"
+#include "platform/run_log.h"
 #include "installer/download_handler.h"
 #include "installer/install_file.h"
 #include "installer/install_texts.h"

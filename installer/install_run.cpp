@@ -6,7 +6,7 @@
 #include <optional>
 #include <system_error>
 
-#include "app/log.h"
+#include "platform/run_log.h"
 #include "installer/count_format.h"
 #include "installer/download_handler.h"
 #include "installer/inet_transfer.h"

@@ -8,7 +8,7 @@ namespace zentro {
 
 enum class LogLevel { Info, Warning, Error };
 
-// Opens the run's log file in `folder` ("VMIZentro-YYYYMMDDHHMMSS-<pid>.log"); until then
+// Opens the run's log file in `folder` ("VMIZentro-YYYYMMDDHHMMSS-<n>.log"); until then
 // lines are kept and written once a folder is known.
 void openLog(const std::string& folder);
 // The log file's path; "" before openLog.

@@ -1,4 +1,4 @@
-#include "app/log.h"
+#include "platform/run_log.h"
 
 #include <chrono>
 #include <ctime>

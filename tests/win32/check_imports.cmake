@@ -1,0 +1,30 @@
+# Fails when PROGRAM imports a DLL outside the set that ships with every Windows installation
+# (a static build needs no compiler runtime, no pthread DLL, no third-party DLL).
+#   cmake -DOBJDUMP=... -DPROGRAM=... -P check_imports.cmake
+cmake_minimum_required(VERSION 3.25)
+set(system_dlls
+  advapi32.dll comctl32.dll comdlg32.dll crypt32.dll gdi32.dll iphlpapi.dll kernel32.dll
+  msvcrt.dll ole32.dll oleaut32.dll shell32.dll shlwapi.dll user32.dll uxtheme.dll
+  version.dll winhttp.dll wininet.dll ws2_32.dll)
+execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${PROGRAM}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" lines "${dump}")
+if(NOT lines)
+  message(FATAL_ERROR "no imports found in ${PROGRAM}")
+endif()
+set(foreign "")
+foreach(line ${lines})
+  string(REGEX REPLACE "DLL Name: " "" dll "${line}")
+  string(STRIP "${dll}" dll)
+  string(TOLOWER "${dll}" lower)
+  message(STATUS "imports ${dll}")
+  if(NOT lower IN_LIST system_dlls)
+    list(APPEND foreign ${dll})
+  endif()
+endforeach()
+if(foreign)
+  message(FATAL_ERROR "${PROGRAM} imports DLLs that do not ship with Windows: ${foreign}")
+endif()
+message(STATUS "only system DLLs")

@@ -1,0 +1,68 @@
+// Version resources of real Windows programs: the installer's GetFileVersion (its own PE
+// reader) against what the system's version library reports, for the probe (5.0.21.1), the
+// test program (no resource) and system DLLs.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "installer/pe_version.h"
+#include "installer/version_compare.h"
+#include "platform/paths.h"
+#include "tests/support/temp_dir.h"
+#include "tests/win32/win32_test_support.h"
+
+namespace zentro {
+namespace {
+
+// "a.b.c.d" from GetFileVersionInfoA/VerQueryValueA on the short path, or "" without one.
+std::string systemFileVersion(const std::string& path) {
+  char shortPath[255] = {};
+  DWORD n = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
+  std::string use = n > 0 && n < sizeof shortPath ? std::string(shortPath, n) : path;
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeA(use.c_str(), &ignored);
+  if (size == 0) return {};
+  std::vector<unsigned char> block(size);
+  if (!GetFileVersionInfoA(use.c_str(), 0, size, block.data())) return {};
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&info), &length)) return {};
+  return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
+         std::to_string(LOWORD(info->dwFileVersionLS));
+}
+
+TEST(VersionResourceTest, ProbeVersionReadsTheSameBothWays) {
+  const std::string probe = testing::probePath();
+  EXPECT_EQ(systemFileVersion(probe), "5.0.21.1");
+  EXPECT_EQ(GetFileVersion(probe), "5.0.21.1");
+  EXPECT_FALSE(IsNewerVersion(GetFileVersion(probe), "5.0.21.1", false));
+  EXPECT_TRUE(IsNewerVersion(GetFileVersion(probe), "5, 0, 21, 2", false));
+}
+
+TEST(VersionResourceTest, SystemLibrariesReadTheSameBothWays) {
+  for (const char* dll : {"kernel32.dll", "user32.dll", "comctl32.dll", "winhttp.dll"}) {
+    const std::string path = platform::joinPath(platform::systemFolder(), dll);
+    const std::string expected = systemFileVersion(path);
+    ASSERT_FALSE(expected.empty()) << path;
+    EXPECT_EQ(GetFileVersion(path), expected) << path;
+  }
+}
+
+TEST(VersionResourceTest, AProgramWithoutResourceFallsBackToItsSideFile) {
+  zentro::testing::TempDir dir;
+  const std::string copy = dir.file("plain.exe");
+  // The test program itself carries no version resource.
+  char self[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  ASSERT_TRUE(CopyFileA(self, copy.c_str(), FALSE));
+  EXPECT_EQ(systemFileVersion(copy), "");
+  EXPECT_EQ(GetFileVersion(copy), "");
+  dir.write("plain.exe.ver", " 4. 0 .1 .0 \r\n");
+  EXPECT_EQ(GetFileVersion(copy), "4.0.1.0");
+  EXPECT_EQ(GetFileVersion(dir.file("missing.dll")), "");
+}
+
+}  // namespace
+}  // namespace zentro
