@@ -13,7 +13,7 @@
 #include "platform/qt/qt_view.h"
 #include "platform/qt/status_frame.h"
 #include "platform/qt/versions_grid.h"
-#include "platform/qt/window_texts.h"
+#include "platform/window_texts.h"
 
 namespace zentro::qt {
 namespace {

@@ -4,7 +4,7 @@
 #include <commctrl.h>
 #include <uxtheme.h>
 
-#include "platform/qt/window_texts.h"
+#include "platform/window_texts.h"
 #include "platform/win32/text_convert_win.h"
 #include "platform/win32/win32_view.h"
 
