@@ -1,6 +1,5 @@
 #include "remote/ado_xml_encoding.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -89,33 +88,39 @@ std::string declaredEncoding(std::string_view t) {
   return std::string(decl.substr(p + 1, close - p - 1));
 }
 
-bool isXmlChar(std::uint32_t cp) {
-  if (cp < 0x20) return cp == 0x9 || cp == 0xA || cp == 0xD;
-  if (cp >= 0xD800 && cp <= 0xDFFF) return false;
-  return cp != 0xFFFE && cp != 0xFFFF && cp <= 0x10FFFF;
-}
-
 [[noreturn]] void failAt(std::string_view text, std::size_t offset, const std::string& what) {
   fail("The XML document " + what + " at " + positionOf(text, offset) + ".");
 }
 
-// Checks one multi-byte UTF-8 sequence at i; returns the index after it.
-std::size_t checkUtf8(std::string_view s, std::size_t i) {
+enum class Utf8 { Ok, Malformed, Overlong };
+
+// Decodes the multi-byte UTF-8 sequence at s[i] into cp and its length.
+Utf8 decodeUtf8(std::string_view s, std::size_t i, std::uint32_t& cp, std::size_t& length) {
   auto c = static_cast<unsigned char>(s[i]);
   int len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-  if (len == 0 || i + static_cast<std::size_t>(len) > s.size()) {
-    failAt(s, i, "is not valid UTF-8");
-  }
-  std::uint32_t cp = c & (0x7F >> len);
+  if (len == 0 || i + static_cast<std::size_t>(len) > s.size()) return Utf8::Malformed;
+  cp = c & (0x7F >> len);
   for (int k = 1; k < len; ++k) {
     auto cc = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-    if ((cc & 0xC0) != 0x80) failAt(s, i, "is not valid UTF-8");
+    if ((cc & 0xC0) != 0x80) return Utf8::Malformed;
     cp = (cp << 6) | (cc & 0x3F);
   }
   static const std::uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < kMin[len]) failAt(s, i, "is not valid UTF-8 (overlong form)");
+  length = static_cast<std::size_t>(len);
+  return cp < kMin[len] ? Utf8::Overlong : Utf8::Ok;
+}
+
+// Checks one multi-byte UTF-8 sequence at i; returns the index after it.
+std::size_t checkUtf8(std::string_view s, std::size_t i) {
+  std::uint32_t cp = 0;
+  std::size_t length = 0;
+  switch (decodeUtf8(s, i, cp, length)) {
+    case Utf8::Malformed: failAt(s, i, "is not valid UTF-8");
+    case Utf8::Overlong: failAt(s, i, "is not valid UTF-8 (overlong form)");
+    case Utf8::Ok: break;
+  }
   if (!isXmlChar(cp)) failAt(s, i, "holds a character that XML does not allow");
-  return i + static_cast<std::size_t>(len);
+  return i + length;
 }
 
 // Checks the reference starting with '&' at i; returns the index after its ';'.
@@ -186,6 +191,18 @@ bool needsLook(std::uint64_t w) {
 
 }  // namespace
 
+bool isXmlChar(std::uint32_t cp) {
+  if (cp < 0x20) return cp == 0x9 || cp == 0xA || cp == 0xD;
+  if (cp >= 0xD800 && cp <= 0xDFFF) return false;
+  return cp != 0xFFFE && cp != 0xFFFF && cp <= 0x10FFFF;
+}
+
+std::size_t xmlCharLength(std::string_view s, std::size_t i) {
+  std::uint32_t cp = 0;
+  std::size_t length = 0;
+  return decodeUtf8(s, i, cp, length) == Utf8::Ok && isXmlChar(cp) ? length : 0;
+}
+
 DecodedText decodeDocument(std::string_view bytes, bool honourDeclaration) {
   DecodedText out;
   auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
@@ -253,20 +270,6 @@ std::size_t checkRange(std::string_view s, std::size_t i, std::size_t limit) {
 }  // namespace
 
 void checkCharacters(std::string_view s) { checkRange(s, 0, s.size()); }
-
-std::unique_ptr<char[]> checkedCopy(std::string_view s) {
-  // Block by block, so that the check reads what the copy has just brought into the cache.
-  constexpr std::size_t kBlock = 64 * 1024;
-  std::unique_ptr<char[]> out(new char[s.size() + 1]);
-  std::size_t checked = 0;
-  for (std::size_t offset = 0; offset < s.size(); offset += kBlock) {
-    std::size_t length = std::min(kBlock, s.size() - offset);
-    std::memcpy(out.get() + offset, s.data() + offset, length);
-    checked = checkRange(s, checked, offset + length);
-  }
-  out[s.size()] = '\0';
-  return out;
-}
 
 std::string positionOf(std::string_view text, std::size_t offset) {
   if (offset > text.size()) offset = text.size();

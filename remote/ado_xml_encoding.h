@@ -4,7 +4,7 @@
 // that the parser itself does not check. Internal to remote/; pure functions.
 
 #include <cstddef>
-#include <memory>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -29,9 +29,13 @@ DecodedText decodeDocument(std::string_view bytes, bool honourDeclaration);
 // Throws RuntimeError(kErrXml) naming the problem with its line and column.
 void checkCharacters(std::string_view text);
 
-// checkCharacters, done while copying the text into a buffer the parser may change in place
-// (NUL-terminated, text.size() + 1 bytes).
-std::unique_ptr<char[]> checkedCopy(std::string_view text);
+// Whether XML 1.0 allows the character (TAB, LF, CR, and from U+0020 on except surrogates,
+// U+FFFE and U+FFFF).
+bool isXmlChar(std::uint32_t cp);
+
+// Length (2 to 4) of the UTF-8 sequence at text[i], a byte from 0x80 up, when it is
+// well-formed UTF-8 of a character XML allows; 0 when it is not.
+std::size_t xmlCharLength(std::string_view text, std::size_t i);
 
 // "line 3, column 14" of a byte offset (columns count characters, from 1).
 std::string positionOf(std::string_view text, std::size_t offset);

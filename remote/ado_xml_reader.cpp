@@ -1,17 +1,23 @@
-// Reader of persisted-recordset documents: document checks, the data section and the
-// pending-change sections. The schema is read in ado_xml_schema.cpp.
+// Reader of persisted-recordset documents: the plain data section read from the text, any
+// other from the parsed tree (with its pending-change sections). The document level is in
+// ado_xml_document.cpp, the schema in ado_xml_schema.cpp, plain rows in ado_xml_row_scan.cpp.
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <optional>
+#include <span>
 #include <unordered_map>
 
 #include <pugixml.hpp>
 
 #include "remote/ado_xml.h"
+#include "remote/ado_xml_document.h"
 #include "remote/ado_xml_encoding.h"
 #include "remote/ado_xml_format.h"
+#include "remote/ado_xml_row_scan.h"
 #include "remote/ado_xml_schema.h"
 #include "remote/ado_xml_types.h"
 
@@ -19,10 +25,6 @@ namespace zentro {
 namespace {
 
 using namespace adoxml;
-
-// Escapes, attribute whitespace and line ends as XML 1.0 has them; nothing else is needed.
-constexpr unsigned kParseOptions =
-    pugi::parse_escapes | pugi::parse_wconv_attribute | pugi::parse_eol;
 
 constexpr int kHiddenColumn = -2;
 constexpr int kUnknownColumn = -1;
@@ -51,11 +53,13 @@ class DataReader {
         fields_.push_back(c.def);
       }
     }
-    seen_.assign(types_.size(), 0);
+    width_ = types_.size();
+    rows_ = RowBlocks(width_);
+    seen_.assign(width_, 0);
   }
 
   std::vector<FieldDef> takeFields() { return std::move(fields_); }
-  std::vector<std::vector<Value>> takeRows() { return std::move(rows_); }
+  RowBlocks takeRows() { return std::move(rows_); }
 
   void readData(pugi::xml_node data, NsScope& ns) {
     std::size_t children = 0;
@@ -63,10 +67,10 @@ class DataReader {
     rows_.reserve(children);
     forEachChild(data, ns, [&](pugi::xml_node child, Kind kind) {
       switch (kind) {
-        case Kind::Row: rows_.push_back(std::move(current_)); break;
+        case Kind::Row: keepRow(); break;
         case Kind::Insert:
           forEachChild(child, ns, [&](pugi::xml_node, Kind k) {
-            if (k == Kind::Row) rows_.push_back(std::move(current_));
+            if (k == Kind::Row) keepRow();
           });
           break;
         case Kind::Update: readUpdate(child, ns); break;
@@ -78,8 +82,9 @@ class DataReader {
  private:
   enum class Kind { Row, Insert, Update, Delete, Original, Other };
 
-  // Calls visit(child, kind) for every child element; a row has been read into current_ by
-  // then. Declarations of a child are in force while it is visited.
+  // Calls visit(child, kind) for every child element; a row has been read by then, as the
+  // open last row of rows_, which the visitor keeps (keepRow) or moves away (takeRow).
+  // Declarations of a child are in force while it is visited.
   template <class Visit>
   void forEachChild(pugi::xml_node parent, NsScope& ns, Visit visit) {
     std::string savedRowName = rowQName_;
@@ -87,9 +92,14 @@ class DataReader {
       if (child.type() != pugi::node_element) continue;
       std::size_t mark = ns.mark();
       bool fast = !rowQName_.empty() && isQualifiedMatch(child.name(), rowQName_);
-      if (fast && startRow() && readAttributes(child, ns, false)) {
-        visit(child, Kind::Row);
-        continue;
+      if (fast) {
+        startRow();
+        if (readAttributes(child, ns, false)) {
+          visit(child, Kind::Row);
+          dropRow();  // a row the visitor did not keep
+          continue;
+        }
+        dropRow();  // read again below, with the row's own declarations in force
       }
       bool declared = ns.declare(child);
       Kind kind = classify(child, ns);
@@ -101,6 +111,7 @@ class DataReader {
         rowQName_.clear();  // the row prefix may mean something else inside
       }
       visit(child, kind);
+      dropRow();
       if (declared) rowQName_ = savedRowName;
       ns.restore(mark);
     }
@@ -127,37 +138,63 @@ class DataReader {
 
   // Updated rows show the original values overlaid with the new ones.
   void readUpdate(pugi::xml_node update, NsScope& ns) {
-    std::vector<std::vector<Value>> originals;
+    std::vector<Value> originals;  // width_ cells per row
+    std::size_t originalCount = 0;
     std::size_t next = 0;
     forEachChild(update, ns, [&](pugi::xml_node child, Kind kind) {
       if (kind == Kind::Original) {
         forEachChild(child, ns, [&](pugi::xml_node, Kind k) {
-          if (k == Kind::Row) originals.push_back(std::move(current_));
+          if (k == Kind::Row) {
+            takeRow(originals);
+            ++originalCount;
+          }
         });
       } else if (kind == Kind::Row) {
-        if (next < originals.size()) {
-          std::vector<Value> merged = std::move(originals[next++]);
-          for (std::size_t i = 0; i < merged.size(); ++i) {
-            if (assigned(i)) merged[i] = std::move(current_[i]);
+        if (next < originalCount) {
+          std::span<Value> row = openRow();
+          Value* original = originals.data() + next++ * width_;
+          for (std::size_t i = 0; i < width_; ++i) {
+            if (!assigned(i)) row[i] = std::move(original[i]);
           }
-          for (std::size_t i : forceNull_) merged[i] = Value::null();
-          rows_.push_back(std::move(merged));
-        } else {
-          rows_.push_back(std::move(current_));  // new values without an original
+          for (std::size_t i : forceNull_) row[i] = Value::null();
         }
+        keepRow();  // without an original: the new values alone
       }
     });
-    for (; next < originals.size(); ++next) rows_.push_back(std::move(originals[next]));
+    for (; next < originalCount; ++next) {
+      std::span<Value> row = rows_.appendNull();
+      Value* original = originals.data() + next * width_;
+      for (std::size_t i = 0; i < width_; ++i) row[i] = std::move(original[i]);
+    }
   }
 
-  bool startRow() {
-    current_.assign(types_.size(), Value::null());
+  // Opens a row of NULLs after the kept ones.
+  void startRow() {
+    dropRow();
+    rows_.appendNull();
+    rowOpen_ = true;
     forceNull_.clear();
     if (++stamp_ == 0) {
       seen_.assign(seen_.size(), 0);
       stamp_ = 1;
     }
-    return true;
+  }
+
+  std::span<Value> openRow() { return rows_[rows_.size() - 1]; }
+
+  void keepRow() { rowOpen_ = false; }
+
+  void takeRow(std::vector<Value>& to) {
+    if (!rowOpen_) return;
+    std::span<Value> row = openRow();
+    to.insert(to.end(), std::make_move_iterator(row.begin()), std::make_move_iterator(row.end()));
+    dropRow();
+  }
+
+  void dropRow() {
+    if (!rowOpen_) return;
+    rowOpen_ = false;
+    rows_.removeLast();
   }
 
   bool assigned(std::size_t column) const { return seen_[column] == stamp_; }
@@ -176,9 +213,10 @@ class DataReader {
     return index;
   }
 
-  // Reads the attributes of a row element into current_. Returns false, having read nothing
-  // reliable, when the element declares namespaces and allowDeclarations is false.
+  // Reads the attributes of a row element into the open row. Returns false, having read
+  // nothing reliable, when the element declares namespaces and allowDeclarations is false.
   bool readAttributes(pugi::xml_node row, const NsScope& ns, bool allowDeclarations) {
+    std::span<Value> cells = openRow();
     std::size_t position = 0;
     for (pugi::xml_attribute a = row.first_attribute(); a; a = a.next_attribute(), ++position) {
       const char* name = a.name();
@@ -191,7 +229,7 @@ class DataReader {
         }
         seen_[column] = stamp_;
         const char* v = a.value();
-        if (!parseCell(types_[column]->type, std::string_view(v), current_[column])) {
+        if (!parseCell(types_[column]->type, std::string_view(v), cells[column])) {
           badValue(*types_[column], a, row);
         }
         continue;
@@ -235,104 +273,87 @@ class DataReader {
   std::vector<std::pair<std::string_view, int>> positions_;  // attribute position -> column
   std::vector<const SchemaColumn*> types_;
   std::vector<FieldDef> fields_;
-  std::vector<std::vector<Value>> rows_;
-  std::vector<Value> current_;
+  std::size_t width_ = 0;  // cells per row: the visible columns
+  RowBlocks rows_;          // kept rows, then the open row when rowOpen_
+  bool rowOpen_ = false;
   std::vector<std::size_t> forceNull_;
   std::vector<std::uint32_t> seen_;
   std::uint32_t stamp_ = 0;
   std::string rowQName_;  // qualified name of the row elements in the current scope
 };
 
-bool isBlankText(const char* s) {
-  for (; *s; ++s) {
-    if (std::strchr(" \t\r\n", *s) == nullptr) return false;
+std::vector<FieldDef> visibleFields(const RowsetSchema& schema) {
+  std::vector<FieldDef> fields;
+  for (const SchemaColumn& c : schema.columns) {
+    if (!c.hidden) fields.push_back(c.def);
   }
-  return true;
+  return fields;
 }
 
-pugi::xml_node documentElement(const pugi::xml_document& doc, const SourceMap& map) {
-  pugi::xml_node root;
-  for (pugi::xml_node n = doc.first_child(); n; n = n.next_sibling()) {
-    if (n.type() == pugi::node_element) {
-      if (root) fail("The XML document has a second root element at " + map.where(n) + ".");
-      root = n;
-    } else if ((n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) &&
-               !isBlankText(n.value())) {
-      fail("The XML document has text outside its root element at " + map.where(n) + ".");
+// True when the qualified row name means the schema's rows where the data section is.
+bool namesRows(std::string_view qname, const ParsedRowset& parsed) {
+  std::size_t colon = qname.find(':');
+  bool prefixed = colon != std::string_view::npos;
+  std::string_view prefix = prefixed ? qname.substr(0, colon) : std::string_view();
+  std::string_view local = prefixed ? qname.substr(colon + 1) : qname;
+  bool found = false;
+  std::string_view uri = parsed.dataScope.lookup(prefix, found);
+  return found && uri == kNsRow && local == parsed.schema.rowName;
+}
+
+// The rows read straight from the text (ado_xml_row_scan.h), everything else from the tree
+// of the document without them. nullopt when the data section is not of that plain form, and
+// also at any problem of the document: the full read then finds the problem that comes first.
+std::optional<Table> readPlainDocument(std::string_view text) {
+  std::optional<DataSection> section = findDataSection(text);
+  if (!section) return std::nullopt;
+  const std::size_t tail = text.size() - section->contentEnd;
+  const std::size_t size = section->contentStart + tail;
+  std::unique_ptr<char[]> buffer(new char[size + 1]);
+  std::memcpy(buffer.get(), text.data(), section->contentStart);
+  std::memcpy(buffer.get() + section->contentStart, text.data() + section->contentEnd, tail);
+  buffer[size] = '\0';
+  // Messages would place what follows the rows wrongly; they are never shown from here.
+  SourceMap map{text, buffer.get()};
+  try {
+    // The rows' characters are checked as they are read.
+    checkCharacters(text.substr(0, section->contentStart));
+    checkCharacters(text.substr(section->contentEnd));
+    ParsedRowset parsed;
+    parseRowset(buffer.get(), size, map, parsed);
+    if (!parsed.data || parsed.data.name() != buffer.get() + section->nameOffset ||
+        parsed.data.first_child()) {
+      return std::nullopt;  // the text's data element is not the document's
     }
+    std::string_view rowName = firstElementName(text, *section);
+    if (!rowName.empty() && !namesRows(rowName, parsed)) return std::nullopt;
+    std::optional<RowBlocks> rows = scanPlainRows(text, *section, rowName, parsed.schema);
+    if (!rows) return std::nullopt;
+    return Table(visibleFields(parsed.schema), std::move(*rows));
+  } catch (const RuntimeError&) {
+    return std::nullopt;
   }
-  if (!root) fail("The XML document has no root element.");
-  // The parser drops character data outside the root element without a word.
-  std::size_t first = map.text.find_first_not_of(" \t\r\n");
-  std::size_t last = map.text.find_last_not_of(" \t\r\n");
-  if (first != std::string_view::npos && map.text[first] != '<') {
-    fail("The XML document has text before its root element at " + positionOf(map.text, first) + ".");
-  }
-  if (last != std::string_view::npos && map.text[last] != '>') {
-    fail("The XML document has text outside its root element at " + positionOf(map.text, last) + ".");
-  }
-  return root;
+}
+
+Table readWholeDocument(std::string_view text) {
+  // Parsed in place in a copy; `text` keeps the positions for messages.
+  std::unique_ptr<char[]> buffer(new char[text.size() + 1]);
+  std::memcpy(buffer.get(), text.data(), text.size());
+  buffer[text.size()] = '\0';
+  SourceMap map{text, buffer.get()};
+  ParsedRowset parsed;
+  parseRowset(buffer.get(), text.size(), map, parsed);
+  DataReader reader(parsed.schema, map);
+  if (parsed.data) reader.readData(parsed.data, parsed.dataScope);
+  return Table(reader.takeFields(), reader.takeRows());
 }
 
 Table readDocument(std::string_view bytes, bool honourDeclaration) {
   DecodedText decoded = decodeDocument(bytes, honourDeclaration);
   std::string_view text = decoded.text;
-  // Parsed in place in a copy; `text` keeps the positions for messages.
-  std::unique_ptr<char[]> buffer = checkedCopy(text);
-  pugi::xml_document doc;
-  pugi::xml_parse_result parsed =
-      doc.load_buffer_inplace(buffer.get(), text.size(), kParseOptions, pugi::encoding_utf8);
-  if (!parsed) {
-    auto offset = static_cast<std::size_t>(std::max<std::ptrdiff_t>(parsed.offset, 0));
-    fail(std::string("The XML document is not well formed: ") + parsed.description() + " at " +
-         positionOf(text, offset) +
-         (offset + 1 >= text.size() ? " (the document ends before it is complete)." : "."));
-  }
-  SourceMap map{text, buffer.get()};
-  pugi::xml_node root = documentElement(doc, map);
-
-  NsScope ns;
-  ns.declare(root);
-  pugi::xml_node schema, data;
-  NsScope schemaScope, dataScope;
-  std::string straySchema, strayData;
-  for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling()) {
-    if (child.type() != pugi::node_element) continue;
-    NsScope scope = ns;
-    scope.declare(child);
-    QName q = scope.element(child, map);
-    bool isSchema = q.uri == kNsSchema && q.local == "Schema";
-    bool isData = q.uri == kNsRowset && q.local == "data";
-    if ((isSchema && schema) || (isData && data)) {
-      fail("The rowset has a second '" + std::string(child.name()) + "' element at " +
-           map.where(child) + "; a document holds one rowset.");
-    }
-    if (isSchema) {
-      schema = child;
-      schemaScope = scope;
-    } else if (isData) {
-      data = child;
-      dataScope = scope;
-    } else if (q.local == "Schema" || q.local == "data") {
-      std::string& stray = q.local == "Schema" ? straySchema : strayData;
-      if (stray.empty()) {
-        stray = "The element '" + std::string(child.name()) + "' at " + map.where(child) +
-                " is in the namespace '" + std::string(q.uri) + "' instead of '" +
-                (q.local == "Schema" ? kNsSchema : kNsRowset) + "'.";
-      }
-    }
-  }
-  if (!schema && !straySchema.empty()) fail(straySchema);
-  if (!schema) {
-    fail("The XML document is not a persisted recordset: its root element '" +
-         std::string(root.name()) + "' holds no s:Schema element of the namespace " + kNsSchema +
-         ".");
-  }
-  if (!data && !strayData.empty()) fail(strayData);
-  RowsetSchema rowset = readSchema(schema, schemaScope, map);
-  DataReader reader(rowset, map);
-  if (data) reader.readData(data, dataScope);
-  return Table(reader.takeFields(), reader.takeRows());
+  if (std::optional<Table> table = readPlainDocument(text)) return std::move(*table);
+  checkCharacters(text);  // before any parsing, so that its findings are reported first
+  return readWholeDocument(text);
 }
 
 }  // namespace

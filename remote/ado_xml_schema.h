@@ -40,9 +40,10 @@ class NsScope {
   // Throws RuntimeError(kErrXml) for an undeclared prefix.
   QName element(pugi::xml_node node, const SourceMap& map) const;
   QName attribute(pugi::xml_attribute attr, pugi::xml_node owner, const SourceMap& map) const;
+  // The URI bound to `prefix` ("" = the default namespace); found tells whether it is bound.
+  std::string_view lookup(std::string_view prefix, bool& found) const;
 
  private:
-  std::string_view lookup(std::string_view prefix, bool& found) const;
   std::vector<std::pair<std::string_view, std::string_view>> bindings_;  // prefix ("" = default), URI
 };
 

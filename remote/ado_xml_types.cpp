@@ -113,55 +113,56 @@ ColumnType columnTypeOf(std::string_view dt, std::string_view db) {
 }
 
 bool parseCell(const ColumnType& type, std::string_view text, Value& out) {
+  // Values are made in place: large answers fill millions of cells.
   switch (type.form) {
     case CellForm::Text:
-      out = Value(std::string(text));
+      out.emplace<std::string>(text);
       return true;
     case CellForm::Int: {
       auto v = parseInteger(text);
       if (!v || *v < type.min || *v > type.max) return false;
       switch (type.field) {
-        case FieldType::UInt8: out = Value(static_cast<std::uint8_t>(*v)); break;
-        case FieldType::Int16: out = Value(static_cast<std::int16_t>(*v)); break;
-        case FieldType::Int32: out = Value(static_cast<std::int32_t>(*v)); break;
-        default: out = Value(*v); break;
+        case FieldType::UInt8: out.emplace<std::uint8_t>(static_cast<std::uint8_t>(*v)); break;
+        case FieldType::Int16: out.emplace<std::int16_t>(static_cast<std::int16_t>(*v)); break;
+        case FieldType::Int32: out.emplace<std::int32_t>(static_cast<std::int32_t>(*v)); break;
+        default: out.emplace<std::int64_t>(*v); break;
       }
       return true;
     }
     case CellForm::UnsignedBig: {
       auto d = valuetext::parseDecimal(text);
       if (!d || d->negative || d->scale != 0 || d->hi32 != 0) return false;
-      out = Value(*d);
+      out.emplace<DecimalValue>(*d);
       return true;
     }
     case CellForm::Double: {
       auto d = valuetext::parseDouble(text);
       if (!d) return false;
-      out = Value(*d);
+      out.emplace<double>(*d);
       return true;
     }
     case CellForm::Currency: {
       auto c = valuetext::parseCurrency(text);
       if (!c) return false;
-      out = Value(*c);
+      out.emplace<Currency>(*c);
       return true;
     }
     case CellForm::Decimal: {
       auto d = valuetext::parseDecimal(text);
       if (!d) return false;
-      out = Value(*d);
+      out.emplace<DecimalValue>(*d);
       return true;
     }
     case CellForm::Bool: {
       auto b = parseBool(text);
       if (!b) return false;
-      out = Value(*b);
+      out.emplace<bool>(*b);
       return true;
     }
     case CellForm::Date: {
       auto d = valuetext::parseIsoDate(text);
       if (!d) return false;
-      out = Value(*d);
+      out.emplace<DateValue>(*d);
       return true;
     }
     case CellForm::BinHex:
@@ -169,13 +170,13 @@ bool parseCell(const ColumnType& type, std::string_view text, Value& out) {
       std::vector<std::uint8_t> bytes;
       bool ok = type.form == CellForm::BinHex ? parseHex(text, bytes) : parseBase64(text, bytes);
       if (!ok) return false;
-      out = Value(std::move(bytes));
+      out.emplace<std::vector<std::uint8_t>>(std::move(bytes));
       return true;
     }
     case CellForm::Guid: {
       auto g = valuetext::parseGuid(text);
       if (!g) return false;
-      out = Value(*g);
+      out.emplace<GuidValue>(*g);
       return true;
     }
   }

@@ -1,5 +1,7 @@
 #include "remote/table.h"
 
+#include <utility>
+
 #include "remote/runtime_error.h"
 #include "remote/table_criteria.h"
 
@@ -20,14 +22,13 @@ std::vector<FieldDef> normalised(std::vector<FieldDef> fields) {
   return fields;
 }
 
-void fitRow(std::vector<Value>& values, std::size_t fieldCount) {
-  if (values.size() > fieldCount) {
+void checkFits(std::size_t valueCount, std::size_t fieldCount) {
+  if (valueCount > fieldCount) {
     throw RuntimeError(kErrGeneric, kSource,
-                       "A row of " + std::to_string(values.size()) +
+                       "A row of " + std::to_string(valueCount) +
                            " values does not fit a table of " + std::to_string(fieldCount) +
                            " fields.");
   }
-  values.resize(fieldCount, Value::null());
 }
 
 }  // namespace
@@ -52,11 +53,27 @@ long fixedSizeOf(FieldType type) {
 
 Table::Table() = default;
 
-Table::Table(std::vector<FieldDef> fields) : fields_(normalised(std::move(fields))) {}
+Table::Table(std::vector<FieldDef> fields)
+    : fields_(normalised(std::move(fields))), rows_(fields_.size()) {}
 
 Table::Table(std::vector<FieldDef> fields, std::vector<std::vector<Value>> rows)
+    : fields_(normalised(std::move(fields))), rows_(fields_.size()) {
+  rows_.reserve(rows.size());
+  for (auto& r : rows) {
+    checkFits(r.size(), fields_.size());
+    rows_.append(std::move(r));
+  }
+  rebuildView();
+}
+
+Table::Table(std::vector<FieldDef> fields, RowBlocks rows)
     : fields_(normalised(std::move(fields))), rows_(std::move(rows)) {
-  for (auto& r : rows_) fitRow(r, fields_.size());
+  if (rows_.width() != fields_.size()) {
+    throw RuntimeError(kErrGeneric, kSource,
+                       "Rows of " + std::to_string(rows_.width()) +
+                           " values do not fit a table of " + std::to_string(fields_.size()) +
+                           " fields.");
+  }
   rebuildView();
 }
 
@@ -88,8 +105,8 @@ int Table::fieldIndex(std::string_view name) const {
 }
 
 void Table::appendRow(std::vector<Value> values) {
-  fitRow(values, fields_.size());
-  rows_.push_back(std::move(values));
+  checkFits(values.size(), fields_.size());
+  rows_.append(std::move(values));
   // A new row stays visible until the filter is set again, whether it matches or not.
   view_.push_back(rows_.size() - 1);
   pos_ = static_cast<long>(view_.size()) - 1;

@@ -7,10 +7,12 @@
 
 #include <cstddef>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "remote/row_blocks.h"
 #include "remote/value.h"
 
 namespace zentro {
@@ -57,6 +59,9 @@ class Table {
   // A table holding `rows` (each padded with NULL to the field count), positioned on its
   // first row, as an opened recordset is. A row with more values than fields: RuntimeError.
   Table(std::vector<FieldDef> fields, std::vector<std::vector<Value>> rows);
+  // The same from rows already laid out; rows.width() must be fields.size(), else
+  // RuntimeError.
+  Table(std::vector<FieldDef> fields, RowBlocks rows);
   ~Table();
   Table(Table&&) noexcept;
   Table& operator=(Table&&) noexcept;
@@ -105,7 +110,8 @@ class Table {
 
   // --- raw access, ignoring the filter (writers, diagnostics) ---
   std::size_t rowCount() const { return rows_.size(); }
-  const std::vector<Value>& row(std::size_t i) const { return rows_[i]; }
+  // The cells of row i (0 <= i < rowCount()), one per field; valid until a row is added.
+  std::span<const Value> row(std::size_t i) const { return rows_[i]; }
 
   // Same fields and same rows in the same order (filter and position are not compared).
   friend bool operator==(const Table& a, const Table& b) {
@@ -117,7 +123,7 @@ class Table {
   bool rowMatches(const CriteriaExpr& expr, std::size_t row) const;
 
   std::vector<FieldDef> fields_;
-  std::vector<std::vector<Value>> rows_;
+  RowBlocks rows_;  // fields_.size() cells per row
   std::string filterText_;
   std::unique_ptr<CriteriaExpr> filterExpr_;
   std::vector<std::size_t> view_;  // row indexes visible through the filter

@@ -334,9 +334,9 @@ CriteriaExpr CriteriaExpr::parse(std::string_view text, const std::vector<FieldD
   return expr;
 }
 
-bool CriteriaExpr::matches(const std::vector<Value>& row) const { return eval(root_, row); }
+bool CriteriaExpr::matches(std::span<const Value> row) const { return eval(root_, row); }
 
-bool CriteriaExpr::eval(int node, const std::vector<Value>& row) const {
+bool CriteriaExpr::eval(int node, std::span<const Value> row) const {
   const Node& n = nodes_[static_cast<std::size_t>(node)];
   switch (n.kind) {
     case Node::Kind::And: return eval(n.left, row) && eval(n.right, row);

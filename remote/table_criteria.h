@@ -8,6 +8,7 @@
 // A NULL cell matches only the NULL tests. Plain value type; no thread affinity.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,7 +29,7 @@ class CriteriaExpr {
   // naming the problem and its place when the text cannot be parsed or names an unknown field.
   static CriteriaExpr parse(std::string_view text, const std::vector<FieldDef>& fields, Mode mode);
 
-  bool matches(const std::vector<Value>& row) const;
+  bool matches(std::span<const Value> row) const;
 
  private:
   enum class Op { Eq, Ne, Lt, Gt, Le, Ge, Like, NotLike };
@@ -55,7 +56,7 @@ class CriteriaExpr {
 
   class Parser;
 
-  bool eval(int node, const std::vector<Value>& row) const;
+  bool eval(int node, std::span<const Value> row) const;
   static bool compare(const Value& cell, Op op, const Literal& lit);
 
   std::vector<Node> nodes_;

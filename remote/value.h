@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -117,6 +118,13 @@ class Value {
 
   static Value null() { Value v; v.v_ = NullTag{}; return v; }
   static Value empty() { return Value(); }
+
+  // Replaces the value with a T made in place from args, T being one of the Storage types
+  // (readers filling large tables, where a temporary Value per cell shows).
+  template <class T, class... Args>
+  void emplace(Args&&... args) {
+    v_.template emplace<T>(std::forward<Args>(args)...);
+  }
 
   ValueType type() const { return static_cast<ValueType>(v_.index()); }
   bool isNull() const { return type() == ValueType::Null; }

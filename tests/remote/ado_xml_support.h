@@ -4,7 +4,9 @@
 
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "remote/ado_xml_format.h"
 #include "remote/table.h"
@@ -49,6 +51,12 @@ inline std::string toUtf16(const std::string& utf8, bool bigEndian, bool bom) {
     }
   }
   return out;
+}
+
+// The cells of row i as a vector, for comparing whole rows.
+inline std::vector<Value> rowValues(const Table& t, std::size_t i) {
+  std::span<const Value> row = t.row(i);
+  return std::vector<Value>(row.begin(), row.end());
 }
 
 inline std::string doubled(const std::string& s) {

@@ -56,11 +56,11 @@ TEST_F(RefServiceMembersTest, LoginServersAndDeploymentsFollowTheLogin) {
   EXPECT_EQ(name, " bob ");
   Table t = readAdoXml(*servers.toText());
   ASSERT_EQ(t.recordCount(), 2);
-  t.moveFirst();
-  EXPECT_EQ(*t.field("ServerName").toText(), "EAST");
-  EXPECT_EQ(*t.field("BusObjURL").toText(), ref.serverUrl("EAST"));
-  t.moveNext();
+  t.moveFirst();  // in the world file's order
+  EXPECT_EQ(*t.field("ServerName").toText(), "WEST");
   EXPECT_EQ(*t.field("BusObjURL").toText(), ref.serverUrl("WEST"));
+  t.moveNext();
+  EXPECT_EQ(*t.field("BusObjURL").toText(), ref.serverUrl("EAST"));
 
   Table bob = readAdoXml(*o->invoke("GetDeploymentsXML", {Arg::byRef(filer), Arg::byRef(name)}).toText());
   EXPECT_EQ(bob.recordCount(), 2);  // the pilot is ALICE's only
