@@ -1,7 +1,8 @@
 #pragma once
 // The transfer control's state-change handling: reports failed requests, saves a completed
-// response in the temp folder chunk by chunk with byte progress, checks its length (and its
-// SHA-256 when the entry names one) and hands a complete file to the installation.
+// response in the temp folder chunk by chunk with byte progress (taking over the transfer's
+// spool file there rather than writing a second copy), checks its length (and its SHA-256
+// when the entry names one) and hands a complete file to the installation.
 //
 // Window thread only. Runs inside the install run's wait, and itself processes window
 // messages between chunks.

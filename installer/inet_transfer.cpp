@@ -315,7 +315,9 @@ bool InetTransfer::KeepBodyAs(const std::string& path) {
   }
   Shared& s = *shared_;
   // An open reader would keep the file from moving on Windows, and has a position to keep.
-  if (s.readerOpen || s.readerDone || s.spoolPath.empty() || path.empty() || !s.executing) return false;
+  if (s.readerOpen || s.readerDone || s.spoolPath.empty() || path.empty() || !s.executing) {
+    return false;
+  }
   std::error_code ec;
   fs::remove(path, ec);
   fs::rename(s.spoolPath, path, ec);

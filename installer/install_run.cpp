@@ -24,13 +24,46 @@ namespace texts = install_texts;
 // How long the transfer wait sleeps between rounds of window messages when nothing arrives.
 constexpr std::chrono::milliseconds kTransferPoll{10};
 
-std::string text(const Table& list, std::string_view field) {
-  return list.field(field).toText().value_or(std::string());
+// A field of the install list, found by name once per walk rather than on every row.
+struct ListField {
+  std::string_view name;
+  int index = -1;  // -1: the list has no such field
+
+  const Value& of(const Table& list) const {
+    // A missing field raises the table's own error, which names it.
+    return index >= 0 ? list.field(index) : list.field(name);
+  }
+};
+
+struct ListFields {
+  ListField fileName{texts::kFieldFileName};
+  ListField sequenceId{texts::kFieldSequenceId};
+  ListField installType{texts::kFieldInstallType};
+  ListField fileVersion{texts::kFieldFileVersion};
+  ListField altCheck{texts::kFieldAltCheck};
+  ListField altCheckRegValue{texts::kFieldAltCheckRegValue};
+  ListField installLocation{texts::kFieldInstallLocation};
+  ListField description{texts::kFieldDescription};
+  ListField isCompressed{texts::kFieldIsCompressed};
+  ListField downloadLocation{texts::kFieldDownloadLocation};
+  ListField sha256{texts::kFieldSha256};
+
+  void locate(const Table& list) {
+    for (ListField* f : {&fileName, &sequenceId, &installType, &fileVersion, &altCheck,
+                         &altCheckRegValue, &installLocation, &description, &isCompressed,
+                         &downloadLocation, &sha256}) {
+      f->index = list.fieldIndex(f->name);
+    }
+  }
+};
+
+std::string text(const Table& list, const ListField& field) {
+  return field.of(list).toText().value_or(std::string());
 }
 
-// The optional SHA256 field; "" when the list has no such field or it is empty.
-std::string optionalText(const Table& list, std::string_view field) {
-  if (list.fieldIndex(field) < 0) return {};
+// An optional field (SHA256); "" when the list has no such field or it is empty.
+std::string optionalText(const Table& list, const ListField& field) {
+  if (field.index < 0) return {};
   return trimSpaces(text(list, field));
 }
 
@@ -74,6 +107,7 @@ class InstallRun::Impl {
   InstallHost& host_;
   InetTransfer inet1_;
   DownloadHandler handler_;
+  ListFields fields_;  // of installList, located at the start of each walk
 };
 
 InstallRun::InstallRun(View& view, const WorkingFolders& folders, InstallSession& session,
@@ -142,6 +176,7 @@ std::string localPath(std::string path) {
 
 void InstallRun::Impl::walk() {
   Table& list = session_.installList;
+  fields_.locate(list);
   for (;;) {
     view_.setBarWidth(Bar::Current, 0);
     if (session_.updateBlocked) {
@@ -155,8 +190,8 @@ void InstallRun::Impl::walk() {
     view_.setBarWidth(Bar::Total, kTotalBarWidth / static_cast<double>(list.recordCount()) *
                                       static_cast<double>(list.absolutePosition()));
 
-    const std::string fileName = text(list, texts::kFieldFileName);
-    const std::string location = text(list, texts::kFieldInstallLocation);
+    const std::string fileName = text(list, fields_.fileName);
+    const std::string location = text(list, fields_.installLocation);
     bool isFont = false;
     const std::optional<std::string> folder = targetFolder(folders_, location, isFont);
     session_.currentIsFont = isFont;
@@ -164,7 +199,7 @@ void InstallRun::Impl::walk() {
     // ordinary entry is refused there before anything is written.
     session_.targetPath = platform::joinPath(folder.value_or(std::string()), fileName);
 
-    const std::optional<double> sequence = list.field(texts::kFieldSequenceId).toDouble();
+    const std::optional<double> sequence = fields_.sequenceId.of(list).toDouble();
     if (sequence && *sequence >= texts::kLaunchSequenceId) {
       launchRecord();
       list.moveNext();
@@ -214,8 +249,8 @@ void InstallRun::Impl::launchRecord() {
 
 std::string InstallRun::Impl::installedVersionOf(const std::string& location) {
   const Table& list = session_.installList;
-  const std::string altCheck = text(list, texts::kFieldAltCheck);
-  const std::string altRegValue = text(list, texts::kFieldAltCheckRegValue);
+  const std::string altCheck = text(list, fields_.altCheck);
+  const std::string altRegValue = text(list, fields_.altCheckRegValue);
   std::string installed;
   if (!trimSpaces(altRegValue).empty()) {
     installed = ReadRegistryValue(altCheck, altRegValue);
@@ -244,9 +279,9 @@ bool InstallRun::Impl::ordinaryEntry(const std::string& fileName, const std::str
   const Table& list = session_.installList;
   session_.currentFileName = fileName;
   session_.currentInstallType =
-      static_cast<std::int16_t>(list.field(texts::kFieldInstallType).toInt64().value_or(0));
-  session_.serverVersion = trimSpaces(text(list, texts::kFieldFileVersion));
-  session_.currentSha256 = optionalText(list, texts::kFieldSha256);
+      static_cast<std::int16_t>(fields_.installType.of(list).toInt64().value_or(0));
+  session_.serverVersion = trimSpaces(text(list, fields_.fileVersion));
+  session_.currentSha256 = optionalText(list, fields_.sha256);
   session_.installedVersion = installedVersionOf(location);
 
   if (!IsNewerVersion(session_.installedVersion, session_.serverVersion, session_.skipUpdates)) {
@@ -275,10 +310,10 @@ bool InstallRun::Impl::ordinaryEntry(const std::string& fileName, const std::str
     return true;
   }
   view_.setLabel(Label::FrameStatus, std::string(texts::kDownloadingAndInstalling) +
-                                         text(list, texts::kFieldDescription));
+                                         text(list, fields_.description));
   view_.repaint();
-  session_.currentIsCompressed = list.field(texts::kFieldIsCompressed).toBool().value_or(false);
-  startDownload(session_.installFilesUrl + text(list, texts::kFieldDownloadLocation));
+  session_.currentIsCompressed = fields_.isCompressed.of(list).toBool().value_or(false);
+  startDownload(session_.installFilesUrl + text(list, fields_.downloadLocation));
   return true;
 }
 

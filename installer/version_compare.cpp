@@ -1,6 +1,6 @@
 #include "installer/version_compare.h"
 
-#include <fstream>
+#include <cstdio>
 
 #include "installer/install_commands.h"
 #include "installer/pe_version.h"
@@ -10,6 +10,8 @@ namespace {
 
 // A version line is short; a longer first line is no version, and reading stops there.
 constexpr std::size_t kMaxSideLine = 4096;
+// One read takes in a whole ordinary version line.
+constexpr std::size_t kSideBuffer = 256;
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
@@ -22,11 +24,19 @@ std::string withoutBlanks(std::string_view text) {
 }
 
 std::string sideFileVersion(const std::string& path) {
-  std::ifstream in(path + std::string(install_commands::kSideFileSuffix), std::ios::binary);
+  // C stdio with a buffer of our own: a walk reads thousands of these small files, and a
+  // stream's construction (its locale) costs more than reading one.
+  std::FILE* in =
+      std::fopen((path + std::string(install_commands::kSideFileSuffix)).c_str(), "rb");
   if (!in) return {};
+  char buffer[kSideBuffer];
+  std::setvbuf(in, buffer, _IOFBF, sizeof buffer);
   std::string line;
-  char c;
-  while (line.size() <= kMaxSideLine && in.get(c) && c != '\n') line.push_back(c);
+  int c;
+  while (line.size() <= kMaxSideLine && (c = std::getc(in)) != EOF && c != '\n') {
+    line.push_back(static_cast<char>(c));
+  }
+  std::fclose(in);
   if (line.size() > kMaxSideLine) return {};
   return withoutBlanks(line);
 }

@@ -97,6 +97,22 @@ TEST(PeVersion, EveryTruncationIsSafeAndNeverInventsAVersion) {
   EXPECT_FALSE(ParsePeFileVersion(std::span<const std::uint8_t>(image.data(), 0x400)));
 }
 
+TEST(PeVersion, FileReadsAgreeWithTheBytesWhereverTheFileEnds) {
+  // Lengths around the part read in one go and around the version block, whatever their
+  // place, and every 61st in between.
+  const std::vector<std::uint8_t> image = PeImageBuilder::build(with(false, 4, 3, 2, 1));
+  zentro::testing::TempDir dir;
+  for (std::size_t length = 0; length <= image.size(); ++length) {
+    if (length % 61 != 0 && (length < 500 || length > 530) && length + 8 < image.size()) {
+      continue;
+    }
+    const std::vector<std::uint8_t> head(image.begin(),
+                                         image.begin() + static_cast<std::ptrdiff_t>(length));
+    EXPECT_EQ(ReadPeFileVersion(writeBytes(dir, "cut.dll", head)), ParsePeFileVersion(head))
+        << "length " << length;
+  }
+}
+
 TEST(PeVersion, CorruptedBytesNeverCrash) {
   const std::vector<std::uint8_t> image = PeImageBuilder::build();
   // Each byte of the headers and the resource tree set to values that break sizes, counts and

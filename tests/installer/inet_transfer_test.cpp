@@ -1,0 +1,156 @@
+#include "installer/inet_transfer.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "installer/download_handler.h"
+#include "tests/installer/install_world.h"
+
+namespace zentro::testing {
+namespace {
+
+namespace fs = std::filesystem;
+namespace texts = install_texts;
+
+std::string pattern(std::size_t size) {
+  std::string s(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) s[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+  return s;
+}
+
+std::vector<std::string> filesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) {
+    names.push_back(e.path().filename().string());
+  }
+  return names;
+}
+
+// The transfer on its own: one GET against the loopback server, its state handler given by
+// the test, the window's messages pumped until it has run.
+class TransferTest : public ::testing::Test {
+ protected:
+  TransferTest() { fs::create_directories(spoolFolder); }
+
+  int fetch(const std::string& name, const std::function<void()>& onComplete) {
+    int state = 0;
+    transfer.setStateHandler([&](int s) {
+      state = s;
+      if (s == InetTransfer::kResponseCompleted) onComplete();
+    });
+    EXPECT_TRUE(transfer.Execute(server.baseUrl() + name, "GET", ""));
+    while (transfer.StillExecuting()) {
+      view.processEvents();
+      transfer.WaitForWorker(std::chrono::milliseconds(10));
+    }
+    return state;
+  }
+  // Every chunk up to the end, and two reads past it.
+  std::string readAll() {
+    std::string body;
+    for (std::string chunk = transfer.GetChunk(texts::kChunkSize); !chunk.empty();
+         chunk = transfer.GetChunk(texts::kChunkSize)) {
+      body += chunk;
+    }
+    EXPECT_EQ(transfer.GetChunk(texts::kChunkSize), "");
+    return body;
+  }
+
+  TempDir dir;
+  std::string spoolFolder = dir.file("temp");
+  LoopbackFiles server;
+  ScriptedView view;
+  InetTransfer transfer{view, spoolFolder};
+};
+
+TEST_F(TransferTest, BodyKeptUnderAnotherNameIsReadThereAndDroppedUnlessMovedOn) {
+  const std::string body = pattern(5000);
+  server.serve("a.bin", body);
+  const std::string part = spoolFolder + "/a.bin.part";
+  dir.write("temp/a.bin.part", "left over from an earlier run");
+
+  // Taken over, read to the end, left where it is: gone with the handler.
+  EXPECT_FALSE(transfer.KeepBodyAs(part));  // nothing has been received yet
+  int state = fetch("a.bin", [&] {
+    EXPECT_TRUE(transfer.KeepBodyAs(part));
+    EXPECT_EQ(filesIn(spoolFolder), std::vector<std::string>{"a.bin.part"});
+    EXPECT_EQ(readAll(), body);
+  });
+  EXPECT_EQ(state, InetTransfer::kResponseCompleted);
+  EXPECT_TRUE(filesIn(spoolFolder).empty());
+  EXPECT_FALSE(transfer.KeepBodyAs(part));  // the handler has returned
+
+  // Moved on by the handler: it stays, whole.
+  state = fetch("a.bin", [&] {
+    ASSERT_TRUE(transfer.KeepBodyAs(part));
+    EXPECT_EQ(readAll(), body);
+    fs::rename(part, spoolFolder + "/a.bin");
+  });
+  EXPECT_EQ(state, InetTransfer::kResponseCompleted);
+  EXPECT_EQ(filesIn(spoolFolder), std::vector<std::string>{"a.bin"});
+  EXPECT_EQ(readFile(spoolFolder + "/a.bin"), body);
+}
+
+TEST_F(TransferTest, BodyIsNotTakenOverOnceReadingHasBegun) {
+  // A whole number of chunks: the end shows only as an empty read, which must not start over.
+  const std::string body = pattern(2 * texts::kChunkSize);
+  server.serve("b.bin", body);
+  fetch("b.bin", [&] {
+    std::string first = transfer.GetChunk(texts::kChunkSize);
+    EXPECT_FALSE(transfer.KeepBodyAs(spoolFolder + "/b.bin.part"));
+    EXPECT_EQ(first + readAll(), body);
+    EXPECT_FALSE(transfer.KeepBodyAs(spoolFolder + "/b.bin.part"));
+  });
+  EXPECT_TRUE(filesIn(spoolFolder).empty());
+}
+
+using DownloadCopyTest = InstallWorld;
+
+// The download handling when the body cannot be taken over (here: the transfer spools on
+// another volume than the temp folder): it writes the copy itself, with the same progress.
+TEST_F(DownloadCopyTest, BodySpooledOnAnotherVolumeIsCopiedIntoPlace) {
+  struct stat shm {}, temp {};
+  if (::stat("/dev/shm", &shm) != 0 || ::stat(folders.tempFolder.c_str(), &temp) != 0 ||
+      shm.st_dev == temp.st_dev) {
+    GTEST_SKIP() << "no second volume at /dev/shm";
+  }
+  const fs::path spool = fs::path("/dev/shm") / fs::path(dir.str()).filename();
+  fs::create_directories(spool);
+  struct RemoveSpool {
+    fs::path path;
+    ~RemoveSpool() {
+      std::error_code ec;
+      fs::remove_all(path, ec);
+    }
+  } removeSpool{spool};
+
+  const std::string body = pattern(5000);
+  server.serve("c.dll", body);
+  session.currentFileName = "c.dll";
+  session.currentInstallType = kInstallReplace;
+  session.targetPath = product("c.dll");
+  InetTransfer transfer(*view, spool.string());
+  DownloadHandler handler(*view, folders, session, transfer);
+  transfer.setStateHandler([&](int state) { handler.Inet1_StateChanged(state); });
+  ASSERT_TRUE(transfer.Execute(server.baseUrl() + "c.dll", "GET", ""));
+  while (transfer.StillExecuting()) {
+    view->processEvents();
+    transfer.WaitForWorker(std::chrono::milliseconds(10));
+  }
+
+  EXPECT_FALSE(session.downloadFailed);
+  EXPECT_EQ(readFile(product("c.dll")), body);
+  EXPECT_TRUE(view->journalHas("label Bytes: 2k of 5k"));
+  EXPECT_TRUE(view->journalHas("label Bytes: 5k of 5k"));
+  EXPECT_TRUE(filesIn(spool.string()).empty());
+  EXPECT_EQ(filesIn(folders.tempFolder), std::vector<std::string>{".keep"});
+}
+
+}  // namespace
+}  // namespace zentro::testing
