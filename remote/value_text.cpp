@@ -273,8 +273,12 @@ std::optional<Currency> plainCurrency(std::string_view s) {
   if (negative) ++i;
   std::int64_t v = 0;
   std::size_t start = i;
-  for (; i < s.size() && isDigit(s[i]); ++i) v = v * 10 + (s[i] - '0');
-  if (i == start || i - start > 14) return std::nullopt;
+  // The length is checked as digits arrive, so a long run cannot overflow the sum.
+  for (; i < s.size() && isDigit(s[i]); ++i) {
+    if (i - start == 14) return std::nullopt;
+    v = v * 10 + (s[i] - '0');
+  }
+  if (i == start) return std::nullopt;
   int frac = 0;
   if (i < s.size() && s[i] == '.') {
     for (++i; i < s.size() && isDigit(s[i]) && frac < 4; ++i, ++frac) v = v * 10 + (s[i] - '0');
