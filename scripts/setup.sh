@@ -13,6 +13,7 @@ packages=(
   libcpp-httplib-dev libssl-dev
   fontconfig fonts-dejavu-core xvfb xauth x11-apps imagemagick
   clang libclang-rt-14-dev
+  zlib1g-dev e2fsprogs
 )
 
 # The Windows build: mingw-w64 cross compilers (posix threads), zlib for them, Wine (64-bit,

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Builds the whole test suite with AddressSanitizer and UndefinedBehaviorSanitizer in
+# build-asan and runs it with ctest. Any sanitizer report ends the process that made it, so
+# the test fails. Writes build-asan/sanitize-summary.txt (build, passed, failed, skipped, total,
+# and the names of the failed tests) and exits non-zero when the build or any test failed.
+# Leaks inside third-party libraries (Qt, fontconfig, ...) are suppressed by scripts/lsan.supp;
+# never project code.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+build="$here/build-asan"
+
+# -O1 keeps the stacks readable and the suite quick enough; assertions stay on.
+# The project's static libraries are linked as one group: zentro_remote uses the HTTP response
+# of zentro_platform, which itself links zentro_remote, and at -O1 an archive member can be
+# pulled in after the library it needs was already passed.
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
+  -DZENTRO_SANITIZE=ON -DZENTRO_BUILD_TESTS=ON -DZENTRO_BUILD_BENCH=OFF -DZENTRO_BUILD_FUZZ=OFF \
+  "-DCMAKE_CXX_LINK_EXECUTABLE=<CMAKE_CXX_COMPILER> <FLAGS> <CMAKE_CXX_LINK_FLAGS> <LINK_FLAGS> <OBJECTS> -o <TARGET> -Wl,--start-group <LINK_LIBRARIES> -Wl,--end-group" \
+  >/dev/null
+
+# Set before building too: test discovery runs the test programs.
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1"
+export LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export QT_QPA_PLATFORM=offscreen
+# Tests use loopback only; keep proxies from the environment out of their way.
+export no_proxy="127.0.0.1,localhost" NO_PROXY="127.0.0.1,localhost"
+
+summary="$build/sanitize-summary.txt"
+if ! cmake --build "$build" -j2; then
+  printf 'build=failed\npassed=0\nfailed=0\nskipped=0\ntotal=0\n' >"$summary"
+  echo "sanitizer suite: the build failed ($summary)" >&2
+  exit 1
+fi
+
+log="$build/sanitize-ctest.log"
+status=0
+(cd "$build" && ctest --output-on-failure -j2 --timeout 900) >"$log" 2>&1 || status=$?
+
+# ctest ends with "NN% tests passed, F tests failed out of T".
+line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1 || true)
+total=$(sed -nE 's/.* out of ([0-9]+).*/\1/p' <<<"$line")
+failed=$(sed -nE 's/.*passed, ([0-9]+) tests? failed.*/\1/p' <<<"$line")
+if [ -z "$total" ]; then
+  total=0
+  failed=1  # ctest itself did not finish
+fi
+# ctest counts skipped tests (GTEST_SKIP) among the passed ones; report them apart.
+skipped=$(sed -nE '/The following tests did not run:/,/^[^[:space:]]/ s/^[[:space:]]+[0-9]+ - .*\(Skipped\)$/x/p' "$log" | wc -l)
+passed=$((total - failed - skipped))
+{
+  echo "build=ok"
+  echo "passed=$passed"
+  echo "failed=$failed"
+  echo "skipped=$skipped"
+  echo "total=$total"
+  echo "sanitizers=address,undefined,leak"
+  sed -nE '/The following tests FAILED:/,$ s/^[[:space:]]+[0-9]+ - (.*)$/failed_test=\1/p' "$log"
+} >"$summary"
+tail -n 30 "$log"
+echo "sanitizer suite: $passed passed, $failed failed, $skipped skipped, $total total ($summary, log $log)"
+[ "$status" -eq 0 ] && [ "$failed" -eq 0 ]

@@ -1,0 +1,152 @@
+// kill -9 of the launcher at many points of a run, each followed by a normal run that must
+// bring the deployment fully up to date. The killed launcher is the real program (VMIZentro,
+// Qt on the offscreen platform) with an automatic command-line login against the in-process
+// reference service; it is killed at fractions of the time a whole update run takes on this
+// machine (measured first, so the points spread over the run however fast the machine is),
+// or once the service has begun serving a given number of downloads. Before each kill a new
+// release waits on the server, so the killed run is in the middle of a real update.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/fault/fault_fixture.h"
+
+extern char** environ;
+
+namespace zentro::testing {
+namespace {
+
+struct KillPoint {
+  int afterMs = -1;         // kill this long after the start, or
+  int afterDownloads = -1;  // once this many downloads of the run have begun
+};
+
+struct KillPlan {
+  std::string name;
+  bool byTime = false;  // kill at fractions of a whole run's time, else at downloads 1..count
+  int count = 0;
+};
+void PrintTo(const KillPlan& c, std::ostream* os) { *os << c.name; }
+
+class FaultKillTest : public FaultTest, public ::testing::WithParamInterface<KillPlan> {
+ protected:
+  void SetUp() override {
+    FaultTest::SetUp();
+    env.set("QT_QPA_PLATFORM", "offscreen");
+    tolerateStaleSpools_ = true;
+    startDemo();
+  }
+
+  pid_t startProgram() {
+    const std::string program = ZENTRO_BINARY_DIR "/platform/qt/VMIZentro";
+    const std::string arg = bobCommandLine();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(arg.c_str()), nullptr};
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(rc, 0) << "cannot start " << program;
+    return rc == 0 ? pid : -1;
+  }
+
+  // Runs the program until the kill point, then kills it with SIGKILL. Returns true when it
+  // was killed, false when it had already ended by itself (`outcome` says which, and when;
+  // `tookMs` how long it ran). Bounded: a program that neither reaches the point nor ends
+  // within a minute fails the test (and is killed).
+  bool runAndKill(const KillPoint& point, std::string& outcome, long* tookMs = nullptr) {
+    const std::size_t downloadsBefore = ref.service().downloads().size();
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = startProgram();
+    if (pid < 0) return false;
+    for (;;) {
+      int status = 0;
+      const auto elapsed = std::chrono::steady_clock::now() - start;
+      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+      if (tookMs) *tookMs = long(ms);
+      if (::waitpid(pid, &status, WNOHANG) == pid) {
+        outcome = "ended by itself after " + std::to_string(ms) + " ms";
+        return false;
+      }
+      const bool reached =
+          point.afterMs >= 0
+              ? elapsed >= std::chrono::milliseconds(point.afterMs)
+              : ref.service().downloads().size() >= downloadsBefore + std::size_t(point.afterDownloads);
+      if (reached || elapsed > std::chrono::minutes(1)) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(reached) << "the launcher neither reached the kill point nor ended in 1 min";
+        outcome = "killed after " + std::to_string(ms) + " ms";
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  }
+};
+
+TEST_P(FaultKillTest, NormalRunAfterEachKillBringsEverythingUpToDate) {
+  const KillPlan& plan = GetParam();
+  std::vector<KillPoint> points;
+  bool fresh = true;  // the first kill interrupts a fresh install, the later ones an update
+  if (plan.byTime) {
+    runLauncher();
+    publishUpdate();
+    std::string outcome;
+    long wholeRunMs = 0;
+    EXPECT_FALSE(runAndKill(KillPoint{-1, 1 << 30}, outcome, &wholeRunMs));
+    expectUpToDate("an update run of the program itself");
+    for (int k = 0; k < plan.count; ++k) {
+      points.push_back(KillPoint{int(wholeRunMs * k / plan.count), -1});
+    }
+    fresh = false;
+  } else {
+    for (int n = 1; n <= plan.count; ++n) points.push_back(KillPoint{-1, n});
+  }
+
+  int killed = 0;
+  std::string outcomes;
+  for (const KillPoint& point : points) {
+    const std::string where = point.afterMs >= 0
+                                  ? "killed after " + std::to_string(point.afterMs) + " ms"
+                                  : "killed at download " + std::to_string(point.afterDownloads);
+    if (!fresh) publishUpdate();
+    fresh = false;
+    std::string outcome;
+    if (runAndKill(point, outcome)) ++killed;
+    outcomes += where + ": " + outcome + "\n";
+    ScriptedView& v = runLauncher();
+    EXPECT_TRUE(v.unloaded()) << where << "\n" << v.journalText();
+    EXPECT_EQ(v.messageBoxCount(), 0) << where << "\n" << boxTexts(v);
+    expectUpToDate(where);
+    if (HasFatalFailure()) return;
+  }
+  // Most points must fall inside a run, or the test would not be testing kills.
+  EXPECT_GE(killed, int(points.size()) / 2) << outcomes;
+  int staleSpools = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(rootFolder() + "/Temp")) {
+    if (entry.path().filename().string().starts_with("~zentro-spool-")) ++staleSpools;
+  }
+  RecordProperty("stale_spools", staleSpools);
+  std::cout << outcomes << staleSpools << " stale transfer spool(s) left in the temp folder\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kill, FaultKillTest,
+    ::testing::Values(
+        KillPlan{"ByTime", true, 16}, KillPlan{"ByDownloads", false, 7}),
+    [](const auto& p) { return p.param.name; });
+
+}  // namespace
+}  // namespace zentro::testing

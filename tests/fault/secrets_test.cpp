@@ -1,0 +1,193 @@
+// Secrets: after whole runs (interactive login with the login remembered and not remembered,
+// command-line login, and runs that failed) no file the launcher wrote anywhere under the
+// test's folders (settings, logs, stamps, temp files, machine hive, installed files) holds the
+// password in any plain form, and no log or other file holds a login token the service
+// issued, except the launched application's own record of the arguments it was given (the
+// token is handed to it by design). And TLS verification cannot be switched off by the
+// configuration: a service with a self-signed certificate is refused with a clear report.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/app_texts.h"
+#include "remote/data_space_texts.h"
+#include "tests/fault/fault_fixture.h"
+
+namespace zentro::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using refservice::Fault;
+
+constexpr const char* kAppRecord = "demo-app-received.txt";
+
+std::string utf16le(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    out += c;
+    out += '\0';
+  }
+  return out;
+}
+
+std::string hex(const std::string& s, const char* digits) {
+  std::string out;
+  for (unsigned char c : s) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+class SecretsTest : public FaultTest {
+ protected:
+  // An interactive run: the user types the login, ticks Remember or not, picks the broker.
+  void runInteractive(bool remember) {
+    guard.reset();
+    form.reset();
+    runs_.push_back(std::make_unique<ScriptedView>());
+    ScriptedView& v = *runs_.back();
+    platform::setCommandLine("USEPROFILE");
+    form = std::make_unique<FrmLogin>(v);
+    guard = std::make_unique<EventGuard>(*form, v);
+    v.attach(*guard);
+    guard->Form_Load();
+    v.typeText(TextBox::FilerCode, kDemoFiler);
+    v.typeText(TextBox::Login, kDemoBob);
+    v.typeText(TextBox::Password, kDemoBobPassword);
+    v.clickRemember(remember);
+    guard->cmdLogin_Click();
+    ASSERT_TRUE(v.panelVisible(Panel::Versions)) << v.journalText();
+    int broker = -1;
+    for (int i = 0; i < int(v.gridRows().size()); ++i) {
+      if (contains(v.gridRows()[i], "Demo Broker 2026")) broker = i;
+    }
+    ASSERT_GE(broker, 0) << v.journalText();
+    v.clickGridRow(broker);
+    guard->cmdRunVersion_Click();
+    v.runInstallTimer();
+    ASSERT_TRUE(v.unloaded()) << v.journalText();
+  }
+
+  void noteToken() {
+    const std::string token = ref.service().lastTokenOf(kDemoFiler, kDemoBob);
+    ASSERT_FALSE(token.empty());
+    tokens_.insert(token);
+  }
+
+  // Every regular file under the test's folders: home, XDG folders, temp, machine hive.
+  std::vector<fs::path> allFiles() const {
+    std::vector<fs::path> out;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(temp.path(), ec);
+         it != fs::recursive_directory_iterator(); it.increment(ec)) {
+      if (it->is_regular_file(ec)) out.push_back(it->path());
+    }
+    return out;
+  }
+
+  std::set<std::string> tokens_;
+};
+
+TEST_F(SecretsTest, NoPasswordOrTokenInAnyFileAfterFullRuns) {
+  startDemo();
+  runInteractive(true);
+  noteToken();
+  EXPECT_EQ(stored(texts::kKeyFilerCode), kDemoFiler);
+  EXPECT_EQ(stored(texts::kKeyLogin), kDemoBob);
+  EXPECT_EQ(stored(texts::kKeyPassword), "");
+  publishUpdate();
+  runInteractive(false);
+  noteToken();
+  EXPECT_EQ(stored(texts::kKeyLogin), "");
+  publishUpdate();
+  runLauncher();
+  noteToken();
+  expectUpToDate("three runs");
+  // Failed runs write their errors to the log: a failed download, a run-time error report.
+  publishUpdate();
+  ref.service().setFileFault(kInstallGroup, "demo-library.dll", Fault{Fault::Kind::Status500});
+  runLauncher();
+  noteToken();
+  ref.service().clearFaults();
+  ref.service().setMemberFault("EAST", "GetInstallFilesByIDXML", Fault{Fault::Kind::Status500});
+  EXPECT_TRUE(runLauncher().terminated());
+  noteToken();
+
+  const std::string password = kDemoBobPassword;
+  const std::vector<std::string> passwordForms = {password, utf16le(password),
+                                                  hex(password, "0123456789abcdef"),
+                                                  hex(password, "0123456789ABCDEF")};
+  int logs = 0;
+  int appRecords = 0;
+  const std::vector<fs::path> files = allFiles();
+  ASSERT_GT(files.size(), 10u);
+  for (const fs::path& file : files) {
+    const std::string bytes = readFile(file.string());
+    for (const std::string& pattern : passwordForms) {
+      EXPECT_FALSE(contains(bytes, pattern)) << file << " holds the password";
+    }
+    const bool appRecord = file.filename() == kAppRecord;
+    if (file.extension() == ".log") ++logs;
+    for (const std::string& token : tokens_) {
+      if (appRecord) {
+        ++appRecords;
+        continue;
+      }
+      EXPECT_FALSE(contains(bytes, token)) << file << " holds a login token";
+    }
+  }
+  EXPECT_GE(logs, 1) << "no run log was written, so none was searched";
+  // The search would have found a token: the launched application did receive one.
+  ASSERT_GT(appRecords, 0);
+  bool someTokenHanded = false;
+  for (const std::string& token : tokens_) {
+    someTokenHanded |= contains(readFile(commonFolder() + "/" + kAppRecord), token);
+  }
+  EXPECT_TRUE(someTokenHanded);
+}
+
+TEST_F(SecretsTest, SelfSignedCertificateIsRefusedWhateverTheConfigurationSays) {
+  const std::string certs = temp.str() + "/certs";
+  const std::string script = std::string(ZENTRO_SOURCE_DIR) + "/scripts/make-test-cert.sh";
+  ASSERT_EQ(std::system(("bash '" + script + "' '" + certs + "' >/dev/null").c_str()), 0);
+  env.unset("SSL_CERT_FILE");
+  env.unset("SSL_CERT_DIR");
+  env.unset("CURL_CA_BUNDLE");
+  refservice::RefServiceOptions options;
+  options.https = true;
+  options.certFile = certs + "/refservice-cert.pem";
+  options.keyFile = certs + "/refservice-key.pem";
+  startDemo(demoWorld(), options);
+  ASSERT_EQ(ref.baseUrl().rfind("https://", 0), 0u);
+  // Settings an administrator might try in order to accept the certificate: none exists.
+  const std::string url = ref.baseUrl();
+  writeConfig("<z:row PropName='BaseURL' PropValue='" + url + "'/>\n"
+              "<z:row PropName='IgnoreCertificateErrors' PropValue='TRUE'/>\n"
+              "<z:row PropName='VerifyCertificate' PropValue='FALSE'/>\n"
+              "<z:row PropName='SSLVerifyPeer' PropValue='0'/>\n"
+              "<z:row PropName='AllowInsecure' PropValue='TRUE'/>\n");
+
+  ScriptedView& v = runLauncher();
+  const std::string text = reportedError(v, newLog());
+  const std::string hostPort = url.substr(8, url.find('/', 8) - 8);
+  EXPECT_EQ(text.rfind("GetLoginServersXML: " + std::string(data_space_texts::kTlsFailed) +
+                           hostPort + std::string(data_space_texts::kFailed) + " (",
+                       0),
+            0u)
+      << text;
+  EXPECT_TRUE(contains(text, "certificate")) << text;
+  EXPECT_FALSE(fs::exists(commonFolder())) << "something was installed from an untrusted service";
+
+  // Trusting the certificate through the system's trust store is the way: then it runs.
+  env.set("SSL_CERT_FILE", options.certFile);
+  runLauncher();
+  expectUpToDate("with the certificate trusted");
+}
+
+}  // namespace
+}  // namespace zentro::testing
