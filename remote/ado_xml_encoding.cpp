@@ -1,4 +1,5 @@
 #include "remote/ado_xml_encoding.h"
+#include "remote/value_text.h"
 
 #include <cstdint>
 #include <cstring>
@@ -9,23 +10,7 @@
 namespace zentro::adoxml {
 namespace {
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
+using valuetext::appendUtf8;
 
 std::string fromUtf16(std::string_view b, bool bigEndian) {
   if (b.size() % 2 != 0) fail("The UTF-16 document ends in the middle of a character.");

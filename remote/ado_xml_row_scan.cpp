@@ -1,4 +1,5 @@
 #include "remote/ado_xml_row_scan.h"
+#include "remote/value_text.h"
 
 #include <algorithm>
 #include <array>
@@ -86,23 +87,7 @@ std::string_view nameAt(std::string_view text, std::size_t at) {
   return text.substr(at, end - at);
 }
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
+using valuetext::appendUtf8;
 
 // The reference starting with the '&' at raw[i], as checkCharacters accepts them (the five
 // entities; character references, "&#x" hexadecimal, to characters XML allows, within 12

@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "remote/rds_wire.h"
+#include "remote/value_text.h"
 
 namespace zentro::rds {
 namespace {
@@ -99,23 +100,7 @@ std::string utf8ToUtf16le(std::string_view s) {
   return out;
 }
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
+using valuetext::appendUtf8;
 
 // UTF-16LE bytes to UTF-8; unpaired surrogates become U+FFFD.
 std::string utf16leToUtf8(std::string_view bytes) {

@@ -51,4 +51,7 @@ std::string formatGuid(const GuidValue& g);  // "{8AC68D3D-8A09-4403-8860-D0E494
 // Spaces and tabs removed at both ends.
 std::string_view trimBlanks(std::string_view s);
 
+// Appends the UTF-8 form of a Unicode code point (which the caller has checked is valid).
+void appendUtf8(std::string& out, std::uint32_t cp);
+
 }  // namespace zentro::valuetext
