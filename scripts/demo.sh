@@ -57,6 +57,11 @@ echo "Installed files:        $root (one folder per login type and deployment)"
 echo "Launcher logs:          $root/Temp/VMIZentro-*.log"
 echo "Service log:            $out/service"
 echo "Demo application output: $ZENTRO_DEMO_OUTPUT"
+latest_log="$(ls -t "$root"/Temp/VMIZentro-*.log 2>/dev/null | head -n 1)"
+if [ -n "$latest_log" ]; then
+  # "skipped" on a second run: the stamps show nothing new, so nothing is downloaded.
+  echo "This run: $(grep -h 'update mode' "$latest_log" | tail -n 1 | cut -d' ' -f4-)"
+fi
 sleep 1
 [ -f "$ZENTRO_DEMO_OUTPUT" ] && { echo "--- the demo application received:"; tail -n 5 "$ZENTRO_DEMO_OUTPUT"; }
 exit "$status"
