@@ -53,10 +53,10 @@ count() {
 }
 
 row() {  # check, tried, passed, failed, note
-  printf '| %-46s | %11s | %8s | %14s | %-40s |\n' "$1" "$2" "$3" "$4" "$5"
+  printf '| %-46s | %14s | %8s | %14s | %-40s |\n' "$1" "$2" "$3" "$4" "$5"
 }
 rule() {
-  printf '|%s|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..48})" "$(printf -- '-%.0s' {1..13})" \
+  printf '|%s|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..48})" "$(printf -- '-%.0s' {1..16})" \
     "$(printf -- '-%.0s' {1..10})" "$(printf -- '-%.0s' {1..16})" "$(printf -- '-%.0s' {1..42})"
 }
 
