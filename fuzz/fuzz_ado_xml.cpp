@@ -16,6 +16,9 @@ bool holdsNaN(const zentro::Table& table) {
   for (std::size_t r = 0; r < table.rowCount(); ++r) {
     for (const zentro::Value& v : table.row(r)) {
       if (const double* d = v.get<double>(); d && std::isnan(*d)) return true;
+      if (const zentro::DateValue* d = v.get<zentro::DateValue>(); d && std::isnan(d->days)) {
+        return true;
+      }
     }
   }
   return false;

@@ -18,13 +18,17 @@ using zentro::Value;
 using zentro::ValueType;
 namespace rds = zentro::rds;
 
-// Int64 travels as I4 or R8 and NaN never equals itself; every other value comes back equal.
+// A double or a date that is NaN, which never equals itself.
+bool isNaN(const Value& v) {
+  if (const double* d = v.get<double>()) return std::isnan(*d);
+  if (const zentro::DateValue* d = v.get<zentro::DateValue>()) return std::isnan(d->days);
+  return false;
+}
+
+// Int64 travels as I4 or R8; NaN comes back as NaN of the same type; everything else equal.
 bool sameAfterTravel(const Value& before, const Value& after) {
   if (before.type() == ValueType::Int64) return after.isNumeric();
-  if (const double* d = before.get<double>(); d && std::isnan(*d)) {
-    const double* e = after.get<double>();
-    return e && std::isnan(*e);
-  }
+  if (isNaN(before)) return after.type() == before.type() && isNaN(after);
   return before == after;
 }
 
