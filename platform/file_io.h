@@ -1,0 +1,99 @@
+#pragma once
+// The program's own file operations where std::filesystem promises too little on one of the
+// two systems: reading a file whole only when it is a regular file of bounded size, creating
+// a temporary file exclusively beside its target, replacing a file in one same-volume step,
+// and telling links from folders without following them (the Windows library cannot see
+// junctions). Every path is UTF-8 (Windows: converted to UTF-16 for the wide calls).
+// Utility calls: any thread, never throw; a failure gives false, nullopt or an invalid file.
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zentro::platform {
+
+// The largest file any part of the program reads whole (configuration, stamps, side files).
+inline constexpr std::size_t kMaxWholeFileBytes = 16u << 20;
+
+// The content of the regular file at `path` (a link counts as the file it leads to). nullopt
+// when the file is missing, is not a regular file (a folder, FIFO or device: never waited on),
+// holds more than `maxBytes`, or cannot be read.
+std::optional<std::string> readWholeFile(const std::string& path,
+                                         std::size_t maxBytes = kMaxWholeFileBytes);
+
+// A C stdio stream reading `path` in binary mode; nullptr when it cannot be opened. The caller
+// closes it with std::fclose.
+std::FILE* openForReading(const std::string& path);
+
+// A new file in the folder of `target`, created exclusively under a name no file has yet
+// (target + "." + random + ".zentro-new"): an existing file or a link planted at that name is
+// never opened. Lying in the target's folder it is on the target's volume, so commit()
+// replaces the target in one step. One owner thread. Removed on destruction unless committed.
+class StagedFile {
+ public:
+  explicit StagedFile(const std::string& target);
+  ~StagedFile();
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
+
+  // False once creating or writing the file has failed.
+  bool ok() const { return !failed_; }
+  const std::string& path() const { return path_; }
+  // Appends `bytes`; false (and ok() false from then on) when they cannot be written.
+  bool write(std::string_view bytes);
+  // Appends the content of the file `source` and takes over its permission bits (Linux).
+  bool copyFrom(const std::string& source);
+  // Closes the file and moves it over the target in one step: the target is then the old file
+  // or the new one, never a mix or nothing. False leaves the target as it was and removes the
+  // staged file.
+  bool commit();
+
+ private:
+  std::string target_;
+  std::string path_;
+  std::intptr_t handle_;  // the system's file handle; detail::kNoFile when none is open
+  bool failed_ = false;
+};
+
+// Moves `source` over `target` in one step. Across volumes the source is first copied into a
+// StagedFile beside the target, which then replaces the target; the source is removed
+// afterwards. Never copies onto the target itself, so a failed copy (disk full, network share)
+// leaves the target whole. False: the target is unchanged and the source stays.
+bool replaceFile(const std::string& source, const std::string& target);
+
+// What `path` names, without following a link. Windows: every reparse point (symbolic link,
+// junction, mount point) is a Link, whether it leads to a file or a folder.
+enum class EntryKind { Missing, File, Folder, Link, Other };
+EntryKind entryKind(const std::string& path);
+
+// Removes the file, the empty folder or the link itself at `path` (never what a link leads
+// to), clearing the read-only attribute first. True when nothing is there afterwards.
+bool removeEntry(const std::string& path);
+
+// Lets the owner remove the entries of the folder at `path` (Linux: adds the owner's write
+// and search rights; Windows needs nothing). A link is left unchanged.
+void allowRemovalIn(const std::string& path);
+
+// Clears the read-only attribute of the file at `path` itself, never through a link, so that
+// it can be replaced (Windows refuses to replace a read-only file; Linux does not care, and
+// nothing changes there).
+void clearReadOnly(const std::string& path);
+
+// The system-specific pieces the portable part (file_io.cpp) builds on.
+namespace detail {
+// No open file (both systems' invalid handle is -1).
+inline constexpr std::intptr_t kNoFile = -1;
+// Moves `source` over `target` without ever copying. kOtherVolume: the two lie on different
+// volumes (nothing changed).
+enum class MoveOutcome { kMoved, kOtherVolume, kFailed };
+MoveOutcome moveWithinVolume(const std::string& source, const std::string& target);
+// Creates `path` for writing, failing when any entry (a link included) has that name;
+// `nameTaken` tells that failure from others.
+std::intptr_t createExclusive(const std::string& path, bool& nameTaken);
+bool writeAll(std::intptr_t file, const char* data, std::size_t size);
+bool closeFile(std::intptr_t file);
+}  // namespace detail
+
+}  // namespace zentro::platform
