@@ -4,15 +4,9 @@
 
 namespace zentro {
 
-bool IsSafeFileName(std::string_view name) {
-  // Only dots and blanks: Windows trims those away, leaving the folder itself or its parent.
-  if (name.find_first_not_of(". ") == std::string_view::npos) return false;
-  return name.find_first_of(std::string_view("/\\:\0", 4)) == std::string_view::npos;
-}
+// One rule for both: the archive reader refuses the same names before it writes anything.
+bool IsSafeFileName(std::string_view name) { return platform::isSafePathComponent(name); }
 
-bool IsSafeArchiveEntry(std::string_view name) {
-  // One rule for both: the archive reader refuses the same names before it writes anything.
-  return platform::isSafeArchiveEntryName(name);
-}
+bool IsSafeArchiveEntry(std::string_view name) { return platform::isSafeArchiveEntryName(name); }
 
 }  // namespace zentro

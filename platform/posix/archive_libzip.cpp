@@ -68,7 +68,7 @@ class Fd {
   int fd_;
 };
 
-ExpandResult failure(std::string why) { return ExpandResult{false, std::move(why)}; }
+ExpandResult failure(std::string why) { return ExpandResult{false, std::move(why), {}}; }
 
 std::string errnoText(int error) { return std::strerror(error); }
 
@@ -241,7 +241,7 @@ ExpandResult plan(zip_t* archive, const ExpandLimits& limits, std::vector<Planne
     total += entry.size;
     out.push_back(std::move(entry));
   }
-  return ExpandResult{true, {}};
+  return ExpandResult{true, {}, {}};
 }
 
 }  // namespace
@@ -290,7 +290,15 @@ ExpandResult expandArchive(const std::string& archivePath, const std::string& fo
   }
   std::string why = expansion.commitParts();
   if (!why.empty()) return failure(why);
-  return ExpandResult{true, {}};
+  ExpandResult done{true, {}, {}};
+  for (const PlannedEntry& e : entries) {
+    if (!e.isFolder) done.files.push_back(joined(e.path));
+  }
+  return done;
+}
+
+bool ExpandResult::holds(std::string_view name) const {
+  return std::find(files.begin(), files.end(), name) != files.end();
 }
 
 }  // namespace zentro::platform

@@ -22,6 +22,8 @@
 namespace zentro::platform {
 namespace {
 
+using win32::toWide;
+
 constexpr char kPartSuffix[] = ".part";
 constexpr std::size_t kChunk = 64 * 1024;
 constexpr unsigned long kEncryptedFlag = 1;
@@ -35,7 +37,7 @@ struct PlannedEntry {
   std::uint64_t size = 0;
 };
 
-ExpandResult failure(std::string why) { return ExpandResult{false, std::move(why)}; }
+ExpandResult failure(std::string why) { return ExpandResult{false, std::move(why), {}}; }
 
 std::string lastErrorText() { return win32::errorText(GetLastError()); }
 
@@ -67,8 +69,9 @@ class Archive {
  public:
   explicit Archive(const std::string& path) {
     zlib_filefunc64_def io;
-    fill_win32_filefunc64A(&io);
-    handle_ = unzOpen2_64(path.c_str(), &io);
+    fill_win32_filefunc64W(&io);
+    const std::wstring wide = toWide(path);
+    if (!wide.empty()) handle_ = unzOpen2_64(wide.c_str(), &io);
   }
   ~Archive() {
     if (handle_) unzClose(handle_);
@@ -100,9 +103,9 @@ class Expansion {
   std::string ensureFolders(const Components& parts, std::size_t count) {
     for (std::size_t i = 1; i <= count; ++i) {
       std::string folder = pathOf(parts, i);
-      DWORD attrs = GetFileAttributesA(folder.c_str());
+      DWORD attrs = GetFileAttributesW(toWide(folder).c_str());
       if (attrs == INVALID_FILE_ATTRIBUTES) {
-        if (!CreateDirectoryA(folder.c_str(), nullptr)) {
+        if (!CreateDirectoryW(toWide(folder).c_str(), nullptr)) {
           return "cannot create folder " + joined(parts, i, '/') + ": " + lastErrorText();
         }
         createdFolders_.push_back(folder);
@@ -120,8 +123,8 @@ class Expansion {
     std::string why = ensureFolders(entry.path, entry.path.size() - 1);
     if (!why.empty()) return why;
     std::string part = pathOf(entry.path, entry.path.size()) + kPartSuffix;
-    DeleteFileA(part.c_str());
-    HANDLE out = CreateFileA(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    DeleteFileW(toWide(part).c_str());
+    HANDLE out = CreateFileW(toWide(part).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE) {
       return "cannot create " + shown(entry.path) + kPartSuffix + ": " + lastErrorText();
@@ -140,7 +143,7 @@ class Expansion {
                      [](const std::string& a, const std::string& b) { return a.size() < b.size(); });
     for (const std::string& part : parts_) {
       std::string target = part.substr(0, part.size() - (sizeof kPartSuffix - 1));
-      if (!MoveFileExA(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      if (!MoveFileExW(toWide(part).c_str(), toWide(target).c_str(), MOVEFILE_REPLACE_EXISTING)) {
         return "cannot rename " + part + ": " + lastErrorText();
       }
       renamed_.push_back(target);
@@ -186,10 +189,10 @@ class Expansion {
   }
 
   void rollBack() {
-    for (const std::string& file : renamed_) DeleteFileA(file.c_str());
-    for (const std::string& part : parts_) DeleteFileA(part.c_str());
+    for (const std::string& file : renamed_) DeleteFileW(toWide(file).c_str());
+    for (const std::string& part : parts_) DeleteFileW(toWide(part).c_str());
     for (auto it = createdFolders_.rbegin(); it != createdFolders_.rend(); ++it) {
-      RemoveDirectoryA(it->c_str());
+      RemoveDirectoryW(toWide(*it).c_str());
     }
   }
 
@@ -209,7 +212,7 @@ ExpandResult plan(unzFile archive, const ExpandLimits& limits, std::vector<Plann
                    " entries, more than allowed");
   }
   std::uint64_t total = 0;
-  std::set<std::string> seen;
+  std::set<std::wstring> seen;
   int rc = unzGoToFirstFile(archive);
   for (std::uint64_t i = 0; rc == UNZ_OK; ++i, rc = unzGoToNextFile(archive)) {
     unz_file_info64 info{};
@@ -236,8 +239,8 @@ ExpandResult plan(unzFile archive, const ExpandLimits& limits, std::vector<Plann
     }
     // Windows names match without regard to case: two entries differing only in case would
     // land in one file.
-    std::string key = shown(entry.path);
-    CharUpperBuffA(key.data(), static_cast<DWORD>(key.size()));
+    std::wstring key = toWide(shown(entry.path));
+    CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
     if (!entry.isFolder && !seen.insert(key).second) return failure("duplicate entry: " + name);
     if (entry.size > limits.maxTotalBytes - total) {
       return failure("expanded size exceeds the limit of " + std::to_string(limits.maxTotalBytes) +
@@ -247,7 +250,7 @@ ExpandResult plan(unzFile archive, const ExpandLimits& limits, std::vector<Plann
     out.push_back(std::move(entry));
   }
   if (rc != UNZ_END_OF_LIST_OF_FILE) return failure("cannot list the archive");
-  return ExpandResult{true, {}};
+  return ExpandResult{true, {}, {}};
 }
 
 }  // namespace
@@ -264,14 +267,14 @@ ExpandResult expandArchive(const std::string& archivePath, const std::string& fo
 
   std::string root = folder;
   while (root.size() > 3 && (root.back() == '\\' || root.back() == '/')) root.pop_back();
-  DWORD attrs = GetFileAttributesA(root.c_str());
+  DWORD attrs = GetFileAttributesW(toWide(root).c_str());
   if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY)) {
     return failure("cannot open folder " + folder + ": " + lastErrorText());
   }
   std::uint64_t total = 0;
   for (const PlannedEntry& e : entries) total += e.size;
   ULARGE_INTEGER available{};
-  if (GetDiskFreeSpaceExA(root.c_str(), &available, nullptr, nullptr) &&
+  if (GetDiskFreeSpaceExW(toWide(root).c_str(), &available, nullptr, nullptr) &&
       total > available.QuadPart) {
     return failure("not enough free space for " + std::to_string(total) + " bytes");
   }
@@ -284,7 +287,20 @@ ExpandResult expandArchive(const std::string& archivePath, const std::string& fo
   }
   std::string why = expansion.commitParts();
   if (!why.empty()) return failure(why);
-  return ExpandResult{true, {}};
+  ExpandResult done{true, {}, {}};
+  for (const PlannedEntry& e : entries) {
+    if (!e.isFolder) done.files.push_back(shown(e.path));
+  }
+  return done;
+}
+
+bool ExpandResult::holds(std::string_view name) const {
+  const std::wstring wanted = toWide(name);
+  return std::any_of(files.begin(), files.end(), [&](const std::string& file) {
+    const std::wstring have = toWide(file);
+    return CompareStringOrdinal(have.c_str(), static_cast<int>(have.size()), wanted.c_str(),
+                                static_cast<int>(wanted.size()), TRUE) == CSTR_EQUAL;
+  });
 }
 
 }  // namespace zentro::platform

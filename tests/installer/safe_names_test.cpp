@@ -46,7 +46,24 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"sub\\..\\..\\x", false, false},
                       NameCase{"sub/.. /x", false, false},
                       NameCase{"sub/x/..", false, false},
-                      NameCase{std::string("a\0b", 3), false, false}));
+                      NameCase{std::string("a\0b", 3), false, false},
+                      // Windows device names, in any case, with extensions, trailing dots or
+                      // blanks, and at any level of an entry.
+                      NameCase{"CON", false, false},
+                      NameCase{"nul.txt", false, false},
+                      NameCase{"Aux.tar.gz", false, false},
+                      NameCase{"prn .dll", false, false},
+                      NameCase{"COM1.", false, false},
+                      NameCase{"lpt9  ", false, false},
+                      NameCase{"CONOUT$", false, false},
+                      NameCase{"COM\xC2\xB9.dll", false, false},
+                      NameCase{"sub/con.dll", false, false},
+                      NameCase{"Nul\\x", false, false},
+                      NameCase{"COM10.dll", true, true},
+                      NameCase{"LPT0", true, true},
+                      NameCase{"CONSOLE.dll", true, true},
+                      NameCase{"x.con", true, true},
+                      NameCase{"sub/COM", false, true}));
 
 }  // namespace
 }  // namespace zentro

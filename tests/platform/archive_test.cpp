@@ -91,11 +91,15 @@ TEST_F(ExpandArchiveTest, ExpandsFilesAndFolders) {
   EXPECT_EQ(listTree(folder_),
             (std::vector<std::string>{"VMIData.dll", "empty/", "stored.bin", "sub/", "sub/dir/",
                                       "sub/dir/readme.txt"}));
+  EXPECT_TRUE(r.holds("VMIData.dll"));
+  EXPECT_TRUE(r.holds("sub/dir/readme.txt"));
+  EXPECT_FALSE(r.holds("vmidata.dll")) << "Linux names keep their letter case";
+  EXPECT_FALSE(r.holds("empty"));
 }
 
 TEST_F(ExpandArchiveTest, RefusesNamesThatLeaveTheFolder) {
   for (const char* name : {"../escaped.dll", "/tmp/absolute.dll", "sub/../../escaped.dll",
-                           "..\\escaped.dll", "C:\\boot.ini"}) {
+                           "..\\escaped.dll", "C:\\boot.ini", "sub/nul.dll"}) {
     // The safe entry comes first: it must not be written either.
     std::string path = archive({{"first.dll", "ok"}, {name, "evil"}});
     expectNothingWritten(expandArchive(path, folder_.string()));

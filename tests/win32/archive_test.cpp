@@ -5,9 +5,11 @@
 #include <zlib.h>
 
 #include <filesystem>
+#include <fstream>
 #include <utility>
 #include <vector>
 
+#include "platform/file_path.h"
 #include "tests/support/temp_dir.h"
 
 namespace zentro::platform {
@@ -78,21 +80,31 @@ class ArchiveWinTest : public ::testing::Test {
     return names;
   }
 
+  std::string folder() const { return utf8FromPath(folder_); }
+  std::string read(const std::string& name) const {
+    std::ifstream in(folder_ / pathFromUtf8(name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
   zentro::testing::TempDir dir_;
-  fs::path folder_ = dir_.path() / "Temp";
+  fs::path folder_ = dir_.path() / pathFromUtf8("Temp Pr\xC3\xBC" "fung \xC3\x9F");
 };
 
 TEST_F(ArchiveWinTest, ExpandsFilesAndFoldersIntoTheFolder) {
   ExpandResult r = expandArchive(archive({{"app.exe", "MZ program"}, {"sub/", ""},
                                           {"sub\\data.txt", "inner"}}),
-                                 folder_.string());
+                                 folder());
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(written(), (std::vector<std::string>{"app.exe", "sub", "sub/data.txt"}));
-  EXPECT_EQ(zentro::testing::readFile((folder_ / "app.exe").string()), "MZ program");
-  EXPECT_EQ(zentro::testing::readFile((folder_ / "sub" / "data.txt").string()), "inner");
+  EXPECT_EQ(read("app.exe"), "MZ program");
+  EXPECT_EQ(read("sub\\data.txt"), "inner");
+  // What it wrote, named as Windows names files (letter case does not count).
+  EXPECT_TRUE(r.holds("APP.exe"));
+  EXPECT_TRUE(r.holds("sub/data.txt"));
+  EXPECT_FALSE(r.holds("data.txt"));
   // An existing file of the same name is replaced.
-  ASSERT_TRUE(expandArchive(archive({{"app.exe", "newer"}}), folder_.string()).ok);
-  EXPECT_EQ(zentro::testing::readFile((folder_ / "app.exe").string()), "newer");
+  ASSERT_TRUE(expandArchive(archive({{"app.exe", "newer"}}), folder()).ok);
+  EXPECT_EQ(read("app.exe"), "newer");
 }
 
 TEST_F(ArchiveWinTest, RefusedArchivesWriteNothing) {
@@ -102,24 +114,25 @@ TEST_F(ArchiveWinTest, RefusedArchivesWriteNothing) {
       {{"ok.txt", "x"}, {"sub/. ./evil.txt", "x"}},
       {{"ok.txt", "x"}, {"data.txt:stream", "x"}},
       {{"Same.txt", "a"}, {"same.TXT", "b"}},  // one file on Windows
+      {{"ok.txt", "x"}, {"sub/Con.txt", "x"}},  // a device, not a file
   };
   for (const Entries& entries : refused) {
-    ExpandResult r = expandArchive(archive(entries), folder_.string());
+    ExpandResult r = expandArchive(archive(entries), folder());
     EXPECT_FALSE(r.ok) << entries.back().first;
     EXPECT_TRUE(written().empty()) << entries.back().first;
   }
-  EXPECT_FALSE(expandArchive(dir_.write("broken.cmp", "PK\x03\x04 not a zip"), folder_.string()).ok);
-  EXPECT_FALSE(expandArchive(dir_.file("missing.cmp"), folder_.string()).ok);
+  EXPECT_FALSE(expandArchive(dir_.write("broken.cmp", "PK\x03\x04 not a zip"), folder()).ok);
+  EXPECT_FALSE(expandArchive(dir_.file("missing.cmp"), folder()).ok);
   EXPECT_TRUE(written().empty());
 }
 
 TEST_F(ArchiveWinTest, LimitsAreChecked) {
   ExpandLimits limits;
   limits.maxTotalBytes = 10;
-  EXPECT_FALSE(expandArchive(archive({{"big.bin", std::string(11, 'x')}}), folder_.string(), limits).ok);
+  EXPECT_FALSE(expandArchive(archive({{"big.bin", std::string(11, 'x')}}), folder(), limits).ok);
   limits = ExpandLimits{};
   limits.maxEntries = 1;
-  EXPECT_FALSE(expandArchive(archive({{"a", "1"}, {"b", "2"}}), folder_.string(), limits).ok);
+  EXPECT_FALSE(expandArchive(archive({{"a", "1"}, {"b", "2"}}), folder(), limits).ok);
   EXPECT_TRUE(written().empty());
 }
 
