@@ -8,7 +8,8 @@ namespace zentro::platform {
 
 // When the file is a program (an ELF image or a "#!" script), gives it the execute right
 // wherever it has the read right. Returns true when the file is a program that is now
-// runnable; false for other files and on failure. Windows: true for any existing file.
+// runnable; false for other files, for a link (never followed) and on failure. Windows: true
+// for any existing file.
 bool makeRunnableIfProgram(const std::string& path);
 
 }  // namespace zentro::platform

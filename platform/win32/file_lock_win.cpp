@@ -4,11 +4,14 @@
 
 #include <windows.h>
 
+#include "platform/win32/text_convert_win.h"
+
 namespace zentro::platform {
 
 bool fileInUse(const std::string& path) {
-  if (path.empty()) return false;
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE,
+  const std::wstring wide = win32::toWide(path);
+  if (wide.empty()) return false;
+  HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE | DELETE,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h != INVALID_HANDLE_VALUE) {

@@ -3,10 +3,14 @@
 
 #include <windows.h>
 
+#include "platform/win32/text_convert_win.h"
+
 namespace zentro::platform {
 
 bool makeRunnableIfProgram(const std::string& path) {
-  const DWORD attrs = GetFileAttributesA(path.c_str());
+  const std::wstring wide = win32::toWide(path);
+  if (wide.empty()) return false;
+  const DWORD attrs = GetFileAttributesW(wide.c_str());
   return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
