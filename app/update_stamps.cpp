@@ -1,20 +1,14 @@
 #include "app/update_stamps.h"
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
 
 #include "platform/date_parse.h"
+#include "platform/file_io.h"
 #include "platform/paths.h"
 #include "remote/value.h"
 
 namespace zentro {
 namespace {
-
-namespace fs = std::filesystem;
-
-constexpr std::string_view kTempSuffix = ".tmp";
 
 // OLE dates before 1899-12-30 count the day backwards but the time forwards (-1.25 is
 // 1899-12-29 06:00); this gives a number that grows with time on both sides.
@@ -25,26 +19,13 @@ double timeline(double oleDays) {
 }
 
 // Errors ignored throughout: a stamp that cannot be written only means a full check at the
-// next start. The text goes to a temporary file beside the stamp and replaces it by rename,
-// so an interrupted write never leaves a truncated stamp behind.
+// next start. The text goes to a new file created exclusively beside the stamp and replaces
+// it in one step, so an interrupted write never leaves a truncated stamp behind and a link
+// planted beside it is never written through.
 void writeStamp(const std::string& commonFolder, const std::string& key,
                 const std::string& stamp) {
-  const std::string target = UpdateStampPath(commonFolder, key);
-  const std::string temp = target + std::string(kTempSuffix);
-  std::error_code ec;
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return;
-    out << stamp << update_stamps::kLineEnd;
-    out.flush();
-    if (!out) {
-      out.close();
-      fs::remove(temp, ec);
-      return;
-    }
-  }
-  fs::rename(temp, target, ec);
-  if (ec) fs::remove(temp, ec);
+  platform::StagedFile staged(UpdateStampPath(commonFolder, key));
+  if (staged.write(stamp) && staged.write(update_stamps::kLineEnd)) staged.commit();
 }
 
 }  // namespace
@@ -59,12 +40,10 @@ std::string UpdateStampPath(const std::string& commonFolder, const std::string& 
 }
 
 std::string ReadUpdateStamp(const std::string& commonFolder, const std::string& key) {
-  std::ifstream in(UpdateStampPath(commonFolder, key), std::ios::binary);
-  if (!in) return {};
-  std::string line;
-  char ch = 0;
-  while (in.get(ch) && ch != '\r' && ch != '\n') line.push_back(ch);
-  return trimSpaces(line);
+  const std::optional<std::string> text =
+      platform::readWholeFile(UpdateStampPath(commonFolder, key));
+  if (!text) return {};
+  return trimSpaces(text->substr(0, text->find_first_of("\r\n")));
 }
 
 void WriteUpdateStamps(const std::string& commonFolder, const std::string& installGroupKey,

@@ -1,24 +1,20 @@
 #include "installer/download_handler.h"
 
 #include <cctype>
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <system_error>
-#include <vector>
 
 #include "platform/run_log.h"
 #include "installer/install_downloaded.h"
 #include "installer/install_texts.h"
 #include "installer/safe_names.h"
 #include "installer/sha256.h"
+#include "platform/file_io.h"
 #include "platform/paths.h"
 #include "remote/value.h"
 
 namespace zentro {
 namespace {
 
-namespace fs = std::filesystem;
 namespace texts = install_texts;
 
 constexpr int kNotFound = 404;
@@ -128,21 +124,17 @@ bool DownloadHandler::saveBody(const std::string& downloadPath) {
   const long long shownTotal = expected ? *expected : inet1_.BodyBytes();
 
   const std::string partPath = downloadPath + std::string(texts::kPartSuffix);
-  std::error_code ec;
   // The transfer has already written the body to a file in the temp folder. Taken over under
   // the part name, it needs no second copy: writing a large file twice costs as much as
   // receiving it. The chunk walk below then only reads it back (counting and hashing it).
-  // Where it cannot be taken over, the walk writes the copy itself.
+  // Where it cannot be taken over, the walk writes the copy itself, into a file created
+  // exclusively beside the download's name.
   const bool bodyInPlace = inet1_.KeepBodyAs(partPath);
-  std::vector<char> outBuffer;
-  std::ofstream out;
+  std::optional<platform::StagedFile> copy;
   if (!bodyInPlace) {
-    // 2048-byte writes through a large stream buffer: few system calls for a large file.
-    outBuffer.resize(kSaveBufferSize);
-    out.rdbuf()->pubsetbuf(outBuffer.data(), static_cast<std::streamsize>(outBuffer.size()));
-    out.open(partPath, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      fail("cannot create " + partPath);
+    copy.emplace(downloadPath);
+    if (!copy->ok()) {
+      fail("cannot create a file beside " + downloadPath);
       return false;
     }
   }
@@ -151,8 +143,15 @@ bool DownloadHandler::saveBody(const std::string& downloadPath) {
   Sha256 hash;
   std::string chunk = inet1_.GetChunk(texts::kChunkSize);
   long long received = static_cast<long long>(chunk.size());
+  std::string pending;  // 2048-byte chunks gathered into few large writes
   for (;;) {
-    if (!bodyInPlace) out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    if (copy) {
+      pending += chunk;
+      if (pending.size() >= kSaveBufferSize || chunk.size() < 2) {
+        copy->write(pending);
+        pending.clear();
+      }
+    }
     if (verifyDigest) hash.update(chunk);
     if (chunk.size() < 2) break;
     if (shownTotal > 0) {
@@ -164,11 +163,9 @@ bool DownloadHandler::saveBody(const std::string& downloadPath) {
     chunk = inet1_.GetChunk(texts::kChunkSize);
     received += static_cast<long long>(chunk.size());
   }
-  if (!bodyInPlace) out.close();
-
   std::string why;
-  if (!bodyInPlace && !out) {
-    why = "cannot write " + partPath;
+  if (copy && !copy->ok()) {
+    why = "cannot write " + copy->path();
   } else if (received != inet1_.BodyBytes()) {
     why = "read " + std::to_string(received) + " of " + std::to_string(inet1_.BodyBytes()) +
           " received bytes back";
@@ -181,13 +178,12 @@ bool DownloadHandler::saveBody(const std::string& downloadPath) {
     why = "SHA-256 does not match";
   }
   if (!why.empty()) {
-    fs::remove(partPath, ec);
+    if (bodyInPlace) platform::removeEntry(partPath);
     fail(why);
     return false;
   }
-  fs::rename(partPath, downloadPath, ec);
-  if (ec) {
-    fs::remove(partPath, ec);
+  if (copy ? !copy->commit() : !platform::replaceFile(partPath, downloadPath)) {
+    if (bodyInPlace) platform::removeEntry(partPath);
     fail("cannot rename the download into " + downloadPath);
     return false;
   }

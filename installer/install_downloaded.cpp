@@ -1,14 +1,12 @@
 #include "installer/install_downloaded.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "platform/run_log.h"
 #include "installer/download_handler.h"
 #include "installer/install_file.h"
 #include "installer/install_texts.h"
 #include "installer/registry_values.h"
 #include "platform/archive.h"
+#include "platform/file_io.h"
 #include "platform/fonts.h"
 #include "platform/machine_info.h"
 #include "platform/paths.h"
@@ -16,7 +14,6 @@
 namespace zentro {
 namespace {
 
-namespace fs = std::filesystem;
 namespace texts = install_texts;
 
 constexpr std::uint32_t kNinetyFamilyBit = 0x80000000u;
@@ -38,27 +35,31 @@ std::string FontsKey() {
                                                                          : texts::kFontsKeyNt);
 }
 
-bool ExpandArchive(const std::string& archivePath, const std::string& folder) {
-  const platform::ExpandResult result = platform::expandArchive(archivePath, folder);
+bool ExpandArchive(const std::string& archivePath, const std::string& folder,
+                   const std::string& fileName) {
+  platform::ExpandResult result = platform::expandArchive(archivePath, folder);
+  if (result.ok && !fileName.empty() && !result.holds(fileName)) {
+    result.ok = false;
+    result.error = "it does not hold " + fileName;
+  }
   if (!result.ok) {
     logLine(LogLevel::Error, "archive " + archivePath + " did not expand: " + result.error);
   }
-  std::error_code ec;
-  fs::remove(archivePath, ec);
+  platform::removeEntry(archivePath);
   return result.ok;
 }
 
 void InstallDownloadedFile(View& view, const WorkingFolders& folders, InstallSession& session) {
-  const std::string downloaded = DownloadPath(folders.tempFolder, session.currentFileName, false);
-  if (session.currentIsCompressed) {
-    // A file of the same name left by an earlier run must not pass for this archive's content
-    // when the archive does not expand.
-    std::error_code ec;
-    fs::remove(downloaded, ec);
-    if (!ExpandArchive(DownloadPath(folders.tempFolder, session.currentFileName, true),
-                       folders.tempFolder)) {
-      session.downloadFailed = true;
-    }
+  std::string downloaded = DownloadPath(folders.tempFolder, session.currentFileName, false);
+  // The expansion replaces its files only once all of them are complete, so a file of that name
+  // already in the temp folder (the installed file itself for a TEMPDIR entry) stays whole
+  // until then. When the archive does not deliver the file, that older file must not pass for
+  // its content: nothing is placed, as for a missing download.
+  if (session.currentIsCompressed &&
+      !ExpandArchive(DownloadPath(folders.tempFolder, session.currentFileName, true),
+                     folders.tempFolder, session.currentFileName)) {
+    session.downloadFailed = true;
+    downloaded.clear();
   }
 
   view.setBusy(true);

@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "installer/install_commands.h"
+#include "platform/file_io.h"
 #include "platform/file_lock.h"
 #include "platform/file_mode.h"
+#include "platform/file_path.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
 
@@ -17,9 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace cmd = install_commands;
-
-constexpr char kStagingPrefix[] = ".";
-constexpr char kStagingSuffix[] = ".zentro-new";
 
 // The program path as the first item of a command line. Quoted, unlike the system's own
 // command lines, so a path with blanks cannot start a different program.
@@ -31,85 +29,42 @@ std::string upperCased(std::string text) {
   return text;
 }
 
-// A file sent to be run arrives as plain data; on systems with an execute right it needs one.
-void makeRunnable(const std::string& path) {
-  std::error_code ec;
-  fs::permissions(path, fs::perms::owner_exec, fs::perm_options::add, ec);
-}
-
-// Moves `source` over `target` in one step, so the target is always either the old file or the
-// new one. Across file systems the source is first copied beside the target. The source stays
-// where it is when the move fails.
-bool moveIntoPlace(const fs::path& source, const fs::path& target) {
-  std::error_code ec;
-  fs::rename(source, target, ec);
-  if (!ec) return true;
-  if (ec != std::errc::cross_device_link) return false;
-
-  fs::path staging = target.parent_path() /
-                     (kStagingPrefix + target.filename().string() + kStagingSuffix);
-  fs::remove(staging, ec);
-  fs::copy_file(source, staging, ec);
-  if (ec) {
-    fs::remove(staging, ec);
-    return false;
-  }
-  fs::rename(staging, target, ec);
-  if (ec) {
-    fs::remove(staging, ec);
-    return false;
-  }
-  fs::remove(source, ec);
-  return true;
-}
-
 // Replaces the target with the download. False (nothing changed) when the download is missing
 // or the target is in use or cannot be replaced. "In use" is the system's own answer: on Windows
 // the replacing move fails with a sharing violation; Linux lets a file be replaced while a
 // program has it open, so there the target counts as in use when another holder has an
 // exclusive advisory lock on it (platform::fileInUse), and as not replaceable whenever the
-// rename fails (read-only or missing folder, no rights, a folder of that name).
+// move fails (read-only or missing folder, no rights, a folder of that name). The move never
+// copies onto the target: across volumes the download is staged beside it first.
 bool replaceTarget(const std::string& downloadedPath, const std::string& targetPath) {
   std::error_code ec;
-  if (!fs::is_regular_file(downloadedPath, ec)) return false;
-  const fs::file_status old = fs::symlink_status(targetPath, ec);
-  const bool hadTarget = fs::exists(old);
-  if (hadTarget) {
+  const fs::path download = platform::pathFromUtf8(downloadedPath);
+  if (platform::entryKind(downloadedPath) != platform::EntryKind::File) return false;
+  const fs::file_status old = fs::symlink_status(platform::pathFromUtf8(targetPath), ec);
+  if (fs::exists(old)) {
     if (platform::fileInUse(targetPath)) return false;
     // The read-only attribute would refuse the replacement on Windows.
-    fs::permissions(targetPath, fs::perms::owner_write, fs::perm_options::add, ec);
+    platform::clearReadOnly(targetPath);
     // A program keeps its execute rights across an update.
     const fs::perms exec = old.permissions() &
                            (fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec);
     if (fs::is_regular_file(old) && exec != fs::perms::none) {
-      fs::permissions(downloadedPath, exec, fs::perm_options::add, ec);
+      fs::permissions(download, exec, fs::perm_options::add | fs::perm_options::nofollow, ec);
     }
   }
-  if (!moveIntoPlace(downloadedPath, targetPath)) return false;
+  if (!platform::replaceFile(downloadedPath, targetPath)) return false;
   // A delivered program must be runnable where it lands (Windows runs any program file).
   platform::makeRunnableIfProgram(targetPath);
   return true;
 }
 
-// The side file holds the server version on one line. Written to a temporary name and renamed,
-// so a reader sees the old line, no file, or the new line.
+// The side file holds the server version on one line. Written to a new file beside it and
+// moved over it, so a reader sees the old line, no file, or the new line.
 void writeSideFile(const std::string& targetPath, const std::string& serverVersion) {
   const std::string side = targetPath + std::string(cmd::kSideFileSuffix);
-  std::error_code ec;
-  fs::remove(side, ec);
-  const std::string staging = side + kStagingSuffix;
-  {
-    std::ofstream out(staging, std::ios::binary | std::ios::trunc);
-    out << serverVersion << cmd::kLineEnd;
-    out.flush();
-    if (!out) {
-      out.close();
-      fs::remove(staging, ec);
-      return;
-    }
-  }
-  fs::rename(staging, side, ec);
-  if (ec) fs::remove(staging, ec);
+  platform::removeEntry(side);
+  platform::StagedFile staged(side);
+  if (staged.write(serverVersion) && staged.write(cmd::kLineEnd)) staged.commit();
 }
 
 void runRuntimeInstaller(const std::string& downloadedPath, bool& updateBlocked) {
@@ -123,7 +78,7 @@ void runRuntimeInstaller(const std::string& downloadedPath, bool& updateBlocked)
       break;
     }
   }
-  makeRunnable(downloadedPath);
+  platform::makeRunnableIfProgram(downloadedPath);
   const int exitCode = platform::runAndWait(commandLine);
   // Other installers' exit codes, 3010 included, are not examined.
   if (recognised && exitCode == platform::reportedExitCode(cmd::kRestartExitCode)) {
@@ -150,11 +105,12 @@ void InstallFile(const std::string& downloadedPath, int installType, const std::
     case kInstallRun:
       // Not waited for and not observed, as the system's own start: a file that does not
       // start changes nothing.
-      makeRunnable(downloadedPath);
+      if (downloadedPath.empty()) break;
+      platform::makeRunnableIfProgram(downloadedPath);
       platform::startProgram(quotedProgram(downloadedPath));
       break;
     case kInstallRuntime:
-      runRuntimeInstaller(downloadedPath, updateBlocked);
+      if (!downloadedPath.empty()) runRuntimeInstaller(downloadedPath, updateBlocked);
       break;
     case kInstallWithVersion:
       if (replaceTarget(downloadedPath, targetPath)) {

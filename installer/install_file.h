@@ -18,7 +18,9 @@ enum InstallType : int {
 // Places `downloadedPath` at `targetPath` according to `installType`. Replacement is atomic:
 // the old target stays in place unless the new file fully replaced it. Sets `updateBlocked`
 // when the target cannot be replaced (in use, no rights, download missing) or a recognised
-// runtime installer exits with 3010. `commonFolder` holds the component registrar.
+// runtime installer exits with 3010. `commonFolder` holds the component registrar. An empty
+// `downloadedPath` means nothing was delivered: the types that replace a target block, the
+// others do nothing.
 void InstallFile(const std::string& downloadedPath, int installType, const std::string& targetPath,
                  const std::string& serverVersion, const std::string& commonFolder,
                  bool& updateBlocked);

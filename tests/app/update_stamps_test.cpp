@@ -1,6 +1,7 @@
 #include "app/update_stamps.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -56,6 +57,8 @@ TEST_F(UpdateStampsTest, ReadTakesTheFirstLineWithoutSurroundingSpaces) {
   EXPECT_EQ(ReadUpdateStamp(dir_.file("no/such/folder"), "INSTALL_1"), "");
   fs::create_directory(dir_.file("INSTALL_5.txt"));
   EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_5"), "") << "a folder is not a stamp";
+  ASSERT_EQ(::mkfifo(dir_.file("INSTALL_6.txt").c_str(), 0600), 0);
+  EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_6"), "") << "a FIFO is not waited on";
 }
 
 TEST_F(UpdateStampsTest, WritesEachValidStampVerbatimWithCrLf) {
@@ -66,9 +69,13 @@ TEST_F(UpdateStampsTest, WritesEachValidStampVerbatimWithCrLf) {
   // Nothing but the stamps is left in the folder (no temporary files).
   EXPECT_EQ(entryCount(), 2);
 
-  // A later run overwrites.
+  // A later run overwrites, never through a link planted at a temporary name beside it.
+  zentro::testing::TempDir elsewhere;
+  const std::string victim = elsewhere.write("victim", "precious");
+  fs::create_symlink(victim, dir_.file("INSTALL_12.txt.tmp"));
   WriteUpdateStamps(common(), "INSTALL_12", kLaterStamp, "", "");
   EXPECT_EQ(stampText("INSTALL_12"), std::string(kLaterStamp) + "\r\n");
+  EXPECT_EQ(readFile(victim), "precious");
 }
 
 TEST_F(UpdateStampsTest, SameKeyForBothGroupsKeepsTheCustomText) {

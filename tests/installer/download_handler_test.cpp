@@ -218,6 +218,25 @@ TEST_F(DownloadTest, ZipSlipArchiveIsRefusedAndNothingStalePassesForIt) {
   EXPECT_TRUE(host.launches.empty());
 }
 
+TEST_F(DownloadTest, TempFolderTargetSurvivesAnArchiveThatDoesNotDeliverIt) {
+  // For a TEMPDIR entry the installed file is the archive's own output name.
+  server.serve("broken.zip", "PK\x03\x04 not an archive");
+  server.serve("other.zip", refservice::buildZip("other.dll", "other"));
+  for (const char* location : {"broken.zip", "other.zip"}) {
+    session.updateBlocked = session.downloadFailed = false;
+    freshWindow();
+    installed(temp("tool.dll"), "old", "1.0.0.0");
+    Entry e = file("tool.dll");
+    e.location = "TEMPDIR";
+    e.isCompressed = 1;
+    e.downloadLocation = location;
+    setList({e});
+    runInstall();
+    EXPECT_EQ(readFile(temp("tool.dll")), "old") << location;
+    EXPECT_TRUE(session.downloadFailed) << location;
+  }
+}
+
 TEST_F(DownloadTest, UnsafeFileNameIsNeverFetched) {
   server.serve("x.dll", "x");
   Entry up = file("../x.dll");

@@ -96,6 +96,25 @@ TEST_F(InstallFileTest, ReplacesAcrossFileSystems) {
   fs::remove_all(shm, ec);
 }
 
+TEST_F(InstallFileTest, PlantedLinksAreReplacedNeverFollowed) {
+  // A link at the target and one at the side file's old temporary name: the victims keep
+  // their content and their rights.
+  zentro::testing::TempDir elsewhere;
+  const std::string victim = elsewhere.write("victim", "precious");
+  const std::string sideVictim = elsewhere.write("side-victim", "precious");
+  fs::permissions(victim, fs::perms::owner_read, fs::perm_options::replace);
+  const std::string target = targetFile("app.dll");
+  fs::create_symlink(victim, target);
+  fs::create_symlink(sideVictim, target + ".ver.zentro-new");
+  EXPECT_FALSE(install(download("app.dll", "new"), kInstallWithVersion, target));
+  EXPECT_EQ(readFile(target), "new");
+  EXPECT_FALSE(fs::is_symlink(target));
+  EXPECT_EQ(readFile(target + ".ver"), "1.2.3.4\r\n");
+  EXPECT_EQ(readFile(victim), "precious");
+  EXPECT_EQ(readFile(sideVictim), "precious");
+  EXPECT_EQ(fs::status(victim).permissions(), fs::perms::owner_read);
+}
+
 TEST_F(InstallFileTest, ProgramsKeepTheirExecuteRight) {
   std::string target = targetFile("tool");
   dir_.write("target/tool", "old");
