@@ -1,7 +1,8 @@
 #include "app/config.h"
 
-#include "platform/run_log.h"
+#include "platform/file_io.h"
 #include "platform/paths.h"
+#include "platform/run_log.h"
 #include "remote/ado_xml.h"
 #include "remote/runtime_error.h"
 
@@ -21,11 +22,19 @@ std::string quoted(const std::string& text) {
 
 Table LoadConfigTable(const std::string& rootFolder) {
   std::string path = platform::joinPath(rootFolder, kConfigFileName);
-  try {
-    return readAdoXmlFile(path);
-  } catch (const std::exception& e) {
-    // A missing or broken file means every property is empty; the user is not told.
-    logLine(LogLevel::Info, "configuration not used (" + path + "): " + e.what());
+  // Only a regular file of bounded size is read: a FIFO would block the start for ever and a
+  // link to a device would read without end. Anything else reads as a broken file.
+  if (const std::optional<std::string> bytes = platform::readWholeFile(path)) {
+    try {
+      return readAdoXml(*bytes);
+    } catch (const std::exception& e) {
+      // A broken file means every property is empty; the user is not told.
+      logLine(LogLevel::Info, "configuration not used (" + path + "): " + e.what());
+    }
+  } else {
+    logLine(LogLevel::Info, "configuration not used (" + path +
+                                "): missing, not a regular file, or larger than " +
+                                std::to_string(platform::kMaxWholeFileBytes) + " bytes");
   }
   return Table({{"PropName", FieldType::String, 255, true},
                 {"PropValue", FieldType::String, 4000, true}});

@@ -1,17 +1,18 @@
 #include "installer/version_compare.h"
 
-#include <cstdio>
+#include <optional>
 
 #include "installer/install_commands.h"
 #include "installer/pe_version.h"
+#include "platform/file_io.h"
 
 namespace zentro {
 namespace {
 
-// A version line is short; a longer first line is no version, and reading stops there.
+// A version line is short; a longer first line is no version.
 constexpr std::size_t kMaxSideLine = 4096;
-// One read takes in a whole ordinary version line.
-constexpr std::size_t kSideBuffer = 256;
+// A side file holds one line; a much larger file is no side file of ours.
+constexpr std::size_t kMaxSideFile = 64 * 1024;
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
@@ -24,19 +25,11 @@ std::string withoutBlanks(std::string_view text) {
 }
 
 std::string sideFileVersion(const std::string& path) {
-  // C stdio with a buffer of our own: a walk reads thousands of these small files, and a
-  // stream's construction (its locale) costs more than reading one.
-  std::FILE* in =
-      std::fopen((path + std::string(install_commands::kSideFileSuffix)).c_str(), "rb");
-  if (!in) return {};
-  char buffer[kSideBuffer];
-  std::setvbuf(in, buffer, _IOFBF, sizeof buffer);
-  std::string line;
-  int c;
-  while (line.size() <= kMaxSideLine && (c = std::getc(in)) != EOF && c != '\n') {
-    line.push_back(static_cast<char>(c));
-  }
-  std::fclose(in);
+  // Only a small regular file: a FIFO planted at the name would block the walk.
+  const std::optional<std::string> text =
+      platform::readWholeFile(path + std::string(install_commands::kSideFileSuffix), kMaxSideFile);
+  if (!text) return {};
+  const std::string_view line = std::string_view(*text).substr(0, text->find('\n'));
   if (line.size() > kMaxSideLine) return {};
   return withoutBlanks(line);
 }

@@ -21,7 +21,11 @@ Table readAdoXml(std::string_view bytes);
 // in its XML declaration is not applied again.
 Table readAdoXmlText(std::string_view text);
 
-// Reads a file (path in UTF-8) and parses it; a file that cannot be read is a RuntimeError too.
+// The largest document file readAdoXmlFile reads.
+inline constexpr std::size_t kMaxDocumentFileBytes = 16u << 20;
+
+// Reads a file (path in UTF-8) and parses it; a file that cannot be read, is not a regular
+// file or holds more than kMaxDocumentFileBytes is a RuntimeError too.
 Table readAdoXmlFile(const std::string& path);
 
 // Serialises every row of the table (ignoring any filter). Empty cells are written as NULL.

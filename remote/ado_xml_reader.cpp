@@ -363,12 +363,29 @@ Table readAdoXml(std::string_view bytes) { return readDocument(bytes, true); }
 Table readAdoXmlText(std::string_view text) { return readDocument(text, false); }
 
 Table readAdoXmlFile(const std::string& path) {
-  std::ifstream in(std::filesystem::path(reinterpret_cast<const char8_t*>(path.c_str())),
-                   std::ios::binary);
-  std::string bytes;
-  if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (!in && !in.eof()) fail("The file '" + path + "' could not be opened.");
+  std::filesystem::path file;
+  std::error_code ec;
+  bool regular = false;
+  std::uintmax_t size = 0;
+  try {
+    file = std::filesystem::path(std::u8string(path.begin(), path.end()));
+    // Only a regular file of bounded size: a FIFO would block, a device read without end.
+    regular = std::filesystem::is_regular_file(file, ec);
+    if (regular) size = std::filesystem::file_size(file, ec);
+  } catch (const std::exception&) {  // not UTF-8: no file has that name
+    regular = false;
+  }
+  if (!regular || ec || size > kMaxDocumentFileBytes) {
+    fail("The file '" + path + "' could not be opened.");
+  }
+  std::ifstream in(file, std::ios::binary);
+  if (!in) fail("The file '" + path + "' could not be opened.");
+  // One byte more than the status said shows a file that grew past the bound meanwhile.
+  std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (in.bad()) fail("The file '" + path + "' could not be read.");
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
+  if (bytes.size() > size) fail("The file '" + path + "' changed while it was read.");
   return readAdoXml(bytes);
 }
 

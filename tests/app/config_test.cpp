@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/support/temp_dir.h"
 
 namespace zentro {
@@ -46,6 +48,19 @@ TEST_F(ConfigTest, MalformedFileReadsLikeAMissingOne) {
   Table t = LoadConfigTable(dir.str());
   EXPECT_EQ(t.recordCount(), 0);
   EXPECT_EQ(GetConfigValue(t, "BaseURL"), "");
+
+  // Only a regular file up to 16 MiB is read: a larger one, well formed or not, is broken,
+  // and so is a link to a device that would read without end.
+  dir.write(kConfigFileName, ConfigXml("<z:row PropName='BaseURL' PropValue='x'/>\n") +
+                                 std::string(16u << 20, ' '));
+  t = LoadConfigTable(dir.str());
+  EXPECT_EQ(GetConfigValue(t, "BaseURL"), "");
+  std::filesystem::remove(dir.file(kConfigFileName));
+  std::error_code ec;
+  std::filesystem::create_symlink("/dev/zero", dir.file(kConfigFileName), ec);
+  if (!ec) {
+    EXPECT_EQ(LoadConfigTable(dir.str()).recordCount(), 0);
+  }
 }
 
 TEST_F(ConfigTest, ValuesAreTrimmedFirstRowWinsAndNamesIgnoreCase) {
