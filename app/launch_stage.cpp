@@ -8,6 +8,7 @@
 #include "app/launch_texts.h"
 #include "platform/run_log.h"
 #include "installer/count_format.h"
+#include "platform/file_path.h"
 #include "platform/paths.h"
 #include "platform/program_info.h"
 #include "platform/shell.h"
@@ -36,19 +37,26 @@ std::string fiveDigits(int n) {
 }
 
 // Copies the regular files of `source` (a folder path ending with the separator) into `copy`.
+// Any failure, listing the folder included, is a failed copy (the program then starts in
+// place), never an error of the launch.
 bool copyFiles(const std::string& source, const std::string& copy) {
   std::error_code ec;
-  fs::directory_iterator it(source, ec);
-  if (ec) return false;
-  for (const fs::directory_entry& entry : it) {
+  for (fs::directory_iterator it(platform::pathFromUtf8(source), ec), end; it != end;
+       it.increment(ec)) {
+    if (ec) break;
     std::error_code typeError;
-    if (!entry.is_regular_file(typeError)) continue;  // folders are not copied
-    const std::string name = entry.path().filename().string();
-    if (!fs::copy_file(source + name, copy + name, fs::copy_options::overwrite_existing, ec)) {
-      logLine(LogLevel::Warning, "cannot copy " + source + name + " for the launch: " +
-                                     ec.message());
-      return false;
+    if (!it->is_regular_file(typeError)) continue;  // folders are not copied
+    const std::string name = platform::utf8FromPath(it->path().filename());
+    if (name.empty() || !fs::copy_file(platform::pathFromUtf8(source + name),
+                                       platform::pathFromUtf8(copy + name),
+                                       fs::copy_options::overwrite_existing, ec)) {
+      if (!ec) ec = std::make_error_code(std::errc::invalid_argument);
+      break;
     }
+  }
+  if (ec) {
+    logLine(LogLevel::Warning, "cannot copy " + source + " for the launch: " + ec.message());
+    return false;
   }
   return true;
 }
@@ -117,7 +125,7 @@ std::string CopyToTempFolder(const std::string& path) {
   if (!copyFiles(source, copy)) {
     // A half-filled copy is of no use to anyone; the program starts in place instead.
     std::error_code ec;
-    fs::remove_all(folder, ec);
+    fs::remove_all(platform::pathFromUtf8(folder), ec);
     return {};
   }
   return copy;

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform/file_path.h"
 #include "platform/paths.h"
 
 namespace zentro {
@@ -44,8 +45,10 @@ bool HasAdminAccess(int updateCheckAnswer, const std::string& commonFolder) {
   // Without a deployment folder the probe would land at the file-system root.
   if (commonFolder.empty()) return false;
 
-  const std::string folder = platform::joinPath(commonFolder, std::string(mr::kProbeFolder));
-  const std::string file = platform::joinPath(folder, std::string(mr::kProbeFile));
+  const fs::path folder =
+      platform::pathFromUtf8(platform::joinPath(commonFolder, std::string(mr::kProbeFolder)));
+  if (folder.empty()) return false;
+  const fs::path file = folder / platform::pathFromUtf8(mr::kProbeFile);
   std::error_code ec;
 
   // A probe interrupted earlier leaves its file and folder; left there, they would make this

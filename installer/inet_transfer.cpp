@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/run_log.h"
+#include "platform/file_path.h"
 #include "platform/paths.h"
 #include "remote/value.h"
 
@@ -75,7 +76,7 @@ struct InetTransfer::Shared {
     readerDone = false;
     if (spoolPath.empty()) return;
     std::error_code ec;
-    fs::remove(spoolPath, ec);
+    fs::remove(platform::pathFromUtf8(spoolPath), ec);
     spoolPath.clear();
   }
 
@@ -188,7 +189,7 @@ void InetTransfer::run(std::shared_ptr<Shared> shared, unsigned long generation,
   for (int attempt = 1; client && attempt <= kAttempts; ++attempt) {
     bytes = 0;
     spool.close();
-    spool.open(spoolPath, std::ios::binary | std::ios::trunc);
+    spool.open(platform::pathFromUtf8(spoolPath), std::ios::binary | std::ios::trunc);
     if (!spool) {
       failure = "the spool file cannot be created in the temp folder";
       break;
@@ -291,7 +292,7 @@ std::string InetTransfer::GetChunk(std::size_t size) {
     if (s.readerBuffer.empty()) s.readerBuffer.resize(kSpoolBufferSize);
     s.reader.rdbuf()->pubsetbuf(s.readerBuffer.data(),
                                 static_cast<std::streamsize>(s.readerBuffer.size()));
-    s.reader.open(s.spoolPath, std::ios::binary);
+    s.reader.open(platform::pathFromUtf8(s.spoolPath), std::ios::binary);
     if (!s.reader) return {};
     s.readerOpen = true;
   }
@@ -319,8 +320,8 @@ bool InetTransfer::KeepBodyAs(const std::string& path) {
     return false;
   }
   std::error_code ec;
-  fs::remove(path, ec);
-  fs::rename(s.spoolPath, path, ec);
+  fs::remove(platform::pathFromUtf8(path), ec);
+  fs::rename(platform::pathFromUtf8(s.spoolPath), platform::pathFromUtf8(path), ec);
   if (ec) return false;
   s.spoolPath = path;
   return true;

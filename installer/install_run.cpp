@@ -14,6 +14,7 @@
 #include "installer/registry_values.h"
 #include "installer/safe_names.h"
 #include "installer/version_compare.h"
+#include "platform/file_path.h"
 #include "platform/paths.h"
 
 namespace zentro {
@@ -267,7 +268,8 @@ std::string InstallRun::Impl::installedVersionOf(const std::string& location) {
   if (upperCase(location) == texts::kLocFonts) {
     // Fonts are never replaced on a shared system, nor anywhere once present.
     std::error_code ec;
-    (void)std::filesystem::file_size(session_.targetPath, ec);  // its length can be read
+    // its length can be read
+    (void)std::filesystem::file_size(platform::pathFromUtf8(session_.targetPath), ec);
     const bool present = !ec;
     if (session_.sharedEnvironment || present) installed = session_.serverVersion;
   }

@@ -11,6 +11,9 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/file_io.h"
+#include "platform/file_path.h"
+
 namespace zentro {
 namespace {
 
@@ -77,7 +80,7 @@ class SpanSource final : public ByteSource {
 class FileSource final : public ByteSource {
  public:
   FileSource(const std::string& path, std::uint64_t size)
-      : file_(std::fopen(path.c_str(), "rb")), size_(size) {
+      : file_(platform::openForReading(path)), size_(size) {
     if (!file_) return;
     // Unbuffered: the head is the buffer, and later reads go straight to where they point.
     std::setvbuf(file_, nullptr, _IONBF, 0);
@@ -296,7 +299,7 @@ std::optional<PeFileVersion> ReadPeFileVersion(const std::string& path) {
   std::error_code ec;
   // One status read: file_size fails for anything but a regular file (a folder, a device, a
   // pipe that would block the open).
-  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  const std::uintmax_t size = std::filesystem::file_size(platform::pathFromUtf8(path), ec);
   if (ec || size > kMaxPeFileSize) return std::nullopt;
   FileSource source(path, size);
   if (!source.isOpen()) return std::nullopt;
