@@ -6,46 +6,60 @@
 
 #include "app/app_texts.h"
 #include "app/form_login.h"
-#include "platform/run_log.h"
+#include "platform/file_io.h"
 #include "platform/file_lock.h"
+#include "platform/file_path.h"
 #include "platform/paths.h"
+#include "platform/run_log.h"
 
 namespace zentro {
 namespace fs = std::filesystem;
 namespace {
 
 // Deletes what can be deleted below `dir`; in-use files are left, so their folders stay too.
-void RemoveTree(const fs::path& dir) {
+// Links (Windows: junctions and every other reparse point) are removed as themselves and never
+// entered, so nothing outside the tree is touched.
+void RemoveTree(const std::string& dir) {
+  // Read-only folders must let their entries go.
+  platform::allowRemovalIn(dir);
   std::error_code ec;
-  // Give the owner write rights first so read-only folders can be emptied.
-  fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
-  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-    const fs::path p = it->path();
-    const auto status = fs::symlink_status(p, ec);
-    if (fs::is_directory(status)) {
+  for (fs::directory_iterator it(platform::pathFromUtf8(dir), ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string p = platform::utf8FromPath(it->path());
+    if (p.empty()) continue;  // a name with no UTF-8 form cannot be named again
+    const platform::EntryKind kind = platform::entryKind(p);
+    if (kind == platform::EntryKind::Folder) {
       RemoveTree(p);
-    } else if (fs::is_regular_file(status) && platform::fileInUse(p.string())) {
-      logLine(LogLevel::Warning, "cache refresh: in use, not deleted: " + p.string());
       continue;
     }
-    fs::remove(p, ec);
+    if (kind == platform::EntryKind::File && platform::fileInUse(p)) {
+      logLine(LogLevel::Warning, "cache refresh: in use, not deleted: " + p);
+      continue;
+    }
+    platform::removeEntry(p);
   }
-  fs::remove(dir, ec);
+  platform::removeEntry(dir);
 }
 
 }  // namespace
 
 bool DeleteFolderTree(std::string path) {
   if (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
-  std::error_code ec;
-  const auto status = fs::symlink_status(path, ec);
-  if (!fs::exists(status)) return true;
-  if (fs::is_symlink(status) || !fs::is_directory(status)) {
-    fs::remove(path, ec);
-  } else {
-    RemoveTree(path);
+  switch (platform::entryKind(path)) {
+    case platform::EntryKind::Missing:
+      return true;
+    case platform::EntryKind::Folder:
+      RemoveTree(path);
+      break;
+    case platform::EntryKind::Link:
+      platform::removeEntry(path);
+      break;
+    case platform::EntryKind::File:
+    case platform::EntryKind::Other:
+      // Not a folder, so not the cache: left alone, and nothing of the cache is left either.
+      return true;
   }
-  return !fs::exists(fs::symlink_status(path, ec));
+  return platform::entryKind(path) == platform::EntryKind::Missing;
 }
 
 void FrmLogin::cmdRefresh_Click() {

@@ -30,7 +30,10 @@ class CacheRefreshTest : public AppTest {
 };
 
 TEST_F(CacheRefreshTest, NothingThereCountsAsRefreshed) {
+  // A plain file named like a login-type folder is no cache: it stays.
+  const std::string file = temp.write("config/Velmora/Velmora Zentro/BROKER", "not a folder");
   refresh(Answer::Ok);
+  EXPECT_EQ(readFile(file), "not a folder");
   ASSERT_EQ(view.messageBoxCount(), 2);
   EXPECT_EQ(view.messageBoxes()[0].text, texts::kRefreshQuestion);
   EXPECT_EQ(view.messageBoxes()[0].buttons, Buttons::OkCancel);
