@@ -27,9 +27,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <vector>
+
+#include "platform/file_io.h"
 
 namespace zentro::platform {
 namespace {
@@ -132,7 +133,8 @@ std::string unescape(const std::string& text) {
 
 Hive loadHive(const std::string& path) {
   Hive hive;
-  std::ifstream in(path, std::ios::binary);
+  // Only a regular file of bounded size: anything else reads as an empty hive.
+  std::istringstream in(readWholeFile(path).value_or(std::string()));
   std::string line;
   Key* current = nullptr;
   while (std::getline(in, line)) {
@@ -181,8 +183,11 @@ bool saveHive(const std::string& path, const Hive& hive) {
   }
   const std::string body = text.str();
 
+  // A leftover of this process id goes first; the new file is then created exclusively, so a
+  // link planted at the name is never written through.
   std::string temp = path + ".tmp." + std::to_string(getpid());
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  ::unlink(temp.c_str());
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   std::size_t done = 0;
   bool ok = true;

@@ -1,6 +1,9 @@
 #include "platform/machine_registry.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
@@ -29,9 +32,14 @@ TEST_F(MachineRegistryTest, KeysMustExistBeforeValuesAreWritten) {
   EXPECT_EQ(readMachineString(kKey, "Name"), "data");
   EXPECT_EQ(readMachineString(kKey, "Other"), std::nullopt);
   EXPECT_EQ(readMachineString("SOFTWARE\\Pellworth\\Other", "Name"), std::nullopt);
-  // Creating it again changes nothing.
+  // Creating it again changes nothing, and a link planted at the temporary name of the next
+  // write is replaced, never written through.
+  const std::string victim = dir_.write("victim", "precious");
+  std::filesystem::create_symlink(victim, hive_ + ".tmp." + std::to_string(::getpid()));
   EXPECT_TRUE(createMachineKey(kKey));
   EXPECT_EQ(readMachineString(kKey, "Name"), "data");
+  EXPECT_TRUE(writeMachineString(kKey, "Name", "again"));
+  EXPECT_EQ(zentro::testing::readFile(victim), "precious");
 }
 
 TEST_F(MachineRegistryTest, MatchesWithoutCaseAndKeepsOneValuePerName) {
