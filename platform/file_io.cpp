@@ -2,15 +2,52 @@
 // to a staged copy across volumes. Compiled for both systems.
 #include "platform/file_io.h"
 
+#include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 #include <random>
+
+#include "platform/file_path.h"
 
 namespace zentro::platform {
 
 namespace {
 
 constexpr int kNameAttempts = 16;
+constexpr std::string_view kStagedSuffix = ".zentro-new";
+constexpr std::size_t kStagedDigits = 16;
+
+// A name stagedName() makes: anything, ".", 16 hex digits, ".zentro-new".
+bool isStagedName(std::string_view name) {
+  if (name.size() < kStagedDigits + kStagedSuffix.size() + 2 || !name.ends_with(kStagedSuffix)) {
+    return false;
+  }
+  const std::string_view digits =
+      name.substr(name.size() - kStagedSuffix.size() - kStagedDigits, kStagedDigits);
+  for (char c : digits) {
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+  }
+  return name[name.size() - kStagedSuffix.size() - kStagedDigits - 1] == '.';
+}
+
+// The staged files of `target` that a killed run left beside it go before a new one is
+// staged; those a live run holds stay.
+void removeAbandonedBeside(const std::string& target) {
+  const std::size_t cut = target.find_last_of("/\\");
+  if (cut == std::string::npos || cut == 0) return;
+  const std::string folder = target.substr(0, cut);
+  const std::string prefix = target.substr(cut + 1) + ".";
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(pathFromUtf8(folder), ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = utf8FromPath(it->path().filename());
+    if (name.size() == prefix.size() + kStagedDigits + kStagedSuffix.size() &&
+        name.starts_with(prefix) && isStagedName(name)) {
+      detail::removeAbandoned(folder + target[cut] + name);
+    }
+  }
+}
 
 // target + "." + 16 random hex digits + ".zentro-new": a fresh staged-file name.
 std::string stagedName(const std::string& target) {
@@ -23,12 +60,13 @@ std::string stagedName(const std::string& target) {
   }
   char hex[17];
   std::snprintf(hex, sizeof hex, "%016llx", value);
-  return target + "." + hex + ".zentro-new";
+  return target + "." + hex + std::string(kStagedSuffix);
 }
 
 }  // namespace
 
 StagedFile::StagedFile(const std::string& target) : target_(target), handle_(detail::kNoFile) {
+  removeAbandonedBeside(target);
   for (int i = 0; i < kNameAttempts && !target.empty(); ++i) {
     std::string candidate = stagedName(target);
     bool nameTaken = false;
@@ -55,11 +93,11 @@ bool StagedFile::write(std::string_view bytes) {
 
 bool StagedFile::commit() {
   if (handle_ == detail::kNoFile) return false;
-  const bool closed = detail::closeFile(handle_);
-  handle_ = detail::kNoFile;
+  if (failed_) return false;
   // Same folder, same volume: the move never copies onto the target.
-  if (failed_ || !closed ||
-      detail::moveWithinVolume(path_, target_) != detail::MoveOutcome::kMoved) {
+  const bool moved = detail::commitStaged(handle_, path_, target_);
+  handle_ = detail::kNoFile;
+  if (!moved) {
     failed_ = true;
     return false;
   }

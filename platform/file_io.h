@@ -28,9 +28,12 @@ std::optional<std::string> readWholeFile(const std::string& path,
 std::FILE* openForReading(const std::string& path);
 
 // A new file in the folder of `target`, created exclusively under a name no file has yet
-// (target + "." + random + ".zentro-new"): an existing file or a link planted at that name is
-// never opened. Lying in the target's folder it is on the target's volume, so commit()
-// replaces the target in one step. One owner thread. Removed on destruction unless committed.
+// (target + "." + 16 random hex digits + ".zentro-new"): an existing file or a link planted at
+// that name is never opened. Lying in the target's folder it is on the target's volume, so
+// commit() replaces the target in one step. One owner thread. Removed on destruction unless
+// committed. While it is open no other process can remove it (Linux: an exclusive lock;
+// Windows: it is not shared); the staged files of the same target that a killed run left are
+// removed when a new one is staged.
 class StagedFile {
  public:
   explicit StagedFile(const std::string& target);
@@ -94,6 +97,11 @@ MoveOutcome moveWithinVolume(const std::string& source, const std::string& targe
 std::intptr_t createExclusive(const std::string& path, bool& nameTaken);
 bool writeAll(std::intptr_t file, const char* data, std::size_t size);
 bool closeFile(std::intptr_t file);
+// Moves the staged file `path`, open as `file`, over `target` and closes it (in the order the
+// system allows: Linux moves it while it is still locked). True when both succeeded.
+bool commitStaged(std::intptr_t file, const std::string& path, const std::string& target);
+// Removes the staged file at `path` unless a live process still holds it.
+void removeAbandoned(const std::string& path);
 }  // namespace detail
 
 }  // namespace zentro::platform

@@ -3,6 +3,7 @@
 #include "platform/file_io.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,7 +17,8 @@ namespace {
 constexpr std::size_t kCopyChunk = 64 * 1024;
 
 // Reads what the file holds, expecting `expected` bytes, but never more than `limit` + 1 (one
-// byte more shows a file larger than allowed); false on a read error.
+// byte more shows a file larger than allowed); false on a read error. A short read of a
+// regular file is its end.
 bool readUpTo(int fd, std::size_t expected, std::size_t limit, std::string& out) {
   out.resize(std::min(expected, limit) + 1);
   std::size_t have = 0;
@@ -25,11 +27,12 @@ bool readUpTo(int fd, std::size_t expected, std::size_t limit, std::string& out)
       if (out.size() > limit) break;
       out.resize(std::min(out.size() * 2, limit + 1));
     }
-    const ssize_t n = ::read(fd, out.data() + have, out.size() - have);
+    const std::size_t want = out.size() - have;
+    const ssize_t n = ::read(fd, out.data() + have, want);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return false;
-    if (n == 0) break;
     have += static_cast<std::size_t>(n);
+    if (static_cast<std::size_t>(n) < want) break;
   }
   out.resize(have);
   return true;
@@ -38,12 +41,11 @@ bool readUpTo(int fd, std::size_t expected, std::size_t limit, std::string& out)
 }  // namespace
 
 std::optional<std::string> readWholeFile(const std::string& path, std::size_t maxBytes) {
-  struct stat st {};
-  // The status first, so a device or FIFO is not even opened; O_NONBLOCK keeps a FIFO swapped
-  // in meanwhile from blocking the open, and the descriptor's own status decides.
-  if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  // O_NONBLOCK keeps a FIFO from blocking the open; the descriptor's own status decides.
+  if (path.empty()) return std::nullopt;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return std::nullopt;
+  struct stat st {};
   std::string bytes;
   const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
                   static_cast<std::uintmax_t>(st.st_size) <= maxBytes &&
@@ -89,7 +91,10 @@ MoveOutcome moveWithinVolume(const std::string& source, const std::string& targe
 std::intptr_t createExclusive(const std::string& path, bool& nameTaken) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   nameTaken = fd < 0 && errno == EEXIST;
-  return fd < 0 ? kNoFile : fd;
+  if (fd < 0) return kNoFile;
+  // Held until the file is committed or removed: it tells removeAbandoned a live writer.
+  ::flock(fd, LOCK_EX | LOCK_NB);
+  return fd;
 }
 
 bool writeAll(std::intptr_t file, const char* data, std::size_t size) {
@@ -104,6 +109,23 @@ bool writeAll(std::intptr_t file, const char* data, std::size_t size) {
 }
 
 bool closeFile(std::intptr_t file) { return ::close(static_cast<int>(file)) == 0; }
+
+bool commitStaged(std::intptr_t file, const std::string& path, const std::string& target) {
+  // Moved while still open and locked, so no sweep of another run takes it meanwhile.
+  const bool moved = ::rename(path.c_str(), target.c_str()) == 0;
+  const bool closed = closeFile(file);
+  return moved && closed;
+}
+
+void removeAbandoned(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    ::unlink(path.c_str());
+  }
+  ::close(fd);
+}
 
 }  // namespace detail
 

@@ -146,6 +146,23 @@ bool writeAll(std::intptr_t file, const char* data, std::size_t size) {
 
 bool closeFile(std::intptr_t file) { return CloseHandle(asHandle(file)) != 0; }
 
+bool commitStaged(std::intptr_t file, const std::string& path, const std::string& target) {
+  // Not shared while open, so the file can only be moved once it is closed.
+  const bool closed = closeFile(file);
+  return closed && moveWithinVolume(path, target) == MoveOutcome::kMoved;
+}
+
+void removeAbandoned(const std::string& path) {
+  // A live writer's file is open without sharing: the delete then fails, as it should.
+  const std::wstring wide = toWide(path);
+  const DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+    return;
+  }
+  DeleteFileW(wide.c_str());
+}
+
 }  // namespace detail
 
 EntryKind entryKind(const std::string& path) {

@@ -1,6 +1,8 @@
 #include "app/update_stamps.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,6 +64,16 @@ TEST_F(UpdateStampsTest, ReadTakesTheFirstLineWithoutSurroundingSpaces) {
 }
 
 TEST_F(UpdateStampsTest, WritesEachValidStampVerbatimWithCrLf) {
+  // A file a killed run staged here goes with the first write; one a live run holds stays.
+  dir_.write("INSTALL_12.txt.00112233aabbccdd.zentro-new", "abandoned");
+  zentro::testing::TempDir other;
+  const std::string held = other.write("INSTALL_1.txt.ffeeddccbbaa9988.zentro-new", "live");
+  const int holder = ::open(held.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  WriteUpdateStamps(other.str(), "INSTALL_1", kServerStamp, "", "");
+  EXPECT_TRUE(fs::exists(held));
+  ::close(holder);
+
   WriteUpdateStamps(common(), "INSTALL_12", kServerStamp, "INSTALL_40", kLaterStamp);
   EXPECT_EQ(stampText("INSTALL_12"), std::string(kServerStamp) + "\r\n");
   EXPECT_EQ(stampText("INSTALL_40"), std::string(kLaterStamp) + "\r\n");
