@@ -1,15 +1,15 @@
 #pragma once
-// Whole numbers as the format "#,##0" shows them. Pure functions; never throw.
+// Whole numbers as the format "#,##0" shows them. Never throw; any thread.
 
 #include <string>
+#include <string_view>
 
 namespace zentro {
 
-// The locale's thousands separator. Fixed to "," so texts do not depend on the machine's
-// regional settings (the system's users work with that separator).
-inline constexpr char kThousandsSeparator = ',';
-
-// "#,##0": at least one digit, thousands grouped ("1500" -> "1,500", "-1234567" -> "-1,234,567").
+// "#,##0": at least one digit, thousands grouped with the user's thousands separator
+// ("1500" -> "1,500" in English, "1.500" in German; "-1234567" -> "-1,234,567").
 std::string FormatCount(long long n);
+// The same with a given separator.
+std::string FormatCount(long long n, std::string_view separator);
 
 }  // namespace zentro

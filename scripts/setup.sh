@@ -14,6 +14,7 @@ packages=(
   fontconfig fonts-dejavu-core xvfb xauth x11-apps imagemagick
   clang libclang-rt-14-dev
   zlib1g-dev e2fsprogs
+  locales-all  # the German locale the thousands-separator tests run under
 )
 
 # The Windows build: mingw-w64 cross compilers (posix threads), zlib for them, Wine (64-bit,

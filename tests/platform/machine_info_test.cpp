@@ -6,6 +6,9 @@
 #include <fstream>
 #include <string>
 
+#include "platform/number_format.h"
+#include "tests/support/scoped_env.h"
+
 namespace zentro::platform {
 namespace {
 
@@ -37,6 +40,20 @@ TEST(MachineInfo, OsVersionWordIsTheNtFamily) {
   std::uint32_t v = osVersionWord();
   EXPECT_EQ(v & 0x80000000u, 0u);
   EXPECT_GE(v & 0xFFu, 2u) << "kernel major version in the low byte";
+}
+
+// The user's thousands separator comes from the locale the environment names for numbers.
+TEST(MachineInfo, ThousandsSeparatorFollowsTheNumbersLocale) {
+  zentro::testing::ScopedEnv env;
+  env.unset("LC_ALL");
+  env.set("LC_NUMERIC", "de_DE.UTF-8");
+  EXPECT_EQ(thousandsSeparator(), ".") << "needs the de_DE.UTF-8 locale (scripts/setup.sh)";
+  env.set("LC_NUMERIC", "fr_FR.UTF-8");
+  EXPECT_EQ(thousandsSeparator(), "\xE2\x80\xAF");  // a narrow no-break space, as UTF-8
+  env.set("LC_ALL", "C.UTF-8");  // outranks LC_NUMERIC, and names no separator
+  EXPECT_EQ(thousandsSeparator(), ",");
+  env.set("LC_ALL", "xx_NOWHERE.UTF-8");  // not installed
+  EXPECT_EQ(thousandsSeparator(), ",");
 }
 
 }  // namespace
