@@ -1,9 +1,10 @@
-// Fonts on Windows: AddFontResourceA (until log-off) and the WM_FONTCHANGE broadcast.
+// Fonts on Windows: AddFontResourceW (until log-off) and the WM_FONTCHANGE broadcast.
 #include "platform/fonts.h"
 
 #include <windows.h>
 
 #include "platform/paths.h"
+#include "platform/win32/text_convert_win.h"
 
 namespace zentro::platform {
 namespace {
@@ -16,13 +17,14 @@ constexpr char kFontsFolderName[] = "Fonts";
 }  // namespace
 
 int addFontResource(const std::string& path) {
-  if (path.empty()) return 0;
-  return AddFontResourceA(path.c_str());
+  const std::wstring wide = win32::toWide(path);
+  if (wide.empty()) return 0;
+  return AddFontResourceW(wide.c_str());
 }
 
 void broadcastFontChange() {
   DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
+  SendMessageTimeoutW(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
                       kBroadcastTimeoutMs, &ignored);
 }
 

@@ -1,33 +1,32 @@
 // Folder facts from the system: the shell's folder query, the system and Windows folders,
-// the module's own path and the temp folder, all through the 8-bit calls with the buffer
-// sizes the program has always used.
+// the module's own path and the temp folder, all through the wide calls with the buffer
+// sizes the program has always used, converted to UTF-8.
 #include "platform/paths.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
+#include "platform/win32/text_convert_win.h"
+
 namespace zentro::platform {
 namespace {
+
+using win32::fromWide;
+using win32::fromWideUntilNul;
+using win32::toWide;
 
 constexpr DWORD kMaxPathBuffer = 260;
 constexpr UINT kFolderBuffer = 255;
 
-// The text up to the first NUL of a filled buffer.
-std::string cutAtNul(const char* buffer, std::size_t size) {
-  std::size_t n = 0;
-  while (n < size && buffer[n] != '\0') ++n;
-  return std::string(buffer, n);
-}
-
 // The module's own path; long paths get a bigger buffer until they fit.
 std::string modulePath() {
-  std::string buffer(MAX_PATH, '\0');
+  std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
-    DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (n == 0) return {};
     if (n < buffer.size()) {
       buffer.resize(n);
-      return buffer;
+      return fromWide(buffer);
     }
     if (buffer.size() >= 32768) return {};
     buffer.resize(buffer.size() * 2);
@@ -45,25 +44,33 @@ std::string joinPath(const std::string& a, const std::string& b) {
 }
 
 std::string roamingAppDataFolder() {
-  char buffer[kMaxPathBuffer] = {};
-  HRESULT hr = SHGetFolderPathA(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
+  wchar_t buffer[kMaxPathBuffer] = {};
+  HRESULT hr = SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
                                 SHGFP_TYPE_CURRENT, buffer);
   if (FAILED(hr)) return {};
-  return cutAtNul(buffer, sizeof buffer);
+  return fromWideUntilNul(std::wstring_view(buffer, kMaxPathBuffer));
 }
 
+// The deployments' components are 32-bit programs and libraries, so SYSTEMDIR is the folder
+// 32-bit programs load from: SysWOW64 on 64-bit Windows (this 64-bit program would otherwise
+// get System32, where no 32-bit program looks), System32 on 32-bit Windows, where the WOW64
+// query fails.
 std::string systemFolder() {
-  char buffer[kFolderBuffer] = {};
-  UINT n = GetSystemDirectoryA(buffer, kFolderBuffer);
+  wchar_t buffer[kFolderBuffer] = {};
+  UINT n = GetSystemWow64DirectoryW(buffer, kFolderBuffer);
+  if (n == 0 || n >= kFolderBuffer) n = GetSystemDirectoryW(buffer, kFolderBuffer);
   if (n == 0 || n >= kFolderBuffer) return {};
-  return cutAtNul(buffer, sizeof buffer);
+  return fromWideUntilNul(std::wstring_view(buffer, kFolderBuffer));
 }
 
+// The machine's own Windows folder also on a terminal server: the program is marked
+// terminal-server aware (see platform/win32/CMakeLists.txt), so the system does not hand it a
+// private per-user Windows folder.
 std::string windowsFolder() {
-  char buffer[kFolderBuffer] = {};
-  UINT n = GetWindowsDirectoryA(buffer, kFolderBuffer);
+  wchar_t buffer[kFolderBuffer] = {};
+  UINT n = GetWindowsDirectoryW(buffer, kFolderBuffer);
   if (n == 0 || n >= kFolderBuffer) return {};
-  return cutAtNul(buffer, sizeof buffer);
+  return fromWideUntilNul(std::wstring_view(buffer, kFolderBuffer));
 }
 
 std::string programFolder() {
@@ -84,25 +91,28 @@ std::string programBaseName() {
 }
 
 std::string tempPath() {
-  char buffer[kFolderBuffer + 1] = {};
-  DWORD n = GetTempPathA(kFolderBuffer, buffer);
+  wchar_t buffer[kFolderBuffer + 1] = {};
+  DWORD n = GetTempPathW(kFolderBuffer, buffer);
   if (n == 0 || n > kFolderBuffer) return {};
-  std::string path(buffer, n);
+  std::string path = fromWide(std::wstring_view(buffer, n));
   while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
   return path;
 }
 
 std::string fullPathName(const std::string& path) {
   if (path.empty()) return {};
-  char buffer[kFolderBuffer] = {};
-  DWORD n = GetFullPathNameA(path.c_str(), kFolderBuffer, buffer, nullptr);
+  const std::wstring wide = toWide(path);
+  if (wide.empty()) return {};
+  wchar_t buffer[kFolderBuffer] = {};
+  DWORD n = GetFullPathNameW(wide.c_str(), kFolderBuffer, buffer, nullptr);
   if (n == 0 || n >= kFolderBuffer) return {};
-  return std::string(buffer, n);
+  return fromWide(std::wstring_view(buffer, n));
 }
 
 bool createFolder(const std::string& path) {
-  if (path.empty()) return false;
-  return CreateDirectoryA(path.c_str(), nullptr) != 0;
+  const std::wstring wide = toWide(path);
+  if (wide.empty()) return false;
+  return CreateDirectoryW(wide.c_str(), nullptr) != 0;
 }
 
 }  // namespace zentro::platform

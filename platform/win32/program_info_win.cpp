@@ -16,17 +16,18 @@ std::string& commandLineText() {
 }
 
 bool versionFromResource(ProgramVersion& out) {
-  char path[MAX_PATH] = {};
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  // The wide calls throughout: the program's folder may hold any character.
+  wchar_t path[MAX_PATH] = {};
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return false;
   DWORD ignored = 0;
-  DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+  DWORD size = GetFileVersionInfoSizeW(path, &ignored);
   if (size == 0) return false;
   std::vector<unsigned char> block(size);
-  if (!GetFileVersionInfoA(path, 0, size, block.data())) return false;
+  if (!GetFileVersionInfoW(path, 0, size, block.data())) return false;
   VS_FIXEDFILEINFO* info = nullptr;
   UINT length = 0;
-  if (!VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&info), &length) || !info ||
+  if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info ||
       length < sizeof(VS_FIXEDFILEINFO)) {
     return false;
   }

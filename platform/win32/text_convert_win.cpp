@@ -24,6 +24,10 @@ std::string fromWide(std::wstring_view text) {
   return out;
 }
 
+std::string fromWideUntilNul(std::wstring_view buffer) {
+  return fromWide(buffer.substr(0, buffer.find(L'\0')));
+}
+
 std::wstring toWideLines(std::string_view text) {
   std::wstring wide = toWide(text);
   std::wstring out;

@@ -1,7 +1,9 @@
 #pragma once
-// Conversions between the program's 8-bit texts and the wide texts of the Win32 calls that
-// have no 8-bit form (WinHTTP, the window's controls). The program's texts are UTF-8; its
-// manifest makes UTF-8 the process code page, so the 8-bit ("A") calls read the same bytes.
+// Conversions between the program's texts (UTF-8) and the wide (UTF-16) texts of the Win32
+// calls. Every call at the Windows edge is a wide ("W") call fed through these: the 8-bit
+// ("A") calls read bytes in the process code page, which is a legacy ANSI page on most
+// machines (a UTF-8 process code page exists only from Windows 10 1903 on, and this program
+// does not ask for it), so a name like "Prüfung ß" would arrive mangled or as "?".
 // Any thread. Invalid input converts to "" rather than throwing.
 
 #include <string>
@@ -11,6 +13,8 @@ namespace zentro::platform::win32 {
 
 std::wstring toWide(std::string_view text);
 std::string fromWide(std::wstring_view text);
+// As fromWide, of the text before the first NUL: what a filled system buffer holds.
+std::string fromWideUntilNul(std::wstring_view buffer);
 // As toWide, with every line break (CR, LF or CR LF) written as CR LF, the form the system's
 // controls and message boxes break lines at.
 std::wstring toWideLines(std::string_view text);

@@ -9,8 +9,10 @@
 
 #include "app/machine_report.h"
 #include "platform/machine_info.h"
+#include "installer/count_format.h"
 #include "platform/paths.h"
 #include "tests/support/temp_dir.h"
+#include "tests/win32/win32_test_support.h"
 
 namespace zentro::platform {
 namespace {
@@ -22,7 +24,7 @@ std::string lower(std::string s) {
 }
 
 bool isFolder(const std::string& path) {
-  DWORD attrs = GetFileAttributesA(path.c_str());
+  DWORD attrs = GetFileAttributesW(win32::toWide(path).c_str());
   return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -67,7 +69,9 @@ TEST(PathsWinTest, SystemFoldersAreTheRealOnes) {
   ASSERT_FALSE(windows.empty());
   EXPECT_TRUE(isFolder(windows));
   EXPECT_TRUE(isFolder(system));
-  EXPECT_EQ(lower(system), lower(windows) + "\\system32");
+  // SYSTEMDIR is where 32-bit programs load from: this 64-bit program on 64-bit Windows asks
+  // for SysWOW64, not its own System32.
+  EXPECT_EQ(lower(system), lower(windows) + "\\syswow64");
   const std::string appData = roamingAppDataFolder();
   ASSERT_FALSE(appData.empty());
   EXPECT_TRUE(isFolder(appData));
@@ -75,9 +79,9 @@ TEST(PathsWinTest, SystemFoldersAreTheRealOnes) {
 }
 
 TEST(PathsWinTest, ProgramAndTempFolders) {
-  char self[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, self, MAX_PATH);
-  const std::string exe = self;
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::string exe = win32::fromWide(self);
   EXPECT_EQ(programFolder(), exe.substr(0, exe.find_last_of('\\')));
   EXPECT_EQ(programBaseName(), "test_win32");
   const std::string temp = tempPath();
@@ -95,6 +99,35 @@ TEST(PathsWinTest, FoldersAreCreatedOneLevelAtATime) {
   EXPECT_TRUE(createFolder(joinPath(level1, "Velmora Zentro")));
   EXPECT_EQ(fullPathName(joinPath(level1, "..\\Velmora\\.\\x.txt")), joinPath(level1, "x.txt"));
   EXPECT_EQ(fullPathName(""), "");
+  // Any character in a folder's name: created as spelt, and found again.
+  const std::string other = joinPath(dir.str(), zentro::testing::kNonAscii);
+  EXPECT_TRUE(createFolder(other));
+  EXPECT_TRUE(isFolder(other));
+  EXPECT_EQ(fullPathName(joinPath(other, "..\\x")), joinPath(dir.str(), "x"));
+  EXPECT_EQ(fullPathName(joinPath(other, "y")), joinPath(other, "y"));
+}
+
+// "#,##0" groups with the user's own separator, changes in the regional settings included.
+TEST(NumberFormatWinTest, TheUsersThousandsSeparator) {
+  HKEY intl = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\International", 0,
+                          KEY_QUERY_VALUE | KEY_SET_VALUE, &intl),
+            ERROR_SUCCESS);
+  wchar_t saved[8] = {};
+  DWORD size = sizeof saved;
+  const bool had = RegQueryValueExW(intl, L"sThousand", nullptr, nullptr,
+                                    reinterpret_cast<BYTE*>(saved), &size) == ERROR_SUCCESS;
+  const wchar_t german[] = L".";
+  RegSetValueExW(intl, L"sThousand", 0, REG_SZ, reinterpret_cast<const BYTE*>(german),
+                 sizeof german);
+  const std::string count = FormatCount(1500);
+  if (had) {
+    RegSetValueExW(intl, L"sThousand", 0, REG_SZ, reinterpret_cast<const BYTE*>(saved), size);
+  } else {
+    RegDeleteValueW(intl, L"sThousand");
+  }
+  RegCloseKey(intl);
+  EXPECT_EQ(count, "1.500");
 }
 
 }  // namespace

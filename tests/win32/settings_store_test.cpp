@@ -18,14 +18,7 @@ class SettingsStoreWinTest : public ::testing::Test {
   testing::ScratchKey app_{HKEY_CURRENT_USER, kStoreRoot};
   std::string appName() const { return app_.path().substr(app_.path().rfind('\\') + 1); }
   std::string stored(const std::string& key) const {
-    char buffer[256] = {};
-    DWORD size = sizeof buffer;
-    std::string path = app_.path() + "\\" + kSection;
-    if (RegGetValueA(HKEY_CURRENT_USER, path.c_str(), key.c_str(), RRF_RT_REG_SZ, nullptr,
-                     buffer, &size) != ERROR_SUCCESS) {
-      return "<missing>";
-    }
-    return buffer;
+    return testing::storedString(HKEY_CURRENT_USER, app_.path() + "\\" + kSection, key);
   }
 };
 
@@ -48,22 +41,13 @@ TEST_F(SettingsStoreWinTest, ValuesLandInTheUsersRegistryAndReadBack) {
 }
 
 TEST_F(SettingsStoreWinTest, TextIsStoredAsTheCharactersItSpells) {
-  // The program's texts are UTF-8 and its manifest (shared by this test program) makes UTF-8
-  // the code page of the 8-bit calls, so other programs read the same characters.
-  const std::string text = "M\xC3\xBCller \xE2\x82\xAC";  // "Müller €"
-  saveSetting(appName(), kSection, "Login", text);
-  EXPECT_EQ(getSetting(appName(), kSection, "Login", ""), text);
-  wchar_t wide[64] = {};
-  DWORD size = sizeof wide;
-  std::string path = app_.path() + "\\" + kSection;
-  ASSERT_EQ(RegGetValueA(HKEY_CURRENT_USER, path.c_str(), "Login", RRF_RT_REG_SZ, nullptr, nullptr,
-                         nullptr), ERROR_SUCCESS);
-  HKEY h = nullptr;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, &h), ERROR_SUCCESS);
-  LONG rc = RegQueryValueExW(h, L"Login", nullptr, nullptr, reinterpret_cast<BYTE*>(wide), &size);
-  RegCloseKey(h);
-  ASSERT_EQ(rc, ERROR_SUCCESS);
-  EXPECT_EQ(std::wstring(wide), L"M\u00FCller \u20AC");
+  // Stored as the characters themselves (UTF-16), so other programs read them; the 8-bit calls
+  // would store the UTF-8 bytes read in the code page instead.
+  saveSetting(appName(), kSection, "Login", testing::kNonAscii);
+  saveSetting(appName(), kSection, testing::kNonAscii, "1");
+  EXPECT_EQ(getSetting(appName(), kSection, "Login", ""), testing::kNonAscii);
+  EXPECT_EQ(getSetting(appName(), kSection, testing::kNonAscii, ""), "1");
+  EXPECT_EQ(stored("Login"), testing::kNonAscii);
 }
 
 }  // namespace

@@ -42,8 +42,12 @@ TEST(VersionResourceTest, ProbeVersionReadsTheSameBothWays) {
 }
 
 TEST(VersionResourceTest, SystemLibrariesReadTheSameBothWays) {
+  // The system's own (64-bit) libraries: SYSTEMDIR is the 32-bit folder, which a prefix
+  // without Wine's 32-bit half leaves empty.
+  wchar_t system[MAX_PATH] = {};
+  GetSystemDirectoryW(system, MAX_PATH);
   for (const char* dll : {"kernel32.dll", "user32.dll", "comctl32.dll", "winhttp.dll"}) {
-    const std::string path = platform::joinPath(platform::systemFolder(), dll);
+    const std::string path = platform::joinPath(platform::win32::fromWide(system), dll);
     const std::string expected = systemFileVersion(path);
     ASSERT_FALSE(expected.empty()) << path;
     EXPECT_EQ(GetFileVersion(path), expected) << path;
