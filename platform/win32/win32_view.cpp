@@ -296,15 +296,15 @@ void Win32View::setGridRows(const std::vector<std::string>& rows) {
 
 void Win32View::setCurrentGridRow(int row) {
   ListView_SetItemState(grdVersions_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  currentRow_ = -1;
   if (row < 0 || row >= gridRowCount()) return;
   ListView_SetItemState(grdVersions_, row, LVIS_SELECTED | LVIS_FOCUSED,
                         LVIS_SELECTED | LVIS_FOCUSED);
   ListView_EnsureVisible(grdVersions_, row, FALSE);
+  currentRow_ = row;
 }
 
-int Win32View::currentGridRow() const {
-  return static_cast<int>(ListView_GetNextItem(grdVersions_, -1, LVNI_SELECTED));
-}
+int Win32View::currentGridRow() const { return currentRow_; }
 
 int Win32View::gridRowCount() const { return ListView_GetItemCount(grdVersions_); }
 
@@ -452,7 +452,18 @@ void Win32View::onCommand(int id, int code) {
 }
 
 void Win32View::onNotify(const NMHDR& header) {
-  if (header.hwndFrom != grdVersions_ || header.code != NM_DBLCLK) return;
+  if (header.hwndFrom != grdVersions_) return;
+  if (header.code == LVN_ITEMCHANGED) {
+    // The row that takes the focus (a click, the arrow keys) becomes current; losing the
+    // selection (a click beside the rows, Ctrl+click) leaves the current row as it is.
+    const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+    if ((change.uChanged & LVIF_STATE) && (change.uNewState & LVIS_FOCUSED) &&
+        !(change.uOldState & LVIS_FOCUSED) && change.iItem >= 0) {
+      currentRow_ = change.iItem;
+    }
+    return;
+  }
+  if (header.code != NM_DBLCLK) return;
   const auto& activate = reinterpret_cast<const NMITEMACTIVATE&>(header);
   if (events_ && !ended_) {
     const int row = activate.iItem >= 0 && activate.iItem < gridRowCount() ? activate.iItem : -1;

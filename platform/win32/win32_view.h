@@ -130,6 +130,9 @@ class Win32View : public View {
   std::array<std::string, 4> labels_;  // by Label, as given (the controls show display forms)
   std::array<double, 2> barUnits_{0, 0};
   HWND focusTarget_ = nullptr;
+  // The grid's current row, as Run reads it: the row last focused by the user or set by the
+  // logic, -1 for none. Kept apart from the selection, which the user can clear.
+  int currentRow_ = -1;
 
   std::mutex tasksMutex_;
   std::deque<std::function<void()>> tasks_;

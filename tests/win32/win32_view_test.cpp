@@ -3,6 +3,7 @@
 // are skipped.
 #include "platform/win32/win32_view.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -68,6 +69,40 @@ TEST_F(Win32ViewTest, ControlsKeepWhatTheyAreGiven) {
   view_.setCurrentGridRow(2);
   EXPECT_EQ(view_.currentGridRow(), 2);
   view_.setCurrentGridRow(7);
+  EXPECT_EQ(view_.currentGridRow(), -1);
+}
+
+// The deployment grid (the one list view of the window).
+HWND findGrid(HWND window) {
+  HWND found = nullptr;
+  EnumChildWindows(
+      window,
+      [](HWND child, LPARAM out) -> BOOL {
+        wchar_t cls[32] = {};
+        GetClassNameW(child, cls, 32);
+        if (std::wstring(cls) != WC_LISTVIEWW) return TRUE;
+        *reinterpret_cast<HWND*>(out) = child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+TEST_F(Win32ViewTest, RunTakesTheCurrentRowAlsoWhenTheSelectionWasCleared) {
+  view_.setGridRows({"Demo Broker 2026", "Demo Client", "Demo Broker Pilot"});
+  view_.setPanelVisible(Panel::Versions, true);
+  HWND grid = findGrid(view_.windowHandle());
+  ASSERT_NE(grid, nullptr);
+  // The user picks the second row (a click focuses and selects it) ...
+  ListView_SetItemState(grid, 1, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
+  EXPECT_EQ(view_.currentGridRow(), 1);
+  // ... then clicks beside the rows or Ctrl+clicks it: the selection goes, the row stays
+  // current, and Run (which reads currentGridRow) still starts it.
+  ListView_SetItemState(grid, -1, 0, LVIS_SELECTED);
+  EXPECT_EQ(view_.currentGridRow(), 1);
+  view_.setCurrentGridRow(0);
+  EXPECT_EQ(view_.currentGridRow(), 0);
+  view_.setGridRows({"Only"});
   EXPECT_EQ(view_.currentGridRow(), -1);
 }
 
