@@ -14,10 +14,15 @@
 namespace zentro::platform {
 namespace {
 
-// Accepts one connection on 127.0.0.1, keeps the request it read and sends `answer`.
+// Accepts one connection on 127.0.0.1, keeps the request it read and sends `answer`. A server
+// that `holds` then keeps the connection open until the client leaves, sending one more header
+// line every 50 ms when it `trickles` (headers that never end); an empty answer held is no
+// answer at all.
 class OneShotServer {
  public:
-  explicit OneShotServer(std::string answer) : answer_(std::move(answer)) {
+  enum class Then { Close, Hold, Trickle };
+  explicit OneShotServer(std::string answer, Then then = Then::Close)
+      : answer_(std::move(answer)), then_(then) {
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
     listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -32,6 +37,7 @@ class OneShotServer {
     thread_ = std::thread([this] { serve(); });
   }
   ~OneShotServer() {
+    stop_ = true;
     closesocket(listener_);
     if (thread_.joinable()) thread_.join();
     WSACleanup();
@@ -63,11 +69,22 @@ class OneShotServer {
       if (request_.size() >= end + 4 + length) break;
     }
     send(s, answer_.data(), static_cast<int>(answer_.size()), 0);
+    while (then_ != Then::Close && !stop_) {
+      if (then_ == Then::Trickle && send(s, "X-Pad: 1\r\n", 10, 0) <= 0) break;
+      fd_set readable;
+      FD_ZERO(&readable);
+      FD_SET(s, &readable);
+      timeval wait{0, 50000};
+      const bool readable_now = select(0, &readable, nullptr, nullptr, &wait) > 0;
+      if (readable_now && recv(s, buffer, sizeof buffer, 0) <= 0) break;  // the client has gone
+    }
     shutdown(s, SD_SEND);
     closesocket(s);
   }
 
   std::string answer_;
+  Then then_;
+  std::atomic<bool> stop_{false};
   std::string request_;
   SOCKET listener_ = INVALID_SOCKET;
   unsigned short port_ = 0;
@@ -159,6 +176,26 @@ TEST(WinHttpClientTest, TransportFailuresAreTyped) {
     ADD_FAILURE() << "a sink that refuses stops the transfer";
   } catch (const HttpError& e) {
     EXPECT_EQ(std::string(e.what()), std::string(http_texts::kAborted));
+  }
+}
+
+TEST(WinHttpClientTest, AnAnswerThatStallsEndsAsAReplyTimeoutByTheOverallLimit) {
+  // No answer at all, and headers that arrive forever: the connection was made, so neither is
+  // a connection timeout, and the call ends by its overall limit however the bytes trickle.
+  for (auto then : {OneShotServer::Then::Hold, OneShotServer::Then::Trickle}) {
+    OneShotServer server(then == OneShotServer::Then::Hold ? "" : "HTTP/1.1 200 OK\r\n", then);
+    auto client = makeHttpClient();
+    HttpRequest request;
+    request.url = server.url("/slow");
+    request.connectTimeoutMs = 1000;
+    request.totalTimeoutMs = 1500;
+    try {
+      client->send(request);
+      ADD_FAILURE() << "a stalled answer must fail";
+    } catch (const HttpError& e) {
+      EXPECT_EQ(e.kind(), HttpError::Kind::Timeout);
+      EXPECT_EQ(std::string(e.what()), std::string(http_texts::kTimedOut) + "1.5 s");
+    }
   }
 }
 
