@@ -1,5 +1,6 @@
 # Fails when PROGRAM imports a DLL outside the set that ships with every Windows installation
-# (a static build needs no compiler runtime, no pthread DLL, no third-party DLL).
+# (a static build needs no compiler runtime, no pthread DLL, no third-party DLL), or is not
+# marked terminal-server aware (platform/win32/CMakeLists.txt says why it must be).
 #   cmake -DOBJDUMP=... -DPROGRAM=... -P check_imports.cmake
 cmake_minimum_required(VERSION 3.25)
 set(system_dlls
@@ -9,6 +10,10 @@ set(system_dlls
 execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${PROGRAM}")
+endif()
+string(REGEX MATCH "DllCharacteristics[^\n]*(\n[ \t]+[A-Z_]+)*" characteristics "${dump}")
+if(NOT characteristics MATCHES "TERMINAL_SERVICE_AWARE")
+  message(FATAL_ERROR "${PROGRAM} is not marked terminal-server aware")
 endif()
 string(REGEX MATCHALL "DLL Name: [^\r\n]+" lines "${dump}")
 if(NOT lines)
