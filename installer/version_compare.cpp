@@ -49,9 +49,12 @@ std::optional<std::array<std::uint32_t, 4>> ParseVersion(std::string_view text) 
   std::size_t count = 0;
   bool inPart = false;
   std::uint64_t value = 0;
+  // Parts after the fourth must be well formed but take no part in the comparison: a file
+  // offered as 1.2.3.4.5 is version 1.2.3.4 and still gets installed where it is missing.
   auto endPart = [&]() -> bool {
-    if (!inPart || count == parts.size()) return false;
-    parts[count++] = static_cast<std::uint32_t>(value);
+    if (!inPart) return false;
+    if (count < parts.size()) parts[count] = static_cast<std::uint32_t>(value);
+    ++count;
     inPart = false;
     value = 0;
     return true;
@@ -67,7 +70,7 @@ std::optional<std::array<std::uint32_t, 4>> ParseVersion(std::string_view text) 
     if (value > UINT32_MAX) return std::nullopt;
     inPart = true;
   }
-  // "", "1." and a fifth part are not versions.
+  // "" and "1." are not versions.
   if (!endPart()) return std::nullopt;
   return parts;
 }

@@ -16,7 +16,8 @@ namespace zentro {
 std::string GetFileVersion(const std::string& path);
 
 // The four parts of a version text ("1.2.3.4", "1, 2, 3, 4"; commas count as dots, blanks are
-// ignored; "1.2" = 1.2.0.0, "1.2.3" = 1.2.3.0). nullopt for an empty or unparsable text.
+// ignored; "1.2" = 1.2.0.0, "1.2.3" = 1.2.3.0; parts after the fourth are read and dropped,
+// so "1.2.3.4.5" = 1.2.3.4). nullopt for an empty or unparsable text.
 std::optional<std::array<std::uint32_t, 4>> ParseVersion(std::string_view text);
 
 // True when `offered` is a strictly greater version than `installed` and updates are not

@@ -45,6 +45,11 @@ INSTANTIATE_TEST_SUITE_P(
         Comparison{"1.2.3", "1.2.3.0", false},
         Comparison{"1.2.3", "1.2.2.9", false},
         Comparison{"7", "7.0.0.1", true},
+        // Parts after the fourth do not count.
+        Comparison{"", "1.2.3.4.5", true},
+        Comparison{"1.2.3.4", "1.2.3.4.5", false},
+        Comparison{"1.2.3.3", "1.2.3.4.5.6", true},
+        Comparison{"1.2.3.4.9", "1.2.3.5", true},
         // Nothing installed, or nothing readable: any real offer is newer.
         Comparison{"", "0.0.0.1", true},
         Comparison{"", "0.0.0.0", false},
@@ -54,7 +59,6 @@ INSTANTIATE_TEST_SUITE_P(
         Comparison{"", "", false},
         Comparison{"1.0.0.0", "", false},
         Comparison{"", "2.0.beta", false},
-        Comparison{"", "1.2.3.4.5", false},
         Comparison{"", "1..2", false},
         Comparison{"", "-1.0", false},
         Comparison{"", "99999999999.0", false}));
@@ -83,7 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseCase{"4294967295.0.0.0", Parts{4294967295u, 0, 0, 0}},
                       ParseCase{"4294967296", std::nullopt}, ParseCase{"", std::nullopt},
                       ParseCase{"   ", std::nullopt}, ParseCase{"1.", std::nullopt},
-                      ParseCase{".1", std::nullopt}, ParseCase{"1.2.3.4.5", std::nullopt},
+                      ParseCase{".1", std::nullopt}, ParseCase{"1.2.3.4.5", Parts{1, 2, 3, 4}},
+                      ParseCase{"1.2.3.4.5.", std::nullopt},
                       ParseCase{"1.2.beta", std::nullopt}, ParseCase{"v1", std::nullopt}));
 
 class GetFileVersionTest : public ::testing::Test {
