@@ -13,9 +13,10 @@ namespace zentro::platform {
 std::optional<std::vector<std::uint32_t>> ipv4AddressTable();
 
 // The eight figures of the memory status record, each as the platform's unsigned 32-bit
-// field. Linux mapping: physical from /proc/meminfo MemTotal/MemAvailable, page file from
-// CommitLimit and CommitLimit - Committed_AS, virtual from the address-space limit of the
-// process (RLIMIT_AS, else the user address-space size) and what is left of it after VmSize.
+// field; a figure of 4 GiB or more is 0xFFFFFFFF (all bits set). Linux mapping: physical
+// from /proc/meminfo MemTotal/MemAvailable, page file from CommitLimit and CommitLimit -
+// Committed_AS, virtual from the address-space limit of the process (RLIMIT_AS, else the user
+// address-space size) and what is left of it after VmSize.
 struct MemoryStatus {
   std::uint32_t memoryLoad = 0;
   std::uint32_t totalPhys = 0;

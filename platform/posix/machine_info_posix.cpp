@@ -52,8 +52,12 @@ std::uint64_t figure(const std::map<std::string, std::uint64_t>& figures, const 
   return it == figures.end() ? 0 : it->second;
 }
 
-// The record's fields are 32-bit: keep the low 32 bits as the platform field would hold them.
-std::uint32_t low32(std::uint64_t v) { return static_cast<std::uint32_t>(v); }
+// The record's fields are 32-bit. A figure that does not fit is written with all bits set, as
+// the 32-bit record reports it on a machine with more memory; its low bits would say nothing
+// (2^47 bytes of address space would read as 0).
+std::uint32_t field32(std::uint64_t v) {
+  return v > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(v);
+}
 
 std::uint64_t addressSpaceLimit() {
   rlimit limit{};
@@ -93,13 +97,13 @@ std::optional<MemoryStatus> memoryStatus() {
   std::uint64_t virtualUsed = figure(readKibFigures("/proc/self/status"), "VmSize");
 
   MemoryStatus s;
-  s.memoryLoad = low32(100 * (total - avail) / total);
-  s.totalPhys = low32(total);
-  s.availPhys = low32(avail);
-  s.totalPageFile = low32(commitLimit);
-  s.availPageFile = low32(commitLimit > committed ? commitLimit - committed : 0);
-  s.totalVirtual = low32(virtualTotal);
-  s.availVirtual = low32(virtualTotal > virtualUsed ? virtualTotal - virtualUsed : 0);
+  s.memoryLoad = field32(100 * (total - avail) / total);
+  s.totalPhys = field32(total);
+  s.availPhys = field32(avail);
+  s.totalPageFile = field32(commitLimit);
+  s.availPageFile = field32(commitLimit > committed ? commitLimit - committed : 0);
+  s.totalVirtual = field32(virtualTotal);
+  s.availVirtual = field32(virtualTotal > virtualUsed ? virtualTotal - virtualUsed : 0);
   return s;
 }
 

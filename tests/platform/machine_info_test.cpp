@@ -1,6 +1,7 @@
 #include "platform/machine_info.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <fstream>
@@ -27,13 +28,19 @@ TEST(MachineInfo, MemoryFiguresAreConsistent) {
   ASSERT_TRUE(m.has_value());
   EXPECT_LE(m->memoryLoad, 100u);
 
-  // /proc/meminfo counts kB; the record holds bytes, cut to the low 32 bits.
+  // /proc/meminfo counts kB; the record holds bytes, all bits set when they do not fit.
   std::ifstream in("/proc/meminfo");
   std::string name, unit;
   std::uint64_t kib = 0;
   ASSERT_TRUE(in >> name >> kib >> unit);
   ASSERT_EQ(name, "MemTotal:");
-  EXPECT_EQ(m->totalPhys, static_cast<std::uint32_t>(kib * 1024));
+  EXPECT_EQ(m->totalPhys, std::min<std::uint64_t>(kib * 1024, UINT32_MAX));
+  // Without an address-space limit the process has far more than 4 GiB of it.
+  rlimit limit{};
+  if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur == RLIM_INFINITY) {
+    EXPECT_EQ(m->totalVirtual, UINT32_MAX);
+    EXPECT_EQ(m->availVirtual, UINT32_MAX);
+  }
 }
 
 TEST(MachineInfo, OsVersionWordIsTheNtFamily) {
