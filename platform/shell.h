@@ -2,16 +2,25 @@
 // Starting programs. Window thread; each call blocks only as documented.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zentro::platform {
+
+// The description of the error shellExecute raises for a command line too long to pass on.
+inline constexpr std::string_view kCommandLineTooLong =
+    "The command line is longer than the system allows.";
 
 // ShellExecute: starts `file` with `parameters` (one command-line text, split into arguments
 // by the Windows rules) in `workingFolder`. `verb` is "", "runas" or "open".
 // Returns a number > 32 on success, else the shell's codes: 2 file not found, 3 path not found,
 // 5 access denied, 8 out of memory, 11 bad format, 31 no association.
-// Linux: an executable file is spawned (not waited for); another file is opened with xdg-open
-// when present (31 otherwise); "runas" goes through pkexec when present, else 5.
+// Linux: a file with an execute right is spawned (not waited for); another file is opened with
+// xdg-open, which must not give up (31 otherwise); "runas" answers what elevation cannot cure
+// (missing file, bad format, a document) as the plain start does, else goes through pkexec
+// when present (5 otherwise, and when pkexec gives up). Blocks while a helper tool decides, at
+// most a bounded time (the user's answer to the authentication dialog). Raises RuntimeError
+// (kCommandLineTooLong) when the arguments are longer than the system takes.
 int shellExecute(const std::string& verb, const std::string& file, const std::string& parameters,
                  const std::string& workingFolder, int showCommand);
 

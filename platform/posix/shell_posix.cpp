@@ -2,21 +2,28 @@
 // shellExecute keeps the shell's result convention: a number above 32 when the program was
 // started, else the shell's error codes, mapped from errno:
 //   ENOENT (file) 2; ENOENT (folder), ENOTDIR 3; EACCES, EPERM 5; ENOMEM, EAGAIN 8; ENOEXEC 11;
-//   a file that is no program and no xdg-open to open it with 31;
-//   "runas" without pkexec 5 (the shell's answer when elevation is refused).
+//   a file that is no program and nothing to open it with (no xdg-open, or xdg-open giving
+//   up: no association) 31;
+//   "runas" without pkexec, or pkexec giving up (authentication refused or impossible) 5.
+// An argument list longer than the system takes raises RuntimeError(kCommandLineTooLong).
 #include "platform/shell.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstring>
 
 #include "platform/posix/spawn_posix.h"
+#include "remote/runtime_error.h"
 
 namespace zentro::platform {
 namespace {
 
 using posix::SpawnError;
+using namespace std::chrono_literals;
 
 constexpr int kShellStarted = 42;
 constexpr int kShellFileNotFound = 2;
@@ -30,6 +37,14 @@ constexpr char kVerbRunAs[] = "runas";
 constexpr char kVerbOpen[] = "open";
 constexpr char kElevationTool[] = "pkexec";
 constexpr char kOpenTool[] = "xdg-open";
+// pkexec's own exit statuses when it gives up before starting the program: not authorised or
+// no way to ask (127), the dialog dismissed (126).
+constexpr int kElevationRefused = 127;
+constexpr int kElevationDismissed = 126;
+// How long a helper tool is watched before its start counts as the program's: elevation waits
+// for the user at the authentication dialog, an opener only for its association lookup.
+constexpr std::chrono::milliseconds kElevationBound = 120s;
+constexpr std::chrono::milliseconds kOpenBound = 10s;
 
 int shellCodeForErrno(int error, bool forFolder) {
   switch (error) {
@@ -64,9 +79,22 @@ std::string parentOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-bool isProgram(const struct stat& st, const std::string& path) {
-  return S_ISREG(st.st_mode) && (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0 &&
-         access(path.c_str(), X_OK) == 0;
+// A program is a file with an execute right for someone; whether this user may run it is
+// the start's answer (5), which elevation can change. Anything else is a document.
+bool isProgram(const struct stat& st) {
+  return S_ISREG(st.st_mode) && (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
+}
+
+// Whether the system can run the file at all: an ELF image or a "#!" script. Elevation does
+// not change a file's format, so "runas" answers a bad one as the plain start would.
+bool hasProgramFormat(const std::string& path) {
+  char head[4] = {};
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return true;  // unreadable here: the elevated start finds out
+  const ssize_t got = ::read(fd, head, sizeof head);
+  ::close(fd);
+  return (got >= 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0) ||
+         (got >= 2 && head[0] == '#' && head[1] == '!');
 }
 
 }  // namespace
@@ -81,6 +109,8 @@ int shellExecute(const std::string& verb, const std::string& file, const std::st
   std::string path = file;
   if (path.front() != '/' && !workingFolder.empty()) path = workingFolder + "/" + path;
 
+  // What elevation cannot cure (a missing file or folder, a bad format, a file nobody may
+  // run) is answered before elevating, with the code the plain start gives.
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) {
     int error = errno;
@@ -88,25 +118,42 @@ int shellExecute(const std::string& verb, const std::string& file, const std::st
   }
 
   std::vector<std::string> argv;
-  if (isProgram(st, path)) {
+  posix::StartWatch watch;
+  const bool program = isProgram(st);
+  if (program) {
     argv.push_back(path);
     for (std::string& a : splitCommandLine(parameters)) argv.push_back(std::move(a));
+    if (runAs) {
+      if (!hasProgramFormat(path)) return kShellBadFormat;
+      std::string elevate = posix::findInPath(kElevationTool);
+      if (elevate.empty()) return kShellAccessDenied;
+      argv.insert(argv.begin(), elevate);
+      watch = {kElevationTool, kElevationBound};
+    }
   } else {
-    // A document (or a folder): the desktop's association opens it, as the shell would.
+    // A document (or a folder): the desktop's association opens it, as the shell would. There
+    // is nothing to elevate, so "runas" opens it as the plain start does.
     std::string opener = posix::findInPath(kOpenTool);
     if (opener.empty()) return kShellNoAssociation;
     argv = {opener, path};
-  }
-  if (runAs) {
-    std::string elevate = posix::findInPath(kElevationTool);
-    if (elevate.empty()) return kShellAccessDenied;
-    argv.insert(argv.begin(), elevate);
+    watch = {kOpenTool, kOpenBound};
   }
 
-  SpawnError result = posix::spawnDetached(argv, workingFolder);
+  SpawnError result =
+      posix::spawnDetached(argv, workingFolder, watch.toolName.empty() ? nullptr : &watch);
   if (result.ok()) return kShellStarted;
+  if (result.stage == SpawnError::kExited) {
+    // The opener has opened the document when it succeeds; pkexec's other statuses are the
+    // program's own, so it ran.
+    if (!program) return result.error == 0 ? kShellStarted : kShellNoAssociation;
+    const bool refused = result.error == kElevationRefused || result.error == kElevationDismissed;
+    return refused ? kShellAccessDenied : kShellStarted;
+  }
   if (result.stage == SpawnError::kChdir) return kShellPathNotFound;
   if (result.stage == SpawnError::kFork) return kShellOutOfMemory;
+  if (result.error == E2BIG) {
+    throw RuntimeError(kErrGeneric, "ShellExecute", std::string(kCommandLineTooLong));
+  }
   return shellCodeForErrno(result.error, false);
 }
 

@@ -8,6 +8,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 
 namespace zentro::platform::posix {
 namespace {
@@ -90,6 +92,78 @@ SpawnError readReport(int fd) {
   return {};
 }
 
+// Closes every descriptor from 3 up except the three in `keep` (all 3 or above).
+// Async-signal-safe.
+void closeAllBut(int (&keep)[3]) {
+  for (int i = 1; i < 3; ++i) {  // sorted in place; no library call after fork
+    for (int j = i; j > 0 && keep[j - 1] > keep[j]; --j) {
+      const int t = keep[j];
+      keep[j] = keep[j - 1];
+      keep[j - 1] = t;
+    }
+  }
+  unsigned from = 3;
+  for (int fd : keep) {
+    if (static_cast<unsigned>(fd) > from) close_range(from, static_cast<unsigned>(fd) - 1, 0);
+    from = static_cast<unsigned>(fd) + 1;
+  }
+  close_range(from, ~0U, 0);
+}
+
+void sendReport(int fd, const SpawnError& error) {
+  ChildReport report{error.stage, error.error};
+  ssize_t ignored = write(fd, &report, sizeof report);
+  (void)ignored;
+}
+
+long long monotonicMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// The process name of `pid` (/proc/PID/comm without its line end) into `name`; false when it
+// cannot be read. Async-signal-safe: it runs in the forked middle process.
+bool processName(pid_t pid, char (&name)[32]) {
+  char path[40] = "/proc/";
+  char digits[16];
+  int n = 0;
+  for (unsigned long v = static_cast<unsigned long>(pid); n == 0 || v != 0; v /= 10) {
+    digits[n++] = static_cast<char>('0' + v % 10);
+  }
+  std::size_t at = std::strlen(path);
+  while (n > 0) path[at++] = digits[--n];
+  std::memcpy(path + at, "/comm", 6);
+  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const ssize_t got = read(fd, name, sizeof name - 1);
+  close(fd);
+  if (got <= 0) return false;
+  name[got] = '\0';
+  if (name[got - 1] == '\n') name[got - 1] = '\0';
+  return true;
+}
+
+// Middle process, after the tool's exec: waits until the tool hands over, exits or the bound
+// passes (see StartWatch). Async-signal-safe calls only; `toolName` was prepared before fork.
+SpawnError watchStart(pid_t tool, const char* toolName, long long boundMs) {
+  const long long deadline = monotonicMs() + boundMs;
+  for (;;) {
+    int status = 0;
+    const pid_t r = waitpid(tool, &status, WNOHANG);
+    if (r == tool) {
+      const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      return {SpawnError::kExited, code};
+    }
+    if (r < 0 && errno != EINTR) return {};
+    char name[32];
+    if (processName(tool, name) && std::strcmp(name, toolName) != 0) return {};  // handed over
+    if (monotonicMs() >= deadline) return {};
+    const timespec pause{0, 10 * 1000 * 1000};
+    nanosleep(&pause, nullptr);
+  }
+}
+
 int waitForExit(pid_t pid) {
   int status = 0;
   pid_t r;
@@ -104,29 +178,46 @@ int waitForExit(pid_t pid) {
 
 }  // namespace
 
-SpawnError spawnDetached(const std::vector<std::string>& argv, const std::string& workingFolder) {
+SpawnError spawnDetached(const std::vector<std::string>& argv, const std::string& workingFolder,
+                         const StartWatch* watch) {
   if (argv.empty()) return {SpawnError::kExec, ENOENT};
   std::vector<char*> args = argvPointers(argv);
-  Pipe pipe;
-  if (!pipe.valid()) return {SpawnError::kFork, errno};
+  // The tool's name as the kernel keeps it: its first 15 characters.
+  const std::string toolName = watch ? watch->toolName.substr(0, 15) : std::string();
+  const long long boundMs = watch ? static_cast<long long>(watch->bound.count()) : 0;
+  Pipe toParent;  // the middle process's verdict
+  Pipe toMiddle;  // the program's exec report
+  if (!toParent.valid() || !toMiddle.valid()) return {SpawnError::kFork, errno};
 
   pid_t middle = fork();
   if (middle < 0) return {SpawnError::kFork, errno};
   if (middle == 0) {
-    // The middle process only forks the program and leaves, so the program is re-parented
-    // to init and never becomes our zombie.
+    // The middle process forks the program, passes on how its start went and leaves, so the
+    // program is re-parented to init and never becomes our zombie.
     setsid();
+    // The middle process never execs, so it would hold every descriptor of the caller for as
+    // long as it lives, locks included (a spool's lock would outlive a killed caller).
+    int keep[3] = {toParent.writeEnd(), toMiddle.readEnd(), toMiddle.writeEnd()};
+    closeAllBut(keep);
+    // The caller's own child handling (a handler, or children ignored) must not take the
+    // program's exit status away from the watch.
+    signal(SIGCHLD, SIG_DFL);
     pid_t program = fork();
-    if (program == 0) execChild(args.data(), workingFolder.c_str(), pipe.writeEnd());
+    if (program == 0) execChild(args.data(), workingFolder.c_str(), toMiddle.writeEnd());
+    toMiddle.closeWrite();
     if (program < 0) {
-      ChildReport report{SpawnError::kFork, errno};
-      ssize_t ignored = write(pipe.writeEnd(), &report, sizeof report);
-      (void)ignored;
+      sendReport(toParent.writeEnd(), {SpawnError::kFork, errno});
+      _exit(0);
     }
+    SpawnError result = readReport(toMiddle.readEnd());
+    if (result.ok() && watch) result = watchStart(program, toolName.c_str(), boundMs);
+    if (!result.ok()) sendReport(toParent.writeEnd(), result);
     _exit(0);
   }
-  pipe.closeWrite();
-  SpawnError result = readReport(pipe.readEnd());
+  toParent.closeWrite();
+  toMiddle.closeWrite();
+  toMiddle.closeRead();
+  SpawnError result = readReport(toParent.readEnd());
   waitForExit(middle);
   return result;
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "remote/runtime_error.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
@@ -120,8 +121,31 @@ TEST_F(ShellExecuteTest, ReportsTheShellsFailureCodes) {
   // Elevation without pkexec is refused.
   EXPECT_EQ(shellExecute("runas", program, "", dir_.str(), 1), 5);
   // A document with nothing to open it.
-  EXPECT_EQ(shellExecute("", dir_.write("readme.txt", "text"), "", dir_.str(), 1), 31);
+  const std::string readme = dir_.write("readme.txt", "text");
+  EXPECT_EQ(shellExecute("", readme, "", dir_.str(), 1), 31);
   EXPECT_EQ(shellExecute("print", program, "", dir_.str(), 1), 31);
+
+  // What elevation cannot cure gets the plain start's answer; this pkexec would "start" it.
+  script("bin/pkexec", "exit 0\n");
+  EXPECT_EQ(shellExecute("runas", dir_.file("app/missing.exe"), "", dir_.str(), 1), 2);
+  EXPECT_EQ(shellExecute("runas", garbage, "", dir_.str(), 1), 11);
+  // pkexec giving up before the program runs (dismissed; refused or no agent) is no start.
+  for (const char* status : {"126", "127"}) {
+    script("bin/pkexec", std::string("exit ") + status + "\n");
+    EXPECT_EQ(shellExecute("runas", program, "", dir_.str(), 1), 5) << status;
+  }
+  // Neither is an opener that finds no association for the document.
+  script("bin/xdg-open", "exit 3\n");
+  EXPECT_EQ(shellExecute("", readme, "", dir_.str(), 1), 31);
+  EXPECT_EQ(shellExecute("runas", readme, "", dir_.str(), 1), 31);
+
+  // A command line longer than the system takes is reported as that.
+  try {
+    shellExecute("", program, std::string(200000, 'x'), dir_.str(), 1);
+    ADD_FAILURE() << "a start was reported";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.description(), kCommandLineTooLong);
+  }
 }
 
 TEST_F(ShellExecuteTest, DocumentsAndElevationGoThroughTheDesktopTools) {
@@ -129,17 +153,18 @@ TEST_F(ShellExecuteTest, DocumentsAndElevationGoThroughTheDesktopTools) {
   std::string opened = dir_.file("opened.txt");
   std::string elevated = dir_.file("elevated.txt");
   script("bin/xdg-open", recorderBody(opened));
-  script("bin/pkexec", recorderBody(elevated));
+  // pkexec hands over to the program by exec.
+  script("bin/pkexec", "exec \"$@\"\n");
 
   std::string document = dir_.write("notes.txt", "text");
   EXPECT_GT(shellExecute("", document, "ignored", dir_.str(), 1), 32);
   ASSERT_TRUE(waitFor(opened));
   EXPECT_EQ(readFile(opened), dir_.str() + "\n" + document + "\n");
 
-  std::string program = script("app/VMIClient.exe", "exit 0\n");
+  std::string program = script("app/VMIClient.exe", recorderBody(elevated));
   EXPECT_GT(shellExecute("runas", program, "\"u t\"", dir_.str(), 1), 32);
   ASSERT_TRUE(waitFor(elevated));
-  EXPECT_EQ(readFile(elevated), dir_.str() + "\n" + program + "\nu t\n");
+  EXPECT_EQ(readFile(elevated), dir_.str() + "\nu t\n");
 }
 
 TEST(RunAndWaitTest, ReturnsTheExitCode) {
