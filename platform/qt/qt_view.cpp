@@ -41,6 +41,14 @@ QMessageBox::Icon toQtIcon(Icon icon) {
   return QMessageBox::NoIcon;
 }
 
+// An empty window title makes the toolkit put the program's name in its place; a single blank
+// is the nearest to an empty title bar that the window manager is given.
+QString boxTitle(const std::optional<std::string>& title) {
+  if (!title) return QString::fromUtf8(kProductName);
+  if (title->empty()) return QStringLiteral(" ");
+  return fromText(*title);
+}
+
 }  // namespace
 
 QtView::QtView(QWidget* parent) : QWidget(parent) {
@@ -188,8 +196,8 @@ void QtView::processEvents() { QCoreApplication::processEvents(); }
 
 Answer QtView::messageBox(const std::string& text, Buttons buttons, Icon icon,
                           const std::optional<std::string>& title) {
-  QMessageBox box(toQtIcon(icon), fromText(title ? *title : std::string(kProductName)),
-                  displayText(text), QMessageBox::NoButton, isVisible() ? this : nullptr);
+  QMessageBox box(toQtIcon(icon), boxTitle(title), displayText(text), QMessageBox::NoButton,
+                  isVisible() ? this : nullptr);
   // Before the window is first shown (during Form_Load) the box stands alone, centred on the
   // screen rather than over a window that is not there yet.
   box.setWindowIcon(windowIcon());

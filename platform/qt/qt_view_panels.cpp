@@ -61,6 +61,8 @@ QWidget* QtView::buildLoginPanel() {
   txtLogin_ = lineEdit("txtLogin", panel);
   txtPassword_ = lineEdit("txtPassword", panel);
   txtPassword_->setEchoMode(QLineEdit::Password);
+  // Each typed character shows as "*" (42), not the style's own dot.
+  txtPassword_->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
   chkRemember_ = new QCheckBox(QString::fromUtf8(kRememberCaption), panel);
   chkRemember_->setObjectName(QStringLiteral("chkRemember"));
   cmdLogin_ = button("cmdLogin", kLoginCaption, panel);
