@@ -12,8 +12,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
+#include "platform/file_io.h"
 #include "platform/posix/spawn_posix.h"
 
 namespace zentro::platform {
@@ -25,6 +25,7 @@ constexpr char kSessionFontFolder[] = "vmizentro-fonts";
 constexpr char kFontconfigSnippet[] = "fontconfig/conf.d/60-vmizentro-session-fonts.conf";
 constexpr char kCacheTool[] = "fc-cache";
 constexpr const char* kFontExtensions[] = {".ttf", ".otf", ".ttc"};
+constexpr std::size_t kMaxSnippetSize = 64 * 1024;
 
 std::string envFolder(const char* variable) {
   const char* v = std::getenv(variable);
@@ -101,16 +102,21 @@ std::string xmlText(const std::string& text) {
   return out;
 }
 
+// The snippet names the session folder of this session. One written by an earlier session
+// may name another folder (another runtime folder, another temporary folder); it is then
+// rewritten, by a new file renamed over it, so fontconfig never reads half of one.
 void ensureSessionFolderKnown(const std::string& folder) {
   std::string config = homeRelative("XDG_CONFIG_HOME", ".config");
   if (config.empty()) return;
-  fs::path snippet = fs::path(config) / kFontconfigSnippet;
+  const fs::path snippet = fs::path(config) / kFontconfigSnippet;
+  const std::string wanted =
+      "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n<fontconfig>\n"
+      "  <dir>" + xmlText(folder) + "</dir>\n</fontconfig>\n";
+  if (readWholeFile(snippet.string(), kMaxSnippetSize) == wanted) return;
   std::error_code ec;
-  if (fs::exists(snippet, ec)) return;
   fs::create_directories(snippet.parent_path(), ec);
-  std::ofstream out(snippet);
-  out << "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n"
-      << "<fontconfig>\n  <dir>" << xmlText(folder) << "</dir>\n</fontconfig>\n";
+  StagedFile staged(snippet.string());
+  if (staged.write(wanted)) staged.commit();
 }
 
 }  // namespace

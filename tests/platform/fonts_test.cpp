@@ -31,8 +31,19 @@ TEST_F(FontsTest, SessionFontsAreLinkedForFontconfig) {
   EXPECT_EQ(fs::read_symlink(linked), font);
   // Adding it again replaces the link.
   EXPECT_EQ(addFontResource(font), 1);
-  // fontconfig learns the folder from a snippet in the user's configuration.
-  EXPECT_TRUE(fs::exists(dir_.file("config/fontconfig/conf.d")));
+  // fontconfig learns the folder from a snippet in the user's configuration, which a later
+  // session with another folder corrects.
+  const std::string snippet =
+      dir_.file("config/fontconfig/conf.d/60-vmizentro-session-fonts.conf");
+  auto names = [&](const std::string& runtime) {
+    const std::string dir = "<dir>" + dir_.file(runtime) + "/vmizentro-fonts</dir>";
+    return zentro::testing::readFile(snippet).find(dir) != std::string::npos;
+  };
+  EXPECT_TRUE(names("runtime"));
+  env_.set("XDG_RUNTIME_DIR", dir_.file("runtime2"));
+  fs::create_directories(dir_.file("runtime2"));
+  EXPECT_EQ(addFontResource(font), 1);
+  EXPECT_TRUE(names("runtime2"));
 
   EXPECT_EQ(addFontResource(dir_.file("Fonts/missing.ttf")), 0);
   EXPECT_EQ(addFontResource(dir_.write("Fonts/readme.txt", "text")), 0);
