@@ -59,6 +59,10 @@ inline constexpr const char* kLoginCheckSource = "Login Check";
 inline constexpr const char* kLoginCheckDescription =
     "The filer code/login/password you have supplied is not valid.";
 inline constexpr const char* kDeploymentGone = "The selected deployment is no longer available.";
+// A folder field of the deployment that would lead outside the root folder: start + field + end.
+inline constexpr const char* kFolderRefusedStart = "The deployment's ";
+inline constexpr const char* kFolderRefusedEnd =
+    " does not name a folder inside the VMI Zentro folder; the deployment cannot be started.";
 inline constexpr const char* kGroupKeyPrefix = "INSTALL_";
 inline constexpr const char* kUpdateAdminProperty = "UPDATEADMINLOGIN";
 

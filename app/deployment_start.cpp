@@ -1,16 +1,21 @@
 // frmLogin: StartDeployment — the second login on the deployment's own server, the update
 // decision, the install-file list, the machine report, and the install timer armed last.
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/app_texts.h"
 #include "app/config.h"
 #include "app/form_login.h"
 #include "app/form_login_impl.h"
+#include "app/launch_stage.h"
 #include "platform/run_log.h"
 #include "app/machine_report.h"
 #include "app/update_stamps.h"
 #include "app/working_folders.h"
+#include "installer/safe_names.h"
 #include "platform/machine_info.h"
+#include "platform/paths.h"
 #include "remote/data_space.h"
 #include "remote/runtime_error.h"
 #include "remote/xml_answer.h"
@@ -21,8 +26,50 @@ namespace {
 constexpr int kAnswerYes = static_cast<int>(Answer::Yes);
 constexpr int kAnswerNo = static_cast<int>(Answer::No);
 
-// "INSTALL_" + the id as text; "" for a NULL id (treated as no group).
-std::string GroupKey(const Value& id) { return UpdateStampKey(id.toText().value_or("")); }
+// "INSTALL_" + the id as text; "" for a NULL id (treated as no group). The key names a file in
+// the deployment folder, so only a plain whole number becomes one; any other text from the
+// server counts as no group too (a full check) and is logged, without the text itself.
+std::string GroupKey(const Value& id, std::string_view field) {
+  const std::string text = id.toText().value_or("");
+  const std::size_t sign = text.starts_with('-') ? 1 : 0;
+  if (!text.empty() && (text.size() == sign ||
+                        text.find_first_not_of("0123456789", sign) != std::string::npos)) {
+    logLine(LogLevel::Warning, std::string(field) + " is not a whole number; no update stamp");
+    return {};
+  }
+  return UpdateStampKey(text);
+}
+
+// A folder path given by the server for the deployment (LoginType, DeployFolder), with its
+// levels joined by this system's separator; either separator divides levels, so "Broker\2026"
+// and "Broker/2026" are the same nested folder. nullopt unless every level is a plain folder
+// name (IsSafeFileName): an absolute path, a drive, "..", an empty level or a device would
+// leave the root.
+std::optional<std::string> localFolderPath(const std::string& text) {
+  std::string path;
+  for (std::size_t start = 0; !text.empty();) {
+    const std::size_t end = text.find_first_of("/\\", start);
+    const std::string level = text.substr(start, end == std::string::npos ? end : end - start);
+    if (!IsSafeFileName(level)) return std::nullopt;
+    if (!path.empty()) path += platform::pathSeparator();
+    path += level;
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return path;
+}
+
+std::string folderField(const Table& table, std::string_view field) {
+  const std::string text = table.field(field).toText().value_or("");
+  std::optional<std::string> path = localFolderPath(text);
+  if (!path) {
+    logLine(LogLevel::Error, std::string(field) + " refused: not a folder inside the root folder");
+    throw RuntimeError(kErrGeneric, texts::kLoginProgId,
+                       std::string(texts::kFolderRefusedStart) + std::string(field) +
+                           texts::kFolderRefusedEnd);
+  }
+  return *path;
+}
 
 }  // namespace
 
@@ -52,8 +99,8 @@ void FrmLogin::StartDeployment() {
   view_.setBarWidth(Bar::Current, 0);
   view_.repaint();
 
-  const std::string loginType = s.deploymentChoices.field("LoginType").toText().value_or("");
-  const std::string deployFolder = s.deployments.field("DeployFolder").toText().value_or("");
+  const std::string loginType = folderField(s.deploymentChoices, "LoginType");
+  const std::string deployFolder = folderField(s.deployments, "DeployFolder");
   InitFolders(false, s.useProfile, loginType, deployFolder, s.folders);
 
   const std::string storedUrl = s.deployments.field("BusObjURL").toText().value_or("");
@@ -72,8 +119,11 @@ void FrmLogin::StartDeployment() {
                                Arg::byRef(s.loginPassword), Arg::byVal(ip)})
                      .toText()
                      .value_or("");
-  if (s.loginToken.empty()) {
-    logLine(LogLevel::Warning, "second login refused at the deployment's server");
+  if (!IsUsableLoginToken(s.loginToken)) {
+    logLine(LogLevel::Warning, s.loginToken.empty()
+                                   ? "second login refused at the deployment's server"
+                                   : "second login answered with a text that is no token");
+    s.loginToken.clear();
     throw RuntimeError(texts::kLoginCheckErrorNumber, texts::kLoginCheckSource,
                        texts::kLoginCheckDescription);
   }
@@ -114,7 +164,7 @@ void FrmLogin::StartDeployment() {
     if (deploymentType == "BROKER") {
       if (!customGroupId.isNull() && customGroupId.toDouble().value_or(0) != 0) {
         s.customGroupCurrent = false;
-        s.customGroupKey = GroupKey(customGroupId);
+        s.customGroupKey = GroupKey(customGroupId, "CustomInstallGroupID");
         if (!s.customGroupKey.empty()) {
           s.customGroupServerStamp =
               deploymentService
@@ -128,7 +178,7 @@ void FrmLogin::StartDeployment() {
           }
         }
       }
-      s.installGroupKey = GroupKey(installGroupId);
+      s.installGroupKey = GroupKey(installGroupId, "InstallGroupID");
       if (!s.installGroupKey.empty()) {
         s.installGroupServerStamp =
             deploymentService

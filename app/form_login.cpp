@@ -44,6 +44,10 @@ void FrmLogin::Impl::launchApplication() {
   in.runFromTemp = state.runFromTemp;
   in.isUpdateAdmin = state.install.isUpdateAdmin;
   in.updateCount = state.install.updateCount;
+  const WorkingFolders& f = state.folders;
+  in.programFolders = {f.productFolder, f.tempFolder,   f.commonFolder,  f.brokerFolder,
+                       f.clientFolder,  f.companyFolder, f.systemFolder, f.windowsFolder,
+                       f.fontsFolder};
   if (auto name = state.install.installList.field("FileName").toText()) in.launchFileName = *name;
   RunLaunchStage(view, in, state.install.targetPath);
 }

@@ -8,6 +8,7 @@
 #include "app/launch_texts.h"
 #include "platform/run_log.h"
 #include "installer/count_format.h"
+#include "installer/safe_names.h"
 #include "platform/file_path.h"
 #include "platform/paths.h"
 #include "platform/program_info.h"
@@ -61,6 +62,19 @@ bool copyFiles(const std::string& source, const std::string& copy) {
   return true;
 }
 
+// The launch record follows the rules of every other entry: a bare file name in a folder of
+// the placeholder table. Anything else would start a program of the server's choosing
+// anywhere on the machine, and hand it the login token.
+bool isDeploymentProgram(const LaunchInputs& inputs, const std::string& targetPath) {
+  if (!IsSafeFileName(inputs.launchFileName)) return false;
+  for (const std::string& folder : inputs.programFolders) {
+    if (!folder.empty() && targetPath == platform::joinPath(folder, inputs.launchFileName)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string ShellExecuteErrorText(long code) {
@@ -81,6 +95,13 @@ std::string ShellExecuteErrorText(long code) {
     default: meaning = texts::kUnknownErrorCode; break;
   }
   return std::to_string(code) + std::string(texts::kCodeSeparator) + std::string(meaning);
+}
+
+bool IsUsableLoginToken(const std::string& token) {
+  for (unsigned char c : token) {
+    if (c < 0x20 || c == 0x7F || c == ' ' || c == '"' || c == '\'') return false;
+  }
+  return !token.empty();
 }
 
 std::string OutOfDateWarning(const LaunchInputs& inputs) {
@@ -137,6 +158,11 @@ void RunLaunchStage(View& view, const LaunchInputs& inputs, std::string& targetP
 
 void RunLaunchStage(View& view, const LaunchInputs& inputs, std::string& targetPath,
                     const ShellExecuteFn& shellExecute) {
+  if (!isDeploymentProgram(inputs, targetPath)) {
+    logLine(LogLevel::Error, "launch record refused: not a file in the deployment's folders");
+    throw RuntimeError(texts::kLaunchRefusedNumber, platform::programBaseName(),
+                       std::string(texts::kLaunchRefused));
+  }
   const std::string warning = OutOfDateWarning(inputs);
   if (!warning.empty()) view.messageBox(warning, Buttons::Ok, Icon::None, std::string());
 

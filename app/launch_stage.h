@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/view.h"
 
@@ -17,6 +18,8 @@ struct LaunchInputs {
   std::string commonFolder;    // the started program's working folder (unless run from a copy)
   std::string warnIfUpdates;   // "W" or "A" turns the out-of-date warning on
   std::string launchFileName;  // FileName of the launch record
+  // The deployment's working folders: the program must be launchFileName directly in one.
+  std::vector<std::string> programFolders;
   bool runFromTemp = false;
   bool isUpdateAdmin = false;
   long updateCount = 0;
@@ -25,7 +28,9 @@ struct LaunchInputs {
 // Runs the stage for the program at `targetPath`, which becomes the copy's path when the
 // program runs from a temporary copy. Returns once the program has been started. Throws
 // RuntimeError (number = the last shell code, 8 for a code of 0; source = the program's base
-// name; description = one line per failed attempt) when all three attempts fail.
+// name; description = one line per failed attempt) when all three attempts fail, and
+// (number 5, description kLaunchRefused) without starting anything when `targetPath` is not a
+// bare, safe launchFileName in one of the programFolders.
 void RunLaunchStage(View& view, const LaunchInputs& inputs, std::string& targetPath);
 
 // The shell call the stage makes (platform::shellExecute's signature): verb, file, parameters,
@@ -36,6 +41,11 @@ using ShellExecuteFn = std::function<int(const std::string& verb, const std::str
 // As above with another shell, for shell results the platform cannot produce on demand.
 void RunLaunchStage(View& view, const LaunchInputs& inputs, std::string& targetPath,
                     const ShellExecuteFn& shellExecute);
+
+// Whether the second login's answer can serve as the login token: not empty, and no quote,
+// blank or control character, any of which would add arguments of the server's choosing to
+// the launched program's command line.
+bool IsUsableLoginToken(const std::string& token);
 
 // The out-of-date warning's text; "" when no warning is due.
 std::string OutOfDateWarning(const LaunchInputs& inputs);

@@ -33,6 +33,12 @@ inline constexpr int kShellSuccessAbove = 32;
 // result): the shell's "out of memory" code.
 inline constexpr long kOutOfResourcesNumber = 8;
 
+// A launch record naming a program outside the deployment's folders.
+inline constexpr std::string_view kLaunchRefused =
+    "The application to start is not a file in the deployment's folders, so it was not "
+    "started.";
+inline constexpr long kLaunchRefusedNumber = 5;
+
 // ShellExecuteErrorText.
 inline constexpr std::string_view kCodeSeparator = " : ";
 inline constexpr std::string_view kUnknownErrorCode = "(Unknown Error Code)";

@@ -5,6 +5,7 @@
 
 #include "app/app_texts.h"
 #include "app/event_guard.h"
+#include "remote/runtime_error.h"
 #include "tests/app/app_fixture.h"
 
 namespace zentro::testing {
@@ -131,6 +132,58 @@ TEST_F(DeploymentStartTest, NullGroupIdsMeanNoGroupAndAFullCheck) {
   EXPECT_FALSE(state().install.skipUpdates);
   EXPECT_EQ(state().installGroupKey, "");
   EXPECT_TRUE(view.installTimerEnabled());
+}
+
+TEST_F(DeploymentStartTest, GroupIdsThatAreNoWholeNumbersMeanNoGroup) {
+  startService();
+  load();
+  login("acme", "john", kJohnPassword);
+  Table& d = state().deployments;
+  d.moveFirst();
+  ASSERT_TRUE(d.find("CVDeploymentID = 1"));
+  d.setField("InstallGroupID", Value(std::string(" 12")));
+  d.setField("CustomInstallGroupID", Value(15.25));
+  view.clickGridRow(0);
+  guard->cmdRunVersion_Click();
+  ASSERT_TRUE(view.installTimerEnabled()) << view.journalText();
+  EXPECT_TRUE(lastUpdateKeys().empty());
+  EXPECT_EQ(state().installGroupKey, "");
+  EXPECT_EQ(state().customGroupKey, "");
+  EXPECT_FALSE(state().install.skipUpdates);
+}
+
+TEST_F(DeploymentStartTest, ServerFoldersStayInsideTheRootFolder) {
+  startService();
+  run(0);
+  auto startWith = [&](const char* field, const char* value) {
+    Table& t = std::string(field) == "LoginType" ? state().deploymentChoices : state().deployments;
+    if (&t == &state().deployments) {
+      t.moveFirst();
+      t.find("CVDeploymentID = 1");
+    }
+    t.setField(field, Value(std::string(value)));
+    form->StartDeployment();
+  };
+  for (const char* nested : {"Broker\\2026", "Broker/2026"}) {
+    startWith("DeployFolder", nested);
+    EXPECT_EQ(state().folders.commonFolder, common("BROKER", "Broker/2026"));
+  }
+  const std::pair<const char*, const char*> refused[] = {
+      {"DeployFolder", "../../../../escaped"}, {"DeployFolder", "a\\..\\..\\..\\..\\escaped"},
+      {"DeployFolder", "/tmp/x"}, {"DeployFolder", "\\\\server\\share"}, {"DeployFolder", "C:\\x"},
+      {"DeployFolder", "C:x"}, {"DeployFolder", "a//b"}, {"DeployFolder", "a/"},
+      {"DeployFolder", " .. "}, {"DeployFolder", "NUL"}, {"DeployFolder", "Broker\\com1.txt"},
+      {"LoginType", ".."}};
+  for (const auto& [field, value] : refused) {
+    try {
+      startWith(field, value);
+      ADD_FAILURE() << field << " " << value << " was used";
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(e.description(),
+                texts::kFolderRefusedStart + std::string(field) + texts::kFolderRefusedEnd);
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(temp.path() / "escaped"));
 }
 
 TEST_F(DeploymentStartTest, TheQuestionDecidesWhenTheDeploymentDoesNotSay) {

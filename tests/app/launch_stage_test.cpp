@@ -54,6 +54,14 @@ INSTANTIATE_TEST_SUITE_P(
                       CodeCase{33, "33 : (Unknown Error Code)"},
                       CodeCase{-1, "-1 : (Unknown Error Code)"}));
 
+TEST(LoginToken, OnlyATokenWithoutQuotesBlanksOrControlsIsUsable) {
+  EXPECT_TRUE(IsUsableLoginToken("TOK-42_x.y=z"));
+  for (const char* bad : {"", " ", "a b", "a\"b", "a'b", "a\tb", "a\rb", "a\nb", "a\x7f"}) {
+    EXPECT_FALSE(IsUsableLoginToken(bad)) << bad;
+  }
+  EXPECT_FALSE(IsUsableLoginToken(std::string("a\0b", 3)));
+}
+
 // --- the out-of-date warning ------------------------------------------------------------------
 
 struct WarningCase {
@@ -125,11 +133,33 @@ class LaunchAttempts : public ::testing::Test {
     in.loginToken = "TOKEN123";
     in.commonFolder = "/srv/common";
     in.launchFileName = "app.exe";
+    in.programFolders = {"/srv/common", "/srv/product"};
   }
   ScriptedView view;
   LaunchInputs in;
   std::string target = "/srv/product/app.exe";
 };
+
+TEST_F(LaunchAttempts, ALaunchRecordOutsideTheDeploymentsFoldersStartsNothing) {
+  const std::pair<const char*, const char*> refused[] = {
+      {"../../tmp/x.sh", "/srv/product/../../tmp/x.sh"},  // climbs out of its folder
+      {"app.exe", "/app.exe"},                            // unknown InstallLocation
+      {"app.exe", "/srv/other/app.exe"},
+      {"sub\\app.exe", "/srv/product/sub\\app.exe"}};
+  for (const auto& [file, path] : refused) {
+    in.launchFileName = file;
+    target = path;
+    ScriptedShell shell({42});
+    try {
+      RunLaunchStage(view, in, target, shell.fn());
+      ADD_FAILURE() << file << " was started";
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(e.number(), texts::kLaunchRefusedNumber);
+      EXPECT_EQ(e.description(), texts::kLaunchRefused);
+    }
+    EXPECT_TRUE(shell.calls.empty()) << file;
+  }
+}
 
 TEST_F(LaunchAttempts, FirstSuccessStartsOnce) {
   ScriptedShell shell({42});
@@ -263,6 +293,7 @@ TEST_F(TempCopy, GivesUpWhenNoFolderCanBeMade) {
   in.runFromTemp = true;
   in.commonFolder = "/srv/common";
   in.launchFileName = "app.exe";
+  in.programFolders = {product.str()};
   std::string target = program;
   ScriptedShell shell({42});
   RunLaunchStage(view, in, target, shell.fn());
@@ -276,6 +307,7 @@ TEST_F(TempCopy, LaunchFromCopyUsesTheCopyFolder) {
   in.runFromTemp = true;
   in.commonFolder = "/srv/common";
   in.launchFileName = "app.exe";
+  in.programFolders = {product.str()};
   std::string target = program;
   ScriptedShell shell({42});
   RunLaunchStage(view, in, target, shell.fn());
@@ -311,6 +343,7 @@ class RealLaunch : public ::testing::Test {
     in.loginToken = "TOK-42";
     in.commonFolder = common.str();
     in.launchFileName = "app.sh";
+    in.programFolders = {product.str()};
   }
   TempDir tmp, product, common;
   ScopedEnv env;
@@ -339,6 +372,7 @@ TEST_F(RealLaunch, ProgramRunsFromItsCopy) {
 }
 
 TEST_F(RealLaunch, MissingProgramFailsAllThreeWays) {
+  in.launchFileName = "absent.exe";
   std::string target = product.file("absent.exe");
   try {
     RunLaunchStage(view, in, target);
