@@ -10,6 +10,7 @@
 #include "platform/run_log.h"
 #include "app/update_stamps.h"
 #include "app/working_folders.h"
+#include "installer/inet_transfer.h"
 #include "platform/fonts.h"
 #include "platform/paths.h"
 #include "platform/program_info.h"
@@ -85,6 +86,7 @@ void FrmLogin::Form_Load() {
   InitFolders(true, s.useProfile, "", "", s.folders);
   openLog(s.folders.tempFolder);
   logLine(LogLevel::Info, "start-up; root folder " + s.folders.rootFolder);
+  RemoveStaleSpools(s.folders.tempFolder);
   s.baseUrl = texts::kDefaultBaseUrl;
   s.sharedEnvironment = false;
   s.configRecordset = LoadConfigTable(s.folders.rootFolder);

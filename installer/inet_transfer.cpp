@@ -1,15 +1,18 @@
 #include "installer/inet_transfer.h"
 
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <system_error>
 #include <utility>
 #include <vector>
 
-#include "platform/run_log.h"
+#include "platform/file_lock.h"
 #include "platform/file_path.h"
+#include "platform/run_log.h"
 #include "platform/paths.h"
 #include "remote/value.h"
 
@@ -24,6 +27,8 @@ constexpr std::chrono::milliseconds kBackOff{250};  // doubled for the second re
 constexpr std::size_t kSpoolBufferSize = 1 << 20;
 constexpr std::string_view kSpoolPrefix = "~zentro-spool-";
 constexpr std::string_view kSpoolSuffix = ".tmp";
+// Beside each spool while it exists: its name + this, locked by the run that owns it.
+constexpr std::string_view kLockSuffix = ".lock";
 
 // "Name: value" lines (CR LF, or LF alone) into a header list; lines without a colon are
 // dropped because no server could make sense of them.
@@ -45,6 +50,47 @@ platform::HeaderList parseRequestHeaders(const std::string& text) {
   return headers;
 }
 
+// Watches the bytes of one attempt: stalled once `limits.stallBytes` did not arrive within a
+// whole `limits.stallWindow`. Samples are kept coarse (a 64th of the window) so a fast
+// transfer does not pile them up.
+class StallWatch {
+ public:
+  using Clock = std::chrono::steady_clock;
+  explicit StallWatch(const TransferLimits& limits) : limits_(limits) {
+    samples_.push_back({Clock::now(), 0});
+  }
+  // Adds `received` bytes (the attempt's total so far); false once the transfer has stalled.
+  bool add(long long received) {
+    const Clock::time_point now = Clock::now();
+    const auto spacing = limits_.stallWindow / 64;
+    if (samples_.size() < 2 || now - samples_.back().at >= spacing) {
+      samples_.push_back({now, received});
+    } else {
+      samples_.back().bytes = received;
+    }
+    // The oldest sample kept is the last one at or before the window's start.
+    while (samples_.size() > 2 && samples_[1].at <= now - limits_.stallWindow) {
+      samples_.pop_front();
+    }
+    const Sample& start = samples_.front();
+    return now - start.at < limits_.stallWindow || received - start.bytes >= limits_.stallBytes;
+  }
+
+ private:
+  struct Sample {
+    Clock::time_point at;
+    long long bytes;
+  };
+  TransferLimits limits_;
+  std::deque<Sample> samples_;
+};
+
+std::string stallText(const TransferLimits& limits) {
+  const auto ms = limits.stallWindow.count();
+  return "stalled: fewer than " + std::to_string(limits.stallBytes) + " bytes in " +
+         (ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms");
+}
+
 std::string uniqueSpoolName() {
   static std::mt19937_64 generator{std::random_device{}()};
   static std::mutex generatorMutex;
@@ -63,6 +109,8 @@ struct InetTransfer::Shared {
   unsigned long generation = 0;
   StateHandler handler;
   std::string spoolPath;  // the worker writes it until done; "" when there is none
+  // Held from before the spool exists until it is removed: tells other runs it is alive.
+  std::unique_ptr<platform::HeldFileLock> spoolLock;
   std::vector<char> readerBuffer;  // the reader's stream buffer (outlives it), made on first use
   std::ifstream reader;
   bool readerOpen = false;
@@ -74,10 +122,12 @@ struct InetTransfer::Shared {
       readerOpen = false;
     }
     readerDone = false;
-    if (spoolPath.empty()) return;
-    std::error_code ec;
-    fs::remove(platform::pathFromUtf8(spoolPath), ec);
-    spoolPath.clear();
+    if (!spoolPath.empty()) {
+      std::error_code ec;
+      fs::remove(platform::pathFromUtf8(spoolPath), ec);
+      spoolPath.clear();
+    }
+    spoolLock.reset();
   }
 
   // Between the worker and the window thread.
@@ -104,10 +154,12 @@ std::string LoggableUrl(const std::string& url) {
   return url.substr(0, hostStart) + "***" + url.substr(at);
 }
 
-InetTransfer::InetTransfer(View& view, std::string spoolFolder, ClientFactory makeClient)
+InetTransfer::InetTransfer(View& view, std::string spoolFolder, ClientFactory makeClient,
+                           TransferLimits limits)
     : view_(view),
       spoolFolder_(std::move(spoolFolder)),
       makeClient_(std::move(makeClient)),
+      limits_(limits),
       shared_(std::make_shared<Shared>()) {}
 
 InetTransfer::~InetTransfer() {
@@ -152,6 +204,12 @@ bool InetTransfer::Execute(const std::string& url, const std::string& operation,
 
   const std::string folder = spoolFolder_.empty() ? platform::tempPath() : spoolFolder_;
   shared_->spoolPath = platform::joinPath(folder, uniqueSpoolName());
+  // Without its lock the spool would look like one a killed run left; the download still runs.
+  shared_->spoolLock =
+      platform::holdNewFileLock(shared_->spoolPath + std::string(kLockSuffix));
+  if (!shared_->spoolLock) {
+    logLine(LogLevel::Warning, "no lock beside the spool file " + shared_->spoolPath);
+  }
 
   shared_->executing = true;
   worker_ = std::thread(&InetTransfer::run, this, shared_, generation, shared_->spoolPath);
@@ -175,6 +233,8 @@ void InetTransfer::run(std::shared_ptr<Shared> shared, unsigned long generation,
   std::unique_ptr<platform::HttpClient> client = makeClient_ ? makeClient_() : nullptr;
   if (!client) failure = "no HTTP client";
 
+  std::optional<StallWatch> stall;
+  bool stalled = false;
   auto sink = [&](const char* data, std::size_t size) {
     if (shared->cancel) return false;
     spool.write(data, static_cast<std::streamsize>(size));
@@ -183,11 +243,18 @@ void InetTransfer::run(std::shared_ptr<Shared> shared, unsigned long generation,
       return false;
     }
     bytes += static_cast<long long>(size);
+    // A server that trickles would hold the window on "downloading" for as long as it likes.
+    if (!stall->add(bytes)) {
+      stalled = true;
+      return false;
+    }
     return true;
   };
 
   for (int attempt = 1; client && attempt <= kAttempts; ++attempt) {
     bytes = 0;
+    stall.emplace(limits_);
+    stalled = false;
     spool.close();
     spool.open(platform::pathFromUtf8(spoolPath), std::ios::binary | std::ios::trunc);
     if (!spool) {
@@ -199,10 +266,16 @@ void InetTransfer::run(std::shared_ptr<Shared> shared, unsigned long generation,
       clean = true;
       break;
     } catch (const platform::HttpError& e) {
-      failure = spoolFailed ? "the spool file cannot be written" : e.what();
-      // A connection closed or reset before the answer counts as transient like a refused one.
+      failure = spoolFailed ? "the spool file cannot be written"
+                : stalled   ? stallText(limits_)
+                            : e.what();
+      // A connection closed or reset before the answer counts as transient like a refused one;
+      // a stall (too few bytes, or none for the client's own limit) is retried even after
+      // some bytes arrived.
+      stalled = stalled || e.kind() == platform::HttpError::Kind::Timeout;
       const bool transient = e.transient() || e.kind() == platform::HttpError::Kind::Cut;
-      if (shared->cancel || spoolFailed || !transient || bytes > 0 || attempt == kAttempts) {
+      if (shared->cancel || spoolFailed || !(transient || stalled) || (bytes > 0 && !stalled) ||
+          attempt == kAttempts) {
         break;
       }
       logLine(LogLevel::Warning, "download of " + LoggableUrl(request_.url) + " failed (" +
@@ -345,6 +418,31 @@ bool InetTransfer::EndedCleanly() const {
 std::string InetTransfer::FailureText() const {
   std::lock_guard lock(shared_->mutex);
   return shared_->failure;
+}
+
+void RemoveStaleSpools(const std::string& folder) {
+  std::error_code ec;
+  fs::directory_iterator it(platform::pathFromUtf8(folder), ec);
+  if (ec) return;
+  std::vector<std::string> spools;
+  std::vector<std::string> locks;
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    const std::string name = platform::utf8FromPath(it->path().filename());
+    if (!name.starts_with(kSpoolPrefix)) continue;
+    const std::string path = platform::joinPath(folder, name);
+    if (name.ends_with(kSpoolSuffix)) spools.push_back(path);
+    if (name.ends_with(std::string(kSpoolSuffix) + std::string(kLockSuffix))) {
+      locks.push_back(path);
+    }
+  }
+  for (const std::string& spool : spools) {
+    // The owner takes its lock before the spool exists and holds it until the spool is gone.
+    if (platform::fileInUse(spool + std::string(kLockSuffix))) continue;
+    if (fs::remove(platform::pathFromUtf8(spool), ec)) {
+      logLine(LogLevel::Info, "removed the spool file of an ended run: " + spool);
+    }
+  }
+  for (const std::string& lock : locks) platform::removeUnlessInUse(lock);
 }
 
 }  // namespace zentro

@@ -244,9 +244,8 @@ class FaultTest : public AppTest {
     for (auto it = fs::recursive_directory_iterator(rootFolder(), ec);
          it != fs::recursive_directory_iterator(); it.increment(ec)) {
       const std::string name = it->path().filename().string();
-      const bool spool = name.starts_with("~zentro-spool-");
-      if (spool && tolerateStaleSpools_) continue;
-      const bool leftover = spool || name.ends_with(".part") || name.ends_with(".zentro-new");
+      const bool leftover = name.starts_with("~zentro-spool-") || name.ends_with(".part") ||
+                            name.ends_with(".zentro-new");
       EXPECT_FALSE(leftover) << context << ": left behind " << it->path();
     }
   }
@@ -323,9 +322,6 @@ class FaultTest : public AppTest {
   }
 
   int release_ = 0;
-  // A launcher killed mid-download leaves its transfer spool in the temp folder, and no later
-  // run removes it (a known gap); the kill cases count these instead of failing on them.
-  bool tolerateStaleSpools_ = false;
   std::vector<std::unique_ptr<ScriptedView>> runs_;
   std::size_t logSeen_ = 0;
   std::unique_ptr<Watchdog> watchdog_;

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "installer/download_handler.h"
 #include "tests/installer/install_world.h"
@@ -38,18 +40,26 @@ class TransferTest : public ::testing::Test {
  protected:
   TransferTest() { fs::create_directories(spoolFolder); }
 
-  int fetch(const std::string& name, const std::function<void()>& onComplete) {
+  int fetch(const std::string& name, const std::function<void()>& onComplete,
+            InetTransfer* other = nullptr) {
+    InetTransfer& t = other ? *other : transfer;
     int state = 0;
-    transfer.setStateHandler([&](int s) {
+    t.setStateHandler([&](int s) {
       state = s;
       if (s == InetTransfer::kResponseCompleted) onComplete();
     });
-    EXPECT_TRUE(transfer.Execute(server.baseUrl() + name, "GET", ""));
-    while (transfer.StillExecuting()) {
+    EXPECT_TRUE(t.Execute(server.baseUrl() + name, "GET", ""));
+    while (t.StillExecuting()) {
       view.processEvents();
-      transfer.WaitForWorker(std::chrono::milliseconds(10));
+      t.WaitForWorker(std::chrono::milliseconds(10));
     }
     return state;
+  }
+  static LoopbackFiles::Reply trickle() {
+    LoopbackFiles::Reply r;
+    r.body = pattern(1 << 20);
+    r.trickleMs = 20;
+    return r;
   }
   // Every chunk up to the end, and two reads past it.
   std::string readAll() {
@@ -79,7 +89,9 @@ TEST_F(TransferTest, BodyKeptUnderAnotherNameIsReadThereAndDroppedUnlessMovedOn)
   EXPECT_FALSE(transfer.KeepBodyAs(part));  // nothing has been received yet
   int state = fetch("a.bin", [&] {
     EXPECT_TRUE(transfer.KeepBodyAs(part));
-    EXPECT_EQ(filesIn(spoolFolder), std::vector<std::string>{"a.bin.part"});
+    std::vector<std::string> files = filesIn(spoolFolder);
+    std::erase_if(files, [](const std::string& f) { return f.ends_with(".lock"); });
+    EXPECT_EQ(files, std::vector<std::string>{"a.bin.part"});
     EXPECT_EQ(readAll(), body);
   });
   EXPECT_EQ(state, InetTransfer::kResponseCompleted);
@@ -108,6 +120,41 @@ TEST_F(TransferTest, BodyIsNotTakenOverOnceReadingHasBegun) {
     EXPECT_FALSE(transfer.KeepBodyAs(spoolFolder + "/b.bin.part"));
   });
   EXPECT_TRUE(filesIn(spoolFolder).empty());
+}
+
+TEST_F(TransferTest, ATrickleFailsAsAStallAfterTheRetries) {
+  server.serve("slow.bin", trickle());
+  server.serve("fast.bin", pattern(100000));
+  InetTransfer limited(view, spoolFolder, platform::makeHttpClient,
+                       TransferLimits{1024, std::chrono::milliseconds(300)});
+  EXPECT_EQ(fetch("slow.bin", [] {}, &limited), InetTransfer::kRequestFailed);
+  EXPECT_EQ(server.hits("slow.bin"), InetTransfer::kAttempts);
+  EXPECT_EQ(limited.FailureText(), "stalled: fewer than 1024 bytes in 300 ms");
+  EXPECT_EQ(fetch("fast.bin", [] {}, &limited), InetTransfer::kResponseCompleted);
+  EXPECT_TRUE(filesIn(spoolFolder).empty());
+}
+
+TEST_F(TransferTest, SpoolsOfEndedRunsAreRemovedAndALiveOneStays) {
+  dir.write("temp/~zentro-spool-0123456789abcdef.tmp", "left by a launcher killed mid-download");
+  dir.write("temp/~zentro-spool-0123456789abcdef.tmp.lock", "its lock, held by no one now");
+  dir.write("temp/other.txt", "not a spool");
+  server.serve("slow.bin", trickle());
+  ASSERT_TRUE(transfer.Execute(server.baseUrl() + "slow.bin", "GET", ""));
+  // Wait (bounded) for the live transfer's spool to appear.
+  for (int i = 0; i < 1000 && filesIn(spoolFolder).size() < 5; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::vector<std::string> before = filesIn(spoolFolder);
+  ASSERT_EQ(before.size(), 5u);
+  RemoveStaleSpools(spoolFolder);
+  std::vector<std::string> after = filesIn(spoolFolder);
+  std::sort(after.begin(), after.end());
+  ASSERT_EQ(after.size(), 3u);
+  EXPECT_EQ(after[0], "other.txt");
+  EXPECT_EQ(after[1].substr(0, 14), "~zentro-spool-");
+  EXPECT_NE(after[1], "~zentro-spool-0123456789abcdef.tmp");
+  EXPECT_EQ(after[2], after[1] + ".lock");
+  transfer.Cancel();
 }
 
 using DownloadCopyTest = InstallWorld;

@@ -22,6 +22,9 @@ class LoopbackFiles {
     long long cutAfter = -1;
     // Sent chunked, without a Content-length.
     bool chunked = false;
+    // > 0: the body goes out 16 bytes at a time, one piece every `trickleMs`, for as long as
+    // the client keeps reading.
+    int trickleMs = 0;
   };
 
   LoopbackFiles() {
@@ -88,7 +91,15 @@ class LoopbackFiles {
     }
     res.status = reply.status;
     auto body = std::make_shared<std::string>(std::move(reply.body));
-    if (reply.chunked) {
+    if (reply.trickleMs > 0) {
+      const auto pause = std::chrono::milliseconds(reply.trickleMs);
+      res.set_content_provider(body->size(), "application/octet-stream",
+                               [body, pause](size_t offset, size_t, httplib::DataSink& sink) {
+                                 std::this_thread::sleep_for(pause);
+                                 return sink.write(body->data() + offset,
+                                                   std::min<size_t>(16, body->size() - offset));
+                               });
+    } else if (reply.chunked) {
       res.set_chunked_content_provider(
           "application/octet-stream", [body](size_t offset, httplib::DataSink& sink) {
             if (offset < body->size()) {
