@@ -27,6 +27,31 @@ std::string CriteriaLiteral(const std::string& text) {
   return out + "'";
 }
 
+std::vector<std::string> CommandLineFields(const std::string& commandLine) {
+  std::string text = commandLine;
+  text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
+  std::vector<std::string> fields;
+  std::string::size_type start = 0;
+  for (;;) {
+    auto bar = text.find('|', start);
+    fields.push_back(text.substr(start, bar == std::string::npos ? std::string::npos
+                                                                 : bar - start));
+    if (bar == std::string::npos) break;
+    start = bar + 1;
+  }
+  return fields;
+}
+
+std::pair<std::size_t, std::size_t> CommandLinePasswordSpan(const std::string& commandLine) {
+  // Quotes are removed before the split, so they never move a "|".
+  const auto first = commandLine.find('|');
+  if (first == std::string::npos) return {0, 0};
+  const auto second = commandLine.find('|', first + 1);
+  if (second == std::string::npos) return {0, 0};
+  const auto third = commandLine.find('|', second + 1);
+  return {second + 1, third == std::string::npos ? commandLine.size() : third};
+}
+
 FrmLogin::Impl::Impl(View& v, ProgramState& s, CallLimits l)
     : view(v), state(s), limits(l) {}
 FrmLogin::Impl::~Impl() = default;
@@ -51,6 +76,7 @@ void FrmLogin::Impl::launchApplication() {
                        f.fontsFolder};
   if (auto name = state.install.installList.field("FileName").toText()) in.launchFileName = *name;
   RunLaunchStage(view, in, state.install.targetPath);
+  launched = true;
 }
 
 void FrmLogin::Impl::writeUpdateStamps() {
@@ -102,20 +128,11 @@ void FrmLogin::Form_Load() {
   s.install.sharedEnvironment = s.sharedEnvironment;
   s.install.warnIfUpdates = s.warnIfUpdates;
 
-  // A command line that only switches the profile on carries no login details.
-  const bool onlySwitch = upperCase(trimSpaces(commandLine)) == texts::kUseProfileSwitch;
+  // A command line that only switches the profile on (quoted or not) carries no login details.
+  const std::vector<std::string> fields = CommandLineFields(commandLine);
+  const bool onlySwitch =
+      fields.size() == 1 && upperCase(trimSpaces(fields[0])) == texts::kUseProfileSwitch;
   if (!commandLine.empty() && !onlySwitch) {
-    std::string text = commandLine;
-    text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
-    std::vector<std::string> fields;
-    std::string::size_type start = 0;
-    for (;;) {
-      auto bar = text.find('|', start);
-      fields.push_back(text.substr(start, bar == std::string::npos ? std::string::npos
-                                                                   : bar - start));
-      if (bar == std::string::npos) break;
-      start = bar + 1;
-    }
     if (fields.size() >= 1) view_.setText(TextBox::FilerCode, upperCase(fields[0]));
     if (fields.size() >= 2) view_.setText(TextBox::Login, upperCase(fields[1]));
     if (fields.size() >= 3) view_.setText(TextBox::Password, fields[2]);
@@ -179,6 +196,12 @@ void FrmLogin::Form_Unload() {
 }
 
 void FrmLogin::cmdCancel_Click() { view_.unload(); }
+
+int FrmLogin::exitStatus() const {
+  if (!impl_->launched) return kExitNotLaunched;
+  const InstallSession& run = state_->install;
+  return run.downloadFailed || run.updateBlocked ? kExitUpdatesFailed : kExitCurrent;
+}
 
 void FrmLogin::tmrComInstall_Timer() {
   if (!impl_->installRun) {

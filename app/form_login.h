@@ -3,8 +3,11 @@
 // talks to the window only through View. Owns the program-wide state of a run.
 // Window thread only; remote calls block it, as the system is designed.
 
+#include <cstddef>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/program_state.h"
 #include "platform/view.h"
@@ -32,6 +35,16 @@ class FrmLogin : public FormEvents {
 
   void StartDeployment();
 
+  // How the run went, as the program's exit status once the window has gone. (A run-time
+  // error report ends the program with EventGuard::kRunTimeErrorExit instead.) Window thread.
+  // Launched, and every update went through:
+  static constexpr int kExitCurrent = 0;
+  // Launched, but an update failed (download or placing); the next start tries again:
+  static constexpr int kExitUpdatesFailed = 1;
+  // Ended without launching (installation error, missing rights, the window closed first):
+  static constexpr int kExitNotLaunched = 2;
+  int exitStatus() const;
+
   // The run's state, for the window adapters' diagnostics and the tests.
   ProgramState& state() { return *state_; }
 
@@ -41,5 +54,13 @@ class FrmLogin : public FormEvents {
   std::unique_ptr<ProgramState> state_;
   std::unique_ptr<Impl> impl_;
 };
+
+// The fields of an automatic-login command line: every double quote removed, then split at
+// each "|" (no limit on the count).
+std::vector<std::string> CommandLineFields(const std::string& commandLine);
+
+// Where the password (the third field) lies in `commandLine` as given, quotes included:
+// [first, second). An empty range when the text has fewer than three fields.
+std::pair<std::size_t, std::size_t> CommandLinePasswordSpan(const std::string& commandLine);
 
 }  // namespace zentro

@@ -28,6 +28,8 @@ class FrmLogin::Impl : public InstallHost {
   platform::HttpClient& client();
   std::unique_ptr<platform::HttpClient> http;
   std::unique_ptr<InstallRun> installRun;
+  // Set once the launch stage has started the application.
+  bool launched = false;
 };
 
 // "'" + text with every apostrophe doubled + "'": a text literal in filter criteria.

@@ -1,6 +1,7 @@
 // The program: frmLogin is the start object. Creating the window runs Form_Load before the
-// window is first shown; the program ends when the window unloads.
+// window is first shown; the program ends when the window unloads, with the run's exit status.
 #include <QApplication>
+#include <cstring>
 #include <string>
 
 #include "app/event_guard.h"
@@ -12,6 +13,25 @@
 #include "bench/first_paint_exit.h"
 #endif
 
+namespace {
+
+// Every user can read a process's arguments (ps, /proc/PID/cmdline) for as long as it runs.
+// Once the command line has been copied, the password in the arguments' own memory is
+// overwritten with "*" so that it does not stay on show.
+void hidePassword(int argc, char* argv[], const std::string& commandLine) {
+  const auto [first, last] = zentro::CommandLinePasswordSpan(commandLine);
+  std::size_t at = 0;  // where argv[i] begins in the joined text
+  for (int i = 1; i < argc; ++i) {
+    const std::size_t length = std::strlen(argv[i]);
+    for (std::size_t k = 0; k < length; ++k) {
+      if (at + k >= first && at + k < last) argv[i][k] = '*';
+    }
+    at += length + 1;
+  }
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
   std::string commandLine;
   for (int i = 1; i < argc; ++i) {
@@ -19,6 +39,7 @@ int main(int argc, char* argv[]) {
     commandLine += argv[i];
   }
   zentro::platform::setCommandLine(commandLine);
+  hidePassword(argc, argv, commandLine);
 
   // The arguments are the automatic login's, not Qt's: a password such as "-reverse" must not
   // be taken as a toolkit option. Qt gets the program path only.
@@ -34,10 +55,11 @@ int main(int argc, char* argv[]) {
   view.attach(guard);
 
   guard.Form_Load();
-  if (view.ended()) return 0;
+  if (view.ended()) return controller.exitStatus();
 #ifdef ZENTRO_STARTUP_PROBE
   zentro::bench::exitAfterFirstPaint(view);
 #endif
   view.show();
-  return QApplication::exec();
+  QApplication::exec();
+  return controller.exitStatus();
 }

@@ -37,7 +37,7 @@ class QtView : public QWidget, public View {
 
   void attach(FormEvents& events) { events_ = &events; }
 
-  // True once the window has unloaded (the program is ending); exitCode() is then 0.
+  // True once the window has unloaded (the program is ending).
   bool ended() const { return ended_; }
 
   void setCaption(const std::string& text) override;

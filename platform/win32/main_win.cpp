@@ -1,5 +1,5 @@
 // The program: frmLogin is the start object. Creating the window runs Form_Load before the
-// window is first shown; the program ends when the window unloads.
+// window is first shown; the program ends when the window unloads, with the run's exit status.
 #include <windows.h>
 
 #include "app/event_guard.h"
@@ -15,14 +15,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   zentro::platform::setCommandLine(zentro::platform::win32::argumentText(line ? line : L""));
 
   zentro::win32::Win32View view(instance);
-  if (!view.windowHandle()) return 1;
+  if (!view.windowHandle()) return zentro::EventGuard::kRunTimeErrorExit;
   zentro::platform::win32::setShellOwnerWindow(view.windowHandle());
   zentro::FrmLogin controller(view);
   zentro::EventGuard guard(controller, view);
   view.attach(guard);
 
   guard.Form_Load();
-  if (view.ended()) return 0;
+  if (view.ended()) return controller.exitStatus();
   view.show();
-  return view.run();
+  view.run();
+  return controller.exitStatus();
 }

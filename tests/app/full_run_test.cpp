@@ -71,6 +71,7 @@ TEST_F(FullRunTest, FreshInstallThenCurrentThenOneChangedFile) {
   EXPECT_EQ(read("INSTALL_12.txt"), "2026-11-30T08:15:00\r\n");
   EXPECT_EQ(read("INSTALL_15.txt"), "2026-12-01T09:30:00\r\n");
   EXPECT_EQ(last().label(Label::Message), "[Demo Broker 2026] - initialization complete");
+  EXPECT_EQ(form->exitStatus(), FrmLogin::kExitCurrent);
   const std::string token = ref.service().lastTokenOf(kDemoFiler, kDemoBob);
   const std::string received = launchRecord();
   EXPECT_NE(received.find(token), std::string::npos) << received;
@@ -116,6 +117,7 @@ TEST_F(FullRunTest, AFailedDownloadKeepsTheOldFileAndWritesNoStamps) {
     EXPECT_EQ(read("INSTALL_12.txt"), "2026-11-30T08:15:00\r\n")
         << "stamps stay when a download failed: " << refservice::describeFault(fault);
     EXPECT_FALSE(fs::exists(rootFolder() + "/Temp/demo-library.dll"));
+    EXPECT_EQ(form->exitStatus(), FrmLogin::kExitUpdatesFailed) << "launched all the same";
   }
 
   ref.service().clearFaults();

@@ -14,7 +14,8 @@ TEST_F(AppTest, StartUpSetsTheCaptionAndReadsTheConfiguration) {
       "<z:row PropName='SharedEnvironment' PropValue=' yes '/>\n"
       "<z:row PropName='WarnIfUpdates' PropValue=' w '/>\n"
       "<z:row PropName='RunFromTemp' PropValue=' true '/>\n");
-  load();
+  load("\"USEPROFILE\"");  // quoted or not, the switch alone carries no login
+  EXPECT_EQ(view.text(TextBox::FilerCode), "");
   const auto v = platform::programVersion();
   EXPECT_EQ(view.caption(), "VMI Zentro, version " + std::to_string(v.major) + "." +
                                 std::to_string(v.minor) + ".0." + std::to_string(v.revision));

@@ -130,6 +130,7 @@ class FaultDiskTest : public FaultTest {
     EXPECT_EQ(box.title, std::optional<std::string>(std::string(texts::kInstallErrorTitle)));
     EXPECT_EQ(box.text, std::string(texts::kInstallErrorSingle) + std::string(texts::kTwoCr) +
                             std::string(texts::kWillNowClose));
+    EXPECT_EQ(form->exitStatus(), FrmLogin::kExitNotLaunched);
   }
 };
 
@@ -221,6 +222,7 @@ TEST_F(FaultDiskTest, ImmutableTargetFileAndFolder) {
     EXPECT_EQ(v.lastMessageBox().text, std::string(texts::kMissingRights) +
                                            std::string(texts::kTwoCr) +
                                            std::string(texts::kMissingRightsAdvice));
+    EXPECT_EQ(form->exitStatus(), FrmLogin::kExitNotLaunched);
     expectFailedRunKeptThingsWhole(before, "immutable deployment folder");
   }
   runLauncher();

@@ -62,9 +62,11 @@ class FaultKillTest : public FaultTest, public ::testing::WithParamInterface<Kil
 
   // Runs the program until the kill point, then kills it with SIGKILL. Returns true when it
   // was killed, false when it had already ended by itself (`outcome` says which, and when;
-  // `tookMs` how long it ran). Bounded: a program that neither reaches the point nor ends
-  // within a minute fails the test (and is killed).
-  bool runAndKill(const KillPoint& point, std::string& outcome, long* tookMs = nullptr) {
+  // `tookMs` how long it ran; `exitStatus` its exit status). Bounded: a program that neither
+  // reaches the point nor ends within a minute fails the test (and is killed). Once its
+  // downloads have begun, its arguments as every user sees them no longer show the password.
+  bool runAndKill(const KillPoint& point, std::string& outcome, long* tookMs = nullptr,
+                  int* exitStatus = nullptr) {
     const std::size_t downloadsBefore = ref.service().downloads().size();
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = startProgram();
@@ -76,12 +78,18 @@ class FaultKillTest : public FaultTest, public ::testing::WithParamInterface<Kil
       if (tookMs) *tookMs = long(ms);
       if (::waitpid(pid, &status, WNOHANG) == pid) {
         outcome = "ended by itself after " + std::to_string(ms) + " ms";
+        if (exitStatus) *exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return false;
       }
       const bool reached =
           point.afterMs >= 0
               ? elapsed >= std::chrono::milliseconds(point.afterMs)
               : ref.service().downloads().size() >= downloadsBefore + std::size_t(point.afterDownloads);
+      if (reached && point.afterDownloads >= 0) {
+        const std::string args = readFile("/proc/" + std::to_string(pid) + "/cmdline");
+        EXPECT_EQ(args.find(kDemoBobPassword), std::string::npos) << args;
+        EXPECT_NE(args.find(std::string(kDemoBob) + "|"), std::string::npos) << args;
+      }
       if (reached || elapsed > std::chrono::minutes(1)) {
         ::kill(pid, SIGKILL);
         ::waitpid(pid, &status, 0);
@@ -103,8 +111,10 @@ TEST_P(FaultKillTest, NormalRunAfterEachKillBringsEverythingUpToDate) {
     publishUpdate();
     std::string outcome;
     long wholeRunMs = 0;
-    EXPECT_FALSE(runAndKill(KillPoint{-1, 1 << 30}, outcome, &wholeRunMs));
+    int exitStatus = -1;
+    EXPECT_FALSE(runAndKill(KillPoint{-1, 1 << 30}, outcome, &wholeRunMs, &exitStatus));
     expectUpToDate("an update run of the program itself");
+    EXPECT_EQ(exitStatus, FrmLogin::kExitCurrent) << "launched, every update in place";
     for (int k = 0; k < plan.count; ++k) {
       points.push_back(KillPoint{int(wholeRunMs * k / plan.count), -1});
     }
