@@ -45,6 +45,18 @@ TEST(FileLockWinTest, AFileHeldWithoutSharingIsInUse) {
   EXPECT_FALSE(fileInUse(path));
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_FALSE(fileInUse(dir.file("missing.dll")));
+
+  // The program's own hold on a file it makes: in use, not removable, gone with the hold.
+  const std::string lock = dir.file("spool.tmp.lock");
+  {
+    const auto held = holdNewFileLock(lock);
+    ASSERT_TRUE(held);
+    EXPECT_TRUE(fileInUse(lock));
+    EXPECT_FALSE(removeUnlessInUse(lock));
+    EXPECT_FALSE(holdNewFileLock(lock)) << "only a new file is held";
+  }
+  EXPECT_EQ(GetFileAttributesA(lock.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(removeUnlessInUse(path));
 }
 
 TEST(FileModeWinTest, AnyExistingFileIsRunnable) {
