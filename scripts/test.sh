@@ -28,7 +28,8 @@ step() {
 
 linux_suite() {
   local build="$here/build"
-  cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
+  cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DZENTRO_BUILD_TESTS=ON -DZENTRO_BUILD_BENCH=ON &&
     cmake --build "$build" -j2 &&
     (cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 --timeout 600)
 }
