@@ -11,7 +11,9 @@ file="$1"; shift
 
 escape() {
   local s="$1"
-  s="${s//&/&amp;}"; s="${s//</&lt;}"; s="${s//>/&gt;}"; s="${s//\'/&apos;}"; s="${s//\"/&quot;}"
+  # Quoted replacements: bash 5.2 would put the matched text in place of a bare "&".
+  s="${s//&/"&amp;"}"; s="${s//</"&lt;"}"; s="${s//>/"&gt;"}"
+  s="${s//\'/"&apos;"}"; s="${s//\"/"&quot;"}"
   printf '%s' "$s"
 }
 

@@ -13,7 +13,8 @@ linux_build="${ZENTRO_LINUX_BUILD:-$here/build}"
 exe="$build/platform/win32/VMIZentro.exe"
 demo_app="$build/tests/win32/zentro-demo-app.exe"
 refservice="$linux_build/tools/zentro-refservice"
-for f in "$exe" "$demo_app" "$refservice"; do
+diag="$linux_build/tools/zentro-diag"
+for f in "$exe" "$demo_app" "$refservice" "$diag"; do
   [ -f "$f" ] || { echo "test-packaging: skipped, $f is not built" >&2; exit 77; }
 done
 for tool in wixl osslsigncode openssl msiinfo Xvfb wine python3; do
@@ -32,6 +33,18 @@ check() {
 refused() { ! "$@"; }
 same() { cmp -s "$1" "$2"; }
 package() { bash "$here/scripts/package-msi.sh" "$@" 2>/dev/null; }
+
+# --- the configuration file the packages carry ----------------------------------------------
+echo "=== configuration"
+mkdir -p "$out/config"
+url="https://zentro.example/cvbo?a=1&b='2'<>\""
+bash "$here/scripts/make-config.sh" "$out/config/VMIZentroConfig.XML" "BaseURL=$url" \
+  UPDATEADMINLOGIN=A UPDATEADMINLOGIN=B
+# zentro-diag prints each value in double quotes, a double quote inside as \".
+printf '%s\n' "BaseURL = \"${url//\"/\\\"}\"" 'UPDATEADMINLOGIN = "A"' 'UPDATEADMINLOGIN = "B"' \
+  >"$out/config/expected"
+check "the launcher reads back what make-config.sh wrote, XML's special characters included" \
+  eval '"$diag" config "$out/config" | tail -n +2 | cmp -s - "$out/config/expected"'
 
 # --- signing --------------------------------------------------------------------------------
 echo "=== signing"
@@ -225,7 +238,12 @@ shortcut_has_profile_switch() {
   [ "$(shortcut_args "$user_msi")" = USEPROFILE ] &&
     grep -qaP 'U\x00S\x00E\x00P\x00R\x00O\x00F\x00I\x00L\x00E\x00' "$user_menu/VMI Zentro.lnk"
 }
-downgrade_refused() { [ "$(exit_code msiexec /i "$older_msi" /qn)" = 67 ] && user_in_place "$signed_exe"; }
+# Wine's installer neither shows nor logs the refusal's text under /qn: check the package has it.
+downgrade_refused() {
+  [ "$(exit_code msiexec /i "$older_msi" /qn)" = 67 ] && user_in_place "$signed_exe" &&
+    msiinfo export "$older_msi" LaunchCondition |
+    grep -q "WIX_DOWNGRADE_DETECTED.A newer version of VMI Zentro is already installed"
+}
 check "per user: the older build installs silently" msiexec /i "$older_msi" /qn
 check "per user: program, configuration and shortcut in place" user_in_place older.exe
 check "per user: the shortcut starts the launcher with USEPROFILE" shortcut_has_profile_switch

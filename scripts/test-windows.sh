@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows program and its test suite, and runs the suite under Wine through ctest:
-# the portable suites, the Win32 platform tests, the import check and the end-to-end run.
+# the portable suites, the Win32 platform tests, the import check and the end-to-end run; then
+# scripts/test-packaging.sh (signing, the Windows Installer packages).
 # Exits non-zero when any test fails. Set ZENTRO_SKIP_SETUP=1 to skip the package step; further
 # arguments go to ctest (for example -R wine.win32 -V).
 set -euo pipefail
@@ -34,4 +35,8 @@ wine_start
 # Tests use loopback only; keep proxies from the environment out of their way.
 export no_proxy="127.0.0.1,localhost" NO_PROXY="127.0.0.1,localhost"
 cd "$build"
-ctest --output-on-failure -j2 --timeout 600 "$@"
+status=0
+ctest --output-on-failure -j2 --timeout 600 "$@" || status=$?
+# What administrators deploy: signing and the Windows Installer packages (own prefix, display).
+bash "$here/scripts/test-packaging.sh" || { code=$?; [ "$code" = 77 ] || status=1; }
+exit "$status"
