@@ -2,7 +2,7 @@
 # Sets up the machine (Debian packages), builds everything and runs the whole test suite:
 #   1. the Linux build and its tests (unit, end-to-end, fault injection, widget tests);
 #   2. the Windows build and its tests under Wine (portable suites, Win32 services, imports,
-#      an end-to-end run);
+#      an end-to-end run, signing and the Windows Installer packages);
 #   3. the test suite built with AddressSanitizer and UndefinedBehaviorSanitizer;
 #   4. a short run of every fuzz target.
 # Every step runs; the script exits non-zero when any of them failed.
