@@ -31,7 +31,7 @@ fi
 
 # The fixed part of the version resource: the UTF-16 key "VS_VERSION_INFO", then the signature
 # 0xFEEF04BD, the structure version and the file version's high and low double words.
-read -r major minor build revision < <(python3 - "$exe" <<'PY'
+fields="$(python3 - "$exe" <<'PY'
 import struct, sys
 data = open(sys.argv[1], "rb").read()
 key = data.find("VS_VERSION_INFO".encode("utf-16-le"))
@@ -41,7 +41,8 @@ if at < 0:
 ms, ls = struct.unpack_from("<II", data, at + 8)
 print(ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
 PY
-)
+)"
+read -r major minor build revision <<<"$fields"
 version="$major.$minor.$build.$revision"
 
 # Windows Installer compares only three fields of at most 8, 8 and 16 bits, and not the
