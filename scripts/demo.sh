@@ -36,17 +36,7 @@ base_url="$(head -n 1 "$ready")"
 
 root="$XDG_CONFIG_HOME/Velmora/Velmora Zentro"
 mkdir -p "$root"
-cat >"$root/VMIZentroConfig.XML" <<XML
-<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882' xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'>
-<s:Schema id='RowsetSchema'><s:ElementType name='row' content='eltOnly'>
-<s:AttributeType name='PropName' rs:number='1'><s:datatype dt:type='string' dt:maxLength='255'/></s:AttributeType>
-<s:AttributeType name='PropValue' rs:number='2'><s:datatype dt:type='string' dt:maxLength='4000'/></s:AttributeType>
-</s:ElementType></s:Schema>
-<rs:data>
-<z:row PropName='BaseURL' PropValue='$base_url'/>
-<z:row PropName='WarnIfUpdates' PropValue='W'/>
-</rs:data></xml>
-XML
+bash "$here/scripts/make-config.sh" "$root/VMIZentroConfig.XML" "BaseURL=$base_url" WarnIfUpdates=W
 
 echo "Reference service: $base_url (demo world: $here/demo)"
 if [ -n "${DISPLAY:-}" ]; then
