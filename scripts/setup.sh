@@ -33,12 +33,13 @@ packages=(
 # The Windows build: mingw-w64 cross compilers (posix threads), zlib for them, Wine (64-bit,
 # with GnuTLS for TLS, and its fonts) to run the tests, dpkg-dev for the library sources fetched
 # at build time, Python for the icon the build draws, Xvfb and ImageMagick for the screenshots,
-# wixl for the Windows Installer package, osslsigncode for signing and checking signatures.
+# wixl for the Windows Installer package and msitools to look inside it, osslsigncode for
+# signing and checking signatures.
 windows_packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   mingw-w64-x86-64-dev libz-mingw-w64-dev
   wine wine64 libgnutls30 fonts-wine dpkg-dev python3 xvfb xauth imagemagick libgtest-dev
-  wixl osslsigncode openssl
+  wixl msitools osslsigncode openssl
 )
 
 install_missing() {
