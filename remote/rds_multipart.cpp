@@ -143,22 +143,42 @@ std::string randomBoundary() {
   return b;
 }
 
-void appendPart(std::string& out, std::string_view boundary, const std::string& values) {
+// One part. Groupable values declare their length; an array or object reference sits alone
+// in a part without one.
+void appendPart(std::string& out, std::string_view boundary, const std::string& values,
+                bool withLength) {
   out += kCrlf;
   out += "--";
   out += boundary;
   out += kCrlf;
-  out += "Content-Type: application/x-varg\r\nContent-Length: ";
-  out += std::to_string(values.size());
-  out += kCrlf;
+  out += "Content-Type: application/x-varg\r\n";
+  if (withLength) {
+    out += "Content-Length: ";
+    out += std::to_string(values.size());
+    out += kCrlf;
+  }
   out += kCrlf;
   out += values;
 }
 
-std::string encodeValues(const std::vector<Value>& values, std::size_t first, std::size_t last) {
-  std::string out;
-  for (std::size_t k = last; k > first; --k) encodeValue(values[k - 1], out);
-  return out;
+// The parameters right to left: consecutive groupable values share a part, each other value
+// has one of its own.
+void appendParams(std::string& out, std::string_view boundary, const std::vector<Value>& values,
+                  ArrayBudget& budget) {
+  std::string group;
+  for (std::size_t k = values.size(); k > 0; --k) {
+    const Value& v = values[k - 1];
+    if (isGroupable(v)) {
+      encodeValue(v, group, budget);
+      continue;
+    }
+    if (!group.empty()) appendPart(out, boundary, group, true);
+    group.clear();
+    std::string alone;
+    encodeValue(v, alone, budget);
+    appendPart(out, boundary, alone, false);
+  }
+  if (!group.empty()) appendPart(out, boundary, group, true);
 }
 
 // The header lines at the start of a body, and where its content begins.
@@ -219,6 +239,7 @@ PartsResult readParts(std::string_view data, std::size_t pos, const MediaType& m
   pos += dashBoundary.size();
 
   PartsResult result;
+  ArrayBudget budget;
   for (;;) {
     if (data.substr(pos, 2) == "--") break;  // close delimiter; any epilogue is ignored
     while (pos < data.size() && (data[pos] == ' ' || data[pos] == '\t')) ++pos;
@@ -254,7 +275,7 @@ PartsResult readParts(std::string_view data, std::size_t pos, const MediaType& m
       if (result.values.size() == numArgs && partFirst < numArgs) {
         throw WireError("the return value does not start a part of its own");
       }
-      result.values.push_back(decodeValue(data, pos));
+      result.values.push_back(decodeValue(data, pos, budget));
       holdsError = holdsError || result.values.back().type() == ValueType::Error;
     }
     // Real servers count only the SCODE of an error value; any other mismatch means the
@@ -325,7 +346,8 @@ std::string encodeRequestBody(const std::vector<Value>& args, std::string bounda
   std::string out(kClientVersionLine);
   out += kCrlf;
   out += multipartLine(boundary, args.size());
-  if (!args.empty()) appendPart(out, boundary, encodeValues(args, 0, args.size()));
+  ArrayBudget budget;
+  appendParams(out, boundary, args, budget);
   out += "\r\n--";
   out += boundary;
   out += "--\r\n";
@@ -352,11 +374,12 @@ std::string encodeResponseBody(const std::vector<Value>& params,
   checkBoundary(boundary);
   if (params.size() > kMaxArgs) throw WireError("more than 1024 parameters");
   std::string out = multipartLine(boundary, params.size());
-  if (!params.empty()) appendPart(out, boundary, encodeValues(params, 0, params.size()));
+  ArrayBudget budget;
+  appendParams(out, boundary, params, budget);
   if (returnValue) {
     std::string value;
-    encodeValue(*returnValue, value);
-    appendPart(out, boundary, value);
+    encodeValue(*returnValue, value, budget);
+    appendPart(out, boundary, value, isGroupable(*returnValue));
   }
   out += "\r\n--";
   out += boundary;

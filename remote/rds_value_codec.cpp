@@ -1,59 +1,15 @@
 // VARIANT wire form of single values: little-endian integers, UTF-16LE texts.
-#include <bit>
-#include <cstring>
 #include <limits>
-#include <type_traits>
 
-#include "remote/rds_wire.h"
+#include "remote/rds_value_io.h"
 #include "remote/value_text.h"
 
 namespace zentro::rds {
+namespace wire {
 namespace {
-
-static_assert(std::endian::native == std::endian::little,
-              "the wire form is copied byte for byte from little-endian integers");
-
-enum : std::uint16_t {
-  kVtEmpty = 0x0000,
-  kVtNull = 0x0001,
-  kVtI2 = 0x0002,
-  kVtI4 = 0x0003,
-  kVtR4 = 0x0004,
-  kVtR8 = 0x0005,
-  kVtCy = 0x0006,
-  kVtDate = 0x0007,
-  kVtBstr = 0x0008,
-  kVtDispatch = 0x0009,
-  kVtError = 0x000A,
-  kVtBool = 0x000B,
-  kVtDecimal = 0x000E,
-  kVtUi1 = 0x0011,
-  kDbTypeI8 = 0x0014,  // TableGram type; read only
-  kVtArray = 0x2000,
-};
 
 // SCODE that carries an EXCEPINFO although its severity bit is clear (DB_S_ERRORSOCCURRED).
 constexpr std::uint32_t kScodeWithExcepInfo = 0x00040EDA;
-
-template <class T>
-void put(std::string& out, T x) {
-  static_assert(std::is_trivially_copyable_v<T>);
-  char bytes[sizeof(T)];
-  std::memcpy(bytes, &x, sizeof(T));
-  out.append(bytes, sizeof(T));
-}
-
-template <class T>
-T take(std::string_view data, std::size_t& pos, const char* what) {
-  if (pos > data.size() || data.size() - pos < sizeof(T)) {
-    throw WireError(std::string("truncated value: ") + what + " needs " +
-                    std::to_string(sizeof(T)) + " bytes at offset " + std::to_string(pos));
-  }
-  T x;
-  std::memcpy(&x, data.data() + pos, sizeof(T));
-  pos += sizeof(T);
-  return x;
-}
 
 // UTF-8 to UTF-16LE bytes. Malformed UTF-8 sequences become U+FFFD so a bad byte never
 // shifts or swallows the text around it.
@@ -167,6 +123,131 @@ bool carriesExcepInfo(std::int32_t scode) {
   return (u & 0x80000000u) != 0 || u == kScodeWithExcepInfo;
 }
 
+const char* typeName(ValueType t) {
+  switch (t) {
+    case ValueType::Empty: return "Empty";
+    case ValueType::Null: return "Null";
+    case ValueType::String: return "text";
+    case ValueType::UInt8: return "byte";
+    case ValueType::Int16: return "16-bit integer";
+    case ValueType::Int32: return "32-bit integer";
+    case ValueType::Int64: return "64-bit integer";
+    case ValueType::Double: return "double";
+    case ValueType::Currency: return "currency";
+    case ValueType::Date: return "date";
+    case ValueType::Bool: return "Boolean";
+    case ValueType::Decimal: return "decimal";
+    case ValueType::Binary: return "binary";
+    case ValueType::Guid: return "GUID";
+    case ValueType::Error: return "error";
+    case ValueType::Array: return "array";
+    case ValueType::Nothing: return "Nothing";
+  }
+  return "?";
+}
+
+// The value's own content as type T, or WireError when a payload of type `vt` is asked of a
+// value of another type (an array element that does not fit its array).
+template <class T>
+const T& as(const Value& v, std::uint16_t vt) {
+  const T* x = v.get<T>();
+  if (x == nullptr) {
+    throw WireError(std::string("a value of type ") + typeName(v.type()) + " cannot be sent as " +
+                    hexTag(vt));
+  }
+  return *x;
+}
+
+ErrorValue decodeError(std::string_view data, std::size_t& pos) {
+  ErrorValue e;
+  e.scode = take<std::int32_t>(data, pos, "SCODE");
+  if (carriesExcepInfo(e.scode)) {
+    e.hasExcepInfo = true;
+    e.scode2 = take<std::int32_t>(data, pos, "EXCEPINFO SCODE");
+    e.source = takeText(data, pos).value_or("");
+    e.description = takeText(data, pos).value_or("");
+    e.helpFile = takeText(data, pos).value_or("");
+  }
+  return e;
+}
+
+void encodeError(const ErrorValue& e, std::string& out) {
+  if (e.hasExcepInfo && !carriesExcepInfo(e.scode)) {
+    // The reader decides from the SCODE alone; writing it anyway would desynchronise it.
+    throw WireError("error " + std::to_string(e.scode) + " cannot carry exception details");
+  }
+  put(out, e.scode);
+  if (carriesExcepInfo(e.scode)) {
+    put(out, e.scode2);
+    putText(out, e.source);
+    putText(out, e.description);
+    putText(out, e.helpFile);
+  }
+}
+
+DecimalValue decodeDecimal(std::string_view data, std::size_t& pos, std::size_t start) {
+  take<std::uint16_t>(data, pos, "DECIMAL reserved");
+  DecimalValue d;
+  d.scale = take<std::uint8_t>(data, pos, "DECIMAL scale");
+  auto sign = take<std::uint8_t>(data, pos, "DECIMAL sign");
+  d.hi32 = take<std::uint32_t>(data, pos, "DECIMAL Hi32");
+  std::uint64_t lo32 = take<std::uint32_t>(data, pos, "DECIMAL Lo32");
+  std::uint64_t mid32 = take<std::uint32_t>(data, pos, "DECIMAL Mid32");
+  if (d.scale > 28 || (sign != 0x00 && sign != 0x80)) {
+    throw WireError("malformed DECIMAL at offset " + std::to_string(start));
+  }
+  d.negative = sign == 0x80;
+  d.lo64 = (mid32 << 32) | lo32;
+  return d;
+}
+
+void encodeDecimal(const DecimalValue& d, std::string& out) {
+  if (d.scale > 28) throw WireError("decimal scale " + std::to_string(d.scale) + " above 28");
+  put(out, std::uint16_t{0});  // wReserved
+  put(out, d.scale);
+  put(out, std::uint8_t{d.negative ? std::uint8_t{0x80} : std::uint8_t{0}});
+  put(out, d.hi32);
+  put(out, static_cast<std::uint32_t>(d.lo64 & 0xFFFFFFFFu));  // Lo32
+  put(out, static_cast<std::uint32_t>(d.lo64 >> 32));          // Mid32
+}
+
+// An object reference: only the one that refers to nothing can be read, because an object's
+// own data stream has no length the transport could bound.
+Value decodeReference(std::string_view data, std::size_t& pos, std::uint16_t vt, std::size_t start) {
+  auto indicator = take<std::uint8_t>(data, pos, "object reference");
+  if (indicator == kNullIndicator) return Value(NothingValue{vt == kVtUnknown});
+  throw WireError("object reference " + hexTag(vt) + " at offset " + std::to_string(start) +
+                  (indicator == 0x00 ? " holds an object; objects are not exchanged"
+                                     : " has a bad indicator " + std::to_string(indicator)));
+}
+
+// The tag a scalar value is written with (Int64 is handled by the caller).
+std::uint16_t tagOf(const Value& v) {
+  switch (v.type()) {
+    case ValueType::Empty: return kVtEmpty;
+    case ValueType::Null: return kVtNull;
+    case ValueType::String: return kVtBstr;
+    case ValueType::UInt8: return kVtUi1;
+    case ValueType::Int16: return kVtI2;
+    case ValueType::Int32:
+    case ValueType::Int64: return kVtI4;
+    case ValueType::Double: return kVtR8;
+    case ValueType::Currency: return kVtCy;
+    case ValueType::Date: return kVtDate;
+    case ValueType::Bool: return kVtBool;
+    case ValueType::Decimal: return kVtDecimal;
+    case ValueType::Error: return kVtError;
+    case ValueType::Nothing: return v.get<NothingValue>()->unknown ? kVtUnknown : kVtDispatch;
+    case ValueType::Array:
+    case ValueType::Binary:
+    case ValueType::Guid: break;
+  }
+  throw WireError(std::string("a value of type ") + typeName(v.type()) +
+                  " cannot be sent as a parameter");
+}
+
+}  // namespace
+
 std::string hexTag(std::uint16_t tag) {
   static const char* digits = "0123456789ABCDEF";
   std::string s = "0x";
@@ -174,164 +255,121 @@ std::string hexTag(std::uint16_t tag) {
   return s;
 }
 
-}  // namespace
-
-void encodeValue(const Value& v, std::string& out) {
-  switch (v.type()) {
-    case ValueType::Empty:
-      put(out, std::uint16_t{kVtEmpty});
+void encodePayload(const Value& v, std::uint16_t vt, std::string& out, ArrayBudget& budget) {
+  switch (vt) {
+    case kVtEmpty:
+    case kVtNull:
       return;
-    case ValueType::Null:
-      put(out, std::uint16_t{kVtNull});
-      return;
-    case ValueType::String:
-      put(out, std::uint16_t{kVtBstr});
-      putText(out, *v.get<std::string>());
-      return;
-    case ValueType::UInt8:
-      put(out, std::uint16_t{kVtUi1});
-      put(out, *v.get<std::uint8_t>());
-      return;
-    case ValueType::Int16:
-      put(out, std::uint16_t{kVtI2});
-      put(out, *v.get<std::int16_t>());
-      return;
-    case ValueType::Int32:
-      put(out, std::uint16_t{kVtI4});
-      put(out, *v.get<std::int32_t>());
-      return;
-    case ValueType::Int64: {
-      // Parameters have no 64-bit integer type: a long that fits goes as I4, any other as R8
-      // (exact up to 2^53).
-      auto x = *v.get<std::int64_t>();
-      if (x >= std::numeric_limits<std::int32_t>::min() &&
-          x <= std::numeric_limits<std::int32_t>::max()) {
-        put(out, std::uint16_t{kVtI4});
-        put(out, static_cast<std::int32_t>(x));
+    case kVtBstr:
+      if (v.isNull()) {  // a null element of a BSTR array
+        put(out, std::uint32_t{0});
+        out += static_cast<char>(kNullIndicator);
       } else {
-        put(out, std::uint16_t{kVtR8});
-        put(out, static_cast<double>(x));
+        putText(out, as<std::string>(v, vt));
       }
       return;
-    }
-    case ValueType::Double:
-      put(out, std::uint16_t{kVtR8});
-      put(out, *v.get<double>());
+    case kVtUi1: put(out, as<std::uint8_t>(v, vt)); return;
+    case kVtI2: put(out, as<std::int16_t>(v, vt)); return;
+    case kVtI4: put(out, as<std::int32_t>(v, vt)); return;
+    case kVtR4: put(out, static_cast<float>(as<double>(v, vt))); return;
+    case kVtR8: put(out, as<double>(v, vt)); return;
+    case kVtCy: put(out, as<Currency>(v, vt).scaled); return;
+    case kVtDate: put(out, as<DateValue>(v, vt).days); return;
+    case kVtBool: put(out, std::uint16_t{as<bool>(v, vt) ? std::uint16_t{0xFFFF} : std::uint16_t{0}}); return;
+    case kVtDecimal: encodeDecimal(as<DecimalValue>(v, vt), out); return;
+    case kVtError: encodeError(as<ErrorValue>(v, vt), out); return;
+    case kVtDispatch:
+    case kVtUnknown:
+      as<NothingValue>(v, vt);
+      out += static_cast<char>(kNullIndicator);
       return;
-    case ValueType::Currency:
-      put(out, std::uint16_t{kVtCy});
-      put(out, v.get<Currency>()->scaled);
+    case kVtVariant:
+      encodeValue(v, out, budget);
       return;
-    case ValueType::Date:
-      put(out, std::uint16_t{kVtDate});
-      put(out, v.get<DateValue>()->days);
-      return;
-    case ValueType::Bool:
-      put(out, std::uint16_t{kVtBool});
-      put(out, std::uint16_t{*v.get<bool>() ? std::uint16_t{0xFFFF} : std::uint16_t{0}});
-      return;
-    case ValueType::Decimal: {
-      const auto& d = *v.get<DecimalValue>();
-      if (d.scale > 28) throw WireError("decimal scale " + std::to_string(d.scale) + " above 28");
-      put(out, std::uint16_t{kVtDecimal});
-      put(out, std::uint16_t{0});  // wReserved
-      put(out, d.scale);
-      put(out, std::uint8_t{d.negative ? std::uint8_t{0x80} : std::uint8_t{0}});
-      put(out, d.hi32);
-      put(out, static_cast<std::uint32_t>(d.lo64 & 0xFFFFFFFFu));  // Lo32
-      put(out, static_cast<std::uint32_t>(d.lo64 >> 32));          // Mid32
-      return;
-    }
-    case ValueType::Error: {
-      const auto& e = *v.get<ErrorValue>();
-      if (e.hasExcepInfo && !carriesExcepInfo(e.scode)) {
-        // The reader decides from the SCODE alone; writing it anyway would desynchronise it.
-        throw WireError("error " + std::to_string(e.scode) + " cannot carry exception details");
-      }
-      put(out, std::uint16_t{kVtError});
-      put(out, e.scode);
-      if (carriesExcepInfo(e.scode)) {
-        put(out, e.scode2);
-        putText(out, e.source);
-        putText(out, e.description);
-        putText(out, e.helpFile);
-      }
-      return;
-    }
-    case ValueType::Binary:
-    case ValueType::Guid:
+    default:
       break;
   }
-  throw WireError("a value of this type cannot be sent as a parameter");
+  throw WireError("values of type " + hexTag(vt) + " cannot be sent");
 }
 
-Value decodeValue(std::string_view data, std::size_t& pos) {
-  const std::size_t start = pos;
-  auto tag = take<std::uint16_t>(data, pos, "type tag");
-  switch (tag) {
-    case kVtEmpty:
-      return Value();
-    case kVtNull:
-      return Value::null();
-    case kVtI2:
-      return Value(take<std::int16_t>(data, pos, "I2"));
-    case kVtI4:
-      return Value(take<std::int32_t>(data, pos, "I4"));
-    case kVtR4:
-      return Value(static_cast<double>(take<float>(data, pos, "R4")));
-    case kVtR8:
-      return Value(take<double>(data, pos, "R8"));
-    case kVtCy:
-      return Value(Currency{take<std::int64_t>(data, pos, "CY")});
-    case kVtDate:
-      return Value(DateValue{take<double>(data, pos, "DATE")});
+Value decodePayload(std::string_view data, std::size_t& pos, std::uint16_t vt, std::size_t start,
+                    ArrayBudget& budget) {
+  switch (vt) {
+    case kVtEmpty: return Value();
+    case kVtNull: return Value::null();
+    case kVtI2: return Value(take<std::int16_t>(data, pos, "I2"));
+    case kVtI4: return Value(take<std::int32_t>(data, pos, "I4"));
+    case kVtR4: return Value(static_cast<double>(take<float>(data, pos, "R4")));
+    case kVtR8: return Value(take<double>(data, pos, "R8"));
+    case kVtCy: return Value(Currency{take<std::int64_t>(data, pos, "CY")});
+    case kVtDate: return Value(DateValue{take<double>(data, pos, "DATE")});
     case kVtBstr: {
       auto text = takeText(data, pos);
       return text ? Value(std::move(*text)) : Value::null();
     }
-    case kVtError: {
-      ErrorValue e;
-      e.scode = take<std::int32_t>(data, pos, "SCODE");
-      if (carriesExcepInfo(e.scode)) {
-        e.hasExcepInfo = true;
-        e.scode2 = take<std::int32_t>(data, pos, "EXCEPINFO SCODE");
-        e.source = takeText(data, pos).value_or("");
-        e.description = takeText(data, pos).value_or("");
-        e.helpFile = takeText(data, pos).value_or("");
-      }
-      return Value(std::move(e));
-    }
-    case kVtBool: {
-      auto b = take<std::uint16_t>(data, pos, "BOOL");
-      return Value(b != 0);
-    }
-    case kVtDecimal: {
-      take<std::uint16_t>(data, pos, "DECIMAL reserved");
-      DecimalValue d;
-      d.scale = take<std::uint8_t>(data, pos, "DECIMAL scale");
-      auto sign = take<std::uint8_t>(data, pos, "DECIMAL sign");
-      d.hi32 = take<std::uint32_t>(data, pos, "DECIMAL Hi32");
-      std::uint64_t lo32 = take<std::uint32_t>(data, pos, "DECIMAL Lo32");
-      std::uint64_t mid32 = take<std::uint32_t>(data, pos, "DECIMAL Mid32");
-      if (d.scale > 28 || (sign != 0x00 && sign != 0x80)) {
-        throw WireError("malformed DECIMAL at offset " + std::to_string(start));
-      }
-      d.negative = sign == 0x80;
-      d.lo64 = (mid32 << 32) | lo32;
-      return Value(d);
-    }
-    case kVtUi1:
-      return Value(take<std::uint8_t>(data, pos, "UI1"));
-    case kDbTypeI8:
-      return Value(take<std::int64_t>(data, pos, "I8"));
-    default:
-      break;
+    case kVtError: return Value(decodeError(data, pos));
+    case kVtBool: return Value(take<std::uint16_t>(data, pos, "BOOL") != 0);
+    case kVtDecimal: return Value(decodeDecimal(data, pos, start));
+    case kVtUi1: return Value(take<std::uint8_t>(data, pos, "UI1"));
+    case kDbTypeI8: return Value(take<std::int64_t>(data, pos, "I8"));
+    case kVtDispatch:
+    case kVtUnknown: return decodeReference(data, pos, vt, start);
+    case kVtVariant: return decodeValue(data, pos, budget);
+    default: break;
   }
-  if (tag == kVtDispatch || (tag & kVtArray) != 0) {
-    throw WireError("unsupported value type " + hexTag(tag) + " at offset " + std::to_string(start) +
-                    " (objects and arrays are not exchanged)");
+  throw WireError("unknown value type tag " + hexTag(vt) + " at offset " + std::to_string(start));
+}
+
+}  // namespace wire
+
+using namespace wire;
+
+bool isGroupable(const Value& v) {
+  return v.type() != ValueType::Array && v.type() != ValueType::Nothing;
+}
+
+void encodeValue(const Value& v, std::string& out) {
+  ArrayBudget budget;
+  encodeValue(v, out, budget);
+}
+
+void encodeValue(const Value& v, std::string& out, ArrayBudget& budget) {
+  if (const ArrayValue* a = v.get<ArrayValue>()) {
+    encodeArray(*a, out, budget);
+    return;
   }
-  throw WireError("unknown value type tag " + hexTag(tag) + " at offset " + std::to_string(start));
+  if (const std::int64_t* x = v.get<std::int64_t>()) {
+    // Parameters have no 64-bit integer type: a long that fits goes as I4, any other as R8
+    // (exact up to 2^53).
+    if (*x >= std::numeric_limits<std::int32_t>::min() &&
+        *x <= std::numeric_limits<std::int32_t>::max()) {
+      put(out, std::uint16_t{kVtI4});
+      put(out, static_cast<std::int32_t>(*x));
+    } else {
+      put(out, std::uint16_t{kVtR8});
+      put(out, static_cast<double>(*x));
+    }
+    return;
+  }
+  const std::uint16_t tag = tagOf(v);
+  put(out, tag);
+  encodePayload(v, tag, out, budget);
+}
+
+Value decodeValue(std::string_view data, std::size_t& pos) {
+  ArrayBudget budget;
+  return decodeValue(data, pos, budget);
+}
+
+Value decodeValue(std::string_view data, std::size_t& pos, ArrayBudget& budget) {
+  const std::size_t start = pos;
+  const auto tag = take<std::uint16_t>(data, pos, "type tag");
+  if ((tag & kVtArray) != 0) return decodeArray(data, pos, tag, start, budget);
+  // VT_VARIANT names the elements of an array; on its own it is no value.
+  if (tag == kVtVariant) {
+    throw WireError("unknown value type tag " + hexTag(tag) + " at offset " + std::to_string(start));
+  }
+  return decodePayload(data, pos, tag, start, budget);
 }
 
 }  // namespace zentro::rds

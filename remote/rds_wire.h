@@ -24,11 +24,31 @@ class WireError : public std::runtime_error {
 inline constexpr const char* kEndpoint = "/msadc/msadcs.dll/";
 
 // --- single values (VARIANT wire form) ---
-// Throws WireError for Binary and Guid. Int64 has no parameter type: it goes as I4 when it
-// fits, else as R8.
+// Arrays in one message are bounded: arrays nest at most kMaxArrayDepth deep, have at most
+// kMaxArrayDims dimensions, and all arrays of the message together hold at most
+// kMaxArrayElements elements (a decoded element costs far more memory than its wire bytes).
+inline constexpr std::size_t kMaxArrayDepth = 16;
+inline constexpr std::size_t kMaxArrayDims = 64;
+inline constexpr std::size_t kMaxArrayElements = std::size_t{1} << 20;
+// What is left of those bounds while one message is read or written.
+struct ArrayBudget {
+  std::size_t depth = 0;  // arrays around the current value
+  std::size_t elementsLeft = kMaxArrayElements;
+};
+
+// Throws WireError for Binary, Guid and arrays that break their own shape (element count
+// other than the bounds say, elements of another type, the bounds above). Int64 has no
+// parameter type: it goes as I4 when it fits, else as R8. Nothing goes as a null VT_DISPATCH
+// (or VT_UNKNOWN) reference.
 void encodeValue(const Value& v, std::string& out);
-// Decodes one value at `pos`, advancing it. Accepts the TableGram I8 tag (0x14).
+void encodeValue(const Value& v, std::string& out, ArrayBudget& budget);
+// Decodes one value at `pos`, advancing it: every groupable type, the TableGram I8 tag (0x14),
+// null VT_DISPATCH/VT_UNKNOWN references and arrays of every element type the transport
+// defines (VARIANT arrays nesting further arrays). A reference to a real object is refused.
 Value decodeValue(std::string_view data, std::size_t& pos);
+Value decodeValue(std::string_view data, std::size_t& pos, ArrayBudget& budget);
+// False for what must travel alone in its part: arrays and object references.
+bool isGroupable(const Value& v);
 
 // --- requests ---
 struct Request {

@@ -45,8 +45,8 @@ int daysInMonth(int y, int m) {
 
 using valuetext::appendUtf8;
 
-// A byte array read as text holds UTF-16LE code units, as the late-bound language's
-// strings do.
+// A byte array read as text holds UTF-16LE code units, as the program's strings do on the
+// wire.
 std::string textOfBytes(const std::vector<std::uint8_t>& b) {
   std::string out;
   for (std::size_t i = 0; i + 1 < b.size(); i += 2) {
@@ -112,7 +112,8 @@ std::optional<std::string> Value::toText() const {
         else if constexpr (std::is_same_v<T, DecimalValue>) return valuetext::formatDecimal(x, true);
         else if constexpr (std::is_same_v<T, std::vector<std::uint8_t>>) return textOfBytes(x);
         else if constexpr (std::is_same_v<T, GuidValue>) return valuetext::formatGuid(x);
-        else return "Error " + std::to_string(x.get().scode);
+        else if constexpr (std::is_same_v<T, BoxedError>) return "Error " + std::to_string(x.get().scode);
+        else return std::nullopt;  // an array or Nothing: a type mismatch
       },
       v_);
 }
@@ -171,7 +172,23 @@ std::optional<bool> Value::toBool() const {
 
 std::string Value::debugText() const {
   if (isNull()) return "Null";
-  return toText().value_or(std::string());
+  if (type() == ValueType::Nothing) return "Nothing";
+  const ArrayValue* a = get<ArrayValue>();
+  if (a == nullptr) return toText().value_or(std::string());
+  std::string s = "Array(";
+  for (std::size_t d = 0; d < a->bounds.size(); ++d) {
+    const ArrayBound& b = a->bounds[d];
+    if (d != 0) s += ", ";
+    s += std::to_string(b.lower) + " To " +
+         std::to_string(static_cast<std::int64_t>(b.lower) + static_cast<std::int64_t>(b.count) - 1);
+  }
+  s += ")(";
+  for (std::size_t i = 0; i < a->elements.size(); ++i) {
+    if (i != 0) s += ", ";
+    const Value& e = a->elements[i];
+    s += e.type() == ValueType::String ? "\"" + *e.get<std::string>() + "\"" : e.debugText();
+  }
+  return s + ")";
 }
 
 std::string formatIsoDate(DateValue d) {

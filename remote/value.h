@@ -1,8 +1,9 @@
 #pragma once
 // Value: the typed cell of a table and the argument/result of a remote call.
-// Models the VARIANT subset the system exchanges: Empty, Null, text (held as UTF-8),
-// 8/16/32/64-bit integers, double, currency, date, Boolean, decimal, binary, GUID
-// and error codes. Plain value type; no thread affinity.
+// Models the VARIANT subset the program exchanges: Empty, Null, text (held as UTF-8),
+// 8/16/32/64-bit integers, double, currency, date, Boolean, decimal, binary, GUID,
+// error codes, arrays (a remote answer may carry them) and the object reference that refers
+// to nothing. Plain value type; no thread affinity.
 
 #include <array>
 #include <cstdint>
@@ -33,6 +34,8 @@ enum class ValueType {
   Binary,    // byte array
   Guid,      // adGUID
   Error,     // VT_ERROR
+  Array,     // VT_ARRAY | element type (SAFEARRAY)
+  Nothing,   // VT_DISPATCH / VT_UNKNOWN that refers to no object
 };
 
 struct Currency {
@@ -68,27 +71,57 @@ struct ErrorValue {
   bool operator==(const ErrorValue&) const = default;
 };
 
-// Error values are rare and large; they live behind a pointer so that every other Value stays
-// small (tables hold millions of them). Copies are deep; a moved-from box reads as a default
-// ErrorValue.
-class BoxedError {
+// Error values and arrays are rare and large; they live behind a pointer so that every other
+// Value stays small (tables hold millions of them). Copies are deep; a moved-from box reads as
+// a default T.
+template <class T>
+class Boxed {
  public:
-  explicit BoxedError(ErrorValue e) : p_(std::make_unique<ErrorValue>(std::move(e))) {}
-  BoxedError(const BoxedError& o) : p_(std::make_unique<ErrorValue>(o.get())) {}
-  BoxedError& operator=(const BoxedError& o) {
-    p_ = std::make_unique<ErrorValue>(o.get());
+  explicit Boxed(T x) : p_(std::make_unique<T>(std::move(x))) {}
+  Boxed(const Boxed& o) : p_(std::make_unique<T>(o.get())) {}
+  Boxed& operator=(const Boxed& o) {
+    p_ = std::make_unique<T>(o.get());
     return *this;
   }
-  BoxedError(BoxedError&&) noexcept = default;
-  BoxedError& operator=(BoxedError&&) noexcept = default;
-  const ErrorValue& get() const {
-    static const ErrorValue kNone;
+  Boxed(Boxed&&) noexcept = default;
+  Boxed& operator=(Boxed&&) noexcept = default;
+  const T& get() const {
+    static const T kNone;
     return p_ ? *p_ : kNone;
   }
-  bool operator==(const BoxedError& o) const { return get() == o.get(); }
+  bool operator==(const Boxed& o) const { return get() == o.get(); }
 
  private:
-  std::unique_ptr<ErrorValue> p_;
+  std::unique_ptr<T> p_;
+};
+using BoxedError = Boxed<ErrorValue>;
+
+class Value;
+
+// One dimension of an array: `count` elements with indexes from `lower`.
+struct ArrayBound {
+  std::uint32_t count = 0;
+  std::int32_t lower = 0;
+  bool operator==(const ArrayBound&) const = default;
+};
+
+// An array (SAFEARRAY) as it travels: the VARIANT type of its elements, its dimensions (first
+// dimension first; none for the null array, which holds no data at all) and its elements in
+// wire order, the last dimension's index varying fastest. Elements of a VT_VARIANT array are
+// any values, arrays included; elements of a typed array are values of that type (R4 widens
+// to Double, BSTR elements may be Null, interface elements are Nothing). Arrays of VT_EMPTY
+// and VT_NULL carry no elements.
+struct ArrayValue {
+  std::uint16_t elementType = 0x000C;  // VT_VARIANT
+  std::vector<ArrayBound> bounds;
+  std::vector<Value> elements;
+  bool operator==(const ArrayValue&) const = default;
+};
+
+// An object reference that refers to no object ("Nothing"). Objects themselves never travel.
+struct NothingValue {
+  bool unknown = false;  // VT_UNKNOWN rather than VT_DISPATCH
+  bool operator==(const NothingValue&) const = default;
 };
 
 struct EmptyTag { bool operator==(const EmptyTag&) const = default; };
@@ -98,7 +131,8 @@ class Value {
  public:
   using Storage = std::variant<EmptyTag, NullTag, std::string, std::uint8_t, std::int16_t,
                                std::int32_t, std::int64_t, double, Currency, DateValue, bool,
-                               DecimalValue, std::vector<std::uint8_t>, GuidValue, BoxedError>;
+                               DecimalValue, std::vector<std::uint8_t>, GuidValue, BoxedError,
+                               Boxed<ArrayValue>, NothingValue>;
 
   Value() = default;  // Empty
   Value(const char* s) : v_(std::string(s)) {}
@@ -115,6 +149,8 @@ class Value {
   Value(std::vector<std::uint8_t> x) : v_(std::move(x)) {}
   Value(GuidValue x) : v_(x) {}
   Value(ErrorValue x) : v_(BoxedError(std::move(x))) {}
+  Value(ArrayValue x) : v_(Boxed<ArrayValue>(std::move(x))) {}
+  Value(NothingValue x) : v_(x) {}
 
   static Value null() { Value v; v.v_ = NullTag{}; return v; }
   static Value empty() { return Value(); }
@@ -133,22 +169,23 @@ class Value {
 
   const Storage& storage() const { return v_; }
   template <class T> const T* get() const {
-    if constexpr (std::is_same_v<T, ErrorValue>) {
-      const auto* box = std::get_if<BoxedError>(&v_);
+    if constexpr (std::is_same_v<T, ErrorValue> || std::is_same_v<T, ArrayValue>) {
+      const auto* box = std::get_if<Boxed<T>>(&v_);
       return box != nullptr ? &box->get() : nullptr;
     } else {
       return std::get_if<T>(&v_);
     }
   }
 
-  // Conversions as the system's late-bound language applies them. Each returns
-  // nullopt where that language would raise a type-mismatch or invalid-use-of-Null.
+  // The program's conversions of a variant. Each returns nullopt where the conversion fails
+  // with a type mismatch or an invalid use of Null (arrays and Nothing never convert).
   std::optional<std::string> toText() const;   // Empty -> ""; Null -> nullopt
   std::optional<double> toDouble() const;      // numeric texts accepted ("12", " 3.5 ")
   std::optional<std::int64_t> toInt64() const; // rounds halves to even; nullopt on overflow
   std::optional<bool> toBool() const;          // numbers: non-zero; texts "True"/"False"/numbers
 
-  // Text for display and logs: Null -> "Null", Empty -> "".
+  // Text for display and logs: Null -> "Null", Empty -> "", Nothing -> "Nothing", an array
+  // -> "Array(0 To 1)(1, \"a\")" (texts inside arrays quoted, nested arrays inline).
   std::string debugText() const;
 
   bool operator==(const Value& o) const = default;

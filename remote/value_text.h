@@ -32,7 +32,7 @@ std::optional<std::int64_t> decimalToInt64(const DecimalValue& d);
 std::optional<Currency> parseCurrency(std::string_view s);
 std::string formatCurrency(Currency c);  // "12.12", "-3", no trailing zeros
 
-// Double as the late-bound language shows it: up to 15 significant digits, no trailing
+// Double as the program shows it in text: up to 15 significant digits, no trailing
 // zeros, "1E+20" / "1E-05" for very large or small magnitudes.
 std::string formatDouble15(double d);
 // Shortest text that reads back to the same double ("0.1", "3.141592653589793", "1e+20");

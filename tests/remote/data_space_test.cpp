@@ -177,6 +177,16 @@ TEST_F(DataSpaceTest, CallWritesBackByReferenceArgumentsOnly) {
   });
   EXPECT_EQ(object->invoke("Sub", {Arg::byRef(text)}), Value());
   EXPECT_EQ(text, "NEW");
+
+  // Arrays in an answer are data, not a transport failure: a variant takes them, a text
+  // variable (which cannot hold one) keeps its value.
+  const Value statuses(ArrayValue{0x0C, {{2, 0}}, {Value(std::int32_t{0}), Value(loginFailure())}});
+  endpoint_.answer([&](const RdsEndpoint::Call&) {
+    return RdsEndpoint::Reply{200, rds::encodeResponseBody({statuses, statuses}, statuses)};
+  });
+  EXPECT_EQ(object->invoke("Synchronize", {Arg::byRef(variant), Arg::byRef(text)}), statuses);
+  EXPECT_EQ(variant, statuses);
+  EXPECT_EQ(text, "NEW");
 }
 
 TEST_F(DataSpaceTest, RemoteErrorsCarryNumberSourceAndMember) {

@@ -150,6 +150,22 @@ ErrorValue withInfo() {
   return e;
 }
 
+Value array(std::uint16_t elementType, std::vector<ArrayBound> bounds, std::vector<Value> elements) {
+  return Value(ArrayValue{elementType, std::move(bounds), std::move(elements)});
+}
+
+// A VARIANT array (1 To 4) holding a number, a text, a null object reference and a nested
+// array of texts (0 To 1), one of them Null: what a data factory's status arrays look like.
+const Value kStatusArray =
+    array(0x0C, {{4, 1}},
+          {Value(std::int16_t{7}), Value("A"), Value(NothingValue{}),
+           array(0x08, {{2, 0}}, {Value("B"), Value::null()})});
+constexpr const char* kStatusArrayWire =
+    "0C 20 00 01 00 80 08 10 00 00 00 04 00 00 00 01 00 00 00"  // tag, ARRAYMD, 1 To 4
+    " 02 00 07 00  08 00 02 00 00 00 41 00  09 00 01"            // 7, "A", Nothing
+    " 08 20 00 01 00 80 01 04 00 00 00 02 00 00 00 00 00 00 00"  // BSTR array 0 To 1
+    " 02 00 00 00 42 00  00 00 00 00 01";                         // "B", Null
+
 class RdsValue : public ::testing::TestWithParam<ValueCase> {};
 
 TEST_P(RdsValue, EncodesAndDecodes) {
@@ -195,7 +211,33 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"ErrorWithExcepInfo", Value(withInfo()),
                   "0A 00 09 00 02 80 7A 0E 0A 80 02 00 00 00 53 00 02 00 00 00 44 00 00 00 00 00 00",
                   true},
-        ValueCase{"I8", Value(std::int64_t{-2}), "14 00 FE FF FF FF FF FF FF FF", false}),
+        ValueCase{"I8", Value(std::int64_t{-2}), "14 00 FE FF FF FF FF FF FF FF", false},
+        ValueCase{"DispatchNothing", Value(NothingValue{}), "09 00 01", true},
+        ValueCase{"UnknownNothing", Value(NothingValue{true}), "0D 00 01", true},
+        ValueCase{"ArrayOfI4", array(0x03, {{2, 0}}, {Value(std::int32_t{1}), Value(std::int32_t{-1})}),
+                  "03 20 00 01 00 80 00 04 00 00 00 02 00 00 00 00 00 00 00 01 00 00 00 FF FF FF FF", true},
+        ValueCase{"ArrayOfVariantNested", kStatusArray, kStatusArrayWire, true},
+        ValueCase{"ArrayTwoDimensions",
+                  array(0x11, {{2, 0}, {2, 1}},
+                        {Value(std::uint8_t{10}), Value(std::uint8_t{11}), Value(std::uint8_t{12}),
+                         Value(std::uint8_t{13})}),
+                  "11 20 00 02 00 80 00 01 00 00 00 02 00 00 00 00 00 00 00 02 00 00 00 01 00 00 00 0A 0B 0C 0D",
+                  true},
+        ValueCase{"ArrayOfErrors", array(0x0A, {{1, 0}}, {Value(withInfo())}),
+                  "0A 20 00 01 00 80 00 04 00 00 00 01 00 00 00 00 00 00 00"
+                  " 09 00 02 80 7A 0E 0A 80 02 00 00 00 53 00 02 00 00 00 44 00 00 00 00 00 00",
+                  true},
+        ValueCase{"ArrayOfEmpty", array(0x00, {{3, 0}}, {}), "00 20 00 01 00 80 00 00 00 00 00 03 00 00 00 00 00 00 00",
+                  true},
+        ValueCase{"NullArray", array(0x08, {}, {}), "08 20 01", true},
+        // Read only: interface arrays hold null references; the features word decides the
+        // element type where the tag disagrees; 64-bit senders give 24-byte variants.
+        ValueCase{"ArrayOfUnknown", array(0x0D, {{1, 0}}, {Value(NothingValue{true})}),
+                  "0D 20 00 01 00 00 02 04 00 00 00 01 00 00 00 00 00 00 00 01", false},
+        ValueCase{"FeaturesWinOverTag", array(0x0C, {{1, 0}}, {Value(true)}),
+                  "03 20 00 01 00 00 08 10 00 00 00 01 00 00 00 00 00 00 00 0B 00 FF FF", false},
+        ValueCase{"VariantSize24", array(0x0C, {{1, -5}}, {Value()}),
+                  "0C 20 00 01 00 80 08 18 00 00 00 01 00 00 00 FB FF FF FF 00 00", false}),
     [](const auto& p) { return std::string(p.param.name); });
 
 // Forms a sender may legitimately choose; all must read as the worked example's answer.
@@ -277,8 +319,31 @@ INSTANTIATE_TEST_SUITE_P(
         RejectCase{"Garbage", "hello world\r\n\x01\x02"},
         RejectCase{"Html", "<html>error</html>"},
         RejectCase{"UnknownTag", withValues("0C 00 00 00")},
-        RejectCase{"Dispatch", withValues("09 00 01")},
-        RejectCase{"Array", withValues("08 20 00 00")},
+        RejectCase{"DispatchObject", withValues("09 00 00 35 05 00 00")},
+        RejectCase{"ArrayBadMarker", withValues("08 20 02")},
+        RejectCase{"ArrayNoDimensions", withValues("03 20 00 00 00 80 00 04 00 00 00")},
+        RejectCase{"ArrayTooManyDimensions", withValues("03 20 00 41 00 80 00 04 00 00 00")},
+        RejectCase{"ArrayHugeCount",
+                   withValues("03 20 00 01 00 80 00 04 00 00 00 FF FF FF FF 00 00 00 00 01 00 00 00")},
+        RejectCase{"ArrayCountProductOverflows",
+                   withValues("11 20 00 02 00 80 00 01 00 00 00 00 00 01 00 00 00 00 00 00 00 01 00 00 00 00 00")},
+        RejectCase{"ArrayCountBeyondTheBytes",
+                   withValues("03 20 00 01 00 80 00 04 00 00 00 E8 03 00 00 00 00 00 00 01 00 00 00")},
+        RejectCase{"ArrayWrongElementSize",
+                   withValues("03 20 00 01 00 80 00 02 00 00 00 01 00 00 00 00 00 00 00 01 00 00 00")},
+        RejectCase{"ArrayVariantTagFixedFeatures",
+                   withValues("0C 20 00 01 00 80 00 10 00 00 00 01 00 00 00 00 00 00 00 00 00")},
+        RejectCase{"ArrayContradictoryFeatures",
+                   withValues("0C 20 00 01 00 80 09 10 00 00 00 01 00 00 00 00 00 00 00 00 00")},
+        RejectCase{"ArrayOfDecimal", withValues("0E 20 01")},
+        RejectCase{"ArrayHoldsAnObject",
+                   withValues("09 20 00 01 00 80 04 04 00 00 00 01 00 00 00 00 00 00 00 00 35 05")},
+        RejectCase{"ArrayNestedTooDeep",
+                   withValues([] {
+                     std::string v;
+                     for (int i = 0; i < 17; ++i) v += "0C 20 00 01 00 80 08 10 00 00 00 01 00 00 00 00 00 00 00 ";
+                     return v + "00 00";
+                   }())},
         RejectCase{"BadBoundary", replaceAll(withValues("00 00"), "\r\n--q\r\n", "\r\n--z\r\n")},
         RejectCase{"NoCloseBoundary", withValues("00 00").substr(0, withValues("00 00").size() - 9)},
         RejectCase{"HugeBstrLength", withValues("08 00 F0 FF FF FF 41 00")},
@@ -300,6 +365,46 @@ TEST(RdsWire, ReturnValueMustStartItsOwnPart) {
   EXPECT_THROW(decodeResponseBody(withValues("00 00 00 00", "1")), WireError);
 }
 
+TEST(RdsWire, ArraysTravelAloneInPartsWithoutLength) {
+  const std::string body =
+      encodeResponseBody({Value("a"), kStatusArray, Value(std::int32_t{1})}, kStatusArray, "q");
+  const std::string part = "\r\n--q\r\nContent-Type: application/x-varg\r\n";
+  EXPECT_EQ(body, "Content-Type: multipart/mixed; boundary=q; num-args=3\r\n" + part +
+                      "Content-Length: 6\r\n\r\n" + hex("03 00 01 00 00 00") + part + "\r\n" +
+                      hex(kStatusArrayWire) + part + "Content-Length: 8\r\n\r\n" +
+                      hex("08 00 02 00 00 00 61 00") + part + "\r\n" + hex(kStatusArrayWire) +
+                      "\r\n--q--\r\n");
+  const Response r = decodeResponseBody(body);
+  EXPECT_EQ(r.params, (std::vector<Value>{Value("a"), kStatusArray, Value(std::int32_t{1})}));
+  EXPECT_EQ(r.returnValue, kStatusArray);
+}
+
+TEST(RdsWire, ArrayBoundsHoldForTheWholeMessage) {
+  // Each array is within the element bound, two of them in one message are not.
+  const Value big = array(0x11, {{600000, 0}}, std::vector<Value>(600000, Value(std::uint8_t{1})));
+  std::string wire;
+  encodeValue(big, wire);
+  const std::string part = "\r\n--q\r\nContent-Type: application/x-varg\r\n\r\n";
+  const std::string head = "Content-Type: multipart/mixed; boundary=q; num-args=";
+  EXPECT_EQ(decodeResponseBody(head + "1\r\n" + part + wire + "\r\n--q--\r\n").params[0], big);
+  try {
+    decodeResponseBody(head + "2\r\n" + part + wire + part + wire + "\r\n--q--\r\n");
+    ADD_FAILURE() << "two large arrays were read";
+  } catch (const WireError& e) {
+    EXPECT_NE(std::string(e.what()).find("takes the message past 1048576 array elements"), std::string::npos) << e.what();
+  }
+  EXPECT_THROW(encodeResponseBody({big, big}, std::nullopt), WireError);
+  // Arrays that break their own shape are never written.
+  std::string out;
+  EXPECT_THROW(encodeValue(array(0x03, {{2, 0}}, {Value(std::int32_t{1})}), out), WireError);
+  EXPECT_THROW(encodeValue(array(0x03, {{1, 0}}, {Value("x")}), out), WireError);
+  EXPECT_THROW(encodeValue(array(0x0E, {{1, 0}}, {Value(DecimalValue{})}), out), WireError);
+  EXPECT_THROW(encodeValue(array(0x08, {}, {Value("x")}), out), WireError);
+  Value deep(std::int32_t{1});
+  for (int i = 0; i <= 16; ++i) deep = array(0x0C, {{1, 0}}, {deep});
+  EXPECT_THROW(encodeValue(deep, out), WireError);
+}
+
 void expectDecodesOrRefuses(const std::string& body) {
   try {
     decodeResponseBody(body);
@@ -312,7 +417,8 @@ void expectDecodesOrRefuses(const std::string& body) {
 }
 
 TEST(RdsWire, EveryPrefixDecodesOrThrowsWireError) {
-  for (const std::string& full : {kRequestBody, kResponseBody, kErrorBody}) {
+  const std::string arrays = encodeResponseBody({kStatusArray}, kStatusArray, kBoundary);
+  for (const std::string& full : {kRequestBody, kResponseBody, kErrorBody, arrays}) {
     for (std::size_t n = 0; n <= full.size(); ++n) {
       // Copy so that an over-read runs off a heap block the sanitizer watches.
       std::string prefix = full.substr(0, n);
@@ -323,7 +429,8 @@ TEST(RdsWire, EveryPrefixDecodesOrThrowsWireError) {
 
 TEST(RdsWire, CorruptedBytesDecodeOrThrowWireError) {
   std::mt19937 gen(20240611);
-  for (const std::string& full : {kRequestBody, kResponseBody, kErrorBody}) {
+  const std::string arrays = encodeResponseBody({kStatusArray}, kStatusArray, kBoundary);
+  for (const std::string& full : {kRequestBody, kResponseBody, kErrorBody, arrays}) {
     for (int round = 0; round < 2000; ++round) {
       std::string body = full;
       std::uniform_int_distribution<std::size_t> at(0, body.size() - 1);
