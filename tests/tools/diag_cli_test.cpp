@@ -101,6 +101,15 @@ TEST_F(DiagCliTest, CallPrintsResultAndByReferenceValues) {
   ASSERT_EQ(valid.exitCode, 0) << valid.err;
   EXPECT_EQ(valid.out, "result (Bool): true\nargument 5 by reference (Bool): true\n");
 
+  // An array of VARIANTs, as a data factory returns beside a failed call, prints readably.
+  ref.service().setMemberFault("EAST", "isValidLogin", refservice::Fault{refservice::Fault::Kind::ArrayAnswer});
+  const CliRun array = diag("call " + east + " CVBO_V2.Init isValidLogin s:DEMO s:ALICE s:alice-demo b:false '&b:true'");
+  ASSERT_EQ(array.exitCode, 0) << array.err;
+  EXPECT_EQ(array.out, "result (Array of Variant, 0 To 3): [42, {\"error\": \"0x80004005\", \"source\": "
+                       "\"CVBO_V2.Init\", \"description\": \"Fault injected by the reference service\"}, "
+                       "[\"one\", null], \"Nothing\"]\nargument 5 by reference (Bool): true\n");
+  ref.service().clearFaults();
+
   const CliRun files = diag("call " + east + " CVBO_V2.Init GetInstallFilesByIDXML '&s:" + token + "' i:12 n:");
   ASSERT_EQ(files.exitCode, 0) << files.err;
   EXPECT_NE(files.out.find("z:row FileName='demo-readme.txt'"), std::string::npos) << files.out;

@@ -64,6 +64,7 @@ TEST(WorldTest, CellsParseQuotedNullAndFaults) {
   EXPECT_EQ(parseFault("error:0x80004005", &why)->amount, static_cast<long>(static_cast<std::int32_t>(0x80004005)));
   EXPECT_EQ(parseFault(" delay:250 x3 ", &why), (Fault{Fault::Kind::Delay, 250, 3}));
   EXPECT_EQ(describeFault(*parseFault("badlength:7 x2", &why)), "badlength:7 x2");
+  EXPECT_EQ(describeFault(*parseFault("array once", &why)), "array once");
   EXPECT_FALSE(parseFault("explode", &why));
   EXPECT_NE(why.find("unknown fault"), std::string::npos);
 }

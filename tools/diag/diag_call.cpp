@@ -57,9 +57,11 @@ bool parseArg(const std::string& spec, Value& value, bool& byRef, std::string& w
   return true;
 }
 
+// "(String): text", "(Array of Variant, 0 To 1): [1, \"a\"]"
 std::string shown(const Value& v) {
-  if (v.type() == ValueType::String) return *v.get<std::string>();
-  return jsonValue(v);
+  const ArrayValue* a = v.get<ArrayValue>();
+  std::string s = "(" + (a ? arrayShape(*a) : std::string(valueTypeName(v.type()))) + "): ";
+  return s + (v.type() == ValueType::String ? *v.get<std::string>() : jsonValue(v));
 }
 
 std::string hex(long n) {
@@ -103,10 +105,8 @@ int callCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     DataSpace space(*http);
     auto object = space.CreateObject(progId, url);
     const Value result = object->invoke(member, std::move(callArgs));
-    out << "result (" << valueTypeName(result.type()) << "): " << shown(result) << "\n";
-    for (const auto& [position, var] : refs)
-      out << "argument " << position << " by reference (" << valueTypeName(var->type()) << "): " << shown(*var)
-          << "\n";
+    out << "result " << shown(result) << "\n";
+    for (const auto& [position, var] : refs) out << "argument " << position << " by reference " << shown(*var) << "\n";
   } catch (const RuntimeError& e) {
     err << "zentro-diag: error " << e.number() << " (" << hex(e.number()) << ") from " << e.source() << ": "
         << e.description() << "\n";

@@ -24,8 +24,11 @@ int callCommand(const std::vector<std::string>& args, std::ostream& out, std::os
 // --- shared text forms ---
 const char* fieldTypeName(FieldType type);
 const char* valueTypeName(ValueType type);
-// JSON text of a value: numbers and Booleans bare, NULL as null, the rest as strings.
+// JSON text of a value: numbers and Booleans bare, NULL as null, an array as nested JSON
+// arrays (one level per dimension), an error with details as an object, the rest as strings.
 std::string jsonValue(const Value& v);
+// "Array of Variant, 0 To 3" (element type, then each dimension's bounds).
+std::string arrayShape(const ArrayValue& a);
 std::string jsonString(const std::string& s);
 
 }  // namespace zentro::diag

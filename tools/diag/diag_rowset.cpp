@@ -1,5 +1,6 @@
 // The rowset and config commands, and the text forms they print values in.
 
+#include <cstdio>
 #include <fstream>
 #include <ostream>
 
@@ -22,7 +23,46 @@ std::string hexBytes(const std::vector<std::uint8_t>& bytes) {
   return s;
 }
 
+// Nested JSON arrays, one level per dimension, the last dimension innermost (the order the
+// elements travel in). Arrays of Empty or Null carry no elements and show their one value.
+void appendDimension(const ArrayValue& a, std::size_t dim, std::size_t& next, std::string& out) {
+  out += '[';
+  for (std::uint32_t k = 0; k < a.bounds[dim].count; ++k) {
+    if (k != 0) out += ", ";
+    if (dim + 1 < a.bounds.size()) {
+      appendDimension(a, dim + 1, next, out);
+    } else if (next < a.elements.size()) {
+      out += jsonValue(a.elements[next++]);
+    } else {
+      out += a.elementType == 0x0001 ? "null" : "\"\"";
+    }
+  }
+  out += ']';
+}
+
+std::string jsonError(const ErrorValue& e) {
+  if (!e.hasExcepInfo) return std::to_string(e.scode);
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(e.scode2 != 0 ? e.scode2 : e.scode));
+  return "{\"error\": \"" + std::string(code) + "\", \"source\": " + jsonString(e.source) +
+         ", \"description\": " + jsonString(e.description) + "}";
+}
+
 }  // namespace
+
+std::string arrayShape(const ArrayValue& a) {
+  static const std::pair<std::uint16_t, const char*> kNames[] = {
+      {0x00, "Empty"},   {0x01, "Null"},     {0x02, "Int16"},  {0x03, "Int32"},   {0x04, "Single"},
+      {0x05, "Double"},  {0x06, "Currency"}, {0x07, "Date"},   {0x08, "String"},  {0x09, "Object"},
+      {0x0A, "Error"},   {0x0B, "Bool"},     {0x0C, "Variant"}, {0x0D, "Unknown"}, {0x11, "UInt8"}};
+  std::string s = "Array of ";
+  for (const auto& [vt, name] : kNames)
+    if (vt == a.elementType) s += name;
+  if (a.bounds.empty()) return s + ", no data";
+  for (const ArrayBound& b : a.bounds)
+    s += ", " + std::to_string(b.lower) + " To " + std::to_string(std::int64_t{b.lower} + b.count - 1);
+  return s;
+}
 
 const char* fieldTypeName(FieldType type) {
   switch (type) {
@@ -59,6 +99,8 @@ const char* valueTypeName(ValueType type) {
     case ValueType::Binary: return "Binary";
     case ValueType::Guid: return "Guid";
     case ValueType::Error: return "Error";
+    case ValueType::Array: return "Array";
+    case ValueType::Nothing: return "Nothing";
   }
   return "?";
 }
@@ -105,8 +147,17 @@ std::string jsonValue(const Value& v) {
     case ValueType::Date: return jsonString(formatIsoDate(*v.get<DateValue>()));
     case ValueType::Binary: return jsonString(hexBytes(*v.get<std::vector<std::uint8_t>>()));
     case ValueType::Guid: return jsonString(valuetext::formatGuid(*v.get<GuidValue>()));
-    case ValueType::Error: return std::to_string(v.get<ErrorValue>()->scode);
+    case ValueType::Error: return jsonError(*v.get<ErrorValue>());
     case ValueType::String: return jsonString(*v.get<std::string>());
+    case ValueType::Nothing: return "\"Nothing\"";
+    case ValueType::Array: {
+      const ArrayValue& a = *v.get<ArrayValue>();
+      if (a.bounds.empty()) return "[]";
+      std::string out;
+      std::size_t next = 0;
+      appendDimension(a, 0, next, out);
+      return out;
+    }
   }
   return "null";
 }

@@ -48,6 +48,22 @@ ErrorValue errorValue(std::int32_t scode, std::int32_t scode2, const std::string
   return e;
 }
 
+// What the "array" fault returns: an array of VARIANTs such as a data factory sends beside a
+// failed call, holding a number, an error with its details, a nested array of texts (one of
+// them Null) and a null object reference.
+Value faultArray(const std::string& progId) {
+  ArrayValue texts;
+  texts.elementType = 0x0008;  // VT_BSTR
+  texts.bounds = {ArrayBound{2, 1}};
+  texts.elements = {Value("one"), Value::null()};
+  ArrayValue a;
+  a.bounds = {ArrayBound{4, 0}};
+  a.elements = {Value(std::int32_t{42}),
+                Value(errorValue(kScodeException, kScodeFail, progId, "Fault injected by the reference service")),
+                Value(std::move(texts)), Value(NothingValue{})};
+  return Value(std::move(a));
+}
+
 std::string hex(std::int32_t v) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(v));
@@ -116,6 +132,10 @@ RdsAnswer BusinessObjects::answer(const std::string& listener, const std::string
     std::vector<Value> params;
     std::optional<Value> result;
     invoke(listener, *spec, args, params, result);
+    if (fault.kind == Fault::Kind::ArrayAnswer) {
+      if (result) result = faultArray(rec.progId);  // a Sub has no result to replace
+      out.fault = Fault{};
+    }
     out.body = rds::encodeResponseBody(params, result);
     rec.outcome = result ? "ok: " + (result->type() == ValueType::String && result->get<std::string>()->size() > 60
                                          ? std::to_string(result->get<std::string>()->size()) + " characters"

@@ -69,6 +69,7 @@ std::optional<Fault> parseFault(std::string_view textIn, std::string* error) {
   if (name == "none" && arg.empty()) return Fault{};
   if (name == "refuse" && colon == std::string::npos) { f.kind = Fault::Kind::Refuse; return f; }
   if (name == "status500" && colon == std::string::npos) { f.kind = Fault::Kind::Status500; return f; }
+  if (name == "array" && colon == std::string::npos) { f.kind = Fault::Kind::ArrayAnswer; return f; }
   if (name == "delay") return needArg(Fault::Kind::Delay, false);
   if (name == "cut") return needArg(Fault::Kind::CutBody, false);
   if (name == "badlength") {
@@ -78,7 +79,7 @@ std::optional<Fault> parseFault(std::string_view textIn, std::string* error) {
   }
   if (name == "error") return needArg(Fault::Kind::VtError, true);
   return fail("unknown fault \"" + text +
-              "\" (expected none, refuse, delay:MS, cut:BYTES, status500, badlength:BYTES, error:SCODE)");
+              "\" (expected none, refuse, delay:MS, cut:BYTES, status500, badlength:BYTES, error:SCODE, array)");
 }
 
 std::string describeFault(const Fault& f) {
@@ -89,6 +90,7 @@ std::string describeFault(const Fault& f) {
     case Fault::Kind::Delay: s = "delay:" + std::to_string(f.amount); break;
     case Fault::Kind::CutBody: s = "cut:" + std::to_string(f.amount); break;
     case Fault::Kind::Status500: s = "status500"; break;
+    case Fault::Kind::ArrayAnswer: s = "array"; break;
     case Fault::Kind::WrongLength: s = "badlength:" + std::to_string(f.amount); break;
     case Fault::Kind::VtError: {
       char buf[16];

@@ -17,6 +17,7 @@ struct Fault {
     Status500,    // answer "500 Internal Server Error"
     WrongLength,  // announce `amount` bytes more than the body holds, send the body, close
     VtError,      // member calls only: answer a VT_ERROR with SCODE `amount`
+    ArrayAnswer,  // member calls only: the member runs, but returns an array of VARIANTs
   };
   Kind kind = Kind::None;
   long amount = 0;
@@ -27,7 +28,7 @@ struct Fault {
 };
 
 // Parses the world-file form: "refuse", "delay:250", "cut:100", "status500",
-// "badlength:50", "error:0x80004005", each optionally followed by " once" or " xN"
+// "badlength:50", "error:0x80004005", "array", each optionally followed by " once" or " xN"
 // (affects only the next N answers). nullopt with `error` set when the text is not a fault.
 std::optional<Fault> parseFault(std::string_view text, std::string* error);
 

@@ -43,6 +43,7 @@ std::string answerWithFault(httplib::Response& res, const Fault& fault,
       return "fault: refused";
     case Fault::Kind::Status500:
     case Fault::Kind::VtError:  // a download has no VARIANT to answer with
+    case Fault::Kind::ArrayAnswer:
       res.status = 500;
       res.set_content("Internal Server Error", kOctets);
       return "fault: " + describeFault(fault);
