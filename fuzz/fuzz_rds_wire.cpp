@@ -25,10 +25,18 @@ bool isNaN(const Value& v) {
   return false;
 }
 
-// Int64 travels as I4 or R8; NaN comes back as NaN of the same type; everything else equal.
+bool sameValues(const std::vector<Value>& a, const std::vector<Value>& b);
+
+// Int64 travels as I4 or R8; NaN comes back as NaN of the same type; arrays come back with
+// their shape and each element so; everything else equal.
 bool sameAfterTravel(const Value& before, const Value& after) {
   if (before.type() == ValueType::Int64) return after.isNumeric();
   if (isNaN(before)) return after.type() == before.type() && isNaN(after);
+  if (const zentro::ArrayValue* a = before.get<zentro::ArrayValue>()) {
+    const zentro::ArrayValue* b = after.get<zentro::ArrayValue>();
+    return b != nullptr && a->elementType == b->elementType && a->bounds == b->bounds &&
+           sameValues(a->elements, b->elements);
+  }
   return before == after;
 }
 

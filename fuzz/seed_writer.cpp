@@ -60,7 +60,14 @@ bool rdsSeeds(const fs::path& dir) {
                                      Value(true),
                                      Value(std::uint8_t{200}),
                                      Value(zentro::DecimalValue{2, true, 1, 0x0000000200000003ull}),
-                                     Value(zentro::ErrorValue{5, 0, false, "", "", ""})};
+                                     Value(zentro::ErrorValue{5, 0, false, "", "", ""}),
+                                     Value(zentro::NothingValue{}),
+                                     Value(zentro::ArrayValue{
+                                         0x0C, {{3, 1}},
+                                         {Value(std::int32_t{1}), Value(error),
+                                          Value(zentro::ArrayValue{0x08, {{1, 0}, {2, 0}},
+                                                                   {Value("a"), Value::null()}})}}),
+                                     Value(zentro::ArrayValue{0x11, {}, {}})};
 
   const std::string request = rds::encodeRequestBody({Value("ABC"), Value(true)}, boundary);
   const std::string response =
