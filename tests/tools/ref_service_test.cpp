@@ -101,7 +101,7 @@ TEST_F(RefServiceMembersTest, IsValidLoginChecksPasswordServerAndClientFlag) {
   // The password never reaches the records.
   for (const auto& c : ref.service().calls()) {
     ASSERT_EQ(c.args.size(), 5u);
-    EXPECT_EQ(*c.args[2].toText(), refservice::kMaskedPassword);
+    EXPECT_EQ(*c.args[2].toText(), refservice::kMaskedSecret);
     EXPECT_EQ(c.args[3].type(), ValueType::Bool);
   }
 }
@@ -223,7 +223,7 @@ TEST_F(RefServiceMembersTest, WorldChangesShowInTheAnswers) {
   EXPECT_FALSE(ref.service().setLastUpdate(77, "x"));
 }
 
-TEST_F(RefServiceMembersTest, LogFileHoldsCallsAndReportsButNoPassword) {
+TEST_F(RefServiceMembersTest, LogFileHoldsCallsAndReportsButNoPasswordOrToken) {
   ref.service().stop();
   refservice::RefServiceOptions options;
   options.logFolder = temp.file("log");
@@ -235,6 +235,8 @@ TEST_F(RefServiceMembersTest, LogFileHoldsCallsAndReportsButNoPassword) {
   EXPECT_NE(log.find("CVBO_V2.Init.LoginUser(\"DEMO\", \"ALICE\", \"***\", \"127.0.0.1\")"), std::string::npos) << log;
   EXPECT_EQ(log.find(kDemoAlicePassword), std::string::npos);
   EXPECT_NE(log.find("    Memory Load = %37"), std::string::npos);
+  EXPECT_NE(log.find(".WriteLoginNotes(\"***\", "), std::string::npos) << log;
+  EXPECT_EQ(log.find(token), std::string::npos) << log;
 }
 
 TEST(RefServiceFixtureTest, MissingExpectedCallFailsTheTest) {

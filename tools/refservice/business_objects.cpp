@@ -7,14 +7,14 @@ namespace {
 
 const std::vector<MemberSpec>& memberTable() {
   static const std::vector<MemberSpec> table = {
-      {"GetLoginServersXML", {true, true}, -1, true},
-      {"GetDeploymentsXML", {true, true}, -1, true},
-      {"isValidLogin", {false, false, false, false, true}, 2, true},
-      {"LoginUser", {true, true, true, false}, 2, true},
-      {"LoginUserHex", {true, true, true, false}, 2, true},
-      {"GetUpdateInfoLastUpdate", {true, true}, -1, true},
-      {"GetInstallFilesByIDXML", {true, false, false}, -1, true},
-      {"WriteLoginNotes", {true, true}, -1, false},
+      {"GetLoginServersXML", {true, true}, -1, true, false},
+      {"GetDeploymentsXML", {true, true}, -1, true, false},
+      {"isValidLogin", {false, false, false, false, true}, 2, true, false},
+      {"LoginUser", {true, true, true, false}, 2, true, true},
+      {"LoginUserHex", {true, true, true, false}, 2, true, true},
+      {"GetUpdateInfoLastUpdate", {true, true}, 0, true, false},
+      {"GetInstallFilesByIDXML", {true, false, false}, 0, true, false},
+      {"WriteLoginNotes", {true, true}, 0, false, false},
   };
   return table;
 }
@@ -111,8 +111,8 @@ RdsAnswer BusinessObjects::answer(const std::string& listener, const std::string
     return refuseCall(std::string("malformed request: ") + e.what());
   }
   rec.args = args;
-  if (spec->passwordIndex >= 0 && static_cast<std::size_t>(spec->passwordIndex) < rec.args.size())
-    rec.args[static_cast<std::size_t>(spec->passwordIndex)] = Value(kMaskedPassword);
+  if (spec->secretIndex >= 0 && static_cast<std::size_t>(spec->secretIndex) < rec.args.size())
+    rec.args[static_cast<std::size_t>(spec->secretIndex)] = Value(kMaskedSecret);
 
   const Fault fault = state_.takeMemberFault(listener, spec->name);
   if (fault.kind == Fault::Kind::VtError) {
@@ -137,10 +137,11 @@ RdsAnswer BusinessObjects::answer(const std::string& listener, const std::string
       out.fault = Fault{};
     }
     out.body = rds::encodeResponseBody(params, result);
-    rec.outcome = result ? "ok: " + (result->type() == ValueType::String && result->get<std::string>()->size() > 60
-                                         ? std::to_string(result->get<std::string>()->size()) + " characters"
-                                         : result->debugText())
-                         : "ok";
+    const std::string* text = result ? result->get<std::string>() : nullptr;
+    if (!result) rec.outcome = "ok";
+    else if (text && spec->returnsToken && !text->empty()) rec.outcome = std::string("ok: ") + kMaskedSecret;
+    else if (text && text->size() > 60) rec.outcome = "ok: " + std::to_string(text->size()) + " characters";
+    else rec.outcome = "ok: " + result->debugText();
   } catch (const RaisedError& e) {
     out.body = rds::encodeErrorBody(errorValue(kScodeException, e.scode2, rec.progId, e.description));
     rec.outcome = "error " + hex(e.scode2) + ": " + e.description;

@@ -1,7 +1,7 @@
 #pragma once
 // The business objects "CVBO_V2.Init" and "CVBOGeneral_V3.Init" as the reference service
 // hosts them: the member table (argument counts, by-reference parameters, which argument is
-// a password), argument coercion, and the RDS answer of one call. Thread-safe (the state
+// a password or login token), argument coercion, and the RDS answer of one call. Thread-safe (the state
 // and the log lock themselves).
 
 #include <string>
@@ -24,8 +24,9 @@ inline constexpr std::int32_t kScodeBadParamCount = static_cast<std::int32_t>(0x
 struct MemberSpec {
   const char* name;
   std::vector<bool> byRef;     // per declared parameter
-  int passwordIndex;           // argument masked in records; -1 = none
+  int secretIndex;             // the password or login token, masked in records; -1 = none
   bool isFunction;             // false = a Sub (no return part)
+  bool returnsToken;           // the result is a login token, masked in records
 };
 
 // The member table; nullptr when `member` (matched without regard to case) is not hosted.

@@ -1,7 +1,7 @@
 #pragma once
 // What the reference service saw: member calls, machine reports and downloads, kept in
-// memory for tests and appended to "refservice.log" in a log folder. Passwords never reach
-// either: they are replaced by "***" before recording. Thread-safe.
+// memory for tests and appended to "refservice.log" in a log folder. Passwords and login
+// tokens never reach either: they are replaced by "***" before recording. Thread-safe.
 
 #include <chrono>
 #include <mutex>
@@ -12,7 +12,7 @@
 
 namespace zentro::refservice {
 
-inline constexpr const char* kMaskedPassword = "***";
+inline constexpr const char* kMaskedSecret = "***";  // in place of a password or login token
 inline constexpr const char* kLogFileName = "refservice.log";
 
 struct CallRecord {
