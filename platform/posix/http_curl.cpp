@@ -53,7 +53,19 @@ struct Transfer {
   const std::function<bool(const char*, std::size_t)>* sink = nullptr;
   bool tooLarge = false;
   bool aborted = false;
+  bool connected = false;  // a connection (new or kept alive) carried the request
 };
+
+// Called once the connection (TLS included) stands and before the request goes out, for a
+// fresh connection and a kept-alive one alike: from here on a time limit is the answer's.
+int onConnected(void* user, char*, char*, int, int) {
+  static_cast<Transfer*>(user)->connected = true;
+  return CURL_PREREQFUNC_OK;
+}
+
+bool startsWithNoCase(std::string_view s, std::string_view prefix) {
+  return s.size() >= prefix.size() && equalsNoCaseAscii(s.substr(0, prefix.size()), prefix);
+}
 
 std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user) {
   auto* t = static_cast<Transfer*>(user);
@@ -200,6 +212,8 @@ class CurlHttpClient final : public HttpClient {
     curl_easy_setopt(easy_, CURLOPT_HEADERDATA, &t);
     curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &onBody);
     curl_easy_setopt(easy_, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(easy_, CURLOPT_PREREQFUNCTION, &onConnected);
+    curl_easy_setopt(easy_, CURLOPT_PREREQDATA, &t);
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, request.connectTimeoutMs);
     if (request.totalTimeoutMs > 0) {
       curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, request.totalTimeoutMs);
@@ -213,11 +227,14 @@ class CurlHttpClient final : public HttpClient {
       curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE,
                        static_cast<curl_off_t>(request.body.size()));
     } else {
-      // Downloads follow redirects as browsers do, to http or https only; a POST never does.
+      // Downloads follow redirects as browsers do, to http or https only, and never from https
+      // down to http; a POST never does. Credentials go to the first host only (curl's
+      // default, as CURLOPT_UNRESTRICTED_AUTH stays off).
       curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
       curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
       curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, 10L);
-      curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+      curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR,
+                       startsWithNoCase(request.url, "https:") ? "https" : "http,https");
     }
     // Large bodies stream to a file: bigger reads halve the time of a big download, while
     // answers kept in memory stay on curl's default.
@@ -250,13 +267,7 @@ class CurlHttpClient final : public HttpClient {
         return HttpError(Kind::Unreachable, cause);
       }
       case CURLE_OPERATION_TIMEDOUT: {
-        curl_off_t connectedAfter = 0;
-        curl_easy_getinfo(easy_, CURLINFO_CONNECT_TIME_T, &connectedAfter);
-        // A reused kept-alive connection has no connect time of its own in this transfer; a
-        // request that went out shows it was connected all the same.
-        long requestBytes = 0;
-        curl_easy_getinfo(easy_, CURLINFO_REQUEST_SIZE, &requestBytes);
-        if (connectedAfter == 0 && requestBytes == 0) {
+        if (!t.connected) {
           long limit = request.connectTimeoutMs;
           if (request.totalTimeoutMs > 0 && request.totalTimeoutMs < limit) limit = request.totalTimeoutMs;
           return HttpError(Kind::Timeout, std::string(texts::kNoConnection) + seconds(limit));
@@ -265,6 +276,15 @@ class CurlHttpClient final : public HttpClient {
           return HttpError(Kind::Timeout, std::string(texts::kTimedOut) + seconds(request.totalTimeoutMs));
         }
         return HttpError(Kind::Timeout, std::string(texts::kStalled));
+      }
+      case CURLE_UNSUPPORTED_PROTOCOL: {
+        // Only a redirect can lead to a scheme the request did not start with.
+        long lastStatus = 0;
+        curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &lastStatus);
+        if (startsWithNoCase(request.url, "https:") && lastStatus / 100 == 3) {
+          return HttpError(Kind::Other, std::string(texts::kInsecureRedirect));
+        }
+        return HttpError(Kind::Other, detail);
       }
       case CURLE_GOT_NOTHING:
         return HttpError(Kind::Cut, std::string(texts::kNoResponse));

@@ -246,11 +246,24 @@ TEST_F(DataSpaceTest, UnreachableHostAndTimeoutNameTheCause) {
   EXPECT_EQ(e.description(), "GetLoginServersXML: could not reach 127.0.0.1:" + std::to_string(unused) +
                                  " (connection refused)");
 
-  endpoint_.answer([this](const RdsEndpoint::Call&) { return endpoint_.hold(); });
+  // An answer that stalls after the connection was made is the answer's timeout, on a fresh
+  // connection and on a kept-alive one alike.
+  endpoint_.answer([this](const RdsEndpoint::Call& c) {
+    return c.member == "Ping" ? RdsEndpoint::Reply{200, rds::encodeResponseBody({}, std::nullopt)}
+                              : endpoint_.hold();
+  });
   DataSpace hasty(*http_, CallLimits{2000, 300});
   auto slow = hasty.CreateObject("CVBO_V2.Init", endpoint_.url());
+  const std::string stalled = "Slow: " + std::string(platform::http_texts::kTimedOut) + "0.3 s";
   e = raised([&] { slow->invoke("Slow", {}); });
-  EXPECT_EQ(e.description(), "Slow: " + std::string(platform::http_texts::kTimedOut) + "0.3 s");
+  EXPECT_EQ(e.description(), stalled);
+  auto kept = platform::makeHttpClient();
+  DataSpace keptSpace(*kept, CallLimits{2000, 300});
+  auto again = keptSpace.CreateObject("CVBO_V2.Init", endpoint_.url());
+  again->invoke("Ping", {});
+  e = raised([&] { again->invoke("Slow", {}); });
+  EXPECT_EQ(e.description(), stalled);
+  EXPECT_EQ(endpoint_.calls().back().remotePort, endpoint_.calls()[endpoint_.calls().size() - 2].remotePort);
 }
 
 TEST_F(DataSpaceTest, ConnectionIsKeptAliveAcrossCalls) {

@@ -306,6 +306,27 @@ TEST(RefServiceHttpsTest, MembersAndDownloadsOverTls) {
       "isValidLogin", {Arg::byVal(Value("F")), Arg::byVal(Value("U")), Arg::byVal(Value("pw")),
                        Arg::byVal(Value(false)), Arg::byRef(automatic)});
   EXPECT_EQ(valid, Value(true));
+
+  // A download follows a redirect to another host, without the first URL's credentials, but
+  // never one from https down to http.
+  platform::HttpRequest download;
+  download.method = "GET";
+  download.url = "https://user:secret@" + url.substr(8) + "/BROKER/InstallFiles/a.bin";
+  ref.service().setFileRedirect(1, "a.bin", ref.serverUrl("S2") + "/CLIENT/InstallFiles/c.bin");
+  EXPECT_EQ(trusted->send(download).body, *twoServerWorld().groups[2].entries[0].content);
+  auto records = ref.service().downloads();
+  ASSERT_GE(records.size(), 2u);
+  EXPECT_TRUE(records[records.size() - 2].withCredentials);
+  EXPECT_EQ(records.back().listener, "S2");
+  EXPECT_FALSE(records.back().withCredentials);
+  ref.service().setFileRedirect(1, "a.bin", "http://" + url.substr(8) + "/BROKER/InstallFiles/gone.dll");
+  try {
+    trusted->send(download);
+    ADD_FAILURE() << "a redirect from https to http was followed";
+  } catch (const platform::HttpError& e) {
+    EXPECT_EQ(std::string(e.what()), platform::http_texts::kInsecureRedirect);
+  }
+  EXPECT_EQ(ref.service().downloads().size(), records.size() + 1);
 }
 
 }  // namespace

@@ -38,6 +38,7 @@ struct DownloadRecord {
   std::string path;                // the request path
   int status = 0;                  // status answered; 0 = none (refused)
   std::string outcome;
+  bool withCredentials = false;    // the request carried an Authorization header
 };
 
 class CallLog {

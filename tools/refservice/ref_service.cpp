@@ -91,8 +91,13 @@ void RefService::Impl::addRoutes(Listener& l, const std::string& name) {
   });
   l.routes().Get(".*", [this, name](const httplib::Request& req, httplib::Response& res) {
     DownloadAnswer a = state.download(name, req.path);
-    DownloadRecord rec{std::chrono::system_clock::now(), name, req.path, 0, {}};
-    if (!a.found && !a.fault.active()) {
+    DownloadRecord rec{std::chrono::system_clock::now(), name, req.path, 0, {},
+                       req.has_header("Authorization")};
+    if (!a.redirect.empty()) {
+      res.status = rec.status = 302;
+      res.set_header("Location", a.redirect);
+      rec.outcome = "redirected to " + a.redirect;
+    } else if (!a.found && !a.fault.active()) {
       res.status = 404;
       res.set_content("The requested file was not found.", kOctets);
       rec.status = 404;
@@ -184,6 +189,9 @@ void RefService::setDeploymentFault(long deploymentId, const Fault& fault) {
 }
 void RefService::setFileFault(long groupId, const std::string& fileName, const Fault& fault) {
   impl_->state.setFileFault(groupId, fileName, fault);
+}
+void RefService::setFileRedirect(long groupId, const std::string& fileName, const std::string& url) {
+  impl_->state.setFileRedirect(groupId, fileName, url);
 }
 void RefService::clearFaults() { impl_->state.clearFaults(); }
 

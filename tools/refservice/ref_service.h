@@ -62,6 +62,8 @@ class RefService {
   void setMemberFault(const std::string& listener, const std::string& member, const Fault& fault);
   void setDeploymentFault(long deploymentId, const Fault& fault);
   void setFileFault(long groupId, const std::string& fileName, const Fault& fault);
+  // Downloads of the file answer "302 Found" with `url` as Location ("" = serve it again).
+  void setFileRedirect(long groupId, const std::string& fileName, const std::string& url);
   void clearFaults();
 
   // The world as it stands now (with run-time changes).

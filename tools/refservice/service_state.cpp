@@ -217,6 +217,7 @@ DownloadAnswer ServiceState::download(const std::string& listener, const std::st
   auto& entry = world_.groups.at(r->second.groupId).entries[r->second.entryIndex];
   a.bytes = prepared_.at(r->second.groupId)[r->second.entryIndex].served;
   a.found = a.bytes != nullptr;
+  a.redirect = entry.redirect;
   // A fault on the file wins over one on its deployment.
   Fault* f = &entry.fault;
   if (!f->active()) {
@@ -274,6 +275,11 @@ void ServiceState::setDeploymentFault(long deploymentId, const Fault& f) {
 void ServiceState::setFileFault(long groupId, const std::string& fileName, const Fault& f) {
   std::lock_guard lock(mutex_);
   if (InstallEntry* e = findEntry(groupId, fileName)) e->fault = f;
+}
+
+void ServiceState::setFileRedirect(long groupId, const std::string& fileName, const std::string& url) {
+  std::lock_guard lock(mutex_);
+  if (InstallEntry* e = findEntry(groupId, fileName)) e->redirect = url;
 }
 
 void ServiceState::clearFaults() {

@@ -34,6 +34,7 @@ struct DownloadAnswer {
   bool found = false;
   std::shared_ptr<const std::string> bytes;
   Fault fault;                       // the fault to apply (already counted)
+  std::string redirect;              // non-empty: answer "302 Found" with this Location
 };
 
 class ServiceState {
@@ -71,6 +72,7 @@ class ServiceState {
   void setMemberFault(const std::string& listener, const std::string& member, const Fault& f);
   void setDeploymentFault(long deploymentId, const Fault& f);
   void setFileFault(long groupId, const std::string& fileName, const Fault& f);
+  void setFileRedirect(long groupId, const std::string& fileName, const std::string& url);
   void clearFaults();
 
   // --- world access ---

@@ -53,6 +53,7 @@ struct InstallEntry {
   // Bytes of the file; nullptr = the service answers 404 for it.
   std::shared_ptr<const std::string> content;
   Fault fault;                     // on downloads of this file
+  std::string redirect;            // non-empty: downloads answer "302 Found" to this URL
 };
 
 struct InstallGroup {
