@@ -1,29 +1,35 @@
 #include "platform/run_log.h"
 
-#include <chrono>
-#include <ctime>
-#include <fstream>
+#include <algorithm>
+#include <filesystem>
 #include <mutex>
 #include <random>
+#include <string_view>
 #include <vector>
 
+#include "platform/file_lock.h"
+#include "platform/file_path.h"
 #include "platform/paths.h"
 #include "platform/program_info.h"
+#include "platform/run_log_file.h"
 
 namespace zentro {
 namespace {
 
+constexpr std::string_view kPrefix = "VMIZentro-";
+constexpr std::string_view kSuffix = ".log";
+
 std::mutex gMutex;
 std::string gPath;
+platform::RunLogFile gFile;
 std::vector<std::string> gPending;  // lines logged before the folder was known
 
+// "YYYY-MM-DD HH:MM:SS" from the platform's thread-safe local time.
 std::string timeNow() {
-  auto now = std::chrono::system_clock::now();
-  std::time_t t = std::chrono::system_clock::to_time_t(now);
-  char buf[32];
-  // Called under gMutex, so the shared buffer of localtime is safe here.
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", std::localtime(&t));
-  return buf;
+  const std::string t = platform::localTimeStamp();  // YYYYMMDDHHMMSS
+  if (t.size() != 14) return "0000-00-00 00:00:00";
+  return t.substr(0, 4) + "-" + t.substr(4, 2) + "-" + t.substr(6, 2) + " " + t.substr(8, 2) + ":" +
+         t.substr(10, 2) + ":" + t.substr(12, 2);
 }
 
 const char* levelText(LogLevel level) {
@@ -35,9 +41,73 @@ const char* levelText(LogLevel level) {
   return "INFO";
 }
 
-void appendLine(const std::string& line) {
-  std::ofstream out(gPath, std::ios::app | std::ios::binary);
-  out << line << "\n";
+bool isLogName(const std::string& name) {
+  return name.size() > kPrefix.size() + kSuffix.size() && name.starts_with(kPrefix) &&
+         name.ends_with(kSuffix);
+}
+
+// Keeps the newest logs of the folder (this run's among them) and deletes the older ones,
+// except those a live run still holds. Errors leave files in place.
+void pruneLogs(const std::string& folder) {
+  namespace fs = std::filesystem;
+  struct Entry {
+    fs::file_time_type time;
+    std::string name;
+  };
+  std::vector<Entry> logs;
+  std::error_code ec;
+  for (fs::directory_iterator it(platform::pathFromUtf8(folder), ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = platform::utf8FromPath(it->path().filename());
+    if (!isLogName(name)) continue;
+    std::error_code timeError;
+    const auto time = it->symlink_status(timeError).type() == fs::file_type::symlink
+                          ? fs::file_time_type::min()
+                          : it->last_write_time(timeError);
+    logs.push_back(Entry{timeError ? fs::file_time_type::min() : time, name});
+  }
+  if (logs.size() <= kKeptRunLogs) return;
+  std::sort(logs.begin(), logs.end(), [](const Entry& a, const Entry& b) {
+    return a.time != b.time ? a.time > b.time : a.name > b.name;
+  });
+  for (std::size_t i = kKeptRunLogs; i < logs.size(); ++i) {
+    platform::removeUnlessInUse(platform::joinPath(folder, logs[i].name));
+  }
+}
+
+void appendLine(const std::string& line) { gFile.append(line + "\n"); }
+
+std::string escapeLogText(std::string_view text) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0u;
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7F) {
+      out += "\\x";
+      out += digits[c >> 4];
+      out += digits[c & 15];
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {  // C1 controls, NEL among them
+      out += "\\u00";
+      out += digits[next >> 4];
+      out += digits[next & 15];
+      ++i;
+    } else if (c == 0xE2 && next == 0x80 && i + 2 < text.size() &&
+               (text[i + 2] == '\xA8' || text[i + 2] == '\xA9')) {  // line/paragraph separator
+      out += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+      i += 2;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -45,11 +115,28 @@ void appendLine(const std::string& line) {
 void openLog(const std::string& folder) {
   std::lock_guard lock(gMutex);
   if (!gPath.empty() || folder.empty()) return;
-  // Two runs in the same second must not share a file.
+  // Two runs in the same second must not share a file: another number is drawn when the name
+  // is taken.
   std::random_device rd;
-  gPath = platform::joinPath(folder, "VMIZentro-" + platform::localTimeStamp() + "-" +
-                                         std::to_string(rd() % 100000) + ".log");
+  const std::string stem = std::string(kPrefix) + platform::localTimeStamp() + "-";
+  for (int attempt = 0; attempt < 16 && gPath.empty(); ++attempt) {
+    const std::string path =
+        platform::joinPath(folder, stem + std::to_string(rd() % 100000) + std::string(kSuffix));
+    if (gFile.create(path)) gPath = path;
+  }
+  if (gPath.empty()) {
+    gPending.clear();  // no log can be written there
+    return;
+  }
+  pruneLogs(folder);
   for (const auto& line : gPending) appendLine(line);
+  gPending.clear();
+}
+
+void closeLog() {
+  std::lock_guard lock(gMutex);
+  gFile.close();
+  gPath.clear();
   gPending.clear();
 }
 
@@ -59,12 +146,13 @@ std::string logPath() {
 }
 
 void logLine(LogLevel level, const std::string& event) {
-  std::string line = timeNow() + " " + levelText(level) + " " + event;
+  const std::string text = escapeLogText(event);
   std::lock_guard lock(gMutex);
-  if (gPath.empty()) {
-    gPending.push_back(std::move(line));
-  } else {
+  std::string line = timeNow() + " " + levelText(level) + " " + text;
+  if (!gPath.empty()) {
     appendLine(line);
+  } else if (gPending.size() < kMaxPendingLines) {
+    gPending.push_back(std::move(line));
   }
 }
 
