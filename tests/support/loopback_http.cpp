@@ -168,8 +168,9 @@ const char* reason(int status) {
   }
 }
 
-// Sends `reply`; false when the connection must close afterwards.
-bool answer(Socket s, const HttpReply& reply) {
+// Sends `reply`; false when the connection must close afterwards. A trickle ends early once
+// `stop` is set.
+bool answer(Socket s, const HttpReply& reply, const std::atomic<bool>& stop) {
   if (reply.hangUp) return false;
   std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reason(reply.status) +
                      "\r\nContent-Type: " + reply.contentType + "\r\n";
@@ -186,6 +187,15 @@ bool answer(Socket s, const HttpReply& reply) {
     return sendAll(s, "0\r\n\r\n");
   }
   head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n\r\n";
+  if (reply.trickleMs > 0) {
+    if (!sendAll(s, head)) return false;
+    for (std::size_t at = 0; at < reply.body.size(); at += 16) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(reply.trickleMs));
+      const std::size_t n = std::min<std::size_t>(16, reply.body.size() - at);
+      if (stop || !sendAll(s, reply.body.data() + at, n)) return false;
+    }
+    return true;
+  }
   if (reply.cutAfter >= 0) {
     sendAll(s, head);
     sendAll(s, reply.body.data(),
@@ -276,7 +286,7 @@ class LoopbackHttp::Impl {
       if (!receiveUntil(s, buffer, headSize + length, kIdleLimit, &stopping_)) return;
       request.body = buffer.substr(headSize, length);
       buffer.erase(0, headSize + length);
-      if (!answer(s, handler_(request))) return;
+      if (!answer(s, handler_(request), stopping_)) return;
       std::string connection = request.header("Connection");
       std::transform(connection.begin(), connection.end(), connection.begin(),
                      [](unsigned char c) { return static_cast<char>(std::tolower(c)); });

@@ -31,9 +31,11 @@ std::vector<std::string> tempFolderVariables();
 // nullopt when the machine offers none (Linux: /dev/shm when it is a file system of its own).
 std::optional<std::string> otherFileSystem(const std::string& path);
 
-// Makes `link` a link to the folder `target` (Linux a symbolic link, Windows a directory
-// symbolic link); false where the system (or Wine) cannot.
-bool makeFolderLink(const std::string& target, const std::string& link);
+// Makes `link` a symbolic link to the file or folder `target`; false where the system (or
+// Wine) cannot.
+bool makeLink(const std::string& target, const std::string& link);
+// Makes a named pipe (FIFO) at `path`; false where pipes are no files (Windows).
+bool makeNamedPipe(const std::string& path);
 
 // Holds `path` open as a running program holds its own file, so that it can be read but
 // neither replaced nor deleted: Linux an exclusive lock (flock), Windows an open that shares

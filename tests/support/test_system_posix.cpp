@@ -37,11 +37,13 @@ std::optional<std::string> otherFileSystem(const std::string& path) {
   return "/dev/shm";
 }
 
-bool makeFolderLink(const std::string& target, const std::string& link) {
+bool makeLink(const std::string& target, const std::string& link) {
   std::error_code ec;
-  std::filesystem::create_directory_symlink(target, link, ec);
+  std::filesystem::create_symlink(target, link, ec);
   return !ec;
 }
+
+bool makeNamedPipe(const std::string& path) { return ::mkfifo(path.c_str(), 0600) == 0; }
 
 HeldFile::HeldFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

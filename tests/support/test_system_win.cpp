@@ -91,11 +91,15 @@ std::vector<std::string> tempFolderVariables() { return {"TMP", "TEMP"}; }
 
 std::optional<std::string> otherFileSystem(const std::string&) { return std::nullopt; }
 
-bool makeFolderLink(const std::string& target, const std::string& link) {
+bool makeLink(const std::string& target, const std::string& link) {
   constexpr DWORD kUnprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
-  return CreateSymbolicLinkW(wide(link).c_str(), wide(target).c_str(),
-                             SYMBOLIC_LINK_FLAG_DIRECTORY | kUnprivileged) != 0;
+  std::error_code ec;
+  const bool folder = std::filesystem::is_directory(platform::pathFromUtf8(target), ec);
+  const DWORD flags = (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | kUnprivileged;
+  return CreateSymbolicLinkW(wide(link).c_str(), wide(target).c_str(), flags) != 0;
 }
+
+bool makeNamedPipe(const std::string&) { return false; }
 
 HeldFile::HeldFile(const std::string& path) {
   // Others may read it, as they may read a running program's file, but neither write,
