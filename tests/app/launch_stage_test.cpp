@@ -277,11 +277,15 @@ TEST_F(TempCopy, CopiesFilesOnlyIntoANewlyNamedFolder) {
 
 TEST_F(TempCopy, SecondCopyInTheSameSecondCountsOn) {
   for (int tries = 0; tries < 5; ++tries) {
+    // A fresh temp folder per try: an earlier try's copies may carry this second's stamp.
+    const std::string folder = tmp.file("try" + std::to_string(tries));
+    fs::create_directory(pathFromUtf8(folder));
+    env.setTempFolder(folder);
     const std::string before = platform::localTimeStamp();
     const std::string first = CopyToTempFolder(program);
     const std::string second = CopyToTempFolder(program);
     if (platform::localTimeStamp() != before) continue;  // a second boundary passed: again
-    const std::string prefix = platform::joinPath(tmp.str(), "CVTEMP_" + before + "_");
+    const std::string prefix = platform::joinPath(folder, "CVTEMP_" + before + "_");
     EXPECT_EQ(first, prefix + "00000" + platform::pathSeparator());
     EXPECT_EQ(second, prefix + "00001" + platform::pathSeparator());
     return;

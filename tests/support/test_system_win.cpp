@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -89,7 +90,17 @@ void setEnv(const std::string& name, const std::optional<std::string>& value) {
 
 std::vector<std::string> tempFolderVariables() { return {"TMP", "TEMP"}; }
 
-std::optional<std::string> otherFileSystem(const std::string&) { return std::nullopt; }
+std::optional<std::string> otherFileSystem(const std::string& path) {
+  // scripts/test-windows.sh maps a drive of the Wine prefix to a file system of its own.
+  const auto drive = getEnv("ZENTRO_SECOND_VOLUME");
+  std::error_code ec;
+  if (!drive || drive->empty() || path.empty() ||
+      std::toupper((*drive)[0]) == std::toupper(path[0]) ||
+      !std::filesystem::is_directory(platform::pathFromUtf8(*drive), ec)) {
+    return std::nullopt;
+  }
+  return *drive;
+}
 
 bool makeLink(const std::string& target, const std::string& link) {
   constexpr DWORD kUnprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
