@@ -221,7 +221,7 @@ TEST_F(DownloadTest, ZipSlipArchiveIsRefusedAndNothingStalePassesForIt) {
 TEST_F(DownloadTest, TempFolderTargetSurvivesAnArchiveThatDoesNotDeliverIt) {
   // For a TEMPDIR entry the installed file is the archive's own output name.
   server.serve("broken.zip", "PK\x03\x04 not an archive");
-  server.serve("other.zip", refservice::buildZip("other.dll", "other"));
+  server.serve("other.zip", zipOf("other.dll", "other"));
   for (const char* location : {"broken.zip", "other.zip"}) {
     session.updateBlocked = session.downloadFailed = false;
     freshWindow();
