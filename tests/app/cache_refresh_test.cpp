@@ -6,7 +6,6 @@
 #include "app/app_texts.h"
 #include "app/cache_refresh.h"
 #include "tests/app/app_fixture.h"
-#include "tests/support/open_faults.h"
 
 namespace zentro::testing {
 namespace {
@@ -46,7 +45,6 @@ TEST_F(CacheRefreshTest, CancelTouchesNothing) {
 }
 
 TEST_F(CacheRefreshTest, RemovesBothTreesReadOnlyFilesIncludedButNothingElse) {
-  ZENTRO_SKIP_IF_OPEN(kCacheRefreshReadOnly);
   const std::string outside = temp.write("outside/keep.txt", "keep");
   temp.write("config/Velmora/Velmora Zentro/CLIENT/App/sub/a.dll", "x");
   const std::string ro = temp.write("config/Velmora/Velmora Zentro/BROKER/B/INSTALL_1.txt", "s");

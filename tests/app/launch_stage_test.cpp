@@ -135,7 +135,7 @@ class LaunchAttempts : public ::testing::Test {
   }
   ScriptedView view;
   LaunchInputs in;
-  std::string target = "/srv/product/app.exe";
+  std::string target = platform::joinPath("/srv/product", "app.exe");
 };
 
 TEST_F(LaunchAttempts, ALaunchRecordOutsideTheDeploymentsFoldersStartsNothing) {
@@ -165,7 +165,7 @@ TEST_F(LaunchAttempts, FirstSuccessStartsOnce) {
   ASSERT_EQ(shell.calls.size(), 1u);
   const ShellCall& c = shell.calls[0];
   EXPECT_EQ(c.verb, "");
-  EXPECT_EQ(c.file, "/srv/product/app.exe");
+  EXPECT_EQ(c.file, platform::joinPath("/srv/product", "app.exe"));
   EXPECT_EQ(c.parameters, "\"http://TOKEN123@127.0.0.1:8080/cvbo TOKEN123\"");
   EXPECT_EQ(c.folder, "/srv/common");  // not the program's own folder
   EXPECT_EQ(c.show, 1);

@@ -1,7 +1,7 @@
 #pragma once
-// A fresh temporary folder per test, removed afterwards. Its name holds non-ASCII letters
-// wherever the build handles them (tests/support/open_faults.h), so every test that works in
-// one meets such a path. Paths are UTF-8 texts, built through platform/file_path.h.
+// A fresh temporary folder per test, removed afterwards. Its name holds non-ASCII letters, so
+// every test that works in one meets such a path. Paths are UTF-8 texts, built through
+// platform/file_path.h.
 
 #include <filesystem>
 #include <fstream>
@@ -10,9 +10,11 @@
 #include <string>
 
 #include "platform/file_path.h"
-#include "tests/support/open_faults.h"
 
 namespace zentro::testing {
+
+// What every temporary folder's name carries after "zentro-test".
+inline constexpr const char* kTempNameLetters = "-Pr\xC3\xBC" "fung-\xC3\x9F";
 
 class TempDir {
  public:
