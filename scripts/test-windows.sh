@@ -64,12 +64,6 @@ for _ in $(seq 1 100); do [ -s "$results/control-port" ] && break; sleep 0.1; do
 export ZENTRO_REFSERVICE_CONTROL="$(head -n 1 "$results/control-port")"
 
 wine_start
-# A second volume for the tests that place files across volumes: drive S: on /dev/shm, when
-# that is a file system of its own.
-if [ -d /dev/shm ] && [ "$(stat -f -c %i /dev/shm)" != "$(stat -f -c %i "$build")" ]; then
-  ln -sfn /dev/shm "$WINEPREFIX/dosdevices/s:"
-  export ZENTRO_SECOND_VOLUME='S:\'
-fi
 # Tests use loopback only; keep proxies from the environment out of their way.
 export no_proxy="127.0.0.1,localhost" NO_PROXY="127.0.0.1,localhost"
 

@@ -61,6 +61,11 @@ function(zentro_wine_test_folder name)
   target_link_libraries(test_${name} PRIVATE GTest::gtest_main GTest::gmock ${ARGN})
   add_test(NAME wine.${name} COMMAND test_${name} --gtest_brief=1
     --gtest_output=xml:Z:${PROJECT_BINARY_DIR}/test-results/wine-${name}.xml)
+  # The tests' user profile (tests/support/test_system.h) redirects the prefix's one roaming
+  # folder and empties its settings store: one program at a time.
+  # The tests that place files across volumes find a second one on drive S: (tests/win32).
+  set_tests_properties(wine.${name} PROPERTIES RESOURCE_LOCK wine_user_profile
+    FIXTURES_REQUIRED zentro_volumes)
 endfunction()
 
 # remote headers that parse XML include pugixml, which the Linux build finds in /usr/include.

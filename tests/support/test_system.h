@@ -29,7 +29,7 @@ std::vector<std::string> tempFolderVariables();
 
 // A folder on another file system than `path`, in which a test may make a folder of its own;
 // nullopt when the machine offers none (Linux: /dev/shm when it is a file system of its own;
-// Windows: the drive $ZENTRO_SECOND_VOLUME names, which scripts/test-windows.sh maps).
+// Windows: drive S:, which tests/win32/volumes.sh maps to a file system of its own).
 std::optional<std::string> otherFileSystem(const std::string& path);
 
 // Makes `link` a symbolic link to the file or folder `target`; false where the system (or

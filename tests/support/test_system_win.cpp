@@ -91,15 +91,15 @@ void setEnv(const std::string& name, const std::optional<std::string>& value) {
 std::vector<std::string> tempFolderVariables() { return {"TMP", "TEMP"}; }
 
 std::optional<std::string> otherFileSystem(const std::string& path) {
-  // scripts/test-windows.sh maps a drive of the Wine prefix to a file system of its own.
-  const auto drive = getEnv("ZENTRO_SECOND_VOLUME");
+  // tests/win32/volumes.sh maps drive S: to a file system of its own around the tests that
+  // need it (the ctest fixture zentro_volumes).
+  const std::string drive = "S:\\";
   std::error_code ec;
-  if (!drive || drive->empty() || path.empty() ||
-      std::toupper((*drive)[0]) == std::toupper(path[0]) ||
-      !std::filesystem::is_directory(platform::pathFromUtf8(*drive), ec)) {
+  if (path.empty() || std::toupper(static_cast<unsigned char>(path[0])) == 'S' ||
+      !std::filesystem::is_directory(platform::pathFromUtf8(drive), ec)) {
     return std::nullopt;
   }
-  return *drive;
+  return drive;
 }
 
 bool makeLink(const std::string& target, const std::string& link) {
