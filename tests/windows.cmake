@@ -1,7 +1,7 @@
 # The Windows build's tests, run under Wine (the toolchain's CMAKE_CROSSCOMPILING_EMULATOR):
-#   - the suites of tests/remote, tests/installer and tests/app, the same files as on Linux but
-#     for the short list below; tests that need the reference service reach the Linux service
-#     through the control endpoint scripts/test-windows.sh starts;
+#   - the suites of tests/remote, tests/installer, tests/app and tests/platform, the same files
+#     as on Linux but for the list below; tests that need the reference service reach the Linux
+#     service through the control endpoint scripts/test-windows.sh starts;
 #   - tests/win32, the Win32 platform layer's own tests;
 #   - the check that VMIZentro.exe imports only DLLs that ship with Windows.
 # Included from tests/CMakeLists.txt when ZENTRO_WINDOWS is set.
@@ -14,7 +14,16 @@ set(zentro_linux_only_tests
   # Named pipes (mkfifo) do not exist as files on Windows.
   installer/file_version_posix_test.cpp
   # Needs a TLS server (cpp-httplib with OpenSSL), which exists for the Linux build only.
-  remote/data_space_tls_test.cpp)
+  remote/data_space_tls_test.cpp
+  # tests/platform: the Linux stand-ins' own behaviour, each checked for Windows by its
+  # counterpart in tests/win32 until the two become one contract test compiled into both.
+  platform/archive_test.cpp          # archives made with libzip
+  platform/date_parse_test.cpp       # stricter than the system's (OLE Automation) parser
+  platform/fonts_test.cpp            # fontconfig and the user font folder
+  platform/machine_info_test.cpp     # /proc/meminfo, address-space limits, POSIX locales
+  platform/machine_registry_test.cpp # the hive file
+  platform/paths_test.cpp            # the XDG folders
+  platform/shell_test.cpp)           # spawning and pkexec
 foreach(rel ${zentro_linux_only_tests})
   if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${rel})
     message(FATAL_ERROR "tests/windows.cmake names tests/${rel}, which does not exist")
@@ -71,6 +80,7 @@ endfunction()
 # remote headers that parse XML include pugixml, which the Linux build finds in /usr/include.
 zentro_wine_test_folder(remote zentro_remote zentro_platform zentro_test_support pugixml::pugixml)
 zentro_wine_test_folder(installer zentro_installer zentro_test_support)
+zentro_wine_test_folder(platform zentro_platform zentro_test_support)
 zentro_wine_test_folder(app zentro_app zentro_test_support)
 if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/win32/CMakeLists.txt)
   add_subdirectory(win32)

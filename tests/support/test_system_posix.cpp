@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 namespace zentro::testing {
@@ -44,6 +45,36 @@ bool makeLink(const std::string& target, const std::string& link) {
 }
 
 bool makeNamedPipe(const std::string& path) { return ::mkfifo(path.c_str(), 0600) == 0; }
+
+namespace {
+
+std::string settingsFile(const std::string& app) {
+  return getEnv("XDG_CONFIG_HOME").value_or("") + "/VMIZentro/" + app + ".ini";
+}
+
+}  // namespace
+
+std::optional<std::string> storedSetting(const std::string& app, const std::string& section,
+                                         const std::string& key) {
+  std::ifstream in(settingsFile(app));
+  bool inSection = false;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line[0] == '[') {
+      inSection = line == "[" + section + "]";
+    } else if (inSection && line.rfind(key + "=", 0) == 0) {
+      return line.substr(key.size() + 1);
+    }
+  }
+  return std::nullopt;
+}
+
+void writeStoredSetting(const std::string& app, const std::string& section,
+                        const std::string& key, const std::string& value) {
+  const std::string file = settingsFile(app);
+  std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+  std::ofstream(file) << "[" << section << "]\n" << key << "=" << value << "\n";
+}
 
 HeldFile::HeldFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cctype>
+#include <cwchar>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -18,7 +19,7 @@ namespace {
 constexpr wchar_t kShellFolders[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 constexpr wchar_t kAppDataValue[] = L"AppData";
-constexpr wchar_t kSettingsStore[] = L"Software\\VB and VBA Program Settings\\VMIZentro";
+constexpr wchar_t kSettingsRoot[] = L"Software\\VB and VBA Program Settings\\";
 constexpr char kScratchParent[] = "SOFTWARE\\VMIZentroTests";
 // The launcher works in the 32-bit registry view; a test removes what it named in both.
 constexpr REGSAM kViews[] = {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
@@ -112,6 +113,44 @@ bool makeLink(const std::string& target, const std::string& link) {
 
 bool makeNamedPipe(const std::string&) { return false; }
 
+namespace {
+
+std::wstring settingsKey(const std::string& app, const std::string& section) {
+  return kSettingsRoot + wide(app) + L"\\" + wide(section);
+}
+
+}  // namespace
+
+std::optional<std::string> storedSetting(const std::string& app, const std::string& section,
+                                         const std::string& key) {
+  const std::wstring path = settingsKey(app, section);
+  DWORD size = 0;
+  if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), wide(key).c_str(), RRF_RT_REG_SZ, nullptr,
+                   nullptr, &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+  if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), wide(key).c_str(), RRF_RT_REG_SZ, nullptr,
+                   value.data(), &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  value.resize(wcsnlen(value.c_str(), value.size()));
+  return utf8(value);
+}
+
+void writeStoredSetting(const std::string& app, const std::string& section,
+                        const std::string& key, const std::string& value) {
+  HKEY h = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, settingsKey(app, section).c_str(), 0, nullptr, 0,
+                      KEY_SET_VALUE, nullptr, &h, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  const std::wstring text = wide(value);
+  RegSetValueExW(h, wide(key).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(h);
+}
+
 HeldFile::HeldFile(const std::string& path) {
   // Others may read it, as they may read a running program's file, but neither write,
   // replace nor delete it.
@@ -140,11 +179,11 @@ ScopedUserProfile::ScopedUserProfile(const std::string& root) : root_(root) {
     savedAppDataType_ = type;
   }
   writeShellFolder(wide(root + "\\config"), REG_SZ);
-  deleteTree(HKEY_CURRENT_USER, kSettingsStore);
+  deleteTree(HKEY_CURRENT_USER, kSettingsRoot + std::wstring(L"VMIZentro"));
 }
 
 ScopedUserProfile::~ScopedUserProfile() {
-  deleteTree(HKEY_CURRENT_USER, kSettingsStore);
+  deleteTree(HKEY_CURRENT_USER, kSettingsRoot + std::wstring(L"VMIZentro"));
   if (savedAppData_) writeShellFolder(wide(*savedAppData_), savedAppDataType_);
   for (const auto& key : scratchKeys_) deleteTree(HKEY_LOCAL_MACHINE, wide(key));
   for (const auto& [key, value] : forgottenValues_) deleteValue(key, value);
