@@ -44,8 +44,8 @@ void deleteTree(HKEY root, const std::wstring& path) {
 void deleteValue(const std::string& keyPath, const std::string& valueName) {
   for (REGSAM view : kViews) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide(keyPath).c_str(), 0, KEY_SET_VALUE | view, &key) !=
-        ERROR_SUCCESS) {
+    const std::wstring path = wide(keyPath);
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE | view, &key) != 0) {
       continue;
     }
     RegDeleteValueW(key, wide(valueName).c_str());
