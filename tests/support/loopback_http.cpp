@@ -5,6 +5,7 @@
 #include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <list>
@@ -31,10 +33,11 @@ constexpr Socket kNoSocket = INVALID_SOCKET;
 void closeSocket(Socket s) { closesocket(s); }
 void stopSocket(Socket s) { shutdown(s, SD_BOTH); }
 constexpr int kSendFlags = 0;
-void setSendTimeout(Socket s, std::chrono::seconds t) {
-  const DWORD ms = static_cast<DWORD>(t.count() * 1000);
-  setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
+void setNonBlocking(Socket s) {
+  u_long on = 1;
+  ioctlsocket(s, FIONBIO, &on);
 }
+bool wouldBlock() { return WSAGetLastError() == WSAEWOULDBLOCK; }
 using AddressLength = int;
 struct SocketLibrary {
   SocketLibrary() {
@@ -49,19 +52,16 @@ constexpr Socket kNoSocket = -1;
 void closeSocket(Socket s) { ::close(s); }
 void stopSocket(Socket s) { ::shutdown(s, SHUT_RDWR); }
 constexpr int kSendFlags = MSG_NOSIGNAL;  // a client that hung up is no reason to die
-void setSendTimeout(Socket s, std::chrono::seconds t) {
-  timeval tv{};
-  tv.tv_sec = static_cast<long>(t.count());
-  setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
-}
+void setNonBlocking(Socket s) { ::fcntl(s, F_SETFL, ::fcntl(s, F_GETFL) | O_NONBLOCK); }
+bool wouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK; }
 using AddressLength = socklen_t;
 void useSockets() {}
 #endif
 
 // How long a kept-alive connection may stay silent, and the bound on any one read or write.
 constexpr std::chrono::seconds kIdleLimit{30};
-// How often a waiting connection looks whether the server stops (closing a socket does not
-// wake a read blocked on it everywhere).
+// How often a waiting connection looks whether the server stops (closing or shutting down a
+// socket does not wake a read or write blocked on it everywhere).
 constexpr long kStopCheckMicroseconds = 50000;
 
 sockaddr_in loopback(int port) {
@@ -79,60 +79,90 @@ int localPort(Socket s) {
   return ntohs(addr.sin_port);
 }
 
-bool sendAll(Socket s, const char* data, std::size_t size) {
-  while (size > 0) {
-    const int n = ::send(s, data, static_cast<int>(std::min<std::size_t>(size, 1 << 20)), kSendFlags);
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<std::size_t>(n);
+// One connected socket (non-blocking), read and written with every wait bounded by `limit` and
+// given up early once `stop` is set.
+class Channel {
+ public:
+  Channel(Socket s, std::chrono::seconds limit, const std::atomic<bool>* stop)
+      : s_(s), limit_(limit), stop_(stop) {
+    setNonBlocking(s);
   }
-  return true;
-}
-bool sendAll(Socket s, const std::string& text) { return sendAll(s, text.data(), text.size()); }
 
-// One read, waiting at most `limit`; gives up early once `stop` is set. <= 0 when nothing came.
-int receiveSome(Socket s, char* into, int size, std::chrono::seconds limit,
-                const std::atomic<bool>* stop) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  for (;;) {
-    if (stop && *stop) return -1;
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(s, &readable);
-    timeval tick{0, kStopCheckMicroseconds};
-    const int ready = ::select(static_cast<int>(s) + 1, &readable, nullptr, nullptr, &tick);
-    if (ready < 0) return -1;
-    if (ready > 0) return static_cast<int>(::recv(s, into, size, 0));
-    if (std::chrono::steady_clock::now() > deadline) return -1;
+  bool send(const char* data, std::size_t size) {
+    while (size > 0) {
+      const int n = ::send(s_, data, static_cast<int>(std::min<std::size_t>(size, 1 << 16)),
+                           kSendFlags);
+      if (n > 0) {
+        data += n;
+        size -= static_cast<std::size_t>(n);
+      } else if (n < 0 && wouldBlock()) {
+        if (!wait(true)) return false;
+      } else {
+        return false;
+      }
+    }
+    return true;
   }
-}
+  bool send(const std::string& text) { return send(text.data(), text.size()); }
 
-// Reads until `buffer` holds `want` bytes; false when the peer stopped first.
-bool receiveUntil(Socket s, std::string& buffer, std::size_t want, std::chrono::seconds limit,
-                  const std::atomic<bool>* stop) {
-  char chunk[16384];
-  while (buffer.size() < want) {
-    const int n = receiveSome(s, chunk, sizeof chunk, limit, stop);
-    if (n <= 0) return false;
-    buffer.append(chunk, static_cast<std::size_t>(n));
+  // One read; <= 0 when nothing more comes.
+  int receive(char* into, int size) {
+    for (;;) {
+      const int n = static_cast<int>(::recv(s_, into, size, 0));
+      if (n >= 0 || !wouldBlock()) return n;
+      if (!wait(false)) return -1;
+    }
   }
-  return true;
-}
 
-// Reads up to the end of a header block; returns its size including the blank line, 0 when
-// the peer stopped first.
-std::size_t receiveHead(Socket s, std::string& buffer, std::chrono::seconds limit,
-                        const std::atomic<bool>* stop) {
-  char chunk[4096];
-  for (;;) {
-    const auto end = buffer.find("\r\n\r\n");
-    if (end != std::string::npos) return end + 4;
-    if (buffer.size() > (1 << 20)) return 0;
-    const int n = receiveSome(s, chunk, sizeof chunk, limit, stop);
-    if (n <= 0) return 0;
-    buffer.append(chunk, static_cast<std::size_t>(n));
+  // Reads until `buffer` holds `want` bytes; false when the peer stopped first.
+  bool receiveUntil(std::string& buffer, std::size_t want) {
+    char chunk[16384];
+    while (buffer.size() < want) {
+      const int n = receive(chunk, sizeof chunk);
+      if (n <= 0) return false;
+      buffer.append(chunk, static_cast<std::size_t>(n));
+    }
+    return true;
   }
-}
+
+  // Reads up to the end of a header block; its size including the blank line, 0 when the peer
+  // stopped first.
+  std::size_t receiveHead(std::string& buffer) {
+    char chunk[4096];
+    for (;;) {
+      const auto end = buffer.find("\r\n\r\n");
+      if (end != std::string::npos) return end + 4;
+      if (buffer.size() > (1 << 20)) return 0;
+      const int n = receive(chunk, sizeof chunk);
+      if (n <= 0) return 0;
+      buffer.append(chunk, static_cast<std::size_t>(n));
+    }
+  }
+
+  bool stopped() const { return stop_ && *stop_; }
+
+ private:
+  // Waits until the socket can be written (or read); false on stop or when `limit` passed.
+  bool wait(bool forWrite) {
+    const auto deadline = std::chrono::steady_clock::now() + limit_;
+    for (;;) {
+      if (stopped()) return false;
+      fd_set set;
+      FD_ZERO(&set);
+      FD_SET(s_, &set);
+      timeval tick{0, kStopCheckMicroseconds};
+      const int ready = ::select(static_cast<int>(s_) + 1, forWrite ? nullptr : &set,
+                                 forWrite ? &set : nullptr, nullptr, &tick);
+      if (ready < 0) return false;
+      if (ready > 0) return true;
+      if (std::chrono::steady_clock::now() > deadline) return false;
+    }
+  }
+
+  Socket s_;
+  std::chrono::seconds limit_;
+  const std::atomic<bool>* stop_;
+};
 
 // Header lines after the first line of a head.
 HttpHeaders parseHeaders(const std::string& head, std::string& firstLine) {
@@ -168,41 +198,38 @@ const char* reason(int status) {
   }
 }
 
-// Sends `reply`; false when the connection must close afterwards. A trickle ends early once
-// `stop` is set.
-bool answer(Socket s, const HttpReply& reply, const std::atomic<bool>& stop) {
+// Sends `reply`; false when the connection must close afterwards.
+bool answer(Channel& c, const HttpReply& reply) {
   if (reply.hangUp) return false;
   std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reason(reply.status) +
                      "\r\nContent-Type: " + reply.contentType + "\r\n";
   if (reply.chunked) {
-    if (!sendAll(s, head + "Transfer-Encoding: chunked\r\n\r\n")) return false;
+    if (!c.send(head + "Transfer-Encoding: chunked\r\n\r\n")) return false;
     for (std::size_t at = 0; at < reply.body.size(); at += 1000) {
       const std::size_t n = std::min<std::size_t>(1000, reply.body.size() - at);
       char size[16];
       std::snprintf(size, sizeof size, "%zx\r\n", n);
-      if (!sendAll(s, size) || !sendAll(s, reply.body.data() + at, n) || !sendAll(s, "\r\n")) {
-        return false;
-      }
+      if (!c.send(size) || !c.send(reply.body.data() + at, n) || !c.send("\r\n")) return false;
     }
-    return sendAll(s, "0\r\n\r\n");
+    return c.send("0\r\n\r\n");
   }
   head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n\r\n";
   if (reply.trickleMs > 0) {
-    if (!sendAll(s, head)) return false;
+    if (!c.send(head)) return false;
     for (std::size_t at = 0; at < reply.body.size(); at += 16) {
       std::this_thread::sleep_for(std::chrono::milliseconds(reply.trickleMs));
       const std::size_t n = std::min<std::size_t>(16, reply.body.size() - at);
-      if (stop || !sendAll(s, reply.body.data() + at, n)) return false;
+      if (c.stopped() || !c.send(reply.body.data() + at, n)) return false;
     }
     return true;
   }
   if (reply.cutAfter >= 0) {
-    sendAll(s, head);
-    sendAll(s, reply.body.data(),
-            std::min<std::size_t>(reply.body.size(), static_cast<std::size_t>(reply.cutAfter)));
+    c.send(head);
+    c.send(reply.body.data(),
+           std::min<std::size_t>(reply.body.size(), static_cast<std::size_t>(reply.cutAfter)));
     return false;
   }
-  return sendAll(s, head) && sendAll(s, reply.body);
+  return c.send(head) && c.send(reply.body);
 }
 
 }  // namespace
@@ -268,10 +295,10 @@ class LoopbackHttp::Impl {
   }
 
   void serve(Socket s, int remotePort) {
-    setSendTimeout(s, kIdleLimit);
+    Channel c(s, kIdleLimit, &stopping_);
     std::string buffer;
     for (;;) {
-      const std::size_t headSize = receiveHead(s, buffer, kIdleLimit, &stopping_);
+      const std::size_t headSize = c.receiveHead(buffer);
       if (headSize == 0) return;
       HttpRequest request;
       std::string firstLine;
@@ -283,10 +310,10 @@ class LoopbackHttp::Impl {
       request.target = firstLine.substr(sp1 + 1, sp2 - sp1 - 1);
       const std::size_t length =
           std::strtoul(request.header("Content-Length").c_str(), nullptr, 10);
-      if (!receiveUntil(s, buffer, headSize + length, kIdleLimit, &stopping_)) return;
+      if (!c.receiveUntil(buffer, headSize + length)) return;
       request.body = buffer.substr(headSize, length);
       buffer.erase(0, headSize + length);
-      if (!answer(s, handler_(request), stopping_)) return;
+      if (!answer(c, handler_(request))) return;
       std::string connection = request.header("Connection");
       std::transform(connection.begin(), connection.end(), connection.begin(),
                      [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -315,18 +342,21 @@ HttpAnswer httpRequest(int port, const std::string& method, const std::string& t
   HttpAnswer result;
   const Socket s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (s == kNoSocket) return result;
-  setSendTimeout(s, timeout);
   sockaddr_in addr = loopback(port);
   std::string buffer;
-  if (::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-      sendAll(s, method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" +
-                     "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body)) {
-    const std::size_t headSize = receiveHead(s, buffer, timeout, nullptr);
+  // Connected first (loopback answers at once), then waited on like the server's connections.
+  const bool connected = ::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  Channel c(s, timeout, nullptr);
+  if (connected &&
+      c.send(method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" +
+             "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body)) {
+    const std::size_t headSize = c.receiveHead(buffer);
     if (headSize > 0) {
       std::string statusLine;
       const HttpHeaders headers = parseHeaders(buffer.substr(0, headSize), statusLine);
-      const std::size_t length = std::strtoul(headerOf(headers, "Content-Length").c_str(), nullptr, 10);
-      if (receiveUntil(s, buffer, headSize + length, timeout, nullptr)) {
+      const std::size_t length =
+          std::strtoul(headerOf(headers, "Content-Length").c_str(), nullptr, 10);
+      if (c.receiveUntil(buffer, headSize + length)) {
         const std::size_t sp = statusLine.find(' ');
         result.status = sp == std::string::npos ? 0 : std::atoi(statusLine.c_str() + sp + 1);
         result.body = buffer.substr(headSize, length);
