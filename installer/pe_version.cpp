@@ -6,18 +6,16 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <vector>
 
 #include "platform/file_io.h"
-#include "platform/file_path.h"
 
 namespace zentro {
 namespace {
 
 constexpr std::uint16_t kDosMagic = 0x5A4D;          // "MZ"
+constexpr std::string_view kDosSignature = "MZ";
 constexpr std::uint32_t kPeSignature = 0x00004550;   // "PE\0\0"
 constexpr std::uint16_t kPe32Magic = 0x10B;
 constexpr std::uint16_t kPe32PlusMagic = 0x20B;
@@ -74,46 +72,34 @@ class SpanSource final : public ByteSource {
   std::span<const std::uint8_t> bytes_;
 };
 
-// Reads through C stdio, which opens a file more cheaply than a stream with its locale, and
-// keeps the file's first bytes, where every image has its headers: a file that is no PE image
-// costs a single read, with no seek.
+// Opens only a file that begins like an image, and keeps its first bytes, where every image has
+// its headers: most reads of the walk then need no further read of the file.
 class FileSource final : public ByteSource {
  public:
-  FileSource(const std::string& path, std::uint64_t size)
-      : file_(platform::openForReading(path)), size_(size) {
-    if (!file_) return;
-    // Unbuffered: the head is the buffer, and later reads go straight to where they point.
-    std::setvbuf(file_, nullptr, _IONBF, 0);
-    headSize_ = std::fread(head_.data(), 1,
-                           static_cast<std::size_t>(std::min<std::uint64_t>(size_, head_.size())),
-                           file_);
+  explicit FileSource(const std::string& path) : file_(path, kMaxPeFileSize, kDosSignature) {
+    const std::optional<std::size_t> got =
+        file_.readAt(0, head_.data(),
+                     static_cast<std::size_t>(std::min<std::uint64_t>(file_.size(), kHeadBytes)));
+    headSize_ = got.value_or(0);
   }
-  ~FileSource() override {
-    if (file_) std::fclose(file_);
-  }
-  FileSource(const FileSource&) = delete;
-  FileSource& operator=(const FileSource&) = delete;
 
-  bool isOpen() const { return file_ != nullptr; }
-  std::uint64_t size() const override { return size_; }
+  bool isOpen() const { return file_.isOpen(); }
+  std::uint64_t size() const override { return file_.size(); }
   bool read(std::uint64_t offset, void* out, std::size_t count) const override {
     if (!inside(offset, count)) return false;
     if (offset + count <= headSize_) {
       std::memcpy(out, head_.data() + offset, count);
       return true;
     }
-    // Within kMaxPeFileSize, so the offset fits a long everywhere.
-    if (std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0) return false;
-    return std::fread(out, 1, count, file_) == count;
+    return file_.readAt(offset, static_cast<char*>(out), count) == count;
   }
 
  private:
   // The DOS, PE and optional headers of an ordinary image.
   static constexpr std::size_t kHeadBytes = 512;
 
-  std::FILE* file_;
-  std::uint64_t size_;
-  std::array<char, kHeadBytes> head_{};
+  platform::ReadOnlyFile file_;
+  std::array<char, kHeadBytes> head_;  // the first headSize_ bytes are the file's
   std::size_t headSize_ = 0;
 };
 
@@ -296,12 +282,9 @@ std::optional<PeFileVersion> ParsePeFileVersion(std::span<const std::uint8_t> by
 }
 
 std::optional<PeFileVersion> ReadPeFileVersion(const std::string& path) {
-  std::error_code ec;
-  // One status read: file_size fails for anything but a regular file (a folder, a device, a
-  // pipe that would block the open).
-  const std::uintmax_t size = std::filesystem::file_size(platform::pathFromUtf8(path), ec);
-  if (ec || size > kMaxPeFileSize) return std::nullopt;
-  FileSource source(path, size);
+  // Opened only as a regular file of bounded size: a folder, a device or a pipe that would
+  // block the read gives no version.
+  const FileSource source(path);
   if (!source.isOpen()) return std::nullopt;
   return PeImage(source).fileVersion();
 }

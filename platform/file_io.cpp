@@ -1,7 +1,8 @@
-// The portable half of the file operations: staged files and the replacement that falls back
-// to a staged copy across volumes. Compiled for both systems.
+// The portable half of the file operations: whole-file reads, staged files and the replacement
+// that falls back to a staged copy across volumes. Compiled for both systems.
 #include "platform/file_io.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -104,6 +105,34 @@ bool StagedFile::commit() {
   path_.clear();
   return true;
 }
+
+std::optional<std::string> readWholeFile(const std::string& path, std::size_t maxBytes) {
+  const ReadOnlyFile file(path, maxBytes);
+  if (!file.isOpen()) return std::nullopt;
+  // One byte more than expected shows a file that grew beyond the bound meanwhile; a short
+  // read is the file's end.
+  std::string bytes(static_cast<std::size_t>(file.size()) + 1, '\0');
+  std::size_t have = 0;
+  for (;;) {
+    if (have == bytes.size()) {
+      if (bytes.size() > maxBytes) return std::nullopt;
+      bytes.resize(std::min(bytes.size() * 2, maxBytes + 1));
+    }
+    const std::size_t want = bytes.size() - have;
+    const std::optional<std::size_t> got = file.readAt(have, bytes.data() + have, want);
+    if (!got) return std::nullopt;
+    have += *got;
+    if (*got < want) break;
+  }
+  bytes.resize(have);
+  return bytes;
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+  if (isOpen()) detail::closeFile(handle_);
+}
+
+bool ReadOnlyFile::isOpen() const { return handle_ != detail::kNoFile; }
 
 bool replaceFile(const std::string& source, const std::string& target) {
   switch (detail::moveWithinVolume(source, target)) {

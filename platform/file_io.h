@@ -7,7 +7,6 @@
 // Utility calls: any thread, never throw; a failure gives false, nullopt or an invalid file.
 
 #include <cstdint>
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,9 +22,35 @@ inline constexpr std::size_t kMaxWholeFileBytes = 16u << 20;
 std::optional<std::string> readWholeFile(const std::string& path,
                                          std::size_t maxBytes = kMaxWholeFileBytes);
 
-// A C stdio stream reading `path` in binary mode; nullptr when it cannot be opened. The caller
-// closes it with std::fclose.
-std::FILE* openForReading(const std::string& path);
+// A file open for reads at any offset, opened only when `path` names a regular file (a link
+// counts as the file it leads to) of at most `maxBytes`: a folder, FIFO or device is never
+// read, and the open never waits on one. The checks are made on the open file, so the path is
+// looked up once. One owner thread.
+class ReadOnlyFile {
+ public:
+  ReadOnlyFile(const std::string& path, std::uint64_t maxBytes);
+  // The same, opened only when the file also begins with `signature`. Linux: the signature is
+  // read first, so a file without it costs no status read; that read is positional, which a
+  // FIFO or terminal refuses, so nothing is taken from one, and nothing read before the checks
+  // is kept.
+  ReadOnlyFile(const std::string& path, std::uint64_t maxBytes, std::string_view signature);
+  ~ReadOnlyFile();
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+  // False when the file is missing, is no regular file, is larger than allowed or cannot be
+  // opened; every read then fails.
+  bool isOpen() const;
+  // The file's size when it was opened.
+  std::uint64_t size() const { return size_; }
+  // Reads up to `count` bytes at `offset` into `out`: the number read, fewer only at the end of
+  // the file; nullopt when reading fails.
+  std::optional<std::size_t> readAt(std::uint64_t offset, char* out, std::size_t count) const;
+
+ private:
+  std::intptr_t handle_;  // the system's file handle; detail::kNoFile when none is open
+  std::uint64_t size_ = 0;
+};
 
 // A new file in the folder of `target`, created exclusively under a name no file has yet
 // (target + "." + 16 random hex digits + ".zentro-new"): an existing file or a link planted at

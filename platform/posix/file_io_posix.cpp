@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <vector>
 
@@ -15,48 +15,53 @@ namespace zentro::platform {
 namespace {
 
 constexpr std::size_t kCopyChunk = 64 * 1024;
-
-// Reads what the file holds, expecting `expected` bytes, but never more than `limit` + 1 (one
-// byte more shows a file larger than allowed); false on a read error. A short read of a
-// regular file is its end.
-bool readUpTo(int fd, std::size_t expected, std::size_t limit, std::string& out) {
-  out.resize(std::min(expected, limit) + 1);
-  std::size_t have = 0;
-  for (;;) {
-    if (have == out.size()) {
-      if (out.size() > limit) break;
-      out.resize(std::min(out.size() * 2, limit + 1));
-    }
-    const std::size_t want = out.size() - have;
-    const ssize_t n = ::read(fd, out.data() + have, want);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    have += static_cast<std::size_t>(n);
-    if (static_cast<std::size_t>(n) < want) break;
-  }
-  out.resize(have);
-  return true;
-}
+// The longest signature ReadOnlyFile looks for.
+constexpr std::size_t kMaxSignatureBytes = 16;
 
 }  // namespace
 
-std::optional<std::string> readWholeFile(const std::string& path, std::size_t maxBytes) {
+ReadOnlyFile::ReadOnlyFile(const std::string& path, std::uint64_t maxBytes)
+    : ReadOnlyFile(path, maxBytes, {}) {}
+
+ReadOnlyFile::ReadOnlyFile(const std::string& path, std::uint64_t maxBytes,
+                           std::string_view signature)
+    : handle_(detail::kNoFile) {
   // O_NONBLOCK keeps a FIFO from blocking the open; the descriptor's own status decides.
-  if (path.empty()) return std::nullopt;
+  if (path.empty()) return;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return std::nullopt;
+  if (fd < 0) return;
+  if (!signature.empty()) {
+    std::array<char, kMaxSignatureBytes> lead;
+    const ssize_t n = signature.size() <= lead.size()
+                          ? ::pread(fd, lead.data(), signature.size(), 0)
+                          : -1;
+    if (n != static_cast<ssize_t>(signature.size()) ||
+        std::string_view(lead.data(), signature.size()) != signature) {
+      ::close(fd);
+      return;
+    }
+  }
   struct stat st {};
-  std::string bytes;
-  const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-                  static_cast<std::uintmax_t>(st.st_size) <= maxBytes &&
-                  readUpTo(fd, static_cast<std::size_t>(st.st_size), maxBytes, bytes) &&
-                  bytes.size() <= maxBytes;
-  ::close(fd);
-  if (!ok) return std::nullopt;
-  return bytes;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::uintmax_t>(st.st_size) > maxBytes) {
+    ::close(fd);
+    return;
+  }
+  handle_ = fd;
+  size_ = static_cast<std::uint64_t>(st.st_size);
 }
 
-std::FILE* openForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
+std::optional<std::size_t> ReadOnlyFile::readAt(std::uint64_t offset, char* out,
+                                                std::size_t count) const {
+  if (!isOpen()) return std::nullopt;
+  // A regular file reads short only at its end, so one read answers.
+  for (;;) {
+    const ssize_t n = ::pread(static_cast<int>(handle_), out, count, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    return static_cast<std::size_t>(n);
+  }
+}
 
 bool StagedFile::copyFrom(const std::string& source) {
   if (failed_) return false;

@@ -45,47 +45,54 @@ bool missingError(DWORD error) {
 
 }  // namespace
 
-std::optional<std::string> readWholeFile(const std::string& path, std::size_t maxBytes) {
+ReadOnlyFile::ReadOnlyFile(const std::string& path, std::uint64_t maxBytes)
+    : ReadOnlyFile(path, maxBytes, {}) {}
+
+ReadOnlyFile::ReadOnlyFile(const std::string& path, std::uint64_t maxBytes,
+                           std::string_view signature)
+    : handle_(detail::kNoFile) {
   const std::wstring wide = toWide(path);
-  if (wide.empty()) return std::nullopt;
+  if (wide.empty()) return;
   // Without backup semantics a folder does not open; the type test refuses pipes and devices.
   HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::optional<std::string> result;
+  if (h == INVALID_HANDLE_VALUE) return;
   LARGE_INTEGER size{};
-  if (GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &size) && size.QuadPart >= 0 &&
-      static_cast<std::uint64_t>(size.QuadPart) <= maxBytes) {
-    // One byte more than expected shows a file that grew beyond the bound meanwhile.
-    std::string bytes(static_cast<std::size_t>(size.QuadPart) + 1, '\0');
-    std::size_t have = 0;
-    bool ok = true;
-    for (;;) {
-      if (have == bytes.size()) {
-        if (bytes.size() > maxBytes) break;
-        bytes.resize(std::min(bytes.size() * 2, maxBytes + 1));
-      }
-      DWORD done = 0;
-      const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - have, 1u << 30));
-      if (!ReadFile(h, bytes.data() + have, want, &done, nullptr)) {
-        ok = false;
-        break;
-      }
-      if (done == 0) break;
-      have += done;
-    }
-    if (ok && have <= maxBytes) {
-      bytes.resize(have);
-      result = std::move(bytes);
-    }
+  if (GetFileType(h) != FILE_TYPE_DISK || !GetFileSizeEx(h, &size) || size.QuadPart < 0 ||
+      static_cast<std::uint64_t>(size.QuadPart) > maxBytes) {
+    CloseHandle(h);
+    return;
   }
-  CloseHandle(h);
-  return result;
+  handle_ = reinterpret_cast<std::intptr_t>(h);
+  size_ = static_cast<std::uint64_t>(size.QuadPart);
+  if (signature.empty()) return;
+  std::string lead(signature.size(), '\0');
+  if (readAt(0, lead.data(), lead.size()) != lead.size() || lead != signature) {
+    CloseHandle(h);
+    handle_ = detail::kNoFile;
+    size_ = 0;
+  }
 }
 
-std::FILE* openForReading(const std::string& path) {
-  const std::wstring wide = toWide(path);
-  return wide.empty() ? nullptr : _wfopen(wide.c_str(), L"rb");
+std::optional<std::size_t> ReadOnlyFile::readAt(std::uint64_t offset, char* out,
+                                                std::size_t count) const {
+  if (!isOpen()) return std::nullopt;
+  std::size_t have = 0;
+  while (have < count) {
+    // The offset travels with each read; the handle's own position is not used.
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>((offset + have) & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>((offset + have) >> 32);
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - have, 1u << 30));
+    DWORD done = 0;
+    if (!ReadFile(asHandle(handle_), out + have, want, &done, &at)) {
+      if (GetLastError() == ERROR_HANDLE_EOF) break;
+      return std::nullopt;
+    }
+    have += done;
+    if (done < want) break;
+  }
+  return have;
 }
 
 bool StagedFile::copyFrom(const std::string& source) {
