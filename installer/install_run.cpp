@@ -62,10 +62,18 @@ std::string text(const Table& list, const ListField& field) {
   return field.of(list).toText().value_or(std::string());
 }
 
+// The field's text without its leading and trailing spaces; a text field is trimmed in place
+// rather than copied first.
+std::string trimmedText(const Table& list, const ListField& field) {
+  const Value& value = field.of(list);
+  if (const std::string* s = value.get<std::string>()) return trimSpaces(*s);
+  return trimSpaces(value.toText().value_or(std::string()));
+}
+
 // An optional field (SHA256); "" when the list has no such field or it is empty.
 std::string optionalText(const Table& list, const ListField& field) {
   if (field.index < 0) return {};
-  return trimSpaces(text(list, field));
+  return trimmedText(list, field);
 }
 
 void replaceAll(std::string& s, std::string_view what, const std::string& with) {
@@ -73,6 +81,26 @@ void replaceAll(std::string& s, std::string_view what, const std::string& with) 
        at = s.find(what, at + with.size())) {
     s.replace(at, what.size(), with);
   }
+}
+
+// An InstallLocation resolved to its working folder.
+struct TargetFolder {
+  const std::string* folder = nullptr;  // nullptr outside the placeholder table
+  bool isFont = false;
+};
+
+// `key`: the location in upper case.
+TargetFolder targetFolder(const WorkingFolders& f, std::string_view key) {
+  if (key == texts::kLocProduct) return {&f.productFolder};
+  if (key == texts::kLocTemp) return {&f.tempFolder};
+  if (key == texts::kLocCommon) return {&f.commonFolder};
+  if (key == texts::kLocBroker) return {&f.brokerFolder};
+  if (key == texts::kLocClient) return {&f.clientFolder};
+  if (key == texts::kLocCompany) return {&f.companyFolder};
+  if (key == texts::kLocSystem) return {&f.systemFolder};
+  if (key == texts::kLocWindows) return {&f.windowsFolder};
+  if (key == texts::kLocFonts) return {&f.fontsFolder, true};
+  return {};
 }
 
 }  // namespace
@@ -95,8 +123,9 @@ class InstallRun::Impl {
 
  private:
   // False when the walk must end here (missing rights).
-  bool ordinaryEntry(const std::string& fileName, const std::string& location, bool knownFolder);
-  std::string installedVersionOf(const std::string& location);
+  bool ordinaryEntry(const std::string& fileName, const std::string& location,
+                     const TargetFolder& target);
+  std::string installedVersionOf(bool isFont);
   void startDownload(const std::string& url);
   void showInstallationError();
   void endOfList();
@@ -136,26 +165,6 @@ void InstallRun::tick() {
 
 namespace {
 
-// Resolves InstallLocation to its working folder; nullopt outside the placeholder table.
-std::optional<std::string> targetFolder(const WorkingFolders& f, const std::string& location,
-                                        bool& isFont) {
-  const std::string key = upperCase(location);
-  isFont = false;
-  if (key == texts::kLocProduct) return f.productFolder;
-  if (key == texts::kLocTemp) return f.tempFolder;
-  if (key == texts::kLocCommon) return f.commonFolder;
-  if (key == texts::kLocBroker) return f.brokerFolder;
-  if (key == texts::kLocClient) return f.clientFolder;
-  if (key == texts::kLocCompany) return f.companyFolder;
-  if (key == texts::kLocSystem) return f.systemFolder;
-  if (key == texts::kLocWindows) return f.windowsFolder;
-  if (key == texts::kLocFonts) {
-    isFont = true;
-    return f.fontsFolder;
-  }
-  return std::nullopt;
-}
-
 std::string checkOnlyCaption(long count) {
   std::string caption = FormatCount(count) + std::string(texts::kCountUpdate);
   if (count != 1) caption += texts::kPluralS;
@@ -178,6 +187,10 @@ std::string localPath(std::string path) {
 void InstallRun::Impl::walk() {
   Table& list = session_.installList;
   fields_.locate(list);
+  // A list names a handful of locations, mostly in long runs of rows: the upper-cased form of
+  // the last one is kept.
+  std::string lastLocation;
+  std::string locationKey;
   for (;;) {
     view_.setBarWidth(Bar::Current, 0);
     if (session_.updateBlocked) {
@@ -193,12 +206,16 @@ void InstallRun::Impl::walk() {
 
     const std::string fileName = text(list, fields_.fileName);
     const std::string location = text(list, fields_.installLocation);
-    bool isFont = false;
-    const std::optional<std::string> folder = targetFolder(folders_, location, isFont);
-    session_.currentIsFont = isFont;
+    if (locationKey.empty() || location != lastLocation) {
+      lastLocation = location;
+      locationKey = upperCase(location);
+    }
+    const TargetFolder target = targetFolder(folders_, locationKey);
+    session_.currentIsFont = target.isFont;
     // Outside the table the folder is empty and the path lands in the root of the drive; an
     // ordinary entry is refused there before anything is written.
-    session_.targetPath = platform::joinPath(folder.value_or(std::string()), fileName);
+    session_.targetPath =
+        platform::joinPath(target.folder ? *target.folder : std::string(), fileName);
 
     const std::optional<double> sequence = fields_.sequenceId.of(list).toDouble();
     if (sequence && *sequence >= texts::kLaunchSequenceId) {
@@ -206,7 +223,7 @@ void InstallRun::Impl::walk() {
       list.moveNext();
       continue;
     }
-    if (!ordinaryEntry(fileName, location, folder.has_value())) return;
+    if (!ordinaryEntry(fileName, location, target)) return;
     view_.repaint();
     list.moveNext();
   }
@@ -248,7 +265,7 @@ void InstallRun::Impl::launchRecord() {
   host_.launchApplication();
 }
 
-std::string InstallRun::Impl::installedVersionOf(const std::string& location) {
+std::string InstallRun::Impl::installedVersionOf(bool isFont) {
   const Table& list = session_.installList;
   const std::string altCheck = text(list, fields_.altCheck);
   const std::string altRegValue = text(list, fields_.altCheckRegValue);
@@ -265,7 +282,7 @@ std::string InstallRun::Impl::installedVersionOf(const std::string& location) {
     installed = GetFileVersion(session_.targetPath);
   }
 
-  if (upperCase(location) == texts::kLocFonts) {
+  if (isFont) {
     // Fonts are never replaced on a shared system, nor anywhere once present.
     std::error_code ec;
     // its length can be read
@@ -277,14 +294,15 @@ std::string InstallRun::Impl::installedVersionOf(const std::string& location) {
 }
 
 bool InstallRun::Impl::ordinaryEntry(const std::string& fileName, const std::string& location,
-                                     bool knownFolder) {
+                                     const TargetFolder& target) {
+  const bool knownFolder = target.folder != nullptr;
   const Table& list = session_.installList;
   session_.currentFileName = fileName;
   session_.currentInstallType =
       static_cast<std::int16_t>(fields_.installType.of(list).toInt64().value_or(0));
-  session_.serverVersion = trimSpaces(text(list, fields_.fileVersion));
+  session_.serverVersion = trimmedText(list, fields_.fileVersion);
   session_.currentSha256 = optionalText(list, fields_.sha256);
-  session_.installedVersion = installedVersionOf(location);
+  session_.installedVersion = installedVersionOf(target.isFont);
 
   if (!IsNewerVersion(session_.installedVersion, session_.serverVersion, session_.skipUpdates)) {
     if (!session_.checkOnly) view_.setLabel(Label::FrameStatus, std::string(texts::kProcessing));

@@ -70,7 +70,9 @@ std::string selfExecutable() {
 char pathSeparator() { return '/'; }
 
 std::string joinPath(const std::string& a, const std::string& b) {
-  return a + pathSeparator() + b;
+  std::string path;
+  path.reserve(a.size() + 1 + b.size());
+  return path.append(a).append(1, pathSeparator()).append(b);
 }
 
 std::string roamingAppDataFolder() {
