@@ -3,7 +3,8 @@
 //   2. write: each file to <name>.part, counting the bytes actually produced (an archive may
 //      lie about its sizes), folders created one level at a time without following links;
 //   3. rename every .part to its name.
-// Any failure removes what this call created and reports why.
+// Any failure removes what this call created and reports why. libzip is loaded with the first
+// expansion (see loaded_library.h), so the program starts without it.
 #include "platform/archive.h"
 
 #include <fcntl.h>
@@ -18,6 +19,8 @@
 #include <memory>
 #include <set>
 #include <vector>
+
+#include "platform/posix/loaded_library.h"
 
 namespace zentro::platform {
 namespace {
@@ -34,11 +37,59 @@ struct PlannedEntry {
   std::uint64_t size = 0;
 };
 
+// The libzip functions the expansion calls, typed by the library's own declarations.
+struct ZipCalls {
+  decltype(&zip_open) open = nullptr;
+  decltype(&zip_discard) discard = nullptr;
+  decltype(&zip_strerror) strerror = nullptr;
+  decltype(&zip_error_init_with_code) error_init_with_code = nullptr;
+  decltype(&zip_error_strerror) error_strerror = nullptr;
+  decltype(&zip_error_fini) error_fini = nullptr;
+  decltype(&zip_get_num_entries) get_num_entries = nullptr;
+  decltype(&zip_stat_init) stat_init = nullptr;
+  decltype(&zip_stat_index) stat_index = nullptr;
+  decltype(&zip_fopen_index) fopen_index = nullptr;
+  decltype(&zip_fread) fread = nullptr;
+  decltype(&zip_file_strerror) file_strerror = nullptr;
+  decltype(&zip_fclose) fclose = nullptr;
+};
+
+// libzip, loaded once, on the first expansion from any thread; nullptr when it cannot be
+// loaded (the reason is then in `why`).
+const ZipCalls* loadZip(std::string& why) {
+  static const posix::LoadedLibrary library(ZENTRO_LIBZIP_SONAME);
+  static const ZipCalls* const calls = []() -> const ZipCalls* {
+    static ZipCalls c;
+    const bool found = library.find(c.open, "zip_open") &&
+                       library.find(c.discard, "zip_discard") &&
+                       library.find(c.strerror, "zip_strerror") &&
+                       library.find(c.error_init_with_code, "zip_error_init_with_code") &&
+                       library.find(c.error_strerror, "zip_error_strerror") &&
+                       library.find(c.error_fini, "zip_error_fini") &&
+                       library.find(c.get_num_entries, "zip_get_num_entries") &&
+                       library.find(c.stat_init, "zip_stat_init") &&
+                       library.find(c.stat_index, "zip_stat_index") &&
+                       library.find(c.fopen_index, "zip_fopen_index") &&
+                       library.find(c.fread, "zip_fread") &&
+                       library.find(c.file_strerror, "zip_file_strerror") &&
+                       library.find(c.fclose, "zip_fclose");
+    return found ? &c : nullptr;
+  }();
+  if (calls == nullptr) why = library.loaded() ? "a libzip function is missing" : library.why();
+  return calls;
+}
+
+// The loaded library, once expandArchive's loadZip has succeeded.
+const ZipCalls& zip() {
+  std::string unused;
+  return *loadZip(unused);
+}
+
 struct ZipCloser {
-  void operator()(zip_t* z) const { zip_discard(z); }
+  void operator()(zip_t* z) const { zip().discard(z); }
 };
 struct ZipFileCloser {
-  void operator()(zip_file_t* f) const { zip_fclose(f); }
+  void operator()(zip_file_t* f) const { zip().fclose(f); }
 };
 
 class Fd {
@@ -134,14 +185,14 @@ class Expansion {
     if (!out.valid()) return systemFailure("cannot create part file of ", entry.path, errno);
     parts_.push_back(entry.path);
 
-    std::unique_ptr<zip_file_t, ZipFileCloser> in(zip_fopen_index(archive, entry.index, 0));
-    if (!in) return "cannot read entry " + joined(entry.path) + ": " + zip_strerror(archive);
+    std::unique_ptr<zip_file_t, ZipFileCloser> in(zip().fopen_index(archive, entry.index, 0));
+    if (!in) return "cannot read entry " + joined(entry.path) + ": " + zip().strerror(archive);
     std::vector<char> buffer(kChunk);
     std::uint64_t written = 0;
     for (;;) {
-      zip_int64_t n = zip_fread(in.get(), buffer.data(), buffer.size());
+      zip_int64_t n = zip().fread(in.get(), buffer.data(), buffer.size());
       if (n < 0) {
-        return "entry " + joined(entry.path) + " is damaged: " + zip_file_strerror(in.get());
+        return "entry " + joined(entry.path) + " is damaged: " + zip().file_strerror(in.get());
       }
       if (n == 0) break;
       written += static_cast<std::uint64_t>(n);
@@ -154,7 +205,7 @@ class Expansion {
       }
     }
     if (written != entry.size) return "entry " + joined(entry.path) + " is shorter than declared";
-    if (zip_fclose(in.release()) != 0) return "entry " + joined(entry.path) + " failed its check";
+    if (zip().fclose(in.release()) != 0) return "entry " + joined(entry.path) + " failed its check";
     if (::close(out.release()) != 0) return systemFailure("cannot write ", entry.path, errno);
     return {};
   }
@@ -203,7 +254,7 @@ class Expansion {
 
 // First pass: names, sizes, limits. Nothing is written.
 ExpandResult plan(zip_t* archive, const ExpandLimits& limits, std::vector<PlannedEntry>& out) {
-  zip_int64_t count = zip_get_num_entries(archive, 0);
+  zip_int64_t count = zip().get_num_entries(archive, 0);
   if (count < 0) return failure("cannot list the archive");
   if (static_cast<std::uint64_t>(count) > limits.maxEntries) {
     return failure("archive has " + std::to_string(count) + " entries, more than allowed");
@@ -212,8 +263,8 @@ ExpandResult plan(zip_t* archive, const ExpandLimits& limits, std::vector<Planne
   std::set<std::string> seen;
   for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(count); ++i) {
     zip_stat_t st;
-    zip_stat_init(&st);
-    if (zip_stat_index(archive, i, 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME) ||
+    zip().stat_init(&st);
+    if (zip().stat_index(archive, i, 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME) ||
         !(st.valid & ZIP_STAT_SIZE)) {
       return failure("cannot read entry " + std::to_string(i));
     }
@@ -249,14 +300,18 @@ ExpandResult plan(zip_t* archive, const ExpandLimits& limits, std::vector<Planne
 ExpandResult expandArchive(const std::string& archivePath, const std::string& folder,
                            const ExpandLimits& limits) {
   if (folder.empty()) return failure("no folder to expand into");
+  std::string unavailable;
+  if (loadZip(unavailable) == nullptr) {
+    return failure("the ZIP library could not start: " + unavailable);
+  }
   int zipError = 0;
   std::unique_ptr<zip_t, ZipCloser> archive(
-      zip_open(archivePath.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &zipError));
+      zip().open(archivePath.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &zipError));
   if (!archive) {
     zip_error_t error;
-    zip_error_init_with_code(&error, zipError);
-    std::string why = "cannot open archive: " + std::string(zip_error_strerror(&error));
-    zip_error_fini(&error);
+    zip().error_init_with_code(&error, zipError);
+    std::string why = "cannot open archive: " + std::string(zip().error_strerror(&error));
+    zip().error_fini(&error);
     return failure(why);
   }
 

@@ -1,15 +1,16 @@
 // HttpClient over libcurl. One easy handle per client: curl keeps the connection of the last
-// call alive in it, so calls to the same host reuse it.
+// call alive in it, so calls to the same host reuse it. libcurl is loaded with the first client
+// (see loaded_library.h), so the program starts without it.
 #include <curl/curl.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <system_error>
 
 #include "platform/http.h"
 #include "platform/http_texts.h"
+#include "platform/posix/loaded_library.h"
 
 namespace zentro::platform {
 namespace {
@@ -42,10 +43,43 @@ std::string seconds(long ms) {
   return s + " s";
 }
 
-void globalInit() {
-  static std::once_flag once;
-  // Never cleaned up: other threads may still hold clients when statics are destroyed.
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+// The libcurl functions this client calls, typed by the library's own declarations.
+struct CurlCalls {
+  decltype(&curl_global_init) global_init = nullptr;
+  decltype(&curl_easy_init) easy_init = nullptr;
+  decltype(&curl_easy_cleanup) easy_cleanup = nullptr;
+  decltype(&curl_easy_reset) easy_reset = nullptr;
+  decltype(&curl_easy_setopt) easy_setopt = nullptr;
+  decltype(&curl_easy_perform) easy_perform = nullptr;
+  decltype(&curl_easy_getinfo) easy_getinfo = nullptr;
+  decltype(&curl_easy_strerror) easy_strerror = nullptr;
+  decltype(&curl_slist_append) slist_append = nullptr;
+  decltype(&curl_slist_free_all) slist_free_all = nullptr;
+};
+
+// libcurl, loaded and initialised once, on the first call from any thread; nullptr when it
+// cannot be loaded (the reason is then in `why`). Never cleaned up: other threads may still
+// hold clients when statics are destroyed.
+const CurlCalls* curlCalls(std::string& why) {
+  static const posix::LoadedLibrary library(ZENTRO_CURL_SONAME);
+  static const CurlCalls* const calls = []() -> const CurlCalls* {
+    static CurlCalls c;
+    const bool found = library.find(c.global_init, "curl_global_init") &&
+                       library.find(c.easy_init, "curl_easy_init") &&
+                       library.find(c.easy_cleanup, "curl_easy_cleanup") &&
+                       library.find(c.easy_reset, "curl_easy_reset") &&
+                       library.find(c.easy_setopt, "curl_easy_setopt") &&
+                       library.find(c.easy_perform, "curl_easy_perform") &&
+                       library.find(c.easy_getinfo, "curl_easy_getinfo") &&
+                       library.find(c.easy_strerror, "curl_easy_strerror") &&
+                       library.find(c.slist_append, "curl_slist_append") &&
+                       library.find(c.slist_free_all, "curl_slist_free_all");
+    if (!found) return nullptr;
+    c.global_init(CURL_GLOBAL_DEFAULT);
+    return &c;
+  }();
+  if (calls == nullptr) why = library.loaded() ? "a libcurl function is missing" : library.why();
+  return calls;
 }
 
 struct Transfer {
@@ -129,29 +163,29 @@ bool isTlsError(CURLcode code) {
 
 class CurlSlist {
  public:
-  CurlSlist() = default;
+  explicit CurlSlist(const CurlCalls& curl) : curl_(curl) {}
   CurlSlist(const CurlSlist&) = delete;
   CurlSlist& operator=(const CurlSlist&) = delete;
-  ~CurlSlist() { curl_slist_free_all(list_); }
+  ~CurlSlist() { curl_.slist_free_all(list_); }
   void add(const std::string& line) {
-    curl_slist* next = curl_slist_append(list_, line.c_str());
+    curl_slist* next = curl_.slist_append(list_, line.c_str());
     if (!next) throw HttpError(HttpError::Kind::Other, "out of memory");
     list_ = next;
   }
   curl_slist* get() const { return list_; }
 
  private:
+  const CurlCalls& curl_;
   curl_slist* list_ = nullptr;
 };
 
 class CurlHttpClient final : public HttpClient {
  public:
-  CurlHttpClient() {
-    globalInit();
-    easy_ = curl_easy_init();
+  CurlHttpClient() : curl_(curlCalls(unavailable_)) {
+    if (curl_) easy_ = curl_->easy_init();
   }
   ~CurlHttpClient() override {
-    if (easy_) curl_easy_cleanup(easy_);
+    if (easy_) curl_->easy_cleanup(easy_);
   }
   CurlHttpClient(const CurlHttpClient&) = delete;
   CurlHttpClient& operator=(const CurlHttpClient&) = delete;
@@ -166,18 +200,22 @@ class CurlHttpClient final : public HttpClient {
  private:
   HttpResponse perform(const HttpRequest& request,
                        const std::function<bool(const char*, std::size_t)>* sink) {
-    if (!easy_) throw HttpError(HttpError::Kind::Other, "the HTTP library could not start");
+    if (!easy_) {
+      std::string why = "the HTTP library could not start";
+      if (!unavailable_.empty()) why += ": " + unavailable_;
+      throw HttpError(HttpError::Kind::Other, why);
+    }
     const bool isPost = request.method == "POST";
     if (!isPost && request.method != "GET") {
       throw HttpError(HttpError::Kind::Other, std::string(texts::kBadMethod) + request.method);
     }
     // A reset keeps the live connection cache; every option is set afresh below.
-    curl_easy_reset(easy_);
+    curl_->easy_reset(easy_);
     Transfer t;
     t.sink = sink;
     errorText_[0] = '\0';
 
-    CurlSlist headers;
+    CurlSlist headers(*curl_);
     bool hasContentType = false, hasAccept = false;
     for (const auto& [name, value] : request.headers) {
       // "Name;" is how curl sends a header with an empty value.
@@ -192,66 +230,67 @@ class CurlHttpClient final : public HttpClient {
     if (!hasAccept) headers.add("Accept:");
     headers.add("Expect:");
 
-    curl_easy_setopt(easy_, CURLOPT_URL, request.url.c_str());
-    curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_->easy_setopt(easy_, CURLOPT_URL, request.url.c_str());
+    curl_->easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_->easy_setopt(easy_, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_->easy_setopt(easy_, CURLOPT_HTTPHEADER, headers.get());
+    curl_->easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+    curl_->easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_->easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 2L);
     // The system's trust store, where OpenSSL's own variables say it is (Debian's libcurl
     // would otherwise use its built-in bundle path and ignore them). Verification stays on.
     if (const char* file = std::getenv("SSL_CERT_FILE"); file && *file) {
-      curl_easy_setopt(easy_, CURLOPT_CAINFO, file);
+      curl_->easy_setopt(easy_, CURLOPT_CAINFO, file);
     }
     if (const char* dir = std::getenv("SSL_CERT_DIR"); dir && *dir) {
-      curl_easy_setopt(easy_, CURLOPT_CAPATH, dir);
+      curl_->easy_setopt(easy_, CURLOPT_CAPATH, dir);
     }
-    curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorText_);
-    curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &onHeader);
-    curl_easy_setopt(easy_, CURLOPT_HEADERDATA, &t);
-    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &onBody);
-    curl_easy_setopt(easy_, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(easy_, CURLOPT_PREREQFUNCTION, &onConnected);
-    curl_easy_setopt(easy_, CURLOPT_PREREQDATA, &t);
-    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, request.connectTimeoutMs);
+    curl_->easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorText_);
+    curl_->easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &onHeader);
+    curl_->easy_setopt(easy_, CURLOPT_HEADERDATA, &t);
+    curl_->easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &onBody);
+    curl_->easy_setopt(easy_, CURLOPT_WRITEDATA, &t);
+    curl_->easy_setopt(easy_, CURLOPT_PREREQFUNCTION, &onConnected);
+    curl_->easy_setopt(easy_, CURLOPT_PREREQDATA, &t);
+    curl_->easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, request.connectTimeoutMs);
     if (request.totalTimeoutMs > 0) {
-      curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, request.totalTimeoutMs);
+      curl_->easy_setopt(easy_, CURLOPT_TIMEOUT_MS, request.totalTimeoutMs);
     } else {
-      curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
-      curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, 60L);
+      curl_->easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
+      curl_->easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, 60L);
     }
     if (isPost) {
-      curl_easy_setopt(easy_, CURLOPT_POST, 1L);
-      curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, request.body.data());
-      curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE,
-                       static_cast<curl_off_t>(request.body.size()));
+      curl_->easy_setopt(easy_, CURLOPT_POST, 1L);
+      curl_->easy_setopt(easy_, CURLOPT_POSTFIELDS, request.body.data());
+      curl_->easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(request.body.size()));
     } else {
       // Downloads follow redirects as browsers do, to http or https only, and never from https
       // down to http; a POST never does. Credentials go to the first host only (curl's
       // default, as CURLOPT_UNRESTRICTED_AUTH stays off).
-      curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
-      curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
-      curl_easy_setopt(easy_, CURLOPT_MAXREDIRS, 10L);
-      curl_easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR,
-                       startsWithNoCase(request.url, "https:") ? "https" : "http,https");
+      curl_->easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
+      curl_->easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
+      curl_->easy_setopt(easy_, CURLOPT_MAXREDIRS, 10L);
+      curl_->easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR,
+                         startsWithNoCase(request.url, "https:") ? "https" : "http,https");
     }
     // Large bodies stream to a file: bigger reads halve the time of a big download, while
     // answers kept in memory stay on curl's default.
-    curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, sink ? 512L * 1024 : long(CURL_MAX_WRITE_SIZE));
+    curl_->easy_setopt(easy_, CURLOPT_BUFFERSIZE, sink ? 512L * 1024 : long(CURL_MAX_WRITE_SIZE));
 
-    CURLcode code = curl_easy_perform(easy_);
+    CURLcode code = curl_->easy_perform(easy_);
     if (code != CURLE_OK) throw errorFor(code, errorText_, t, request);
 
     long status = 0;
-    curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
+    curl_->easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
     t.response.status = static_cast<int>(status);
     return std::move(t.response);
   }
 
   HttpError errorFor(CURLcode code, const char* errorText, const Transfer& t,
                      const HttpRequest& request) {
-    std::string detail = errorText[0] ? std::string(trimmed(errorText)) : curl_easy_strerror(code);
+    std::string detail =
+        errorText[0] ? std::string(trimmed(errorText)) : curl_->easy_strerror(code);
     using Kind = HttpError::Kind;
     switch (code) {
       case CURLE_COULDNT_RESOLVE_HOST:
@@ -260,7 +299,7 @@ class CurlHttpClient final : public HttpClient {
         return HttpError(Kind::Unreachable, std::string(texts::kProxyNotFound));
       case CURLE_COULDNT_CONNECT: {
         long osErrno = 0;
-        curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &osErrno);
+        curl_->easy_getinfo(easy_, CURLINFO_OS_ERRNO, &osErrno);
         if (osErrno == 0) return HttpError(Kind::Unreachable, detail);
         std::string cause = std::generic_category().message(static_cast<int>(osErrno));
         if (!cause.empty() && cause[0] >= 'A' && cause[0] <= 'Z') cause[0] = static_cast<char>(cause[0] + 32);
@@ -280,7 +319,7 @@ class CurlHttpClient final : public HttpClient {
       case CURLE_UNSUPPORTED_PROTOCOL: {
         // Only a redirect can lead to a scheme the request did not start with.
         long lastStatus = 0;
-        curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &lastStatus);
+        curl_->easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &lastStatus);
         if (startsWithNoCase(request.url, "https:") && lastStatus / 100 == 3) {
           return HttpError(Kind::Other, std::string(texts::kInsecureRedirect));
         }
@@ -303,6 +342,8 @@ class CurlHttpClient final : public HttpClient {
     return HttpError(Kind::Other, detail);
   }
 
+  std::string unavailable_;  // why libcurl could not be loaded
+  const CurlCalls* curl_;    // nullptr when it could not
   CURL* easy_ = nullptr;
   // Lives as long as the handle, which keeps pointing at it between calls.
   char errorText_[CURL_ERROR_SIZE] = {};
