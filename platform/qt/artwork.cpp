@@ -1,5 +1,6 @@
 #include "platform/qt/artwork.h"
 
+#include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -7,24 +8,51 @@
 namespace zentro::qt {
 namespace {
 
-void paintLogo(QPainter& p, const QRectF& box) {
+// `shape` filled white and antialiased on a transparent image of `pixels` device pixels.
+QImage shapeMask(const QSize& pixels, qreal ratio, const QPainterPath& shape) {
+  QImage mask(pixels, QImage::Format_ARGB32_Premultiplied);
+  mask.setDevicePixelRatio(ratio);
+  mask.fill(Qt::transparent);
+  QPainter p(&mask);
   p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(Qt::NoPen);
+  p.setBrush(Qt::white);
+  p.drawPath(shape);
+  return mask;
+}
+
+// The logo in `box` on a transparent image of side × side units at `ratio` device pixels per
+// unit. The raster engine hands an antialiased gradient or translucent fill to worker threads,
+// which for a picture this small costs more than the drawing and held up the window's first
+// paint. So both are composed from fills it makes in the calling thread: the gradient over the
+// whole square cut to the rounded shape by an opaque antialiased mask, and the sheen as an
+// opaque mask laid on at the sheen's opacity. The picture is the same.
+QImage logoImage(int side, qreal ratio, const QRectF& box) {
+  const QSize pixels(qCeil(side * ratio), qCeil(side * ratio));
+  QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(ratio);
+  image.fill(Qt::transparent);
+
   const qreal radius = box.width() * 0.22;
+  QPainterPath body;
+  body.addRoundedRect(box, radius, radius);
+  // A light sweep across the upper half keeps the flat square from looking dull.
+  QPainterPath upper;
+  upper.addRect(QRectF(box.left(), box.top(), box.width(), box.height() * 0.5));
+
+  QPainter p(&image);
   QLinearGradient fill(box.topLeft(), box.bottomRight());
   fill.setColorAt(0, QColor(0x2f, 0x6f, 0xd6));
   fill.setColorAt(1, QColor(0x1b, 0x3f, 0x8f));
-  p.setPen(Qt::NoPen);
-  p.setBrush(fill);
-  p.drawRoundedRect(box, radius, radius);
+  p.fillRect(QRectF(0, 0, side, side), fill);
+  p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+  p.drawImage(QPointF(0, 0), shapeMask(pixels, ratio, body));
+  p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  p.setOpacity(28 / 255.0);
+  p.drawImage(QPointF(0, 0), shapeMask(pixels, ratio, body.intersected(upper)));
+  p.setOpacity(1);
 
-  // A light sweep across the upper half keeps the flat square from looking dull.
-  QPainterPath sheen;
-  sheen.addRoundedRect(box, radius, radius);
-  QPainterPath upper;
-  upper.addRect(QRectF(box.left(), box.top(), box.width(), box.height() * 0.5));
-  p.setBrush(QColor(255, 255, 255, 28));
-  p.drawPath(sheen.intersected(upper));
-
+  p.setRenderHint(QPainter::Antialiasing);
   QFont font = p.font();
   font.setBold(true);
   font.setPixelSize(qMax(6, int(box.height() * 0.42)));
@@ -32,6 +60,7 @@ void paintLogo(QPainter& p, const QRectF& box) {
   p.setFont(font);
   p.setPen(Qt::white);
   p.drawText(box, Qt::AlignCenter, QStringLiteral("VZ"));
+  return image;
 }
 
 }  // namespace
@@ -42,17 +71,18 @@ LogoMark::LogoMark(int side, QWidget* parent) : QWidget(parent) {
 }
 
 void LogoMark::paintEvent(QPaintEvent*) {
+  const int side = qMin(width(), height());
+  const qreal ratio = devicePixelRatioF();
+  if (picture_.isNull() || pictureSide_ != side || picture_.devicePixelRatio() != ratio) {
+    picture_ = logoImage(side, ratio, QRectF(0.5, 0.5, side - 1, side - 1));
+    pictureSide_ = side;
+  }
   QPainter p(this);
-  const qreal side = qMin(width(), height());
-  paintLogo(p, QRectF(0.5, 0.5, side - 1, side - 1));
+  p.drawImage(QPointF(0, 0), picture_);
 }
 
 QPixmap logoPixmap(int side) {
-  QPixmap pixmap(side, side);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  paintLogo(p, QRectF(0, 0, side, side));
-  return pixmap;
+  return QPixmap::fromImage(logoImage(side, 1, QRectF(0, 0, side, side)));
 }
 
 QIcon refreshIcon(int side, const QColor& color) {
