@@ -9,10 +9,6 @@
 #include "platform/program_info.h"
 #include "platform/qt/qt_view.h"
 
-#ifdef ZENTRO_STARTUP_PROBE
-#include "bench/first_paint_exit.h"
-#endif
-
 namespace {
 
 // Every user can read a process's arguments (ps, /proc/PID/cmdline) for as long as it runs.
@@ -56,9 +52,6 @@ int main(int argc, char* argv[]) {
 
   guard.Form_Load();
   if (view.ended()) return controller.exitStatus();
-#ifdef ZENTRO_STARTUP_PROBE
-  zentro::bench::exitAfterFirstPaint(view);
-#endif
   view.show();
   QApplication::exec();
   return controller.exitStatus();
