@@ -3,13 +3,13 @@
 #include <cctype>
 #include <optional>
 
-#include "platform/run_log.h"
 #include "installer/install_downloaded.h"
 #include "installer/install_texts.h"
 #include "installer/safe_names.h"
-#include "installer/sha256.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
+#include "platform/run_log.h"
+#include "platform/sha256.h"
 #include "remote/value.h"
 
 namespace zentro {
@@ -140,7 +140,7 @@ bool DownloadHandler::saveBody(const std::string& downloadPath) {
   }
   // Hashing costs time on large files; only entries that name a digest pay for it.
   const bool verifyDigest = !trimSpaces(session_.currentSha256).empty();
-  Sha256 hash;
+  platform::Sha256 hash;
   std::string chunk = inet1_.GetChunk(texts::kChunkSize);
   long long received = static_cast<long long>(chunk.size());
   std::string pending;  // 2048-byte chunks gathered into few large writes
@@ -174,7 +174,7 @@ bool DownloadHandler::saveBody(const std::string& downloadPath) {
           std::to_string(*expected);
   } else if (!expected && !inet1_.EndedCleanly()) {
     why = "no Content-length and the transfer did not end cleanly";
-  } else if (verifyDigest && !DigestMatches(hash.finish(), session_.currentSha256)) {
+  } else if (verifyDigest && !platform::digestMatches(hash.finish(), session_.currentSha256)) {
     why = "SHA-256 does not match";
   }
   if (!why.empty()) {

@@ -14,7 +14,7 @@
 #include "installer/inet_transfer.h"
 #include "installer/install_downloaded.h"
 #include "platform/machine_registry.h"
-#include "installer/sha256.h"
+#include "platform/sha256.h"
 #include "tests/installer/install_world.h"
 #include "tools/refservice/install_files.h"
 
@@ -158,9 +158,9 @@ TEST_F(DownloadTest, Sha256IsCheckedBeforeAnythingIsPlaced) {
   server.serve("bad.dll", body);
   installed(product("bad.dll"), "old", "1.0.0.0");
   Entry good = file("good.dll");
-  good.sha256 = upperCase(Sha256::hex(Sha256::of(body)));
+  good.sha256 = upperCase(platform::Sha256::hex(platform::Sha256::of(body)));
   Entry bad = file("bad.dll");
-  bad.sha256 = Sha256::hex(Sha256::of(body + "x"));
+  bad.sha256 = platform::Sha256::hex(platform::Sha256::of(body + "x"));
   setList({good, bad});
   runInstall();
   EXPECT_EQ(readFile(product("good.dll")), body);
