@@ -7,18 +7,6 @@
 #include "remote/runtime_error.h"
 
 namespace zentro {
-namespace {
-
-std::string quoted(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  return out + "'";
-}
-
-}  // namespace
 
 Table LoadConfigTable(const std::string& rootFolder) {
   std::string path = platform::joinPath(rootFolder, kConfigFileName);
@@ -44,7 +32,7 @@ std::string GetConfigValue(Table& config, const std::string& name) {
   std::string result;
   if (name.empty()) return result;
   try {
-    config.setFilter("PropName=" + quoted(name));
+    config.setFilter("PropName=" + criteriaLiteral(name));
     if (!config.eof()) {
       // A NULL value reads as empty.
       if (auto text = config.field("PropValue").toText()) result = trimSpaces(*text);
@@ -52,10 +40,7 @@ std::string GetConfigValue(Table& config, const std::string& name) {
   } catch (const RuntimeError& e) {
     logLine(LogLevel::Warning, "configuration lookup of " + name + " failed: " + e.description());
   }
-  try {
-    config.setFilter("");
-  } catch (const RuntimeError&) {
-  }
+  config.setFilter("");  // removing a filter parses nothing and cannot fail
   return result;
 }
 
@@ -66,15 +51,12 @@ bool IsUpdateAdminLogin(Table& config, const std::string& login) {
     config.setFilter("PropName='UPDATEADMINLOGIN'");
     if (config.recordCount() > 0) {
       config.moveFirst();
-      result = config.find("PropValue=" + quoted(login), 0);
+      result = config.find("PropValue=" + criteriaLiteral(login), 0);
     }
   } catch (const RuntimeError& e) {
     logLine(LogLevel::Warning, "update-administrator lookup failed: " + e.description());
   }
-  try {
-    config.setFilter("");
-  } catch (const RuntimeError&) {
-  }
+  config.setFilter("");  // removing a filter parses nothing and cannot fail
   return result;
 }
 

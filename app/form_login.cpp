@@ -18,15 +18,6 @@
 
 namespace zentro {
 
-std::string CriteriaLiteral(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  return out + "'";
-}
-
 std::vector<std::string> CommandLineFields(const std::string& commandLine) {
   std::string text = commandLine;
   text.erase(std::remove(text.begin(), text.end(), '"'), text.end());

@@ -98,7 +98,7 @@ void FrmLogin::cmdLogin_Click() {
   for (s.loginServers.moveFirst(); !s.loginServers.eof(); s.loginServers.moveNext()) {
     const std::string serverName = TextOf(s.loginServers, "ServerName");
     const std::string serverUrl = TextOf(s.loginServers, "BusObjURL");
-    s.deployments.setFilter("BusObjURL = " + CriteriaLiteral(serverUrl));
+    s.deployments.setFilter("BusObjURL = " + criteriaLiteral(serverUrl));
     std::unique_ptr<ServiceObject> loginService;
     if (s.deployments.recordCount() > 0) {
       try {

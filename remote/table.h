@@ -130,4 +130,8 @@ class Table {
   long pos_ = 0;                   // index into view_; view_.size() = EOF; -1 = BOF
 };
 
+// "'" + `text` with every apostrophe doubled + "'": `text` as a literal of Filter and Find
+// criteria, which compares equal to exactly that text.
+std::string criteriaLiteral(std::string_view text);
+
 }  // namespace zentro

@@ -415,4 +415,13 @@ bool CriteriaExpr::compare(const Value& cell, Op op, const Literal& lit) {
   }
 }
 
+std::string criteriaLiteral(std::string_view text) {
+  std::string out = "'";
+  for (char c : text) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out + "'";
+}
+
 }  // namespace zentro
