@@ -7,13 +7,13 @@
 #include "app/config.h"
 #include "app/form_login_impl.h"
 #include "app/launch_stage.h"
-#include "platform/run_log.h"
 #include "app/update_stamps.h"
 #include "app/working_folders.h"
 #include "installer/inet_transfer.h"
 #include "platform/fonts.h"
 #include "platform/paths.h"
 #include "platform/program_info.h"
+#include "platform/run_log.h"
 #include "platform/settings_store.h"
 
 namespace zentro {
@@ -117,7 +117,6 @@ void FrmLogin::Form_Load() {
   s.runFromTemp =
       upperCase(trimSpaces(GetConfigValue(s.configRecordset, texts::kPropRunFromTemp))) == "TRUE";
   s.install.sharedEnvironment = s.sharedEnvironment;
-  s.install.warnIfUpdates = s.warnIfUpdates;
 
   // A command line that only switches the profile on (quoted or not) carries no login details.
   const std::vector<std::string> fields = CommandLineFields(commandLine);
