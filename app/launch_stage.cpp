@@ -6,12 +6,12 @@
 #include <system_error>
 
 #include "app/launch_texts.h"
-#include "platform/run_log.h"
 #include "installer/count_format.h"
 #include "installer/safe_names.h"
 #include "platform/file_path.h"
 #include "platform/paths.h"
 #include "platform/program_info.h"
+#include "platform/run_log.h"
 #include "platform/shell.h"
 #include "remote/runtime_error.h"
 

@@ -12,8 +12,8 @@
 
 #include "platform/file_lock.h"
 #include "platform/file_path.h"
-#include "platform/run_log.h"
 #include "platform/paths.h"
+#include "platform/run_log.h"
 #include "remote/value.h"
 
 namespace zentro {

@@ -1,6 +1,5 @@
 #include "installer/install_downloaded.h"
 
-#include "platform/run_log.h"
 #include "installer/download_handler.h"
 #include "installer/install_file.h"
 #include "installer/install_texts.h"
@@ -10,6 +9,7 @@
 #include "platform/fonts.h"
 #include "platform/machine_info.h"
 #include "platform/paths.h"
+#include "platform/run_log.h"
 
 namespace zentro {
 namespace {
