@@ -1,7 +1,8 @@
 #pragma once
 // frmLogin: the window's logic, toolkit-free. Handles the window's events (FormEvents) and
 // talks to the window only through View. Owns the program-wide state of a run.
-// Window thread only; remote calls block it, as the system is designed.
+// Window thread only; remote calls block it on purpose: a login or a deployment start runs to
+// its end, its status texts painted on the way, before the next input is handled.
 
 #include <cstddef>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 // HTTP(S) client seam. Linux: libcurl (http_curl.cpp); Windows: WinHTTP/WinINet.
-// TLS certificate verification is always on, against the system's CA store; proxies come
-// from the system's settings (on Linux the usual *_proxy environment variables).
+// TLS certificate verification is always on, against the operating system's CA store;
+// proxies come from its settings (on Linux the usual *_proxy environment variables).
 // One client object keeps its connection alive across calls. A client object is used by one
 // thread at a time; separate objects may be used on separate threads.
 

@@ -1,4 +1,4 @@
-// HttpClient over WinHTTP: the system's proxy settings and certificate store. One session per
+// HttpClient over WinHTTP: Windows' proxy settings and certificate store. One session per
 // client; WinHTTP keeps its connections alive in the session, so calls to the same host reuse
 // them.
 //
@@ -31,12 +31,12 @@ using Clock = std::chrono::steady_clock;
 constexpr wchar_t kUserAgent[] = L"VMIZentro";
 constexpr long kStallMs = 60000;
 constexpr std::size_t kChunk = 64 * 1024;
-// WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY: the system's whole proxy configuration (Windows 8.1+).
+// WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY: Windows' whole proxy configuration (Windows 8.1+).
 constexpr DWORD kAutomaticProxy = 4;
 // TLS 1.0 to 1.2: what Windows 7, 8, 8.1 and Server 2008 R2 to 2012 R2 are told to offer.
 // Their WinHTTP offers only SSL 3 and TLS 1.0 unless asked (Windows 7 and Server 2008 R2 need
 // the update that taught WinHTTP TLS 1.1 and 1.2; without it the request is refused and the
-// system's default stays). Windows 10 and later offer TLS 1.2 (and 1.3) themselves and keep
+// Windows' default stays). Windows 10 and later offer TLS 1.2 (and 1.3) themselves and keep
 // their administrator's choice.
 constexpr DWORD kOlderSystemProtocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1 |
                                         WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1 |

@@ -174,7 +174,7 @@ TEST(RunAndWaitTest, ReturnsTheExitCode) {
   EXPECT_EQ(runAndWait(dir.file("missing")), -1);
   EXPECT_EQ(runAndWait("no-such-program-anywhere-on-path"), -1);
   EXPECT_EQ(runAndWait("   "), -1);
-  // Found on PATH like the system's own start.
+  // Found on PATH, as a plain start finds programs.
   EXPECT_EQ(runAndWait("sh -c \"exit 3\""), 3);
 }
 

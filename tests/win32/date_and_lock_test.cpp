@@ -1,4 +1,4 @@
-// The system's date parser (OLE Automation, user locale) and the sharing-violation probe.
+// The Windows date parser (OLE Automation, user locale) and the sharing-violation probe.
 #include <windows.h>
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // The portable core's file handling on Windows: folders whose names hold non-ASCII characters
-// (UTF-8 inside the program, UTF-16 at the system), placing a file across volumes, and the
+// (UTF-8 inside the program, UTF-16 at the Windows edge), placing a file across volumes, and the
 // cache refresh with read-only entries and links.
 #include <windows.h>
 

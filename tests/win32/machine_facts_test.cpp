@@ -1,4 +1,4 @@
-// Machine facts from the system (address table, memory status, version word) and the folder
+// Machine facts from Windows (address table, memory status, version word) and the folder
 // queries, checked for the properties the report and the working folders rely on.
 #include <windows.h>
 
