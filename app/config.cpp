@@ -4,7 +4,7 @@
 #include "platform/paths.h"
 #include "platform/run_log.h"
 #include "remote/ado_xml.h"
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 
 namespace zentro {
 

@@ -19,6 +19,7 @@
 #include "platform/paths.h"
 #include "platform/run_log.h"
 #include "remote/data_space.h"
+#include "platform/runtime_error.h"
 #include "remote/runtime_error.h"
 #include "remote/xml_answer.h"
 

@@ -12,8 +12,8 @@
 #include "platform/paths.h"
 #include "platform/program_info.h"
 #include "platform/run_log.h"
+#include "platform/runtime_error.h"
 #include "platform/shell.h"
-#include "remote/runtime_error.h"
 
 namespace zentro {
 namespace {

@@ -8,6 +8,7 @@
 #include "app/form_login_impl.h"
 #include "platform/run_log.h"
 #include "remote/data_space.h"
+#include "platform/runtime_error.h"
 #include "remote/runtime_error.h"
 #include "remote/xml_answer.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 
 namespace zentro::adoxml {
 

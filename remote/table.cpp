@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 #include "remote/table_criteria.h"
 
 namespace zentro {

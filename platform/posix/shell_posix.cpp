@@ -17,7 +17,7 @@
 #include <cstring>
 
 #include "platform/posix/spawn_posix.h"
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 
 namespace zentro::platform {
 namespace {

@@ -13,7 +13,7 @@
 #include "app/launch_texts.h"
 #include "platform/paths.h"
 #include "platform/program_info.h"
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/scripted_view.h"
 #include "tests/support/temp_dir.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/runtime_error.h"
 #include "remote/ado_xml.h"
 #include "remote/ado_xml_types.h"
-#include "remote/runtime_error.h"
 #include "tests/remote/ado_xml_support.h"
 
 namespace zentro {

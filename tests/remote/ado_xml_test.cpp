@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 #include "remote/xml_answer.h"
 #include "tests/remote/ado_xml_support.h"
 

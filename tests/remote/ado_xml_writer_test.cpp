@@ -2,8 +2,8 @@
 
 #include <limits>
 
+#include "platform/runtime_error.h"
 #include "remote/ado_xml.h"
-#include "remote/runtime_error.h"
 #include "remote/xml_answer.h"
 #include "tests/remote/ado_xml_support.h"
 #include "tests/support/temp_dir.h"

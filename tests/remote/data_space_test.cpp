@@ -13,9 +13,9 @@
 #include <thread>
 
 #include "platform/http_texts.h"
+#include "platform/runtime_error.h"
 #include "remote/data_space_texts.h"
 #include "remote/rds_wire.h"
-#include "remote/runtime_error.h"
 #include "tests/support/temp_dir.h"
 
 namespace zentro {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 
 namespace zentro {
 namespace {

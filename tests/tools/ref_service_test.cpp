@@ -7,9 +7,9 @@
 #include <regex>
 
 #include "platform/http.h"
+#include "platform/runtime_error.h"
 #include "remote/ado_xml.h"
 #include "remote/data_space.h"
-#include "remote/runtime_error.h"
 #include "tests/support/ref_service_fixture.h"
 #include "tools/refservice/business_objects.h"
 #include "tools/refservice/install_files.h"

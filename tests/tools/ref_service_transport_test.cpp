@@ -8,9 +8,9 @@
 
 #include "platform/http.h"
 #include "platform/http_texts.h"
+#include "platform/runtime_error.h"
 #include "remote/data_space.h"
 #include "remote/rds_wire.h"
-#include "remote/runtime_error.h"
 #include "tests/support/ref_service_fixture.h"
 #include "tests/support/scoped_env.h"
 #include "tools/refservice/business_objects.h"

@@ -5,8 +5,8 @@
 #include <ostream>
 
 #include "platform/http.h"
+#include "platform/runtime_error.h"
 #include "remote/data_space.h"
-#include "remote/runtime_error.h"
 #include "remote/value_text.h"
 #include "tools/diag/diag_commands.h"
 

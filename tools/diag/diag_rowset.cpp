@@ -5,8 +5,8 @@
 #include <ostream>
 
 #include "platform/paths.h"
+#include "platform/runtime_error.h"
 #include "remote/ado_xml.h"
-#include "remote/runtime_error.h"
 #include "remote/value_text.h"
 #include "tools/diag/diag_commands.h"
 
