@@ -1,10 +1,11 @@
 #include "app/config.h"
 
+#include "platform/ascii_text.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
 #include "platform/run_log.h"
-#include "remote/ado_xml.h"
 #include "platform/runtime_error.h"
+#include "remote/ado_xml.h"
 
 namespace zentro {
 
@@ -35,7 +36,7 @@ std::string GetConfigValue(Table& config, const std::string& name) {
     config.setFilter("PropName=" + criteriaLiteral(name));
     if (!config.eof()) {
       // A NULL value reads as empty.
-      if (auto text = config.field("PropValue").toText()) result = trimSpaces(*text);
+      if (auto text = config.field("PropValue").toText()) result = platform::trim(*text);
     }
   } catch (const RuntimeError& e) {
     logLine(LogLevel::Warning, "configuration lookup of " + name + " failed: " + e.description());
@@ -45,7 +46,7 @@ std::string GetConfigValue(Table& config, const std::string& name) {
 }
 
 bool IsUpdateAdminLogin(Table& config, const std::string& login) {
-  if (trimSpaces(login).empty()) return false;
+  if (platform::trim(login).empty()) return false;
   bool result = false;
   try {
     config.setFilter("PropName='UPDATEADMINLOGIN'");

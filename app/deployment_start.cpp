@@ -15,12 +15,13 @@
 #include "app/update_stamps.h"
 #include "app/working_folders.h"
 #include "installer/safe_names.h"
+#include "platform/ascii_text.h"
 #include "platform/machine_info.h"
 #include "platform/paths.h"
 #include "platform/run_log.h"
-#include "remote/data_space.h"
 #include "platform/runtime_error.h"
-#include "remote/runtime_error.h"
+#include "remote/data_space.h"
+#include "remote/text_case.h"
 #include "remote/xml_answer.h"
 
 namespace zentro {
@@ -90,7 +91,9 @@ class DeploymentStart {
     s_.customGroupCurrent = true;
     view_.setPanelVisible(Panel::Install, true);
     run_.deploymentCaption =
-        "[" + trimSpaces(s_.deploymentChoices.field("LoginDescription").toText().value_or("")) +
+        "[" +
+        std::string(platform::trim(
+            s_.deploymentChoices.field("LoginDescription").toText().value_or(""))) +
         "]";
     view_.setLabel(Label::Message, run_.deploymentCaption + texts::kInitializing);
     view_.repaint();
@@ -230,7 +233,7 @@ class DeploymentStart {
   // rows that are examined without updates. Best effort: each of these may fail on its own
   // without stopping the start.
   void reportMachine() {
-    run_.installFilesUrl = storedUrl_ + "/" + trimSpaces(deploymentType_) + "/InstallFiles/";
+    run_.installFilesUrl = storedUrl_ + "/" + std::string(platform::trim(deploymentType_)) + "/InstallFiles/";
     const auto memory = platform::memoryStatus();
     run_.hasAdminAccess = HasAdminAccess(s_.updateCheckAnswer, s_.folders.commonFolder);
     s_.machineNotes = BuildMachineReport(memory, run_.hasAdminAccess);

@@ -10,11 +10,13 @@
 #include "app/update_stamps.h"
 #include "app/working_folders.h"
 #include "installer/inet_transfer.h"
+#include "platform/ascii_text.h"
 #include "platform/fonts.h"
 #include "platform/paths.h"
 #include "platform/program_info.h"
 #include "platform/run_log.h"
 #include "platform/settings_store.h"
+#include "remote/text_case.h"
 
 namespace zentro {
 
@@ -111,17 +113,17 @@ void FrmLogin::Form_Load() {
   s.baseUrl = GetConfigValue(s.configRecordset, texts::kPropBaseUrl);
   if (s.baseUrl.empty()) s.baseUrl = texts::kDefaultBaseUrl;
   s.sharedEnvironment =
-      upperCase(trimSpaces(GetConfigValue(s.configRecordset, texts::kPropSharedEnvironment))) ==
+      upperCase(platform::trim(GetConfigValue(s.configRecordset, texts::kPropSharedEnvironment))) ==
       "TRUE";
   s.warnIfUpdates = GetConfigValue(s.configRecordset, texts::kPropWarnIfUpdates);
   s.runFromTemp =
-      upperCase(trimSpaces(GetConfigValue(s.configRecordset, texts::kPropRunFromTemp))) == "TRUE";
+      upperCase(platform::trim(GetConfigValue(s.configRecordset, texts::kPropRunFromTemp))) == "TRUE";
   s.install.sharedEnvironment = s.sharedEnvironment;
 
   // A command line that only switches the profile on (quoted or not) carries no login details.
   const std::vector<std::string> fields = CommandLineFields(commandLine);
   const bool onlySwitch =
-      fields.size() == 1 && upperCase(trimSpaces(fields[0])) == texts::kUseProfileSwitch;
+      fields.size() == 1 && upperCase(platform::trim(fields[0])) == texts::kUseProfileSwitch;
   if (!commandLine.empty() && !onlySwitch) {
     if (fields.size() >= 1) view_.setText(TextBox::FilerCode, upperCase(fields[0]));
     if (fields.size() >= 2) view_.setText(TextBox::Login, upperCase(fields[1]));

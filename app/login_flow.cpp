@@ -6,10 +6,11 @@
 #include "app/app_texts.h"
 #include "app/form_login.h"
 #include "app/form_login_impl.h"
+#include "platform/ascii_text.h"
 #include "platform/run_log.h"
-#include "remote/data_space.h"
 #include "platform/runtime_error.h"
-#include "remote/runtime_error.h"
+#include "remote/data_space.h"
+#include "remote/text_case.h"
 #include "remote/xml_answer.h"
 
 namespace zentro {
@@ -52,7 +53,7 @@ class LoginAttempt {
                   {TextBox::Login, texts::kLoginMissing, Focusable::Login},
                   {TextBox::Password, texts::kPasswordMissing, Focusable::Password}};
     for (const auto& check : checks) {
-      if (!trimSpaces(view_.text(check.box)).empty()) continue;
+      if (!platform::trim(view_.text(check.box)).empty()) continue;
       if (!s_.commandLineLogin) {
         view_.messageBox(check.message, Buttons::Ok, Icon::None, std::string());
         view_.setFocus(check.focus);
@@ -63,9 +64,9 @@ class LoginAttempt {
   }
 
   void takeLoginValues() {
-    s_.filerCode = trimSpaces(view_.text(TextBox::FilerCode));
-    s_.loginName = trimSpaces(view_.text(TextBox::Login));
-    s_.loginPassword = trimSpaces(view_.text(TextBox::Password));
+    s_.filerCode = platform::trim(view_.text(TextBox::FilerCode));
+    s_.loginName = platform::trim(view_.text(TextBox::Login));
+    s_.loginPassword = platform::trim(view_.text(TextBox::Password));
     logLine(LogLevel::Info, "login of " + s_.filerCode + "/" + s_.loginName + " at " + s_.baseUrl);
   }
 
@@ -177,7 +178,7 @@ class LoginAttempt {
                              {Arg::byVal(view_.text(TextBox::FilerCode)),
                               Arg::byVal(view_.text(TextBox::Login)),
                               Arg::byVal(view_.text(TextBox::Password)),
-                              Arg::byVal(upperCase(trimSpaces(type)) == "CLIENT"),
+                              Arg::byVal(upperCase(platform::trim(type)) == "CLIENT"),
                               Arg::byRef(automatic)})
                     .toBool()
                     .value_or(false);

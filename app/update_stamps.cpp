@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/ascii_text.h"
 #include "platform/date_parse.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
@@ -43,7 +44,7 @@ std::string ReadUpdateStamp(const std::string& commonFolder, const std::string& 
   const std::optional<std::string> text =
       platform::readWholeFile(UpdateStampPath(commonFolder, key));
   if (!text) return {};
-  return trimSpaces(text->substr(0, text->find_first_of("\r\n")));
+  return std::string(platform::trim(text->substr(0, text->find_first_of("\r\n"))));
 }
 
 void WriteUpdateStamps(const std::string& commonFolder, const std::string& installGroupKey,

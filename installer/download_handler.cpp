@@ -6,6 +6,7 @@
 #include "installer/install_downloaded.h"
 #include "installer/install_texts.h"
 #include "installer/safe_names.h"
+#include "platform/ascii_text.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
 #include "platform/run_log.h"
@@ -30,7 +31,7 @@ long long roundedKilobytes(long long bytes) {
 
 // The header's value as a whole number; nullopt when absent or not a whole number.
 std::optional<long long> wholeNumber(const std::string& text) {
-  std::string t = trimSpaces(text);
+  const std::string_view t = platform::trim(text);
   if (t.empty() || t.size() > 18) return std::nullopt;
   long long n = 0;
   for (char c : t) {
@@ -139,7 +140,7 @@ bool DownloadHandler::saveBody(const std::string& downloadPath) {
     }
   }
   // Hashing costs time on large files; only entries that name a digest pay for it.
-  const bool verifyDigest = !trimSpaces(session_.currentSha256).empty();
+  const bool verifyDigest = !platform::trim(session_.currentSha256).empty();
   platform::Sha256 hash;
   std::string chunk = inet1_.GetChunk(texts::kChunkSize);
   long long received = static_cast<long long>(chunk.size());

@@ -10,10 +10,12 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ascii_text.h"
 #include "platform/file_lock.h"
 #include "platform/file_path.h"
 #include "platform/paths.h"
 #include "platform/run_log.h"
+#include "remote/text_case.h"
 #include "remote/value.h"
 
 namespace zentro {
@@ -43,7 +45,8 @@ platform::HeaderList parseRequestHeaders(const std::string& text) {
     std::size_t colon = line.find(':');
     if (colon != std::string::npos && colon > 0) {
       std::string value = line.substr(colon + 1);
-      headers.emplace_back(trimSpaces(line.substr(0, colon)), trimSpaces(value));
+      headers.emplace_back(platform::trim(std::string_view(line).substr(0, colon)),
+                           platform::trim(value));
     }
     start = end + 1;
   }

@@ -6,7 +6,6 @@
 #include <optional>
 #include <system_error>
 
-#include "platform/run_log.h"
 #include "installer/count_format.h"
 #include "installer/download_handler.h"
 #include "installer/inet_transfer.h"
@@ -14,8 +13,11 @@
 #include "installer/registry_values.h"
 #include "installer/safe_names.h"
 #include "installer/version_compare.h"
+#include "platform/ascii_text.h"
 #include "platform/file_path.h"
 #include "platform/paths.h"
+#include "platform/run_log.h"
+#include "remote/text_case.h"
 
 namespace zentro {
 namespace {
@@ -65,7 +67,7 @@ std::string text(const Table& list, const ListField& field) {
 // An optional field (SHA256); "" when the list has no such field or it is empty.
 std::string optionalText(const Table& list, const ListField& field) {
   if (field.index < 0) return {};
-  return trimSpaces(text(list, field));
+  return std::string(platform::trim(text(list, field)));
 }
 
 void replaceAll(std::string& s, std::string_view what, const std::string& with) {
@@ -253,9 +255,9 @@ std::string InstallRun::Impl::installedVersionOf(const std::string& location) {
   const std::string altCheck = text(list, fields_.altCheck);
   const std::string altRegValue = text(list, fields_.altCheckRegValue);
   std::string installed;
-  if (!trimSpaces(altRegValue).empty()) {
+  if (!platform::trim(altRegValue).empty()) {
     installed = ReadRegistryValue(altCheck, altRegValue);
-  } else if (!trimSpaces(altCheck).empty()) {
+  } else if (!platform::trim(altCheck).empty()) {
     std::string path = altCheck;
     replaceAll(path, texts::kAltSystemDir, folders_.systemFolder);
     replaceAll(path, texts::kAltProgramFiles, folders_.rootFolder);
@@ -282,7 +284,7 @@ bool InstallRun::Impl::ordinaryEntry(const std::string& fileName, const std::str
   session_.currentFileName = fileName;
   session_.currentInstallType =
       static_cast<std::int16_t>(fields_.installType.of(list).toInt64().value_or(0));
-  session_.serverVersion = trimSpaces(text(list, fields_.fileVersion));
+  session_.serverVersion = platform::trim(text(list, fields_.fileVersion));
   session_.currentSha256 = optionalText(list, fields_.sha256);
   session_.installedVersion = installedVersionOf(location);
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -61,5 +62,16 @@ class HttpClient {
 };
 
 std::unique_ptr<HttpClient> makeHttpClient();
+
+// What both implementations (posix/http_curl.cpp, win32/http_winhttp_win.cpp) share; http.cpp.
+namespace http_detail {
+// Takes one line of a response's header block (a trailing CR LF is allowed) into `response`'s
+// status line and headers: a status line ("HTTP/...") starts the block afresh, since interim
+// answers and redirects come first; a "Name: value" line adds a header, both parts trimmed.
+void readHeaderLine(HttpResponse& response, std::string_view line);
+// The error of a call that ran out of time: before the connection stood (`connected` false),
+// within the call's overall limit, or stalled (a download without an overall limit).
+HttpError timeoutError(const HttpRequest& request, bool connected);
+}  // namespace http_detail
 
 }  // namespace zentro::platform

@@ -1,5 +1,4 @@
 #include "remote/ado_xml_row_scan.h"
-#include "remote/value_text.h"
 
 #include <algorithm>
 #include <array>
@@ -14,6 +13,8 @@
 
 #include "remote/ado_xml_encoding.h"
 #include "remote/ado_xml_types.h"
+#include "remote/utf8.h"
+#include "remote/value_text.h"
 
 namespace zentro::adoxml {
 namespace {
@@ -86,8 +87,6 @@ std::string_view nameAt(std::string_view text, std::size_t at) {
   }
   return text.substr(at, end - at);
 }
-
-using valuetext::appendUtf8;
 
 // The reference starting with the '&' at raw[i], as checkCharacters accepts them (the five
 // entities; character references, "&#x" hexadecimal, to characters XML allows, within 12

@@ -5,6 +5,7 @@
 
 #include "remote/ado_xml_encoding.h"
 #include "remote/ado_xml_format.h"
+#include "remote/text_case.h"
 
 namespace zentro::adoxml {
 namespace {

@@ -4,6 +4,8 @@
 #include <limits>
 #include <vector>
 
+#include "platform/ascii_text.h"
+#include "remote/text_case.h"
 #include "remote/value_text.h"
 
 namespace zentro::adoxml {
@@ -74,7 +76,7 @@ std::optional<std::int64_t> parseInteger(std::string_view s) {
 std::optional<bool> parseBool(std::string_view s) {
   if (s == "True") return true;  // what the library writes, checked before the general forms
   if (s == "False") return false;
-  s = valuetext::trimBlanks(s);
+  s = platform::trim(s, platform::kBlanks);
   if (s == "1" || s == "-1" || equalsNoCase(s, "True")) return true;
   if (s == "0" || equalsNoCase(s, "False")) return false;
   return std::nullopt;
@@ -160,7 +162,7 @@ bool parseCell(const ColumnType& type, std::string_view text, Value& out) {
       return true;
     }
     case CellForm::Date: {
-      auto d = valuetext::parseIsoDate(text);
+      auto d = parseIsoDate(text);
       if (!d) return false;
       out.emplace<DateValue>(*d);
       return true;
@@ -243,11 +245,11 @@ std::optional<std::string> cellText(FieldType type, const Value& v) {
     case FieldType::Date: {
       std::optional<DateValue> d;
       if (const auto* dv = v.get<DateValue>()) d = *dv;
-      else if (const auto* s = v.get<std::string>()) d = valuetext::parseIsoDate(*s);
+      else if (const auto* s = v.get<std::string>()) d = parseIsoDate(*s);
       if (!d) return std::nullopt;
       std::string text = formatIsoDate(*d);
       // Only dates the format can carry back (years 100 to 9999).
-      if (!valuetext::parseIsoDate(text)) return std::nullopt;
+      if (!parseIsoDate(text)) return std::nullopt;
       return text;
     }
     case FieldType::Binary: {

@@ -6,8 +6,11 @@
 #include <set>
 
 #include "remote/ado_xml.h"
+#include "remote/ado_xml_encoding.h"
 #include "remote/ado_xml_format.h"
 #include "remote/ado_xml_types.h"
+#include "remote/text_case.h"
+#include "remote/utf8.h"
 #include "remote/value_text.h"
 
 namespace zentro {
@@ -55,21 +58,10 @@ bool appendEscaped(std::string& out, std::string_view text) {
       ++i;
       continue;
     }
-    int len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-    if (len == 0 || i + static_cast<std::size_t>(len) > text.size()) return false;
-    std::uint32_t cp = c & (0x7F >> len);
-    for (int k = 1; k < len; ++k) {
-      auto cc = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-      if ((cc & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    static const std::uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[len] || (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF ||
-        cp > 0x10FFFF) {
-      return false;
-    }
-    out.append(text.substr(i, static_cast<std::size_t>(len)));
-    i += static_cast<std::size_t>(len);
+    const Utf8Char u = decodeUtf8(text, i);
+    if (!u.valid || !isXmlChar(u.codePoint)) return false;
+    out.append(text.substr(i, u.length));
+    i += u.length;
   }
   return true;
 }

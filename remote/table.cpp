@@ -4,6 +4,7 @@
 
 #include "platform/runtime_error.h"
 #include "remote/table_criteria.h"
+#include "remote/text_case.h"
 
 namespace zentro {
 namespace {

@@ -2,7 +2,9 @@
 
 #include <cstring>
 
-#include "remote/runtime_error.h"
+#include "platform/ascii_text.h"
+#include "platform/runtime_error.h"
+#include "remote/text_case.h"
 #include "remote/value_text.h"
 
 namespace zentro {
@@ -19,7 +21,7 @@ int cmpOf(long double a, long double b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
 // "m/d/yyyy [h:mm[:ss]] [AM|PM]", the other date form criteria texts carry.
 std::optional<DateValue> parseUsDate(std::string_view s) {
-  s = valuetext::trimBlanks(s);
+  s = platform::trim(s, platform::kBlanks);
   int part[3] = {0, 0, 0};
   std::size_t pos = 0;
   for (int k = 0; k < 3; ++k) {
@@ -34,7 +36,7 @@ std::optional<DateValue> parseUsDate(std::string_view s) {
     }
   }
   int hour = 0, minute = 0, second = 0;
-  std::string_view rest = valuetext::trimBlanks(s.substr(pos));
+  std::string_view rest = platform::trim(s.substr(pos), platform::kBlanks);
   if (!rest.empty()) {
     int* fields[3] = {&hour, &minute, &second};
     std::size_t p = 0;
@@ -47,7 +49,7 @@ std::optional<DateValue> parseUsDate(std::string_view s) {
       if (p < rest.size() && rest[p] == ':' && k < 2) ++p;
       else break;
     }
-    std::string_view ampm = valuetext::trimBlanks(rest.substr(p));
+    std::string_view ampm = platform::trim(rest.substr(p), platform::kBlanks);
     if (!ampm.empty()) {
       bool pm = equalsNoCase(ampm, "PM");
       if ((!pm && !equalsNoCase(ampm, "AM")) || hour < 1 || hour > 12) return std::nullopt;
@@ -58,7 +60,7 @@ std::optional<DateValue> parseUsDate(std::string_view s) {
 }
 
 std::optional<DateValue> parseDateText(std::string_view s) {
-  if (auto iso = valuetext::parseIsoDate(s)) return iso;
+  if (auto iso = parseIsoDate(s)) return iso;
   return parseUsDate(s);
 }
 

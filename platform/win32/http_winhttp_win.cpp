@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -35,38 +34,12 @@ constexpr std::size_t kChunk = 64 * 1024;
 constexpr DWORD kAutomaticProxy = 4;
 // TLS 1.0 to 1.2: what Windows 7, 8, 8.1 and Server 2008 R2 to 2012 R2 are told to offer.
 // Their WinHTTP offers only SSL 3 and TLS 1.0 unless asked (Windows 7 and Server 2008 R2 need
-// the update that taught WinHTTP TLS 1.1 and 1.2; without it the request is refused and the
+// the update that taught WinHTTP TLS 1.1 and 1.2; without it the request is refused and
 // Windows' default stays). Windows 10 and later offer TLS 1.2 (and 1.3) themselves and keep
 // their administrator's choice.
 constexpr DWORD kOlderSystemProtocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1 |
                                         WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1 |
                                         WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
-
-bool equalsNoCaseAscii(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lx = static_cast<unsigned char>(x), ly = static_cast<unsigned char>(y);
-           return (lx >= 'A' && lx <= 'Z' ? lx + 32 : lx) == (ly >= 'A' && ly <= 'Z' ? ly + 32 : ly);
-         });
-}
-
-std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
-    s.remove_suffix(1);
-  }
-  return s;
-}
-
-// "0.3 s", "60 s"
-std::string seconds(long ms) {
-  if (ms % 1000 == 0) return std::to_string(ms / 1000) + " s";
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.3f", static_cast<double>(ms) / 1000.0);
-  std::string s = buf;
-  while (s.back() == '0') s.pop_back();
-  return s + " s";
-}
 
 class Handle {
  public:
@@ -252,18 +225,10 @@ std::wstring queryRawHeaders(HINTERNET request) {
 void fillHeaders(HttpResponse& r, const std::string& block) {
   r.headerText = block;
   std::size_t start = 0;
-  bool first = true;
   while (start < block.size()) {
     std::size_t end = block.find("\r\n", start);
     if (end == std::string::npos) end = block.size();
-    std::string_view line(block.data() + start, end - start);
-    if (first) {
-      r.statusLine = std::string(trimmed(line));
-      first = false;
-    } else if (std::size_t colon = line.find(':'); colon != std::string_view::npos) {
-      r.headers.emplace_back(std::string(trimmed(line.substr(0, colon))),
-                             std::string(trimmed(line.substr(colon + 1))));
-    }
+    http_detail::readHeaderLine(r, std::string_view(block.data() + start, end - start));
     start = end + 2;
   }
 }
@@ -359,18 +324,8 @@ class WinHttpClient final : public HttpClient {
         throw HttpError(Kind::Unreachable, std::string(texts::kHostNotFound));
       case ERROR_WINHTTP_CANNOT_CONNECT:
         throw HttpError(Kind::Unreachable, win32::errorText(code));
-      case ERROR_WINHTTP_TIMEOUT: {
-        if (stage == Stage::Connect) {
-          long limit = request.connectTimeoutMs;
-          if (request.totalTimeoutMs > 0 && request.totalTimeoutMs < limit) limit = request.totalTimeoutMs;
-          throw HttpError(Kind::Timeout, std::string(texts::kNoConnection) + seconds(limit));
-        }
-        if (request.totalTimeoutMs > 0) {
-          throw HttpError(Kind::Timeout,
-                          std::string(texts::kTimedOut) + seconds(request.totalTimeoutMs));
-        }
-        throw HttpError(Kind::Timeout, std::string(texts::kStalled));
-      }
+      case ERROR_WINHTTP_TIMEOUT:
+        throw http_detail::timeoutError(request, stage != Stage::Connect);
       case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
       case ERROR_WINHTTP_CONNECTION_ERROR:
         if (received == 0 && stage != Stage::Body) {
@@ -518,13 +473,6 @@ class WinHttpClient final : public HttpClient {
 };
 
 }  // namespace
-
-std::string HttpResponse::header(const std::string& name) const {
-  for (const auto& [key, value] : headers) {
-    if (equalsNoCaseAscii(key, name)) return value;
-  }
-  return {};
-}
 
 std::unique_ptr<HttpClient> makeHttpClient() { return std::make_unique<WinHttpClient>(); }
 

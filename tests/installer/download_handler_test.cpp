@@ -15,6 +15,7 @@
 #include "installer/install_downloaded.h"
 #include "platform/machine_registry.h"
 #include "platform/sha256.h"
+#include "remote/text_case.h"
 #include "tests/installer/install_world.h"
 #include "tools/refservice/install_files.h"
 

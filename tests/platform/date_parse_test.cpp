@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 namespace zentro::platform {
@@ -68,7 +69,26 @@ INSTANTIATE_TEST_SUITE_P(
         "2024-01-15T12:60", "2024-01-15T12:00:60", "13/1/2024", "0/1/2024", "2/30/2024",
         "1/15/24", "1/15/20245", "1/15/2024 13:00 PM", "1/15/2024 0:30 AM", "1/15/2024 24:00",
         "1/15/2024 3:5", "1/15/2024 3:45 XM", "1/15/2024 3:45 PMX", "1/15/2024T3:45",
-        "1/15/2024 3:45:00.5", "1-15-2024", "15.01.2024", "2024/01/15", "1/15/2024,"));
+        "1/15/2024 3:45:00.5", "1-15-2024", "15.01.2024", "2024/01/15", "1/15/2024,",
+        "2001-02-29", "0099-01-01"));
+
+// The day count (days since 1899-12-30, the fraction the time of day) and its ISO text.
+TEST(Calendar, DayCountsAndIsoTexts) {
+  auto date = [](int y, int mo, int d, int h = 0, int mi = 0, double s = 0) {
+    return dateFromParts(y, mo, d, h, mi, s).value();
+  };
+  EXPECT_EQ(date(1899, 12, 30).days, 0.0);
+  EXPECT_EQ(date(1900, 1, 1).days, 2.0);
+  EXPECT_EQ(date(2000, 2, 29).days, 36585.0);
+  EXPECT_EQ(date(1899, 12, 29, 6).days, -1.25);  // the fraction is the time of day, also backwards
+  EXPECT_EQ(formatIsoDate(DateValue{-1.25}), "1899-12-29T06:00:00");
+  EXPECT_EQ(formatIsoDate(DateValue{0.5}), "1899-12-30T12:00:00");
+  EXPECT_EQ(formatIsoDate(date(2001, 2, 3, 4, 5, 6.125)), "2001-02-03T04:05:06.125");
+  EXPECT_EQ(formatIsoDate(date(2001, 2, 3, 23, 59, 59.9999)), "2001-02-04T00:00:00");
+  EXPECT_EQ(formatIsoDate(date(9999, 12, 31, 23, 59, 59)), "9999-12-31T23:59:59");
+  EXPECT_EQ(formatIsoDate(date(100, 1, 1)), "0100-01-01T00:00:00");
+  EXPECT_EQ(formatIsoDate(DateValue{std::nan("")}), "");
+}
 
 TEST(ParseDate, LiteralDaysAndOrder) {
   // Spot checks against the OLE day count itself, independent of dateFromParts.

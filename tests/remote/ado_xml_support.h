@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ascii_text.h"
 #include "remote/ado_xml_format.h"
 #include "remote/table.h"
 
@@ -70,7 +71,7 @@ inline std::string configValue(Table& config, const std::string& name) {
   std::string result;
   config.setFilter("PropName='" + doubled(name) + "'");
   if (!config.eof()) {
-    if (auto text = config.field("PropValue").toText()) result = trimSpaces(*text);
+    if (auto text = config.field("PropValue").toText()) result = platform::trim(*text);
   }
   config.setFilter("");
   return result;

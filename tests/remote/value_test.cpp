@@ -1,3 +1,4 @@
+#include "remote/text_case.h"
 #include "remote/value.h"
 #include "remote/value_text.h"
 
@@ -119,34 +120,12 @@ TEST(Value, ToDoubleAcceptsNumericTextsOnly) {
   EXPECT_FALSE(Value(DateValue{}).isNumeric());
 }
 
-TEST(Value, DatesFollowTheOleCalendar) {
-  EXPECT_EQ(date(1899, 12, 30).days, 0.0);
-  EXPECT_EQ(date(1900, 1, 1).days, 2.0);
-  EXPECT_EQ(date(2000, 2, 29).days, 36585.0);
-  EXPECT_EQ(date(1899, 12, 29, 6).days, -1.25);  // the fraction is the time of day, also backwards
-  EXPECT_EQ(formatIsoDate(DateValue{-1.25}), "1899-12-29T06:00:00");
-  EXPECT_EQ(formatIsoDate(DateValue{0.5}), "1899-12-30T12:00:00");
-  EXPECT_EQ(formatIsoDate(date(2001, 2, 3, 4, 5, 6.125)), "2001-02-03T04:05:06.125");
-  EXPECT_EQ(formatIsoDate(date(2001, 2, 3, 23, 59, 59.9999)), "2001-02-04T00:00:00");
-  EXPECT_EQ(formatIsoDate(date(9999, 12, 31, 23, 59, 59)), "9999-12-31T23:59:59");
-  EXPECT_EQ(formatIsoDate(date(100, 1, 1)), "0100-01-01T00:00:00");
-  EXPECT_EQ(formatIsoDate(DateValue{std::nan("")}), "");
-  EXPECT_FALSE(dateFromParts(2001, 2, 29, 0, 0, 0));
-  EXPECT_FALSE(dateFromParts(2000, 13, 1, 0, 0, 0));
-  EXPECT_FALSE(dateFromParts(2000, 1, 1, 24, 0, 0));
-  EXPECT_FALSE(dateFromParts(2000, 1, 1, 0, 0, 60));
-  EXPECT_FALSE(dateFromParts(99, 1, 1, 0, 0, 0));
-}
-
-TEST(TextCase, UpperLowerTrimAndCompareFollowTheWesternLocale) {
+TEST(TextCase, UpperLowerAndCompareFollowTheWesternLocale) {
   EXPECT_EQ(upperCase("filer9 ab"), "FILER9 AB");
   EXPECT_EQ(upperCase("müller ça ÿ œ"), "MÜLLER ÇA Ÿ Œ");
   EXPECT_EQ(upperCase("straße ÷"), "STRAßE ÷");
   EXPECT_EQ(lowerCase("MÜLLER Ÿ ×"), "müller ÿ ×");
   EXPECT_EQ(upperCase("\xff\xfe"), "\xff\xfe");  // bytes that are not UTF-8 pass unchanged
-  EXPECT_EQ(trimSpaces("  a b  "), "a b");
-  EXPECT_EQ(trimSpaces("\ta\t"), "\ta\t");
-  EXPECT_EQ(trimSpaces("   "), "");
   EXPECT_TRUE(equalsNoCase("Müller", "MÜLLER"));
   EXPECT_FALSE(equalsNoCase("Muller", "MÜLLER"));
   EXPECT_FALSE(equalsNoCase("abc", "abcd"));
