@@ -1,5 +1,6 @@
-// Writer of persisted-recordset documents in the style of the data-access library's own
-// Save: UTF-8 without declaration, prefixes s/dt/rs/z, single quotes, tab indentation.
+// Writer of persisted-recordset documents (writeAdoXml, declared in remote/ado_xml.h): UTF-8
+// without declaration, prefixes s/dt/rs/z, single quotes, tab indentation, the form every
+// reader of the format accepts.
 
 #include <algorithm>
 #include <cstdint>

@@ -1,6 +1,7 @@
-// Request and response bodies of the RDS generic method invocation: the version line, the
-// multipart line with boundary and num-args, application/x-varg parts and the close
-// delimiter. Parsing never trusts declared lengths; values are read by their own encoding.
+// The message bodies of remote/rds_wire.h: request and response bodies of the RDS generic method
+// invocation: the version line, the multipart line with boundary and num-args, application/x-varg
+// parts and the close delimiter. Parsing never trusts declared lengths; values are read by their
+// own encoding.
 #include <algorithm>
 #include <charconv>
 #include <random>
@@ -19,7 +20,7 @@ constexpr std::size_t kMaxArgs = 1024;
 constexpr std::size_t kMaxBoundary = 70;
 constexpr std::size_t kMaxHeaderLine = 8192;
 constexpr std::size_t kMaxHeaderLines = 64;
-// What a real server declares for a VT_ERROR value, whatever follows it.
+// What the servers declare for a VT_ERROR value, whatever follows it.
 constexpr std::string_view kErrorContentLength = "6";
 
 using platform::equalsNoCaseAscii;
@@ -269,7 +270,7 @@ PartsResult readParts(std::string_view data, std::size_t pos, const MediaType& m
       result.values.push_back(decodeValue(data, pos, budget));
       holdsError = holdsError || result.values.back().type() == ValueType::Error;
     }
-    // Real servers count only the SCODE of an error value; any other mismatch means the
+    // The servers count only the SCODE of an error value; any other mismatch means the
     // values were not read the way the sender wrote them.
     if (contentLength && *contentLength != pos - valuesStart && !holdsError) {
       throw WireError("Content-Length " + std::to_string(*contentLength) + " does not match the " +

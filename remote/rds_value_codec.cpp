@@ -1,4 +1,5 @@
-// VARIANT wire form of single values: little-endian integers, UTF-16LE texts.
+// encodeValue and decodeValue (remote/rds_wire.h) and the single-value payloads of
+// remote/rds_value_io.h: the VARIANT wire form, little-endian integers, UTF-16LE texts.
 #include <limits>
 
 #include "remote/rds_value_io.h"

@@ -1,5 +1,5 @@
-// HttpClient over libcurl. One easy handle per client: curl keeps the connection of the last
-// call alive in it, so calls to the same host reuse it.
+// makeHttpClient (platform/http.h) on Linux: HttpClient over libcurl. One easy handle per client:
+// curl keeps the connection of the last call alive in it, so calls to the same host reuse it.
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -167,7 +167,7 @@ class CurlHttpClient final : public HttpClient {
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 2L);
-    // The system's trust store, where OpenSSL's own variables say it is (Debian's libcurl
+    // The operating system's trust store, where OpenSSL's own variables say it is (Debian's libcurl
     // would otherwise use its built-in bundle path and ignore them). Verification stays on.
     if (const char* file = std::getenv("SSL_CERT_FILE"); file && *file) {
       curl_easy_setopt(easy_, CURLOPT_CAINFO, file);

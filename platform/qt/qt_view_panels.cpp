@@ -1,4 +1,5 @@
-// The three panels of frmLogin and their controls, as the window is designed.
+// QtView's panels (platform/qt/qt_view.h): the three panels of frmLogin and their controls, as the
+// window is designed.
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>

@@ -1,12 +1,12 @@
-// HttpClient over WinHTTP: Windows' proxy settings and certificate store. One session per
-// client; WinHTTP keeps its connections alive in the session, so calls to the same host reuse
-// them.
+// makeHttpClient (platform/http.h) on Windows: HttpClient over WinHTTP, with Windows' proxy
+// settings and certificate store. One session per client; WinHTTP keeps its connections alive in
+// the session, so calls to the same host reuse them.
 //
-// The session is asynchronous only so that this client can keep its own time limits: each
-// operation is started, then awaited with the time left, and a request that runs out of time
-// is cancelled by closing its handle. WinHTTP's own limits apply per stage (name lookup,
-// connection, sending, each receive) and can add up to far more than a call may take. The
-// calling thread still blocks for the whole call, as the HttpClient seam promises.
+// The session is asynchronous only so that this client can keep its own time limits: each operation
+// is started, then awaited with the time left, and a request that runs out of time is cancelled by
+// closing its handle. WinHTTP's own limits apply per stage (name lookup, connection, sending, each
+// receive) and can add up to far more than a call may take. The calling thread still blocks for the
+// whole call, as the HttpClient seam promises.
 #include <windows.h>
 #include <winhttp.h>
 

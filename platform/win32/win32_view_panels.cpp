@@ -1,5 +1,6 @@
-// The three panels of frmLogin and their controls, as the window is designed. Positions are
-// in device-independent pixels on the 430 x 270 client area, scaled to the system DPI.
+// Win32View's panels (platform/win32/win32_view.h): the three panels of frmLogin and their
+// controls, as the window is designed. Positions are in device-independent pixels on the 430 x 270
+// client area, scaled to the system DPI.
 #include <windows.h>
 #include <commctrl.h>
 #include <uxtheme.h>

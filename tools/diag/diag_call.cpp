@@ -1,4 +1,5 @@
-// The call command: one late-bound call of a business object through the data space.
+// The call command of diag_commands.h: one call of a business object's member, by name, through the
+// data space.
 
 #include <cstdio>
 #include <deque>

@@ -1,4 +1,4 @@
-// The rowset and config commands, and the text forms they print values in.
+// The rowset and config commands of diag_commands.h, and the text forms they print values in.
 
 #include <cstdio>
 #include <fstream>

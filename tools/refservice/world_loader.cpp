@@ -1,5 +1,6 @@
-// Reads world.ini: "[kind argument]" sections of "key = value" lines; "#" or ";" start a
-// comment line. Every unknown section kind or key is an error, so typos surface at once.
+// loadWorld (tools/refservice/world.h): reads world.ini, "[kind argument]" sections of "key =
+// value" lines; "#" or ";" start a comment line. Every unknown section kind or key is an error, so
+// typos surface at once.
 
 #include <cerrno>
 #include <cstdlib>
