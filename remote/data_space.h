@@ -17,7 +17,7 @@
 
 namespace zentro {
 
-// One argument of a late-bound call: by value, or by reference to the caller's own variable,
+// One argument of a call by member name: by value, or by reference to the caller's own variable,
 // which receives the value the server returns for it.
 class Arg {
  public:

@@ -103,7 +103,7 @@ class Table {
   const std::string& filter() const { return filterText_; }
 
   // Find: search forward from the current row (after skipping `skip` rows) for the first row
-  // of the view matching `criteria` (a single comparison, as ADO allows). Returns true when
+  // of the view matching `criteria` (a single comparison: Find takes no AND or OR). Returns true when
   // found and positions there; otherwise positions at EOF and returns false.
   // RuntimeError on bad criteria or a negative skip.
   bool find(std::string_view criteria, long skip = 0);

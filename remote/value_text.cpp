@@ -73,7 +73,7 @@ std::optional<double> parseDouble(std::string_view s) {
   double v = 0;
   auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
   if (ec == std::errc::result_out_of_range) {
-    // Underflow reads as zero; overflow is not a number the system can hold.
+    // Underflow reads as zero; overflow is not a number a Double can hold.
     if (decimalMagnitude(s) > 0) return std::nullopt;
     return s.front() == '-' ? -0.0 : 0.0;
   }

@@ -139,7 +139,7 @@ TEST_F(ShellExecuteTest, ReportsTheShellsFailureCodes) {
   EXPECT_EQ(shellExecute("", readme, "", dir_.str(), 1), 31);
   EXPECT_EQ(shellExecute("runas", readme, "", dir_.str(), 1), 31);
 
-  // A command line longer than the system takes is reported as that.
+  // A command line longer than the operating system takes is reported as that.
   try {
     shellExecute("", program, std::string(200000, 'x'), dir_.str(), 1);
     ADD_FAILURE() << "a start was reported";
