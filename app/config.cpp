@@ -9,7 +9,7 @@
 
 namespace zentro {
 
-Table LoadConfigTable(const std::string& rootFolder) {
+Table loadConfigTable(const std::string& rootFolder) {
   std::string path = platform::joinPath(rootFolder, kConfigFileName);
   // Only a regular file of bounded size is read: a FIFO would block the start for ever and a
   // link to a device would read without end. Anything else reads as a broken file.

@@ -33,7 +33,7 @@ constexpr int kAnswerNo = static_cast<int>(Answer::No);
 // "INSTALL_" + the id as text; "" for a NULL id (treated as no group). The key names a file in
 // the deployment folder, so only a plain whole number becomes one; any other text from the
 // server counts as no group too (a full check) and is logged, without the text itself.
-std::string GroupKey(const Value& id, std::string_view field) {
+std::string groupKey(const Value& id, std::string_view field) {
   const std::string text = id.toText().value_or("");
   const std::size_t sign = text.starts_with('-') ? 1 : 0;
   if (!text.empty() && (text.size() == sign ||
@@ -41,20 +41,20 @@ std::string GroupKey(const Value& id, std::string_view field) {
     logLine(LogLevel::Warning, std::string(field) + " is not a whole number; no update stamp");
     return {};
   }
-  return UpdateStampKey(text);
+  return updateStampKey(text);
 }
 
 // A folder path given by the server for the deployment (LoginType, DeployFolder), with its
 // levels joined by this platform's separator; either separator divides levels, so
 // "Broker\2026" and "Broker/2026" are the same nested folder. nullopt unless every level is a
-// plain folder name (IsSafeFileName): an absolute path, a drive, "..", an empty level or a
+// plain folder name (isSafeFileName): an absolute path, a drive, "..", an empty level or a
 // device would leave the root.
 std::optional<std::string> localFolderPath(const std::string& text) {
   std::string path;
   for (std::size_t start = 0; !text.empty();) {
     const std::size_t end = text.find_first_of("/\\", start);
     const std::string level = text.substr(start, end == std::string::npos ? end : end - start);
-    if (!IsSafeFileName(level)) return std::nullopt;
+    if (!isSafeFileName(level)) return std::nullopt;
     if (!path.empty()) path += platform::pathSeparator();
     path += level;
     if (end == std::string::npos) break;
@@ -132,7 +132,7 @@ class DeploymentStart {
     deploymentType_ = s_.deployments.field("DeploymentType").toText().value_or("");
     s_.busObjUrl = storedUrl_;
     dataSpace_ = std::make_unique<DataSpace>(client, limits);
-    service_ = dataSpace_->CreateObject(
+    service_ = dataSpace_->createObject(
         deploymentType_ == "CLIENT" ? texts::kClientProgId : texts::kLoginProgId, s_.busObjUrl);
 
     const std::string ip = GetIpAddresses();
@@ -142,7 +142,7 @@ class DeploymentStart {
                                   Arg::byRef(s_.loginPassword), Arg::byVal(ip)})
                         .toText()
                         .value_or("");
-    if (!IsUsableLoginToken(s_.loginToken)) {
+    if (!isUsableLoginToken(s_.loginToken)) {
       logLine(LogLevel::Warning, s_.loginToken.empty()
                                      ? "second login refused at the deployment's server"
                                      : "second login answered with a text that is no token");
@@ -199,14 +199,14 @@ class DeploymentStart {
     if (deploymentType_ == "BROKER") {
       if (!customGroupId_.isNull() && customGroupId_.toDouble().value_or(0) != 0) {
         s_.customGroupCurrent = false;
-        s_.customGroupKey = GroupKey(customGroupId_, "CustomInstallGroupID");
+        s_.customGroupKey = groupKey(customGroupId_, "CustomInstallGroupID");
         if (!s_.customGroupKey.empty() &&
             groupIsCurrent(s_.customGroupKey, s_.customGroupServerStamp,
                            s_.customGroupLocalStamp)) {
           s_.customGroupCurrent = true;
         }
       }
-      s_.installGroupKey = GroupKey(installGroupId_, "InstallGroupID");
+      s_.installGroupKey = groupKey(installGroupId_, "InstallGroupID");
       if (!s_.installGroupKey.empty() &&
           groupIsCurrent(s_.installGroupKey, s_.installGroupServerStamp,
                          s_.installGroupLocalStamp)) {
@@ -226,7 +226,7 @@ class DeploymentStart {
                       Arg::byVal(customGroupId_)})
             .toText()
             .value_or("");
-    run_.installList = LoadXmlAnswer(listXml);
+    run_.installList = loadXmlAnswer(listXml);
   }
 
   // The download base, the machine report sent to the server, and the list narrowed to the
@@ -236,7 +236,7 @@ class DeploymentStart {
     run_.installFilesUrl = storedUrl_ + "/" + std::string(platform::trim(deploymentType_)) + "/InstallFiles/";
     const auto memory = platform::memoryStatus();
     run_.hasAdminAccess = HasAdminAccess(s_.updateCheckAnswer, s_.folders.commonFolder);
-    s_.machineNotes = BuildMachineReport(memory, run_.hasAdminAccess);
+    s_.machineNotes = buildMachineReport(memory, run_.hasAdminAccess);
     try {
       service_->invoke("WriteLoginNotes",
                        {Arg::byRef(s_.loginToken), Arg::byRef(s_.machineNotes)});
@@ -296,7 +296,7 @@ class DeploymentStart {
                       .toText()
                       .value_or("");
     localStamp = ReadUpdateStamp(s_.folders.commonFolder, key);
-    return IsStampCurrent(serverStamp, localStamp);
+    return isStampCurrent(serverStamp, localStamp);
   }
 
   ProgramState& s_;

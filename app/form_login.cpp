@@ -20,7 +20,7 @@
 
 namespace zentro {
 
-std::vector<std::string> CommandLineFields(const std::string& commandLine) {
+std::vector<std::string> commandLineFields(const std::string& commandLine) {
   std::string text = commandLine;
   text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
   std::vector<std::string> fields;
@@ -35,7 +35,7 @@ std::vector<std::string> CommandLineFields(const std::string& commandLine) {
   return fields;
 }
 
-std::pair<std::size_t, std::size_t> CommandLinePasswordSpan(const std::string& commandLine) {
+std::pair<std::size_t, std::size_t> commandLinePasswordSpan(const std::string& commandLine) {
   // Quotes are removed before the split, so they never move a "|".
   const auto first = commandLine.find('|');
   if (first == std::string::npos) return {0, 0};
@@ -68,7 +68,7 @@ void FrmLogin::Impl::launchApplication() {
                        f.clientFolder,  f.companyFolder, f.systemFolder, f.windowsFolder,
                        f.fontsFolder};
   if (auto name = state.install.installList.field("FileName").toText()) in.launchFileName = *name;
-  RunLaunchStage(view, in, state.install.targetPath);
+  runLaunchStage(view, in, state.install.targetPath);
   launched = true;
 }
 
@@ -105,10 +105,10 @@ void FrmLogin::Form_Load() {
   InitFolders(true, s.useProfile, "", "", s.folders);
   openLog(s.folders.tempFolder);
   logLine(LogLevel::Info, "start-up; root folder " + s.folders.rootFolder);
-  RemoveStaleSpools(s.folders.tempFolder);
+  removeStaleSpools(s.folders.tempFolder);
   s.baseUrl = texts::kDefaultBaseUrl;
   s.sharedEnvironment = false;
-  s.configRecordset = LoadConfigTable(s.folders.rootFolder);
+  s.configRecordset = loadConfigTable(s.folders.rootFolder);
 
   s.baseUrl = GetConfigValue(s.configRecordset, texts::kPropBaseUrl);
   if (s.baseUrl.empty()) s.baseUrl = texts::kDefaultBaseUrl;
@@ -121,7 +121,7 @@ void FrmLogin::Form_Load() {
   s.install.sharedEnvironment = s.sharedEnvironment;
 
   // A command line that only switches the profile on (quoted or not) carries no login details.
-  const std::vector<std::string> fields = CommandLineFields(commandLine);
+  const std::vector<std::string> fields = commandLineFields(commandLine);
   const bool onlySwitch =
       fields.size() == 1 && upperCase(platform::trim(fields[0])) == texts::kUseProfileSwitch;
   if (!commandLine.empty() && !onlySwitch) {

@@ -58,10 +58,10 @@ class FrmLogin : public FormEvents {
 
 // The fields of an automatic-login command line: every double quote removed, then split at
 // each "|" (no limit on the count).
-std::vector<std::string> CommandLineFields(const std::string& commandLine);
+std::vector<std::string> commandLineFields(const std::string& commandLine);
 
 // Where the password (the third field) lies in `commandLine` as given, quotes included:
 // [first, second). An empty range when the text has fewer than three fields.
-std::pair<std::size_t, std::size_t> CommandLinePasswordSpan(const std::string& commandLine);
+std::pair<std::size_t, std::size_t> commandLinePasswordSpan(const std::string& commandLine);
 
 }  // namespace zentro

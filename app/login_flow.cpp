@@ -16,7 +16,7 @@
 namespace zentro {
 namespace {
 
-Table NewDeploymentChoices() {
+Table newDeploymentChoices() {
   return Table({{"LoginServerName", FieldType::String, 100, true},
                 {"BusObjURL", FieldType::String, 500, true},
                 {"LoginType", FieldType::String, 10, true},
@@ -25,7 +25,7 @@ Table NewDeploymentChoices() {
 }
 
 // The text of a field; a NULL reads as "" (the field must exist: a missing one is an error).
-std::string TextOf(const Table& t, const char* field) {
+std::string textOf(const Table& t, const char* field) {
   return t.field(field).toText().value_or("");
 }
 
@@ -77,7 +77,7 @@ class LoginAttempt {
     view_.setLabel(Label::Status, texts::kAuthenticating);
     view_.repaint();
     DataSpace dataSpace(client, limits);
-    auto loginService = dataSpace.CreateObject(texts::kLoginProgId, s_.baseUrl);
+    auto loginService = dataSpace.createObject(texts::kLoginProgId, s_.baseUrl);
     s_.loginServersXml = loginService->invoke("GetLoginServersXML",
                                               {Arg::byRef(s_.filerCode), Arg::byRef(s_.loginName)})
                              .toText()
@@ -90,7 +90,7 @@ class LoginAttempt {
 
   // False when the list is empty.
   bool loadLoginServers() {
-    s_.loginServers = LoadXmlAnswer(s_.loginServersXml);
+    s_.loginServers = loadXmlAnswer(s_.loginServersXml);
     if (s_.loginServers.recordCount() > 0) return true;
     logLine(LogLevel::Info, "no login servers for this filer code and login");
     return false;
@@ -100,7 +100,7 @@ class LoginAttempt {
   bool loadDeployments() {
     view_.setLabel(Label::Status, texts::kValidating);
     view_.repaint();
-    s_.deployments = LoadXmlAnswer(s_.deploymentsXml);
+    s_.deployments = loadXmlAnswer(s_.deploymentsXml);
     if (s_.deployments.recordCount() > 0) return true;
     logLine(LogLevel::Info, "no deployments for this filer code and login");
     return false;
@@ -112,13 +112,13 @@ class LoginAttempt {
   void collectValidDeployments(platform::HttpClient& client, const CallLimits& limits) {
     DataSpace dataSpace(client, limits);
     for (s_.loginServers.moveFirst(); !s_.loginServers.eof(); s_.loginServers.moveNext()) {
-      const std::string serverName = TextOf(s_.loginServers, "ServerName");
-      const std::string serverUrl = TextOf(s_.loginServers, "BusObjURL");
+      const std::string serverName = textOf(s_.loginServers, "ServerName");
+      const std::string serverUrl = textOf(s_.loginServers, "BusObjURL");
       s_.deployments.setFilter("BusObjURL = " + criteriaLiteral(serverUrl));
       std::unique_ptr<ServiceObject> loginService;
       if (s_.deployments.recordCount() > 0) {
         try {
-          loginService = dataSpace.CreateObject(texts::kLoginProgId, serverUrl);
+          loginService = dataSpace.createObject(texts::kLoginProgId, serverUrl);
         } catch (const RuntimeError& e) {
           // This server's deployments are skipped; the other servers are still tried.
           logLine(LogLevel::Warning, "login server " + serverName + ": " + e.description());
@@ -140,7 +140,7 @@ class LoginAttempt {
     std::vector<std::string> rows;
     for (s_.deploymentChoices.moveFirst(); !s_.deploymentChoices.eof();
          s_.deploymentChoices.moveNext()) {
-      rows.push_back(TextOf(s_.deploymentChoices, "LoginDescription"));
+      rows.push_back(textOf(s_.deploymentChoices, "LoginDescription"));
     }
     view_.setGridRows(rows);
     view_.setCurrentGridRow(0);
@@ -162,9 +162,9 @@ class LoginAttempt {
   // as not valid.
   void tryDeployment(ServiceObject* loginService, const std::string& serverName,
                      const std::string& serverUrl) {
-    const std::string type = TextOf(s_.deployments, "DeploymentType");
+    const std::string type = textOf(s_.deployments, "DeploymentType");
     const Value id = s_.deployments.field("CVDeploymentID");
-    const std::string description = TextOf(s_.deployments, "DeploymentDescription");
+    const std::string description = textOf(s_.deployments, "DeploymentDescription");
     // Read for its failure only: a deployment row without BusObjURL ends the program like a
     // row without the other fields, even though the filter has matched the server's URL.
     s_.deployments.field("BusObjURL");
@@ -201,7 +201,7 @@ class LoginAttempt {
 void FrmLogin::cmdLogin_Click() {
   ProgramState& s = *state_;
   LoginAttempt attempt(s, view_);
-  s.deploymentChoices = NewDeploymentChoices();
+  s.deploymentChoices = newDeploymentChoices();
   attempt.upperCaseBoxes();
   if (!attempt.inputsPresent()) return;
   attempt.takeLoginValues();

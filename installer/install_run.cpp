@@ -159,7 +159,7 @@ std::optional<std::string> targetFolder(const WorkingFolders& f, const std::stri
 }
 
 std::string checkOnlyCaption(long count) {
-  std::string caption = FormatCount(count) + std::string(texts::kCountUpdate);
+  std::string caption = formatCount(count) + std::string(texts::kCountUpdate);
   if (count != 1) caption += texts::kPluralS;
   return caption + std::string(texts::kCountFound);
 }
@@ -242,7 +242,7 @@ void InstallRun::Impl::endOfList() {
 void InstallRun::Impl::launchRecord() {
   if (session_.updateCount > 0 && session_.isUpdateAdmin) {
     std::string summary = session_.deploymentCaption + std::string(texts::kTwoCr) +
-                          FormatCount(session_.updateCount);
+                          formatCount(session_.updateCount);
     summary += session_.updateCount == 1 ? texts::kSummaryFileWas : texts::kSummaryFilesWere;
     summary += texts::kSummaryUpdated;
     view_.messageBox(summary, Buttons::Ok, Icon::None, std::string());
@@ -306,7 +306,7 @@ bool InstallRun::Impl::ordinaryEntry(const std::string& fileName, const std::str
     view_.unload();
     return false;
   }
-  if (!knownFolder || !IsSafeFileName(fileName)) {
+  if (!knownFolder || !isSafeFileName(fileName)) {
     session_.downloadFailed = true;
     logLine(LogLevel::Error, "entry \"" + fileName + "\" for \"" + location + "\" refused: " +
                                  (knownFolder ? "the file name is not a bare file name"
@@ -323,14 +323,14 @@ bool InstallRun::Impl::ordinaryEntry(const std::string& fileName, const std::str
 
 void InstallRun::Impl::startDownload(const std::string& url) {
   inet1_.setSpoolFolder(folders_.tempFolder);
-  if (!inet1_.Execute(url, std::string(texts::kGet), std::string(texts::kRequestHeaders))) {
+  if (!inet1_.execute(url, std::string(texts::kGet), std::string(texts::kRequestHeaders))) {
     session_.downloadFailed = true;
-    logLine(LogLevel::Error, "download of \"" + LoggableUrl(url) + "\" could not start");
+    logLine(LogLevel::Error, "download of \"" + loggableUrl(url) + "\" could not start");
     return;
   }
-  while (inet1_.StillExecuting()) {
+  while (inet1_.stillExecuting()) {
     view_.processEvents();
-    if (inet1_.StillExecuting()) inet1_.WaitForWorker(kTransferPoll);
+    if (inet1_.stillExecuting()) inet1_.waitForWorker(kTransferPoll);
   }
   // The state handling enables the timer again; this walk carries on by itself, and a tick
   // after it ended would walk an exhausted list a second time.

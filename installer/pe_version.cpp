@@ -290,12 +290,12 @@ class PeImage {
 
 }  // namespace
 
-std::optional<PeFileVersion> ParsePeFileVersion(std::span<const std::uint8_t> bytes) {
+std::optional<PeFileVersion> parsePeFileVersion(std::span<const std::uint8_t> bytes) {
   SpanSource source(bytes);
   return PeImage(source).fileVersion();
 }
 
-std::optional<PeFileVersion> ReadPeFileVersion(const std::string& path) {
+std::optional<PeFileVersion> readPeFileVersion(const std::string& path) {
   std::error_code ec;
   // One status read: file_size fails for anything but a regular file (a folder, a device, a
   // pipe that would block the open).

@@ -8,7 +8,7 @@
 #include "remote/utf8.h"
 #include "remote/value.h"
 
-namespace zentro::adoxml {
+namespace zentro::ado_xml {
 namespace {
 
 std::string fromUtf16(std::string_view b, bool bigEndian) {
@@ -247,4 +247,4 @@ std::string positionOf(std::string_view text, std::size_t offset) {
   return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
-}  // namespace zentro::adoxml
+}  // namespace zentro::ado_xml

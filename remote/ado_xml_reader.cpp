@@ -25,7 +25,7 @@
 namespace zentro {
 namespace {
 
-using namespace adoxml;
+using namespace ado_xml;
 
 constexpr int kHiddenColumn = -2;
 constexpr int kUnknownColumn = -1;

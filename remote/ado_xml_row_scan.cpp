@@ -16,7 +16,7 @@
 #include "remote/utf8.h"
 #include "remote/value_text.h"
 
-namespace zentro::adoxml {
+namespace zentro::ado_xml {
 namespace {
 
 enum CharClass : std::uint8_t {
@@ -368,4 +368,4 @@ std::optional<RowBlocks> scanPlainRows(std::string_view text, const DataSection&
   return PlainRowScanner(text, section, rowQName, schema).run();
 }
 
-}  // namespace zentro::adoxml
+}  // namespace zentro::ado_xml

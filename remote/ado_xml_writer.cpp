@@ -17,7 +17,7 @@
 namespace zentro {
 namespace {
 
-using namespace adoxml;
+using namespace ado_xml;
 
 constexpr const char* kEol = "\r\n";
 

@@ -196,7 +196,7 @@ void Arg::writeBack(const Value& returned) const {
 
 DataSpace::DataSpace(platform::HttpClient& http, CallLimits limits) : http_(http), limits_(limits) {}
 
-std::unique_ptr<ServiceObject> DataSpace::CreateObject(std::string_view progId,
+std::unique_ptr<ServiceObject> DataSpace::createObject(std::string_view progId,
                                                        std::string_view url) {
   auto endpoint = parseEndpoint(url);
   if (!endpoint) {

@@ -272,10 +272,10 @@ class CriteriaExpr::Parser {
           break;
         }
       }
-      if (auto num = valuetext::parseDouble(lit.text)) {
+      if (auto num = value_text::parseDouble(lit.text)) {
         lit.hasNumber = true;
         lit.number = *num;
-        if (auto exact = valuetext::parseInt64(lit.text)) lit.number = *exact;
+        if (auto exact = value_text::parseInt64(lit.text)) lit.number = *exact;
       }
       if (auto date = parseDateText(lit.text)) {
         lit.hasDate = true;
@@ -300,7 +300,7 @@ class CriteriaExpr::Parser {
         ++pos_;
       }
       std::string_view token = text_.substr(start, pos_ - start);
-      auto num = valuetext::parseDouble(token);
+      auto num = value_text::parseDouble(token);
       if (!num) {
         pos_ = start;
         fail("'" + std::string(token) + "' is not a number");
@@ -308,7 +308,7 @@ class CriteriaExpr::Parser {
       lit.kind = LiteralKind::Number;
       lit.hasNumber = true;
       lit.number = *num;
-      if (auto exact = valuetext::parseInt64(token)) lit.number = *exact;
+      if (auto exact = value_text::parseInt64(token)) lit.number = *exact;
     } else if (takeWord("NULL")) {
       lit.kind = LiteralKind::Null;
     } else if (takeWord("TRUE")) {
@@ -374,7 +374,7 @@ bool CriteriaExpr::compare(const Value& cell, Op op, const Literal& lit) {
         if (auto d = parseDateText(s)) cmp = cmpOf(d->days, lit.days);
       } else if (lit.kind == LiteralKind::Bool) {
         if (auto b = cell.toBool()) numeric(*b ? -1.0L : 0.0L);
-      } else if (auto x = valuetext::parseDouble(s)) {
+      } else if (auto x = value_text::parseDouble(s)) {
         numeric(*x);
       }
       break;
@@ -392,7 +392,7 @@ bool CriteriaExpr::compare(const Value& cell, Op op, const Literal& lit) {
       break;
     case ValueType::Guid:
       if (lit.kind == LiteralKind::Text) {
-        if (auto g = valuetext::parseGuid(lit.text)) {
+        if (auto g = value_text::parseGuid(lit.text)) {
           int c = std::memcmp(cell.get<GuidValue>()->bytes.data(), g->bytes.data(), 16);
           cmp = c < 0 ? -1 : (c > 0 ? 1 : 0);
         }

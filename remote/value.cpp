@@ -55,13 +55,13 @@ std::optional<std::string> Value::toText() const {
         else if constexpr (std::is_same_v<T, bool>) return std::string(x ? "True" : "False");
         else if constexpr (std::is_same_v<T, std::uint8_t>) return std::to_string(unsigned{x});
         else if constexpr (std::is_integral_v<T>) return std::to_string(x);
-        else if constexpr (std::is_same_v<T, double>) return valuetext::formatDouble15(x);
-        else if constexpr (std::is_same_v<T, Currency>) return valuetext::formatCurrency(x);
+        else if constexpr (std::is_same_v<T, double>) return value_text::formatDouble15(x);
+        else if constexpr (std::is_same_v<T, Currency>) return value_text::formatCurrency(x);
         else if constexpr (std::is_same_v<T, DateValue>) return formatIsoDate(x);
-        else if constexpr (std::is_same_v<T, DecimalValue>) return valuetext::formatDecimal(x, true);
+        else if constexpr (std::is_same_v<T, DecimalValue>) return value_text::formatDecimal(x, true);
         else if constexpr (std::is_same_v<T, std::vector<std::uint8_t>>) return utf8FromUtf16le(
             std::string_view(reinterpret_cast<const char*>(x.data()), x.size()));
-        else if constexpr (std::is_same_v<T, GuidValue>) return valuetext::formatGuid(x);
+        else if constexpr (std::is_same_v<T, GuidValue>) return value_text::formatGuid(x);
         else if constexpr (std::is_same_v<T, BoxedError>) return "Error " + std::to_string(x.get().scode);
         else return std::nullopt;  // an array or Nothing: a type mismatch
       },
@@ -73,13 +73,13 @@ std::optional<double> Value::toDouble() const {
       [](const auto& x) -> std::optional<double> {
         using T = std::decay_t<decltype(x)>;
         if constexpr (std::is_same_v<T, EmptyTag>) return 0.0;
-        else if constexpr (std::is_same_v<T, std::string>) return valuetext::parseDouble(x);
+        else if constexpr (std::is_same_v<T, std::string>) return value_text::parseDouble(x);
         else if constexpr (std::is_same_v<T, bool>) return x ? -1.0 : 0.0;
         else if constexpr (std::is_integral_v<T> || std::is_same_v<T, double>)
           return static_cast<double>(x);
         else if constexpr (std::is_same_v<T, Currency>) return static_cast<double>(x.scaled) / 10000.0;
         else if constexpr (std::is_same_v<T, DateValue>) return x.days;
-        else if constexpr (std::is_same_v<T, DecimalValue>) return valuetext::decimalToDouble(x);
+        else if constexpr (std::is_same_v<T, DecimalValue>) return value_text::decimalToDouble(x);
         else return std::nullopt;
       },
       v_);
@@ -91,15 +91,15 @@ std::optional<std::int64_t> Value::toInt64() const {
         using T = std::decay_t<decltype(x)>;
         if constexpr (std::is_same_v<T, EmptyTag>) return 0;
         else if constexpr (std::is_same_v<T, std::string>) {
-          if (auto exact = valuetext::parseInt64(x)) return exact;
-          if (auto d = valuetext::parseDouble(x)) return roundToInt64(*d);
+          if (auto exact = value_text::parseInt64(x)) return exact;
+          if (auto d = value_text::parseDouble(x)) return roundToInt64(*d);
           return std::nullopt;
         } else if constexpr (std::is_same_v<T, bool>) return x ? -1 : 0;
         else if constexpr (std::is_integral_v<T>) return static_cast<std::int64_t>(x);
         else if constexpr (std::is_same_v<T, double>) return roundToInt64(x);
         else if constexpr (std::is_same_v<T, Currency>) return currencyToInt64(x);
         else if constexpr (std::is_same_v<T, DateValue>) return roundToInt64(x.days);
-        else if constexpr (std::is_same_v<T, DecimalValue>) return valuetext::decimalToInt64(x);
+        else if constexpr (std::is_same_v<T, DecimalValue>) return value_text::decimalToInt64(x);
         else return std::nullopt;
       },
       v_);
@@ -110,7 +110,7 @@ std::optional<bool> Value::toBool() const {
     std::string_view t = platform::trim(*s, platform::kBlanks);
     if (equalsNoCase(t, "True")) return true;
     if (equalsNoCase(t, "False")) return false;
-    if (auto d = valuetext::parseDouble(t)) return *d != 0;
+    if (auto d = value_text::parseDouble(t)) return *d != 0;
     return std::nullopt;
   }
   if (const auto* b = get<bool>()) return *b;

@@ -8,7 +8,7 @@
 
 #include "platform/ascii_text.h"
 
-namespace zentro::valuetext {
+namespace zentro::value_text {
 namespace {
 
 __extension__ typedef unsigned __int128 U128;
@@ -316,4 +316,4 @@ std::string formatGuid(const GuidValue& g) {
   return out;
 }
 
-}  // namespace zentro::valuetext
+}  // namespace zentro::value_text

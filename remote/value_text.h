@@ -10,7 +10,7 @@
 
 #include "remote/value.h"
 
-namespace zentro::valuetext {
+namespace zentro::value_text {
 
 // "[+-]digits[.digits][(e|E)[+-]digits]" (also ".5", "5."), spaces/tabs around allowed;
 // "INF", "-INF" and "NaN" in any case.
@@ -43,4 +43,4 @@ std::string formatDoubleRoundTrip(double d);
 std::optional<GuidValue> parseGuid(std::string_view s);
 std::string formatGuid(const GuidValue& g);  // "{8AC68D3D-8A09-4403-8860-D0E494BBE894}"
 
-}  // namespace zentro::valuetext
+}  // namespace zentro::value_text

@@ -55,11 +55,11 @@ INSTANTIATE_TEST_SUITE_P(
                       CodeCase{-1, "-1 : (Unknown Error Code)"}));
 
 TEST(LoginToken, OnlyATokenWithoutQuotesBlanksOrControlsIsUsable) {
-  EXPECT_TRUE(IsUsableLoginToken("TOK-42_x.y=z"));
+  EXPECT_TRUE(isUsableLoginToken("TOK-42_x.y=z"));
   for (const char* bad : {"", " ", "a b", "a\"b", "a'b", "a\tb", "a\rb", "a\nb", "a\x7f"}) {
-    EXPECT_FALSE(IsUsableLoginToken(bad)) << bad;
+    EXPECT_FALSE(isUsableLoginToken(bad)) << bad;
   }
-  EXPECT_FALSE(IsUsableLoginToken(std::string("a\0b", 3)));
+  EXPECT_FALSE(isUsableLoginToken(std::string("a\0b", 3)));
 }
 
 // --- the out-of-date warning ------------------------------------------------------------------
@@ -78,7 +78,7 @@ TEST_P(OutOfDate, TextFollowsCountAndSetting) {
   in.warnIfUpdates = GetParam().warnIfUpdates;
   in.updateCount = GetParam().count;
   in.isUpdateAdmin = GetParam().admin;
-  EXPECT_EQ(OutOfDateWarning(in), GetParam().expected);
+  EXPECT_EQ(outOfDateWarning(in), GetParam().expected);
 }
 
 const std::string kStart =
@@ -151,7 +151,7 @@ TEST_F(LaunchAttempts, ALaunchRecordOutsideTheDeploymentsFoldersStartsNothing) {
     target = path;
     ScriptedShell shell({42});
     try {
-      RunLaunchStage(view, in, target, shell.fn());
+      runLaunchStage(view, in, target, shell.fn());
       ADD_FAILURE() << file << " was started";
     } catch (const RuntimeError& e) {
       EXPECT_EQ(e.number(), texts::kLaunchRefusedNumber);
@@ -163,7 +163,7 @@ TEST_F(LaunchAttempts, ALaunchRecordOutsideTheDeploymentsFoldersStartsNothing) {
 
 TEST_F(LaunchAttempts, FirstSuccessStartsOnce) {
   ScriptedShell shell({42});
-  RunLaunchStage(view, in, target, shell.fn());
+  runLaunchStage(view, in, target, shell.fn());
   ASSERT_EQ(shell.calls.size(), 1u);
   const ShellCall& c = shell.calls[0];
   EXPECT_EQ(c.verb, "");
@@ -176,7 +176,7 @@ TEST_F(LaunchAttempts, FirstSuccessStartsOnce) {
 
 TEST_F(LaunchAttempts, CodeOf32IsAFailureAndRunasFollows) {
   ScriptedShell shell({32, 33});
-  RunLaunchStage(view, in, target, shell.fn());
+  runLaunchStage(view, in, target, shell.fn());
   ASSERT_EQ(shell.calls.size(), 2u);
   EXPECT_EQ(shell.calls[1].verb, "runas");
 }
@@ -184,7 +184,7 @@ TEST_F(LaunchAttempts, CodeOf32IsAFailureAndRunasFollows) {
 TEST_F(LaunchAttempts, AllThreeFailingRaisesWithTheirLines) {
   ScriptedShell shell({2, 2, 2});
   try {
-    RunLaunchStage(view, in, target, shell.fn());
+    runLaunchStage(view, in, target, shell.fn());
     FAIL() << "no error raised";
   } catch (const RuntimeError& e) {
     EXPECT_EQ(e.number(), 2);
@@ -201,7 +201,7 @@ TEST_F(LaunchAttempts, AllThreeFailingRaisesWithTheirLines) {
 TEST_F(LaunchAttempts, LastCodeZeroIsNumberedEight) {
   ScriptedShell shell({5, 31, 0});
   try {
-    RunLaunchStage(view, in, target, shell.fn());
+    runLaunchStage(view, in, target, shell.fn());
     FAIL() << "no error raised";
   } catch (const RuntimeError& e) {
     EXPECT_EQ(e.number(), texts::kOutOfResourcesNumber);
@@ -215,7 +215,7 @@ TEST_F(LaunchAttempts, LastCodeZeroIsNumberedEight) {
 TEST_F(LaunchAttempts, RaisedShellErrorIsRecordedUnderItsAttempt) {
   ScriptedShell shell({3, ScriptedShell::kRaise, 11});
   try {
-    RunLaunchStage(view, in, target, shell.fn());
+    runLaunchStage(view, in, target, shell.fn());
     FAIL() << "no error raised";
   } catch (const RuntimeError& e) {
     EXPECT_EQ(e.number(), 11);
@@ -232,9 +232,9 @@ TEST_F(LaunchAttempts, WarningShowsBeforeTheStart) {
   in.warnIfUpdates = "A";
   in.updateCount = 2;
   ScriptedShell shell({42});
-  RunLaunchStage(view, in, target, shell.fn());
+  runLaunchStage(view, in, target, shell.fn());
   ASSERT_EQ(view.messageBoxCount(), 1);
-  EXPECT_EQ(view.lastMessageBox().text, OutOfDateWarning(in));
+  EXPECT_EQ(view.lastMessageBox().text, outOfDateWarning(in));
   EXPECT_EQ(view.lastMessageBox().title, std::optional<std::string>(""));
   EXPECT_EQ(view.lastMessageBox().icon, Icon::None);
   EXPECT_EQ(view.lastMessageBox().buttons, Buttons::Ok);
@@ -296,7 +296,7 @@ TEST_F(TempCopy, GivesUpWhenNoFolderCanBeMade) {
   in.programFolders = {product.str()};
   std::string target = program;
   ScriptedShell shell({42});
-  RunLaunchStage(view, in, target, shell.fn());
+  runLaunchStage(view, in, target, shell.fn());
   EXPECT_EQ(shell.calls.at(0).file, program);
   EXPECT_EQ(shell.calls.at(0).folder, "/srv/common");
 }
@@ -310,7 +310,7 @@ TEST_F(TempCopy, LaunchFromCopyUsesTheCopyFolder) {
   in.programFolders = {product.str()};
   std::string target = program;
   ScriptedShell shell({42});
-  RunLaunchStage(view, in, target, shell.fn());
+  runLaunchStage(view, in, target, shell.fn());
   const std::string folder = shell.calls.at(0).folder;
   EXPECT_TRUE(std::regex_match(folder, std::regex(tmp.str() + "/CVTEMP_[0-9]{14}_00000/")));
   EXPECT_EQ(target, folder + "/app.exe");  // two separators, harmless
@@ -354,7 +354,7 @@ class RealLaunch : public ::testing::Test {
 
 TEST_F(RealLaunch, ProgramGetsOneArgumentAndStartsInTheCommonFolder) {
   std::string target = program;
-  RunLaunchStage(view, in, target);
+  runLaunchStage(view, in, target);
   const std::string out = awaitFile(common.file("launched.txt"));
   EXPECT_EQ(out, "1\nhttp://TOK-42@127.0.0.1:8080/cvbo TOK-42\n" +
                      fs::canonical(common.path()).string() + "\n");
@@ -363,7 +363,7 @@ TEST_F(RealLaunch, ProgramGetsOneArgumentAndStartsInTheCommonFolder) {
 TEST_F(RealLaunch, ProgramRunsFromItsCopy) {
   in.runFromTemp = true;
   std::string target = program;
-  RunLaunchStage(view, in, target);
+  runLaunchStage(view, in, target);
   const std::string copyFolder = target.substr(0, target.size() - std::string("/app.sh").size());
   const std::string out = awaitFile(copyFolder + "launched.txt");
   EXPECT_EQ(out, "1\nhttp://TOK-42@127.0.0.1:8080/cvbo TOK-42\n" +
@@ -375,7 +375,7 @@ TEST_F(RealLaunch, MissingProgramFailsAllThreeWays) {
   in.launchFileName = "absent.exe";
   std::string target = product.file("absent.exe");
   try {
-    RunLaunchStage(view, in, target);
+    runLaunchStage(view, in, target);
     FAIL() << "no error raised";
   } catch (const RuntimeError& e) {
     EXPECT_EQ(e.number(), 2);

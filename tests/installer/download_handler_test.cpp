@@ -262,8 +262,8 @@ TEST_F(DownloadTest, HandlerRefusesUnsafeFileName) {
   session.currentFileName = "../escaped.dll";
   session.currentInstallType = kInstallReplace;
   session.targetPath = product("escaped.dll");
-  ASSERT_TRUE(inet1.Execute(server.baseUrl() + "x.dll", "GET", "Proxy-Connection: Keep-Alive"));
-  while (inet1.StillExecuting()) view->waitForPosted();
+  ASSERT_TRUE(inet1.execute(server.baseUrl() + "x.dll", "GET", "Proxy-Connection: Keep-Alive"));
+  while (inet1.stillExecuting()) view->waitForPosted();
   EXPECT_TRUE(session.downloadFailed);
   EXPECT_FALSE(fs::exists(folders.tempFolder + "/../escaped.dll"));
   EXPECT_FALSE(fs::exists(product("escaped.dll")));
@@ -364,28 +364,28 @@ TEST_F(DownloadTest, CancelledTransferReportsNothing) {
   std::string emptyAfter = "not read";
   inet1.setStateHandler([&](int) {
     ++states;
-    body = inet1.GetChunk(5000);
-    emptyAfter = inet1.GetChunk(5000);
+    body = inet1.getChunk(5000);
+    emptyAfter = inet1.getChunk(5000);
   });
-  ASSERT_TRUE(inet1.Execute(server.baseUrl() + "slow.dll", "GET", ""));
-  EXPECT_FALSE(inet1.Execute(server.baseUrl() + "slow.dll", "GET", ""));  // one at a time
-  inet1.Cancel();
-  EXPECT_FALSE(inet1.StillExecuting());
+  ASSERT_TRUE(inet1.execute(server.baseUrl() + "slow.dll", "GET", ""));
+  EXPECT_FALSE(inet1.execute(server.baseUrl() + "slow.dll", "GET", ""));  // one at a time
+  inet1.cancel();
+  EXPECT_FALSE(inet1.stillExecuting());
   view->processEvents();
   EXPECT_EQ(states, 0);
   // The control is usable again and reports the next request.
-  ASSERT_TRUE(inet1.Execute(server.baseUrl() + "slow.dll", "GET", ""));
-  while (inet1.StillExecuting()) view->waitForPosted();
+  ASSERT_TRUE(inet1.execute(server.baseUrl() + "slow.dll", "GET", ""));
+  while (inet1.stillExecuting()) view->waitForPosted();
   EXPECT_EQ(states, 1);
-  EXPECT_EQ(inet1.ResponseCode(), 200);
+  EXPECT_EQ(inet1.responseCode(), 200);
   EXPECT_EQ(body, slow.body);
   EXPECT_EQ(emptyAfter, "");
   EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});  // spool removed
-  EXPECT_NE(inet1.GetHeader().find("200"), std::string::npos);
+  EXPECT_NE(inet1.getHeader().find("200"), std::string::npos);
 }
 
 TEST_F(DownloadTest, FontIsRegisteredAndLoaded) {
-  ASSERT_TRUE(platform::createMachineKey(FontsKey()));
+  ASSERT_TRUE(platform::createMachineKey(fontsKey()));
   const std::string bytes = "not really a font, but named like one";
   server.serve("corvale.ttf", bytes);
   Entry font = file("corvale.ttf");
@@ -394,8 +394,8 @@ TEST_F(DownloadTest, FontIsRegisteredAndLoaded) {
   setList({font});
   runInstall();
   EXPECT_EQ(readFile(folders.fontsFolder + "/corvale.ttf"), bytes);
-  EXPECT_EQ(FontsKey(), std::string(texts::kFontsKeyNt));
-  EXPECT_EQ(platform::readMachineString(FontsKey(), "Corvale Font corvale.ttf"),
+  EXPECT_EQ(fontsKey(), std::string(texts::kFontsKeyNt));
+  EXPECT_EQ(platform::readMachineString(fontsKey(), "Corvale Font corvale.ttf"),
             std::optional<std::string>("corvale.ttf"));
   EXPECT_TRUE(fs::exists(dir.file("xdg-runtime/vmizentro-fonts/corvale.ttf")));
   EXPECT_TRUE(view->journalHas("busy: on"));
@@ -411,7 +411,7 @@ struct BytesCase {
 class ByteProgressFormat : public ::testing::TestWithParam<BytesCase> {};
 
 TEST_P(ByteProgressFormat, RoundsHalvesToEven) {
-  EXPECT_EQ(FormatByteProgress(GetParam().received, GetParam().expected), GetParam().text);
+  EXPECT_EQ(formatByteProgress(GetParam().received, GetParam().expected), GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -424,8 +424,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BytesCase{1073741824LL * 3, 1073741824LL * 3, "3145728k of 3145728k"}));
 
 TEST(LoggableUrl, MasksUserInformation) {
-  EXPECT_EQ(LoggableUrl("http://token@host:80/a@b"), "http://***@host:80/a@b");
-  EXPECT_EQ(LoggableUrl("http://host/path"), "http://host/path");
+  EXPECT_EQ(loggableUrl("http://token@host:80/a@b"), "http://***@host:80/a@b");
+  EXPECT_EQ(loggableUrl("http://host/path"), "http://host/path");
 }
 
 }  // namespace

@@ -23,8 +23,8 @@ inline std::string readData(const std::string& name) {
 
 // A document in the writer's namespaces with the given AttributeTypes and rows.
 inline std::string rowsetDoc(const std::string& columns, const std::string& rows) {
-  return std::string("<xml xmlns:s='") + adoxml::kNsSchema + "' xmlns:dt='" + adoxml::kNsDatatype +
-         "' xmlns:rs='" + adoxml::kNsRowset + "' xmlns:z='" + adoxml::kNsRow +
+  return std::string("<xml xmlns:s='") + ado_xml::kNsSchema + "' xmlns:dt='" + ado_xml::kNsDatatype +
+         "' xmlns:rs='" + ado_xml::kNsRowset + "' xmlns:z='" + ado_xml::kNsRow +
          "'>\n<s:Schema id='RowsetSchema'><s:ElementType name='row' content='eltOnly'>\n" +
          columns + "\n<s:extends type='rs:rowbase'/></s:ElementType></s:Schema>\n<rs:data>\n" +
          rows + "\n</rs:data>\n</xml>\n";

@@ -67,7 +67,7 @@ TEST(AdoXmlWriter, EveryTypeRoundTrips) {
   std::string xml = writeAdoXml(original);
   Table back = readAdoXml(xml);
   EXPECT_EQ(back, original);
-  EXPECT_EQ(LoadXmlAnswer(xml), original);
+  EXPECT_EQ(loadXmlAnswer(xml), original);
   EXPECT_EQ(readAdoXml(writeAdoXml(back)), original);
 
   // The persisted file of every type reads back the same after being written.

@@ -143,11 +143,11 @@ namespace {
 
 // Found by fuzzing the rowset reader: a long run of digits overflowed the fast path's sum.
 TEST(ValueText, LongCurrencyTextsAreOutOfRangeNotOverflow) {
-  EXPECT_EQ(valuetext::parseCurrency(std::string(30, '9')), std::nullopt);
-  EXPECT_EQ(valuetext::parseCurrency("-" + std::string(25, '1') + ".5"), std::nullopt);
-  ASSERT_TRUE(valuetext::parseCurrency("99999999999999.9999"));
-  EXPECT_EQ(valuetext::parseCurrency("99999999999999.9999")->scaled, 999999999999999999LL);
-  EXPECT_EQ(valuetext::parseCurrency("123456789012345")->scaled, 1234567890123450000LL)
+  EXPECT_EQ(value_text::parseCurrency(std::string(30, '9')), std::nullopt);
+  EXPECT_EQ(value_text::parseCurrency("-" + std::string(25, '1') + ".5"), std::nullopt);
+  ASSERT_TRUE(value_text::parseCurrency("99999999999999.9999"));
+  EXPECT_EQ(value_text::parseCurrency("99999999999999.9999")->scaled, 999999999999999999LL);
+  EXPECT_EQ(value_text::parseCurrency("123456789012345")->scaled, 1234567890123450000LL)
       << "15 integer digits still fit, through the general path";
 }
 

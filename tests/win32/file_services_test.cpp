@@ -97,7 +97,7 @@ TEST_F(NonAsciiFolder, DownloadIsPlacedAndItsVersionRead) {
                     [body] { return std::make_unique<BodyClient>(body); });
   DownloadHandler handler(view, folders_, session, inet);
   inet.setStateHandler([&](int state) { handler.Inet1_StateChanged(state); });
-  ASSERT_TRUE(inet.Execute("http://127.0.0.1/app.dll", "GET", ""));
+  ASSERT_TRUE(inet.execute("http://127.0.0.1/app.dll", "GET", ""));
   view.waitForPosted();
 
   EXPECT_FALSE(session.downloadFailed);
