@@ -42,6 +42,12 @@ void readHeaderLine(HttpResponse& response, std::string_view line) {
   }
 }
 
+bool isPost(const HttpRequest& request) {
+  if (request.method == "POST") return true;
+  if (request.method == "GET") return false;
+  throw HttpError(HttpError::Kind::Other, std::string(http_texts::kBadMethod) + request.method);
+}
+
 HttpError timeoutError(const HttpRequest& request, bool connected) {
   using Kind = HttpError::Kind;
   if (!connected) {

@@ -69,6 +69,8 @@ namespace http_detail {
 // status line and headers: a status line ("HTTP/...") starts the block afresh, since interim
 // answers and redirects come first; a "Name: value" line adds a header, both parts trimmed.
 void readHeaderLine(HttpResponse& response, std::string_view line);
+// True for a POST, false for a GET; throws HttpError for any other method.
+bool isPost(const HttpRequest& request);
 // The error of a call that ran out of time: before the connection stood (`connected` false),
 // within the call's overall limit, or stalled (a download without an overall limit).
 HttpError timeoutError(const HttpRequest& request, bool connected);

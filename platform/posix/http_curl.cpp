@@ -134,11 +134,8 @@ class CurlHttpClient final : public HttpClient {
  private:
   HttpResponse perform(const HttpRequest& request,
                        const std::function<bool(const char*, std::size_t)>* sink) {
-    if (!easy_) throw HttpError(HttpError::Kind::Other, "the HTTP library could not start");
-    const bool isPost = request.method == "POST";
-    if (!isPost && request.method != "GET") {
-      throw HttpError(HttpError::Kind::Other, std::string(texts::kBadMethod) + request.method);
-    }
+    if (!easy_) throw HttpError(HttpError::Kind::Other, std::string(texts::kNotStarted));
+    const bool isPost = http_detail::isPost(request);
     // A reset keeps the live connection cache; every option is set afresh below.
     curl_easy_reset(easy_);
     Transfer t;

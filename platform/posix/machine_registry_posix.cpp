@@ -32,6 +32,7 @@
 
 #include "platform/ascii_text.h"
 #include "platform/file_io.h"
+#include "platform/posix/paths_posix.h"
 
 namespace zentro::platform {
 namespace {
@@ -57,14 +58,8 @@ using Hive = std::vector<Key>;
 
 std::string hivePath() {
   if (const char* v = std::getenv(kHiveVariable); v && *v) return v;
-  std::string data;
-  if (const char* x = std::getenv("XDG_DATA_HOME"); x && x[0] == '/') {
-    data = x;
-  } else if (const char* home = std::getenv("HOME"); home && *home) {
-    data = std::string(home) + "/.local/share";
-  } else {
-    return {};
-  }
+  const std::string data = posix::xdgFolder("XDG_DATA_HOME", ".local/share");
+  if (data.empty()) return {};
   return data + "/" + kHiveRelative;
 }
 

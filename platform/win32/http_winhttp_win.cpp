@@ -349,11 +349,8 @@ class WinHttpClient final : public HttpClient {
 
   HttpResponse perform(const HttpRequest& request,
                        const std::function<bool(const char*, std::size_t)>* sink) {
-    if (!session_) throw HttpError(HttpError::Kind::Other, "the HTTP library could not start");
-    const bool isPost = request.method == "POST";
-    if (!isPost && request.method != "GET") {
-      throw HttpError(HttpError::Kind::Other, std::string(texts::kBadMethod) + request.method);
-    }
+    if (!session_) throw HttpError(HttpError::Kind::Other, std::string(texts::kNotStarted));
+    const bool isPost = http_detail::isPost(request);
     const Target target = crack(request.url);
     // The limits: the connection within connectTimeoutMs, the whole call within
     // totalTimeoutMs; without an overall limit (downloads) no single wait after the connection
