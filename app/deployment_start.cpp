@@ -233,7 +233,8 @@ class DeploymentStart {
   // rows that are examined without updates. Best effort: each of these may fail on its own
   // without stopping the start.
   void reportMachine() {
-    run_.installFilesUrl = storedUrl_ + "/" + std::string(platform::trim(deploymentType_)) + "/InstallFiles/";
+    run_.installFilesUrl =
+        storedUrl_ + "/" + std::string(platform::trim(deploymentType_)) + "/InstallFiles/";
     const auto memory = platform::memoryStatus();
     run_.hasAdminAccess = HasAdminAccess(s_.updateCheckAnswer, s_.folders.commonFolder);
     s_.machineNotes = buildMachineReport(memory, run_.hasAdminAccess);

@@ -112,12 +112,11 @@ void FrmLogin::Form_Load() {
 
   s.baseUrl = GetConfigValue(s.configRecordset, texts::kPropBaseUrl);
   if (s.baseUrl.empty()) s.baseUrl = texts::kDefaultBaseUrl;
-  s.sharedEnvironment =
-      upperCase(platform::trim(GetConfigValue(s.configRecordset, texts::kPropSharedEnvironment))) ==
-      "TRUE";
+  s.sharedEnvironment = upperCase(platform::trim(GetConfigValue(
+                            s.configRecordset, texts::kPropSharedEnvironment))) == "TRUE";
   s.warnIfUpdates = GetConfigValue(s.configRecordset, texts::kPropWarnIfUpdates);
-  s.runFromTemp =
-      upperCase(platform::trim(GetConfigValue(s.configRecordset, texts::kPropRunFromTemp))) == "TRUE";
+  s.runFromTemp = upperCase(platform::trim(
+                      GetConfigValue(s.configRecordset, texts::kPropRunFromTemp))) == "TRUE";
   s.install.sharedEnvironment = s.sharedEnvironment;
 
   // A command line that only switches the profile on (quoted or not) carries no login details.

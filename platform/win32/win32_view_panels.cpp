@@ -5,9 +5,9 @@
 #include <commctrl.h>
 #include <uxtheme.h>
 
-#include "platform/window_texts.h"
 #include "platform/win32/text_convert_win.h"
 #include "platform/win32/win32_view.h"
+#include "platform/window_texts.h"
 
 namespace zentro::win32 {
 namespace {

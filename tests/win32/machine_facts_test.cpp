@@ -8,8 +8,8 @@
 #include <cctype>
 
 #include "app/machine_report.h"
-#include "platform/machine_info.h"
 #include "installer/count_format.h"
+#include "platform/machine_info.h"
 #include "platform/paths.h"
 #include "tests/support/temp_dir.h"
 #include "tests/win32/win32_test_support.h"
