@@ -41,15 +41,8 @@ TEST_P(Sha256Vectors, WholeAndInPieces) {
     h.update(std::string_view(v.message).substr(at, step));
   }
   EXPECT_EQ(Sha256::hex(h.finish()), v.digest);
-}
-
-TEST(Sha256, FinishStartsAfresh) {
-  Sha256 h;
-  h.update("abc");
-  h.finish();
-  h.update("abc");
-  EXPECT_EQ(Sha256::hex(h.finish()),
-            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  h.update(v.message);  // finish started afresh
+  EXPECT_EQ(Sha256::hex(h.finish()), v.digest);
 }
 
 TEST(Sha256, DigestMatchesHexInEitherCase) {

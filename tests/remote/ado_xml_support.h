@@ -60,16 +60,10 @@ inline std::vector<Value> rowValues(const Table& t, std::size_t i) {
   return std::vector<Value>(row.begin(), row.end());
 }
 
-inline std::string doubled(const std::string& s) {
-  std::string out;
-  for (char c : s) out += c == '\'' ? std::string("''") : std::string(1, c);
-  return out;
-}
-
 // The configuration lookups: first row wins, value trimmed, NULL reads as "".
 inline std::string configValue(Table& config, const std::string& name) {
   std::string result;
-  config.setFilter("PropName='" + doubled(name) + "'");
+  config.setFilter("PropName=" + criteriaLiteral(name));
   if (!config.eof()) {
     if (auto text = config.field("PropValue").toText()) result = platform::trim(*text);
   }
@@ -82,7 +76,7 @@ inline bool isUpdateAdminLogin(Table& config, const std::string& login) {
   bool found = false;
   if (config.recordCount() > 0) {
     config.moveFirst();
-    found = config.find("PropValue='" + doubled(login) + "'", 0);
+    found = config.find("PropValue=" + criteriaLiteral(login), 0);
   }
   config.setFilter("");
   return found;

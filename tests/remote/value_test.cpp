@@ -1,20 +1,14 @@
 #include "remote/text_case.h"
+#include "remote/utf8.h"
 #include "remote/value.h"
 #include "remote/value_text.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
 namespace zentro {
 namespace {
-
-DateValue date(int y, int mo, int d, int h = 0, int mi = 0, double s = 0) {
-  auto v = dateFromParts(y, mo, d, h, mi, s);
-  EXPECT_TRUE(v.has_value()) << y << "-" << mo << "-" << d;
-  return v.value_or(DateValue{});
-}
 
 DecimalValue decimal(std::uint64_t lo, std::uint8_t scale, bool negative = false) {
   DecimalValue d;
@@ -51,11 +45,12 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{Value(Currency{125000}), "12.5"}, TextCase{Value(Currency{-1}), "-0.0001"},
         TextCase{Value(decimal(150, 2)), "1.5"}, TextCase{Value(decimal(150, 2, true)), "-1.5"},
         TextCase{Value(decimal(5, 3)), "0.005"},
-        TextCase{Value(date(2001, 2, 3, 4, 5, 6)), "2001-02-03T04:05:06"},
+        TextCase{Value(*dateFromParts(2001, 2, 3, 4, 5, 6)), "2001-02-03T04:05:06"},
         TextCase{Value(GuidValue{{0x8A, 0xC6, 0x8D, 0x3D, 0x8A, 0x09, 0x44, 0x03, 0x88, 0x60, 0xD0,
                                   0xE4, 0x94, 0xBB, 0xE8, 0x94}}),
                  "{8AC68D3D-8A09-4403-8860-D0E494BBE894}"},
-        TextCase{Value(std::vector<std::uint8_t>{'H', 0, 'i', 0}), "Hi"}));
+        TextCase{Value(std::vector<std::uint8_t>{'H', 0, 0x3D, 0xD8, 0x00, 0xDE, 0x00, 0xD8, 'i', 0, 7}),
+                 "H\xF0\x9F\x98\x80\xEF\xBF\xBDi"}));
 
 TEST(Value, NullHasNoTextAndShowsAsNull) {
   EXPECT_FALSE(Value::null().toText().has_value());
@@ -133,6 +128,23 @@ TEST(TextCase, UpperLowerAndCompareFollowTheWesternLocale) {
   EXPECT_GT(compareNoCase("b", "A"), 0);
   EXPECT_LT(compareNoCase("ab", "ABC"), 0);
   EXPECT_EQ(compareNoCase("ÉTÉ", "été"), 0);
+}
+
+// Well-formed characters decode and encode back to their bytes; anything else is one byte.
+TEST(Utf8, DecodesWellFormedCharactersOnly) {
+  const struct { std::string_view text; bool valid, overlong; } rows[] = {
+      {"a", true, false}, {"\xC3\xA9", true, false}, {"\xE2\x82\xAC", true, false},
+      {"\xF0\x9F\x98\x80", true, false}, {"\xC0\xAF", false, true}, {"\xE0\x80\xAF", false, true},
+      {"\xED\xA0\x80", false, false} /* surrogate */, {"\xF4\x90\x80\x80", false, false},
+      {"\xE2\x82", false, false}, {"\x80", false, false}, {"\xC3" "a", false, false}};
+  for (const auto& row : rows) {
+    const Utf8Char c = decodeUtf8(row.text, 0);
+    std::string back;
+    if (c.valid) appendUtf8(back, c.codePoint);
+    EXPECT_EQ(back, row.valid ? row.text : "") << row.text;
+    EXPECT_EQ(c.length, row.valid ? row.text.size() : 1) << row.text;
+    EXPECT_EQ(c.overlong, row.overlong) << row.text;
+  }
 }
 
 }  // namespace
