@@ -1,7 +1,5 @@
 #include "installer/install_file.h"
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <system_error>
 
@@ -12,6 +10,7 @@
 #include "platform/file_path.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
+#include "remote/text_case.h"
 
 namespace zentro {
 namespace {
@@ -22,12 +21,6 @@ namespace cmd = install_commands;
 // The program path as the first item of a command line. Quoted, so a path with blanks cannot
 // start a different program.
 std::string quotedProgram(const std::string& path) { return "\"" + path + "\""; }
-
-std::string upperCased(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
 
 // Replaces the target with the download. False (nothing changed) when the download is missing
 // or the target is in use or cannot be replaced. "In use" is what the platform says: on Windows
@@ -68,7 +61,7 @@ void writeSideFile(const std::string& targetPath, const std::string& serverVersi
 }
 
 void runRuntimeInstaller(const std::string& downloadedPath, bool& updateBlocked) {
-  const std::string upper = upperCased(downloadedPath);
+  const std::string upper = upperCase(downloadedPath);
   std::string commandLine = quotedProgram(downloadedPath);
   bool recognised = false;
   for (const cmd::RuntimeInstaller& installer : cmd::kRuntimeInstallers) {

@@ -1,6 +1,5 @@
 #include "tools/refservice/install_list_csv.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +9,7 @@
 #include <sstream>
 
 #include "platform/ascii_text.h"
+#include "tools/refservice/install_files.h"
 
 namespace zentro::refservice {
 namespace {
@@ -30,11 +30,6 @@ const std::map<std::string, Column>& columnNames() {
       {"fault", Column::Fault},
   };
   return names;
-}
-
-std::string lower(std::string s) {
-  for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
 }
 
 bool parseLong(const std::string& s, long& out) {
@@ -124,7 +119,7 @@ std::vector<InstallEntry> readInstallList(const std::string& csvPath, const std:
     if (header.empty()) {
       std::map<Column, bool> seen;
       for (const auto& c : cells) {
-        const auto it = columnNames().find(lower(c));
+        const auto it = columnNames().find(lowerAscii(c));
         if (it == columnNames().end()) throw WorldError(where + "unknown column \"" + c + "\"");
         if (seen[it->second]) throw WorldError(where + "column \"" + c + "\" given twice");
         seen[it->second] = true;
