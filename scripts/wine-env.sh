@@ -17,7 +17,8 @@ wine_start() {
     DISPLAY= wineboot --init >/dev/null 2>&1 || true
     wineserver -w
   fi
-  wineserver -p
+  # One already running for this prefix (another script's) serves as well.
+  wineserver -p 2>/dev/null || true
   # Start the prefix's services (services.exe, winedevice, ...) now, detached from every pipe:
   # started by the first test they would inherit ctest's output pipes and keep it waiting.
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true

@@ -87,6 +87,7 @@ struct RequestState {
   std::atomic<bool> connected{false};  // a connection to the server (or proxy) is in use
   std::atomic<DWORD> error{0};
   std::atomic<DWORD> bytesRead{0};
+  std::atomic<DWORD> bytesAvailable{0};
 };
 
 void CALLBACK onRequestStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info,
@@ -101,6 +102,10 @@ void CALLBACK onRequestStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID
       break;
     case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
       state->bytesRead = length;
+      SetEvent(state->done);
+      break;
+    case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
+      state->bytesAvailable = info ? *static_cast<const DWORD*>(info) : 0;
       SetEvent(state->done);
       break;
     case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
@@ -436,8 +441,17 @@ class WinHttpClient final : public HttpClient {
     fillHeaders(response, win32::fromWide(queryRawHeaders(req.get())));
 
     for (;;) {
-      if (!WinHttpReadData(req.get(), state.buffer.data(), static_cast<DWORD>(state.buffer.size()),
-                           nullptr)) {
+      // What has arrived is asked for first: a read for a whole buffer may wait until the
+      // buffer is full, and a body that trickles would reach the sink (and its stall watch)
+      // only buffer by buffer.
+      if (!WinHttpQueryDataAvailable(req.get(), nullptr)) {
+        failWith(GetLastError(), Stage::Body, request, response.bodyBytes);
+      }
+      complete(Stage::Body, response.bodyBytes);
+      const DWORD available = state.bytesAvailable;
+      if (available == 0) break;
+      const DWORD want = std::min<DWORD>(available, static_cast<DWORD>(state.buffer.size()));
+      if (!WinHttpReadData(req.get(), state.buffer.data(), want, nullptr)) {
         failWith(GetLastError(), Stage::Body, request, response.bodyBytes);
       }
       complete(Stage::Body, response.bodyBytes);

@@ -1,7 +1,7 @@
 #pragma once
 // End-to-end fixture for the window's logic: the scripted window, the real controller behind
-// the run-time error report, the reference service on loopback, and a private set of user
-// folders (XDG folders, machine hive, temp) in a fresh temporary folder.
+// the run-time error report, the reference service on loopback, and a private user profile
+// (roaming folder, temp folder, settings store, machine hive) in a fresh temporary folder.
 
 #include <filesystem>
 #include <memory>
@@ -14,6 +14,7 @@
 #include "tests/support/ref_service_fixture.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/scripted_view.h"
+#include "tests/support/test_system.h"
 
 namespace zentro::testing {
 
@@ -88,23 +89,12 @@ inline refservice::World SmallWorld() {
 
 class AppTest : public RefServiceTest {
  protected:
-  void SetUp() override {
-    auto set = [&](const char* name, const std::string& sub) {
-      std::filesystem::create_directories(temp.path() / sub);
-      env.set(name, (temp.path() / sub).string());
-    };
-    set("HOME", "home");
-    set("XDG_CONFIG_HOME", "config");
-    set("XDG_DATA_HOME", "data");
-    set("XDG_RUNTIME_DIR", "runtime");
-    set("TMPDIR", "tmp");
-    env.set("ZENTRO_MACHINE_HIVE", (temp.path() / "hive.ini").string());
-    env.set("no_proxy", "127.0.0.1,localhost");
-  }
+  void SetUp() override { env.set("no_proxy", "127.0.0.1,localhost"); }
 
-  // The per-user root folder the launcher uses with USEPROFILE.
+  // The per-user root folder the launcher uses with USEPROFILE (the roaming folder is
+  // config/ of the profile).
   std::string rootFolder() const {
-    return (temp.path() / "config" / "Velmora" / "Velmora Zentro").string();
+    return platform::utf8FromPath(temp.path() / "config" / "Velmora" / "Velmora Zentro");
   }
 
   // Starts the service and writes a configuration pointing at it, plus `extraRows`.
@@ -148,6 +138,7 @@ class AppTest : public RefServiceTest {
 
   ProgramState& state() { return form->state(); }
 
+  ScopedUserProfile profile{temp.str()};
   ScopedEnv env;
   ScriptedView view;
   std::unique_ptr<FrmLogin> form;

@@ -5,6 +5,7 @@
 
 #include "app/app_texts.h"
 #include "app/event_guard.h"
+#include "platform/paths.h"
 #include "platform/runtime_error.h"
 #include "tests/app/app_fixture.h"
 
@@ -21,16 +22,18 @@ class DeploymentStartTest : public AppTest {
     view.clickGridRow(row);
     guard->cmdRunVersion_Click();
   }
+  // A deployment's common folder, joined as the program joins it.
   std::string common(const std::string& type, const std::string& folder) const {
-    return rootFolder() + "/" + type + "/" + folder;
+    return platform::joinPath(platform::joinPath(rootFolder(), type), folder);
   }
   void writeStamp(const std::string& folder, const std::string& key, const std::string& text) {
-    std::filesystem::create_directories(common("BROKER", folder));
-    std::ofstream(common("BROKER", folder) + "/" + key + ".txt") << text << "\r\n";
+    const auto path = platform::pathFromUtf8(common("BROKER", folder));
+    std::filesystem::create_directories(path);
+    std::ofstream(path / (key + ".txt")) << text << "\r\n";
   }
   std::vector<std::string> lastUpdateKeys() {
     std::vector<std::string> keys;
-    for (const auto& c : ref.service().calls())
+    for (const auto& c : ref.calls())
       if (c.member == "GetUpdateInfoLastUpdate") keys.push_back(c.args[1].toText().value_or(""));
     return keys;
   }
@@ -58,18 +61,19 @@ TEST_F(DeploymentStartTest, FirstRunOfABrokerIsAFullUpdateWithReportAndToken) {
   EXPECT_FALSE(s.install.checkOnly);
   EXPECT_EQ(s.updateCheckAnswer, 6);
   EXPECT_EQ(s.folders.commonFolder, common("BROKER", "AcmeBroker"));
-  EXPECT_TRUE(std::filesystem::is_directory(s.folders.commonFolder));
-  EXPECT_FALSE(std::filesystem::exists(s.folders.commonFolder + "/CVTest")) << "probe cleaned";
+  EXPECT_TRUE(std::filesystem::is_directory(platform::pathFromUtf8(s.folders.commonFolder)));
+  EXPECT_FALSE(std::filesystem::exists(platform::pathFromUtf8(s.folders.commonFolder) / "CVTest"))
+      << "probe cleaned";
   EXPECT_EQ(s.install.installList.recordCount(), 2);
 
   const std::string url = ref.serverUrl("S1");
   EXPECT_EQ(s.install.installFilesUrl, url + "/BROKER/InstallFiles/");
-  const std::string token = ref.service().lastTokenOf("ACME", "JOHN");
+  const std::string token = ref.lastTokenOf("ACME", "JOHN");
   ASSERT_FALSE(token.empty());
   EXPECT_EQ(s.loginToken, token);
   EXPECT_EQ(s.busObjUrl, "http://" + token + "@" + url.substr(7));
 
-  const auto notes = ref.service().notes();
+  const auto notes = ref.notes();
   ASSERT_EQ(notes.size(), 1u);
   const std::string& report = notes[0].text;
   const char* labels[] = {"Available Page File = ", "Available Physical Memory = ",
@@ -166,7 +170,7 @@ TEST_F(DeploymentStartTest, ServerFoldersStayInsideTheRootFolder) {
   };
   for (const char* nested : {"Broker\\2026", "Broker/2026"}) {
     startWith("DeployFolder", nested);
-    EXPECT_EQ(state().folders.commonFolder, common("BROKER", "Broker/2026"));
+    EXPECT_EQ(state().folders.commonFolder, platform::joinPath(common("BROKER", "Broker"), "2026"));
   }
   const std::pair<const char*, const char*> refused[] = {
       {"DeployFolder", "../../../../escaped"}, {"DeployFolder", "a\\..\\..\\..\\..\\escaped"},
@@ -205,9 +209,10 @@ TEST_F(DeploymentStartTest, AnsweringNoSkipsUpdatesWithoutAProbe) {
   EXPECT_EQ(state().updateCheckAnswer, 7);
   EXPECT_TRUE(state().install.skipUpdates);
   EXPECT_TRUE(lastUpdateKeys().empty());
-  ASSERT_EQ(ref.service().notes().size(), 1u);
-  EXPECT_NE(ref.service().notes()[0].text.find("Has admin access = Yes\r\n"), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(common("BROKER", "AcmePilot") + "/CVTest"));
+  ASSERT_EQ(ref.notes().size(), 1u);
+  EXPECT_NE(ref.notes()[0].text.find("Has admin access = Yes\r\n"), std::string::npos);
+  EXPECT_FALSE(
+      std::filesystem::exists(platform::pathFromUtf8(common("BROKER", "AcmePilot")) / "CVTest"));
 }
 
 TEST_F(DeploymentStartTest, ClientDeploymentsUseTheGeneralObjectAndNoStamps) {
@@ -256,7 +261,7 @@ TEST_F(DeploymentStartTest, ARefusedSecondLoginEndsTheProgramWithoutTimerOrRepor
   EXPECT_EQ(view.lastMessageBox().title, std::optional<std::string>("Velmora Zentro"));
   EXPECT_EQ(view.exitCode(), EventGuard::kRunTimeErrorExit);
   EXPECT_FALSE(view.installTimerEnabled());
-  EXPECT_TRUE(ref.service().notes().empty());
+  EXPECT_TRUE(ref.notes().empty());
   EXPECT_EQ(stored("Remember"), "<missing>") << "nothing is saved after the error report";
 }
 

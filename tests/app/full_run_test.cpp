@@ -47,7 +47,7 @@ class FullRunTest : public AppTest {
 
   std::string common() const { return rootFolder() + "/BROKER/DemoBroker"; }
   std::string read(const std::string& name) const { return readFile(common() + "/" + name); }
-  int downloads() { return int(ref.service().downloads().size()); }
+  int downloads() { return int(ref.downloads().size()); }
 
   std::vector<std::unique_ptr<ScriptedView>> runs;
 
@@ -72,7 +72,7 @@ TEST_F(FullRunTest, FreshInstallThenCurrentThenOneChangedFile) {
   EXPECT_EQ(read("INSTALL_15.txt"), "2026-12-01T09:30:00\r\n");
   EXPECT_EQ(last().label(Label::Message), "[Demo Broker 2026] - initialization complete");
   EXPECT_EQ(form->exitStatus(), FrmLogin::kExitCurrent);
-  const std::string token = ref.service().lastTokenOf(kDemoFiler, kDemoBob);
+  const std::string token = ref.lastTokenOf(kDemoFiler, kDemoBob);
   const std::string received = launchRecord();
   EXPECT_NE(received.find(token), std::string::npos) << received;
   const int firstDownloads = downloads();
@@ -82,13 +82,13 @@ TEST_F(FullRunTest, FreshInstallThenCurrentThenOneChangedFile) {
   EXPECT_TRUE(state().install.skipUpdates);
   EXPECT_EQ(downloads(), firstDownloads) << "a current deployment downloads nothing";
 
-  ASSERT_TRUE(ref.service().setFile(12, "demo-library.dll", "library 2.2", "2.2.0.0"));
-  ASSERT_TRUE(ref.service().setLastUpdate(12, "2026-12-05T10:00:00"));
+  ASSERT_TRUE(ref.setFile(12, "demo-library.dll", "library 2.2", "2.2.0.0"));
+  ASSERT_TRUE(ref.setLastUpdate(12, "2026-12-05T10:00:00"));
   runOnce();
   // Files with a version on the machine download only when changed; files without one
   // (replace-only, register, run, runtime installer) are fetched on every full check.
   std::vector<std::string> fetched;
-  const auto records = ref.service().downloads();
+  const auto records = ref.downloads();
   for (std::size_t i = std::size_t(firstDownloads); i < records.size(); ++i) {
     fetched.push_back(records[i].path.substr(records[i].path.rfind('/') + 1));
   }
@@ -104,14 +104,14 @@ TEST_F(FullRunTest, FreshInstallThenCurrentThenOneChangedFile) {
 TEST_F(FullRunTest, AFailedDownloadKeepsTheOldFileAndWritesNoStamps) {
   runOnce();
   const std::string before = read("demo-library.dll");
-  ASSERT_TRUE(ref.service().setFile(12, "demo-library.dll", "library 2.2", "2.2.0.0"));
-  ASSERT_TRUE(ref.service().setLastUpdate(12, "2026-12-05T10:00:00"));
+  ASSERT_TRUE(ref.setFile(12, "demo-library.dll", "library 2.2", "2.2.0.0"));
+  ASSERT_TRUE(ref.setLastUpdate(12, "2026-12-05T10:00:00"));
 
   const refservice::Fault faults[] = {{refservice::Fault::Kind::CutBody, 4},
                                       {refservice::Fault::Kind::Status500},
                                       {refservice::Fault::Kind::WrongLength, 100}};
   for (const auto& fault : faults) {
-    ref.service().setFileFault(12, "demo-library.dll", fault);
+    ref.setFileFault(12, "demo-library.dll", fault);
     runOnce();
     EXPECT_EQ(read("demo-library.dll"), before) << refservice::describeFault(fault);
     EXPECT_EQ(read("INSTALL_12.txt"), "2026-11-30T08:15:00\r\n")
@@ -120,7 +120,7 @@ TEST_F(FullRunTest, AFailedDownloadKeepsTheOldFileAndWritesNoStamps) {
     EXPECT_EQ(form->exitStatus(), FrmLogin::kExitUpdatesFailed) << "launched all the same";
   }
 
-  ref.service().clearFaults();
+  ref.clearFaults();
   runOnce();
   EXPECT_EQ(read("demo-library.dll"), "library 2.2");
   EXPECT_EQ(read("INSTALL_12.txt"), "2026-12-05T10:00:00\r\n");

@@ -1,19 +1,16 @@
 #include "app/launch_stage.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <regex>
 #include <stdexcept>
-#include <thread>
 
 #include "app/launch_texts.h"
 #include "platform/paths.h"
 #include "platform/program_info.h"
 #include "platform/runtime_error.h"
+#include "tests/support/recorder.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/scripted_view.h"
 #include "tests/support/temp_dir.h"
@@ -23,6 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace texts = launch_texts;
+using platform::pathFromUtf8;
 
 // --- ShellExecuteErrorText --------------------------------------------------------------------
 
@@ -137,7 +135,7 @@ class LaunchAttempts : public ::testing::Test {
   }
   ScriptedView view;
   LaunchInputs in;
-  std::string target = "/srv/product/app.exe";
+  std::string target = platform::joinPath("/srv/product", "app.exe");
 };
 
 TEST_F(LaunchAttempts, ALaunchRecordOutsideTheDeploymentsFoldersStartsNothing) {
@@ -167,7 +165,7 @@ TEST_F(LaunchAttempts, FirstSuccessStartsOnce) {
   ASSERT_EQ(shell.calls.size(), 1u);
   const ShellCall& c = shell.calls[0];
   EXPECT_EQ(c.verb, "");
-  EXPECT_EQ(c.file, "/srv/product/app.exe");
+  EXPECT_EQ(c.file, platform::joinPath("/srv/product", "app.exe"));
   EXPECT_EQ(c.parameters, "\"http://TOKEN123@127.0.0.1:8080/cvbo TOKEN123\"");
   EXPECT_EQ(c.folder, "/srv/common");  // not the program's own folder
   EXPECT_EQ(c.show, 1);
@@ -245,12 +243,21 @@ TEST_F(LaunchAttempts, WarningShowsBeforeTheStart) {
 class TempCopy : public ::testing::Test {
  protected:
   TempCopy() {
-    env.set("TMPDIR", tmp.str());
+    env.setTempFolder(tmp.str());
     program = product.write("app.exe", "#!/bin/sh\n");
     product.write(".hidden.dat", "hidden");
     product.write("readonly.dll", "ro");
-    ::chmod(product.file("readonly.dll").c_str(), 0444);
+    fs::permissions(product.path() / "readonly.dll", fs::perms::owner_read | fs::perms::group_read |
+                                                        fs::perms::others_read);
     product.write("sub/inner.dll", "inner");
+  }
+  // Whether `folder` is a copy folder in the temp folder: CVTEMP_<stamp>_<number>, with its
+  // trailing separator.
+  bool isCopyFolder(const std::string& folder, const std::string& number = "00000") const {
+    const std::string start = platform::joinPath(tmp.str(), "CVTEMP_");
+    return folder.rfind(start, 0) == 0 &&
+           std::regex_match(folder.substr(start.size()),
+                            std::regex("[0-9]{14}_" + number + "[\\\\/]"));
   }
   TempDir tmp;
   TempDir product;
@@ -261,30 +268,33 @@ class TempCopy : public ::testing::Test {
 TEST_F(TempCopy, CopiesFilesOnlyIntoANewlyNamedFolder) {
   const std::string copy = CopyToTempFolder(program);
   ASSERT_FALSE(copy.empty());
-  EXPECT_TRUE(std::regex_match(copy, std::regex(tmp.str() + "/CVTEMP_[0-9]{14}_00000/")))
-      << copy;
+  EXPECT_TRUE(isCopyFolder(copy)) << copy;
   EXPECT_EQ(readFile(copy + "app.exe"), "#!/bin/sh\n");
   EXPECT_EQ(readFile(copy + ".hidden.dat"), "hidden");
   EXPECT_EQ(readFile(copy + "readonly.dll"), "ro");
-  EXPECT_FALSE(fs::exists(copy + "sub"));
+  EXPECT_FALSE(fs::exists(pathFromUtf8(copy + "sub")));
 }
 
 TEST_F(TempCopy, SecondCopyInTheSameSecondCountsOn) {
   for (int tries = 0; tries < 5; ++tries) {
+    // A fresh temp folder per try: an earlier try's copies may carry this second's stamp.
+    const std::string folder = tmp.file("try" + std::to_string(tries));
+    fs::create_directory(pathFromUtf8(folder));
+    env.setTempFolder(folder);
     const std::string before = platform::localTimeStamp();
     const std::string first = CopyToTempFolder(program);
     const std::string second = CopyToTempFolder(program);
     if (platform::localTimeStamp() != before) continue;  // a second boundary passed: again
-    const std::string prefix = tmp.str() + "/CVTEMP_" + before + "_";
-    EXPECT_EQ(first, prefix + "00000/");
-    EXPECT_EQ(second, prefix + "00001/");
+    const std::string prefix = platform::joinPath(folder, "CVTEMP_" + before + "_");
+    EXPECT_EQ(first, prefix + "00000" + platform::pathSeparator());
+    EXPECT_EQ(second, prefix + "00001" + platform::pathSeparator());
     return;
   }
   FAIL() << "never two copies within one second";
 }
 
 TEST_F(TempCopy, GivesUpWhenNoFolderCanBeMade) {
-  env.set("TMPDIR", tmp.file("missing/deeper"));
+  env.setTempFolder(tmp.file("missing/deeper"));
   EXPECT_EQ(CopyToTempFolder(program), "");
 
   // The launch then starts the program in place, in the common folder.
@@ -312,37 +322,22 @@ TEST_F(TempCopy, LaunchFromCopyUsesTheCopyFolder) {
   ScriptedShell shell({42});
   runLaunchStage(view, in, target, shell.fn());
   const std::string folder = shell.calls.at(0).folder;
-  EXPECT_TRUE(std::regex_match(folder, std::regex(tmp.str() + "/CVTEMP_[0-9]{14}_00000/")));
-  EXPECT_EQ(target, folder + "/app.exe");  // two separators, harmless
+  EXPECT_TRUE(isCopyFolder(folder)) << folder;
+  EXPECT_EQ(target, folder + platform::pathSeparator() + "app.exe");  // two separators, harmless
   EXPECT_EQ(shell.calls.at(0).file, target);
 }
 
 // --- a real start -----------------------------------------------------------------------------
 
-// Waits for a file the started program writes; the program runs on its own.
-std::string awaitFile(const std::string& path) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!fs::exists(path) && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return readFile(path);
-}
-
 class RealLaunch : public ::testing::Test {
  protected:
   RealLaunch() {
-    env.set("TMPDIR", tmp.str());
-    // Records its argument count, its first argument and the folder it started in.
-    const std::string script =
-        "#!/bin/sh\n"
-        "{ echo \"$#\"; printf '%s\\n' \"$1\"; pwd -P; } > \"$PWD/launched.tmp\"\n"
-        "mv \"$PWD/launched.tmp\" \"$PWD/launched.txt\"\n";
-    program = product.write("app.sh", script);
-    ::chmod(program.c_str(), 0755);
+    env.setTempFolder(tmp.str());
+    program = writeRecorder(product.file("app.exe"));
     in.busObjUrl = "http://TOK-42@127.0.0.1:8080/cvbo";
     in.loginToken = "TOK-42";
     in.commonFolder = common.str();
-    in.launchFileName = "app.sh";
+    in.launchFileName = "app.exe";
     in.programFolders = {product.str()};
   }
   TempDir tmp, product, common;
@@ -355,20 +350,21 @@ class RealLaunch : public ::testing::Test {
 TEST_F(RealLaunch, ProgramGetsOneArgumentAndStartsInTheCommonFolder) {
   std::string target = program;
   runLaunchStage(view, in, target);
-  const std::string out = awaitFile(common.file("launched.txt"));
-  EXPECT_EQ(out, "1\nhttp://TOK-42@127.0.0.1:8080/cvbo TOK-42\n" +
-                     fs::canonical(common.path()).string() + "\n");
+  const Record record = awaitRecord(program);
+  EXPECT_EQ(record.args, "http://TOK-42@127.0.0.1:8080/cvbo TOK-42\n");
+  EXPECT_TRUE(fs::equivalent(pathFromUtf8(record.folder), common.path())) << record.folder;
 }
 
 TEST_F(RealLaunch, ProgramRunsFromItsCopy) {
   in.runFromTemp = true;
   std::string target = program;
   runLaunchStage(view, in, target);
-  const std::string copyFolder = target.substr(0, target.size() - std::string("/app.sh").size());
-  const std::string out = awaitFile(copyFolder + "launched.txt");
-  EXPECT_EQ(out, "1\nhttp://TOK-42@127.0.0.1:8080/cvbo TOK-42\n" +
-                     fs::canonical(copyFolder).string() + "\n");
-  EXPECT_FALSE(fs::exists(common.file("launched.txt")));
+  ASSERT_NE(target, program);
+  const Record record = awaitRecord(target);
+  EXPECT_EQ(record.args, "http://TOK-42@127.0.0.1:8080/cvbo TOK-42\n");
+  EXPECT_TRUE(fs::equivalent(pathFromUtf8(record.folder), pathFromUtf8(target).parent_path()))
+      << record.folder;
+  EXPECT_FALSE(fs::exists(pathFromUtf8(program + ".args")));
 }
 
 TEST_F(RealLaunch, MissingProgramFailsAllThreeWays) {

@@ -52,7 +52,7 @@ TEST_F(AppTest, WrongPasswordIsFailureBAndEveryPairIsTried) {
   EXPECT_EQ(view.focus(), Focusable::FilerCode);
   // isValidLogin receives the boxes' texts untrimmed and the client flag by type.
   std::vector<std::string> clientFlags;
-  for (const auto& call : ref.service().calls()) {
+  for (const auto& call : ref.calls()) {
     if (call.member != "isValidLogin") continue;
     ASSERT_EQ(call.args.size(), 5u);
     EXPECT_EQ(call.args[0].toText(), " ACME ");
@@ -64,8 +64,8 @@ TEST_F(AppTest, WrongPasswordIsFailureBAndEveryPairIsTried) {
 TEST_F(AppTest, UnreachableLoginServersGiveFailureBNotA) {
   auto world = SmallWorld();
   startService(world);
-  ref.service().setMemberFault("S1", "*", {refservice::Fault::Kind::Refuse});
-  ref.service().setMemberFault("S2", "*", {refservice::Fault::Kind::Status500});
+  ref.setMemberFault("S1", "*", {refservice::Fault::Kind::Refuse});
+  ref.setMemberFault("S2", "*", {refservice::Fault::Kind::Status500});
   load();
   login("acme", "john", kJohnPassword);
   EXPECT_EQ(view.lastMessageBox().text, texts::kInvalidPasswordMessage);

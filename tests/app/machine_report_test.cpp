@@ -57,7 +57,6 @@ TEST(MachineReport, TextHasTheEightLinesInOrder) {
 
 class AdminProbeTest : public ::testing::Test {
  protected:
-  std::string probeFolder() const { return dir_.file("CVTest"); }
   zentro::testing::TempDir dir_;
 };
 
@@ -75,16 +74,16 @@ TEST_F(AdminProbeTest, WritableFolderAnswersYesAndLeavesNoTrace) {
 TEST_F(AdminProbeTest, LeftoverProbeIsCleanedAndTheProbeGoesOn) {
   dir_.write("CVTest/CVTest.dat", "");
   EXPECT_TRUE(HasAdminAccess(mr::kUpdateCheckRuns, dir_.str()));
-  EXPECT_FALSE(fs::exists(probeFolder()));
+  EXPECT_FALSE(fs::exists(dir_.path() / "CVTest"));
 
-  fs::create_directory(probeFolder());
+  fs::create_directory(dir_.path() / "CVTest");
   EXPECT_TRUE(HasAdminAccess(mr::kUpdateCheckRuns, dir_.str()));
-  EXPECT_FALSE(fs::exists(probeFolder()));
+  EXPECT_FALSE(fs::exists(dir_.path() / "CVTest"));
 
   // A CVTest folder holding anything else is not ours to delete.
   dir_.write("CVTest/keep.txt", "x");
   EXPECT_FALSE(HasAdminAccess(mr::kUpdateCheckRuns, dir_.str()));
-  EXPECT_TRUE(fs::exists(dir_.file("CVTest/keep.txt")));
+  EXPECT_TRUE(fs::exists(dir_.path() / "CVTest/keep.txt"));
 }
 
 TEST_F(AdminProbeTest, MissingOrEmptyFolderAnswersNo) {
@@ -94,11 +93,11 @@ TEST_F(AdminProbeTest, MissingOrEmptyFolderAnswersNo) {
 
 TEST_F(AdminProbeTest, ReadOnlyFolderAnswersNo) {
   fs::permissions(dir_.path(), fs::perms::owner_read | fs::perms::owner_exec);
-  if (std::ofstream(dir_.file("probe"))) {
+  if (std::ofstream(dir_.path() / "probe")) {
     GTEST_SKIP() << "permission bits do not stop writes here (running as root)";
   }
   EXPECT_FALSE(HasAdminAccess(mr::kUpdateCheckRuns, dir_.str()));
-  EXPECT_FALSE(fs::exists(probeFolder()));
+  EXPECT_FALSE(fs::exists(dir_.path() / "CVTest"));
 }
 
 }  // namespace

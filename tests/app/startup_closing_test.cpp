@@ -25,7 +25,7 @@ TEST_F(AppTest, StartUpSetsTheCaptionAndReadsTheConfiguration) {
   EXPECT_TRUE(state().runFromTemp);
   EXPECT_TRUE(state().useProfile);
   EXPECT_FALSE(state().commandLineLogin);
-  EXPECT_TRUE(std::filesystem::is_directory(rootFolder() + "/Temp"));
+  EXPECT_TRUE(std::filesystem::is_directory(platform::pathFromUtf8(rootFolder()) / "Temp"));
   EXPECT_TRUE(view.refreshVisible());
   EXPECT_TRUE(view.rememberEnabled());
 }

@@ -1,20 +1,22 @@
 #include "app/update_stamps.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "platform/paths.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_system.h"
 
 namespace zentro {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::pathFromUtf8;
+using zentro::testing::kWindows;
+using zentro::testing::makeLink;
+using zentro::testing::makeNamedPipe;
 using zentro::testing::readFile;
 
 constexpr char kServerStamp[] = "1/15/2024 3:45:12 PM";
@@ -34,11 +36,12 @@ class UpdateStampsTest : public ::testing::Test {
 TEST_F(UpdateStampsTest, KeyAndFileNameCarryTheGroupIdAsWritten) {
   EXPECT_EQ(updateStampKey("7"), "INSTALL_7");
   EXPECT_EQ(updateStampKey(""), "");
-  EXPECT_EQ(updateStampPath("/d/common", updateStampKey("12")), "/d/common/INSTALL_12.txt");
+  EXPECT_EQ(updateStampPath("/d/common", updateStampKey("12")),
+            platform::joinPath("/d/common", "INSTALL_12.txt"));
 
   WriteUpdateStamps(common(), updateStampKey("7"), kServerStamp, "", "");
-  EXPECT_TRUE(fs::exists(dir_.file("INSTALL_7.txt")));
-  EXPECT_FALSE(fs::exists(dir_.file("INSTALL_07.txt")));
+  EXPECT_TRUE(fs::exists(dir_.path() / "INSTALL_7.txt"));
+  EXPECT_FALSE(fs::exists(dir_.path() / "INSTALL_07.txt"));
 }
 
 TEST_F(UpdateStampsTest, ReadTakesTheFirstLineWithoutSurroundingSpaces) {
@@ -57,9 +60,9 @@ TEST_F(UpdateStampsTest, ReadTakesTheFirstLineWithoutSurroundingSpaces) {
 
   EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_missing"), "");
   EXPECT_EQ(ReadUpdateStamp(dir_.file("no/such/folder"), "INSTALL_1"), "");
-  fs::create_directory(dir_.file("INSTALL_5.txt"));
+  fs::create_directory(dir_.path() / "INSTALL_5.txt");
   EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_5"), "") << "a folder is not a stamp";
-  ASSERT_EQ(::mkfifo(dir_.file("INSTALL_6.txt").c_str(), 0600), 0);
+  ASSERT_TRUE(makeNamedPipe(dir_.file("INSTALL_6.txt")) || kWindows) << "Linux makes FIFOs";
   EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_6"), "") << "a FIFO is not waited on";
 }
 
@@ -68,11 +71,11 @@ TEST_F(UpdateStampsTest, WritesEachValidStampVerbatimWithCrLf) {
   dir_.write("INSTALL_12.txt.00112233aabbccdd.zentro-new", "abandoned");
   zentro::testing::TempDir other;
   const std::string held = other.write("INSTALL_1.txt.ffeeddccbbaa9988.zentro-new", "live");
-  const int holder = ::open(held.c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  zentro::testing::HeldFile holder(held);
+  ASSERT_TRUE(holder.held());
   WriteUpdateStamps(other.str(), "INSTALL_1", kServerStamp, "", "");
-  EXPECT_TRUE(fs::exists(held));
-  ::close(holder);
+  EXPECT_TRUE(fs::exists(pathFromUtf8(held)));
+  holder.release();
 
   WriteUpdateStamps(common(), "INSTALL_12", kServerStamp, "INSTALL_40", kLaterStamp);
   EXPECT_EQ(stampText("INSTALL_12"), std::string(kServerStamp) + "\r\n");
@@ -84,7 +87,7 @@ TEST_F(UpdateStampsTest, WritesEachValidStampVerbatimWithCrLf) {
   // A later run overwrites, never through a link planted at a temporary name beside it.
   zentro::testing::TempDir elsewhere;
   const std::string victim = elsewhere.write("victim", "precious");
-  fs::create_symlink(victim, dir_.file("INSTALL_12.txt.tmp"));
+  EXPECT_TRUE(makeLink(victim, dir_.file("INSTALL_12.txt.tmp")) || kWindows);
   WriteUpdateStamps(common(), "INSTALL_12", kLaterStamp, "", "");
   EXPECT_EQ(stampText("INSTALL_12"), std::string(kLaterStamp) + "\r\n");
   EXPECT_EQ(readFile(victim), "precious");
@@ -98,7 +101,7 @@ TEST_F(UpdateStampsTest, SameKeyForBothGroupsKeepsTheCustomText) {
 TEST_F(UpdateStampsTest, EmptyKeysAndNonDatesAreNeverWritten) {
   dir_.write("INSTALL_9.txt", "old\r\n");
   WriteUpdateStamps(common(), "INSTALL_8", "", "INSTALL_9", "not a date");
-  EXPECT_FALSE(fs::exists(dir_.file("INSTALL_8.txt")));
+  EXPECT_FALSE(fs::exists(dir_.path() / "INSTALL_8.txt"));
   EXPECT_EQ(stampText("INSTALL_9"), "old\r\n") << "a non-date leaves the old stamp";
 
   WriteUpdateStamps(common(), "", kServerStamp, "", kServerStamp);
@@ -108,16 +111,16 @@ TEST_F(UpdateStampsTest, EmptyKeysAndNonDatesAreNeverWritten) {
 TEST_F(UpdateStampsTest, UnwritableFolderIsIgnored) {
   // Missing folder: nothing happens, nothing is created.
   WriteUpdateStamps(dir_.file("gone"), "INSTALL_1", kServerStamp, "", "");
-  EXPECT_FALSE(fs::exists(dir_.file("gone")));
+  EXPECT_FALSE(fs::exists(dir_.path() / "gone"));
 
   const std::string ro = dir_.file("readonly");
-  fs::create_directory(ro);
-  fs::permissions(ro, fs::perms::owner_read | fs::perms::owner_exec);
-  if (std::ofstream(ro + "/probe")) {
+  fs::create_directory(pathFromUtf8(ro));
+  fs::permissions(pathFromUtf8(ro), fs::perms::owner_read | fs::perms::owner_exec);
+  if (std::ofstream(pathFromUtf8(ro) / "probe")) {
     GTEST_SKIP() << "permission bits do not stop writes here (running as root)";
   }
   WriteUpdateStamps(ro, "INSTALL_1", kServerStamp, "INSTALL_2", kLaterStamp);
-  EXPECT_TRUE(fs::is_empty(ro));
+  EXPECT_TRUE(fs::is_empty(pathFromUtf8(ro)));
 }
 
 TEST_F(UpdateStampsTest, CurrentWhenServerIsNotLaterThanLocal) {

@@ -12,7 +12,7 @@
 #include "installer/install_texts.h"
 #include "platform/archive.h"
 #include "tests/fault/fault_fixture.h"
-#include "tests/fault/zip_craft.h"
+#include "tests/support/zip_craft.h"
 
 namespace zentro::testing {
 namespace {

@@ -1,15 +1,9 @@
 #include "installer/download_handler.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <filesystem>
-#include <thread>
 
 #include "installer/inet_transfer.h"
 #include "installer/install_downloaded.h"
@@ -17,12 +11,18 @@
 #include "platform/sha256.h"
 #include "remote/text_case.h"
 #include "tests/installer/install_world.h"
-#include "tools/refservice/install_files.h"
+#include "tests/support/zip_craft.h"
 
 namespace zentro::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::pathFromUtf8;
+
+// A ZIP archive holding `content` as `name`.
+std::string zipOf(const std::string& name, const std::string& content) {
+  return buildZipArchive({{name, deflateBytes(content), std::nullopt}});
+}
 
 // The lines the window journalled for one label or bar, in order.
 std::vector<std::string> journalled(const ScriptedView& view, const std::string& prefix) {
@@ -47,7 +47,7 @@ std::string noise(std::size_t size, unsigned seed = 7) {
 std::string zipOfSize(const std::string& name, std::size_t size, std::string& content) {
   for (std::size_t n = size; n > 0; --n) {
     content = noise(n);
-    std::string zip = refservice::buildZip(name, content);
+    std::string zip = zipOf(name, content);
     if (zip.size() == size) return zip;
     if (zip.size() < size) break;
   }
@@ -57,8 +57,8 @@ std::string zipOfSize(const std::string& name, std::size_t size, std::string& co
 
 std::vector<std::string> leftovers(const std::string& folder) {
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder)) {
-    if (e.path().filename() != ".keep") names.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(pathFromUtf8(folder))) {
+    if (e.path().filename() != ".keep") names.push_back(platform::utf8FromPath(e.path().filename()));
   }
   return names;
 }
@@ -132,7 +132,7 @@ TEST_F(DownloadTest, OtherFailureStatusShowsThePlainMessage) {
   EXPECT_EQ(view->lastMessageBox().text,
             std::string(texts::kDownloadError) + server.baseUrl() + "busy.dll");
   EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});
-  EXPECT_FALSE(fs::exists(product("busy.dll")));
+  EXPECT_FALSE(fs::exists(pathFromUtf8(product("busy.dll"))));
   EXPECT_TRUE(session.downloadFailed);
 }
 
@@ -199,7 +199,7 @@ TEST_F(DownloadTest, ByteLabelFollowsTheChunks) {
 }
 
 TEST_F(DownloadTest, ZipSlipArchiveIsRefusedAndNothingStalePassesForIt) {
-  server.serve("app.dll.zip", refservice::buildZip("../../escaped.dll", "evil"));
+  server.serve("app.dll.zip", zipOf("../../escaped.dll", "evil"));
   installed(product("app.dll"), "old", "1.0.0.0");
   // Left by an earlier run: must not be installed in place of the archive's content.
   writeFile(temp("app.dll"), "stale");
@@ -208,9 +208,9 @@ TEST_F(DownloadTest, ZipSlipArchiveIsRefusedAndNothingStalePassesForIt) {
   e.downloadLocation = "app.dll.zip";
   setList({e, launchEntry("app.exe")});
   runInstall();
-  EXPECT_FALSE(fs::exists(dir.file("escaped.dll")));
-  EXPECT_FALSE(fs::exists(folders.tempFolder + "/../../escaped.dll"));
-  EXPECT_FALSE(fs::exists(temp("app.dll.cmp")));
+  EXPECT_FALSE(fs::exists(dir.path() / "escaped.dll"));
+  EXPECT_FALSE(fs::exists(pathFromUtf8(folders.tempFolder) / ".." / ".." / "escaped.dll"));
+  EXPECT_FALSE(fs::exists(pathFromUtf8(temp("app.dll.cmp"))));
   EXPECT_EQ(readFile(product("app.dll")), "old");
   EXPECT_TRUE(session.downloadFailed);
   // The file could not be placed: the run stops as for any target it cannot replace.
@@ -222,7 +222,7 @@ TEST_F(DownloadTest, ZipSlipArchiveIsRefusedAndNothingStalePassesForIt) {
 TEST_F(DownloadTest, TempFolderTargetSurvivesAnArchiveThatDoesNotDeliverIt) {
   // For a TEMPDIR entry the installed file is the archive's own output name.
   server.serve("broken.zip", "PK\x03\x04 not an archive");
-  server.serve("other.zip", refservice::buildZip("other.dll", "other"));
+  server.serve("other.zip", zipOf("other.dll", "other"));
   for (const char* location : {"broken.zip", "other.zip"}) {
     session.updateBlocked = session.downloadFailed = false;
     freshWindow();
@@ -247,7 +247,7 @@ TEST_F(DownloadTest, UnsafeFileNameIsNeverFetched) {
   setList({up, sub, launchEntry("app.exe")});
   runInstall();
   EXPECT_EQ(server.totalHits(), 0);
-  EXPECT_FALSE(fs::exists(folders.productFolder + "/../x.dll"));
+  EXPECT_FALSE(fs::exists(pathFromUtf8(folders.productFolder) / ".." / "x.dll"));
   EXPECT_TRUE(session.downloadFailed);
   EXPECT_EQ(host.launches.size(), 1u);
   EXPECT_EQ(host.stamps, 0);
@@ -265,21 +265,12 @@ TEST_F(DownloadTest, HandlerRefusesUnsafeFileName) {
   ASSERT_TRUE(inet1.execute(server.baseUrl() + "x.dll", "GET", "Proxy-Connection: Keep-Alive"));
   while (inet1.stillExecuting()) view->waitForPosted();
   EXPECT_TRUE(session.downloadFailed);
-  EXPECT_FALSE(fs::exists(folders.tempFolder + "/../escaped.dll"));
-  EXPECT_FALSE(fs::exists(product("escaped.dll")));
+  EXPECT_FALSE(fs::exists(pathFromUtf8(folders.tempFolder) / ".." / "escaped.dll"));
+  EXPECT_FALSE(fs::exists(pathFromUtf8(product("escaped.dll"))));
 }
 
 TEST_F(DownloadTest, RefusedConnectionReportsTheUrl) {
-  // A port that was just free: nothing listens there.
-  int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  socklen_t len = sizeof addr;
-  ::getsockname(probe, reinterpret_cast<sockaddr*>(&addr), &len);
-  ::close(probe);
-  session.installFilesUrl = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/";
+  session.installFilesUrl = "http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/";
   setList({file("x.dll"), launchEntry("app.exe")});
   runInstall();
   ASSERT_EQ(view->messageBoxCount(), 1);
@@ -290,56 +281,23 @@ TEST_F(DownloadTest, RefusedConnectionReportsTheUrl) {
   EXPECT_EQ(host.launches.size(), 1u);
 }
 
-// Hangs up on the first connection without a word, then answers like a server.
+// Hangs up on the first request without a word, then answers like a server.
 class FlakyServer {
  public:
-  explicit FlakyServer(std::string body) : body_(std::move(body)) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::listen(fd_, 8);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
-    thread_ = std::thread([this] { serve(); });
-  }
-  ~FlakyServer() {
-    ::shutdown(fd_, SHUT_RDWR);
-    ::close(fd_);
-    thread_.join();
-  }
-  std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
-  int connections() const { return connections_; }
+  explicit FlakyServer(std::string body) : body_(std::move(body)) {}
+  std::string url() const { return server_.url() + "/"; }
+  int connections() const { return requests_; }
 
  private:
-  void serve() {
-    for (;;) {
-      int c = ::accept(fd_, nullptr, nullptr);
-      if (c < 0) return;
-      if (++connections_ > 1) {
-        std::string request;
-        char buf[1024];
-        while (request.find("\r\n\r\n") == std::string::npos) {
-          ssize_t n = ::read(c, buf, sizeof buf);
-          if (n <= 0) break;
-          request.append(buf, static_cast<std::size_t>(n));
-        }
-        const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: " +
-                                   std::to_string(body_.size()) +
-                                   "\r\nConnection: close\r\n\r\n" + body_;
-        ssize_t sent = ::write(c, answer.data(), answer.size());
-        (void)sent;
-      }
-      ::close(c);
-    }
+  HttpReply answer() {
+    HttpReply reply;
+    reply.hangUp = ++requests_ == 1;
+    reply.body = body_;
+    return reply;
   }
   std::string body_;
-  int fd_ = -1;
-  int port_ = 0;
-  std::atomic<int> connections_{0};
-  std::thread thread_;
+  std::atomic<int> requests_{0};
+  LoopbackHttp server_{[this](const HttpRequest&) { return answer(); }};
 };
 
 TEST_F(DownloadTest, ConnectionDroppedBeforeAnswerIsRetried) {
@@ -386,6 +344,7 @@ TEST_F(DownloadTest, CancelledTransferReportsNothing) {
 
 TEST_F(DownloadTest, FontIsRegisteredAndLoaded) {
   ASSERT_TRUE(platform::createMachineKey(fontsKey()));
+  profile.forgetMachineValue(fontsKey(), "Corvale Font corvale.ttf");
   const std::string bytes = "not really a font, but named like one";
   server.serve("corvale.ttf", bytes);
   Entry font = file("corvale.ttf");
@@ -393,11 +352,11 @@ TEST_F(DownloadTest, FontIsRegisteredAndLoaded) {
   font.installType = kInstallReplace;
   setList({font});
   runInstall();
-  EXPECT_EQ(readFile(folders.fontsFolder + "/corvale.ttf"), bytes);
+  EXPECT_EQ(readFile(platform::joinPath(folders.fontsFolder, "corvale.ttf")), bytes);
   EXPECT_EQ(fontsKey(), std::string(texts::kFontsKeyNt));
   EXPECT_EQ(platform::readMachineString(fontsKey(), "Corvale Font corvale.ttf"),
             std::optional<std::string>("corvale.ttf"));
-  EXPECT_TRUE(fs::exists(dir.file("xdg-runtime/vmizentro-fonts/corvale.ttf")));
+  EXPECT_NE(profile.sessionFontLoaded("corvale.ttf"), std::optional<bool>(false));
   EXPECT_TRUE(view->journalHas("busy: on"));
   EXPECT_TRUE(view->journalHas("busy: off"));
 }
@@ -423,7 +382,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BytesCase{2048, 5000, "2k of 5k"},
                       BytesCase{1073741824LL * 3, 1073741824LL * 3, "3145728k of 3145728k"}));
 
-TEST(LoggableUrl, MasksUserInformation) {
+TEST(loggableUrl, MasksUserInformation) {
   EXPECT_EQ(loggableUrl("http://token@host:80/a@b"), "http://***@host:80/a@b");
   EXPECT_EQ(loggableUrl("http://host/path"), "http://host/path");
 }

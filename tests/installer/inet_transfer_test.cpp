@@ -1,7 +1,5 @@
 #include "installer/inet_transfer.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,6 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace texts = install_texts;
+using platform::pathFromUtf8;
 
 std::string pattern(std::size_t size) {
   std::string s(size, '\0');
@@ -28,8 +27,8 @@ std::string pattern(std::size_t size) {
 
 std::vector<std::string> filesIn(const std::string& folder) {
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder)) {
-    names.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(pathFromUtf8(folder))) {
+    names.push_back(platform::utf8FromPath(e.path().filename()));
   }
   return names;
 }
@@ -38,7 +37,7 @@ std::vector<std::string> filesIn(const std::string& folder) {
 // the test, the window's messages pumped until it has run.
 class TransferTest : public ::testing::Test {
  protected:
-  TransferTest() { fs::create_directories(spoolFolder); }
+  TransferTest() { fs::create_directories(pathFromUtf8(spoolFolder)); }
 
   int fetch(const std::string& name, const std::function<void()>& onComplete,
             InetTransfer* other = nullptr) {
@@ -82,7 +81,7 @@ class TransferTest : public ::testing::Test {
 TEST_F(TransferTest, BodyKeptUnderAnotherNameIsReadThereAndDroppedUnlessMovedOn) {
   const std::string body = pattern(5000);
   server.serve("a.bin", body);
-  const std::string part = spoolFolder + "/a.bin.part";
+  const std::string part = dir.file("temp/a.bin.part");
   dir.write("temp/a.bin.part", "left over from an earlier run");
 
   // Taken over, read to the end, left where it is: gone with the handler.
@@ -102,11 +101,11 @@ TEST_F(TransferTest, BodyKeptUnderAnotherNameIsReadThereAndDroppedUnlessMovedOn)
   state = fetch("a.bin", [&] {
     ASSERT_TRUE(transfer.keepBodyAs(part));
     EXPECT_EQ(readAll(), body);
-    fs::rename(part, spoolFolder + "/a.bin");
+    fs::rename(pathFromUtf8(part), pathFromUtf8(dir.file("temp/a.bin")));
   });
   EXPECT_EQ(state, InetTransfer::kResponseCompleted);
   EXPECT_EQ(filesIn(spoolFolder), std::vector<std::string>{"a.bin"});
-  EXPECT_EQ(readFile(spoolFolder + "/a.bin"), body);
+  EXPECT_EQ(readFile(dir.file("temp/a.bin")), body);
 }
 
 TEST_F(TransferTest, BodyIsNotTakenOverOnceReadingHasBegun) {
@@ -115,9 +114,9 @@ TEST_F(TransferTest, BodyIsNotTakenOverOnceReadingHasBegun) {
   server.serve("b.bin", body);
   fetch("b.bin", [&] {
     std::string first = transfer.getChunk(texts::kChunkSize);
-    EXPECT_FALSE(transfer.keepBodyAs(spoolFolder + "/b.bin.part"));
+    EXPECT_FALSE(transfer.keepBodyAs(dir.file("temp/b.bin.part")));
     EXPECT_EQ(first + readAll(), body);
-    EXPECT_FALSE(transfer.keepBodyAs(spoolFolder + "/b.bin.part"));
+    EXPECT_FALSE(transfer.keepBodyAs(dir.file("temp/b.bin.part")));
   });
   EXPECT_TRUE(filesIn(spoolFolder).empty());
 }
@@ -162,12 +161,9 @@ using DownloadCopyTest = InstallWorld;
 // The download handling when the body cannot be taken over (here: the transfer spools on
 // another volume than the temp folder): it writes the copy itself, with the same progress.
 TEST_F(DownloadCopyTest, BodySpooledOnAnotherVolumeIsCopiedIntoPlace) {
-  struct stat shm {}, temp {};
-  if (::stat("/dev/shm", &shm) != 0 || ::stat(folders.tempFolder.c_str(), &temp) != 0 ||
-      shm.st_dev == temp.st_dev) {
-    GTEST_SKIP() << "no second volume at /dev/shm";
-  }
-  const fs::path spool = fs::path("/dev/shm") / fs::path(dir.str()).filename();
+  const auto other = otherFileSystem(folders.tempFolder);
+  if (!other) GTEST_SKIP() << "no second file system";
+  const fs::path spool = pathFromUtf8(*other) / dir.path().filename();
   fs::create_directories(spool);
   struct RemoveSpool {
     fs::path path;
@@ -182,7 +178,7 @@ TEST_F(DownloadCopyTest, BodySpooledOnAnotherVolumeIsCopiedIntoPlace) {
   session.currentFileName = "c.dll";
   session.currentInstallType = kInstallReplace;
   session.targetPath = product("c.dll");
-  InetTransfer transfer(*view, spool.string());
+  InetTransfer transfer(*view, platform::utf8FromPath(spool));
   DownloadHandler handler(*view, folders, session, transfer);
   transfer.setStateHandler([&](int state) { handler.Inet1_StateChanged(state); });
   ASSERT_TRUE(transfer.execute(server.baseUrl() + "c.dll", "GET", ""));
@@ -195,7 +191,7 @@ TEST_F(DownloadCopyTest, BodySpooledOnAnotherVolumeIsCopiedIntoPlace) {
   EXPECT_EQ(readFile(product("c.dll")), body);
   EXPECT_TRUE(view->journalHas("label Bytes: 2k of 5k"));
   EXPECT_TRUE(view->journalHas("label Bytes: 5k of 5k"));
-  EXPECT_TRUE(filesIn(spool.string()).empty());
+  EXPECT_TRUE(filesIn(platform::utf8FromPath(spool)).empty());
   EXPECT_EQ(filesIn(folders.tempFolder), std::vector<std::string>{".keep"});
 }
 

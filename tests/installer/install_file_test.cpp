@@ -1,33 +1,25 @@
 #include "installer/install_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <thread>
 
 #include "installer/install_commands.h"
 #include "platform/shell.h"
+#include "tests/support/recorder.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_system.h"
 
 namespace zentro {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::pathFromUtf8;
+using zentro::testing::awaitRecord;
+using zentro::testing::HeldFile;
 using zentro::testing::readFile;
-
-// Records its arguments, one per line, in <own path>.args and ends with `exitCode`.
-std::string recorderScript(int exitCode) {
-  return "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.args\"\nexit " +
-         std::to_string(exitCode) + "\n";
-}
 
 class InstallFileTest : public ::testing::Test {
  protected:
@@ -40,10 +32,9 @@ class InstallFileTest : public ::testing::Test {
   std::string download(const std::string& name, const std::string& content) {
     return dir_.write("temp/" + name, content);
   }
-  std::string script(const std::string& relative, const std::string& content) {
-    std::string path = dir_.write(relative, content);
-    fs::permissions(path, fs::perms::owner_all);
-    return path;
+  // The tests' recorder program (tests/support/recorder.h) at `relative`.
+  std::string recorder(const std::string& relative, int exitCode) {
+    return zentro::testing::writeRecorder(dir_.file(relative), exitCode);
   }
   std::string targetFile(const std::string& name) { return (target_ / name).string(); }
   std::string common() const { return common_.string(); }
@@ -65,35 +56,31 @@ TEST_F(InstallFileTest, ReplaceMovesTheDownloadIntoPlace) {
   std::string fresh = download("app.dll", "new");
   EXPECT_FALSE(install(fresh, kInstallReplace, targetFile("app.dll")));
   EXPECT_EQ(readFile(targetFile("app.dll")), "new");
-  EXPECT_FALSE(fs::exists(fresh));
+  EXPECT_FALSE(fs::exists(pathFromUtf8(fresh)));
 
   // A read-only target is replaced all the same.
-  fs::permissions(targetFile("app.dll"), fs::perms::owner_read);
+  fs::permissions(target_ / "app.dll", fs::perms::owner_read);
   std::string newer = download("app.dll", "newer");
   EXPECT_FALSE(install(newer, kInstallReplace, targetFile("app.dll")));
   EXPECT_EQ(readFile(targetFile("app.dll")), "newer");
 }
 
 TEST_F(InstallFileTest, ReplacesAcrossFileSystems) {
-  // A temp folder on another file system than the target (tmpfs here) still ends in one
-  // atomic step: the download is copied beside the target first.
-  struct stat shmInfo {}, tempInfo {};
-  if (::stat("/dev/shm", &shmInfo) != 0 || ::stat(dir_.str().c_str(), &tempInfo) != 0 ||
-      shmInfo.st_dev == tempInfo.st_dev) {
-    GTEST_SKIP() << "no second file system";
-  }
+  // A temp folder on another file system than the target still ends in one atomic step: the
+  // download is copied beside the target first.
+  const auto other = zentro::testing::otherFileSystem(dir_.str());
+  if (!other) GTEST_SKIP() << "no second file system";
   std::error_code ec;
-  zentro::testing::TempDir elsewhere;
-  fs::path shm = fs::path("/dev/shm") / elsewhere.path().filename();
-  fs::create_directories(shm);
-  std::string fresh = (shm / "app.dll").string();
-  std::ofstream(fresh) << "new";
+  const fs::path elsewhere = pathFromUtf8(*other) / dir_.path().filename();
+  fs::create_directories(elsewhere);
+  const std::string fresh = platform::utf8FromPath(elsewhere / "app.dll");
+  std::ofstream(pathFromUtf8(fresh)) << "new";
   std::string target = dir_.write("target/app.dll", "old");
   EXPECT_FALSE(install(fresh, kInstallReplace, target));
   EXPECT_EQ(readFile(target), "new");
-  EXPECT_FALSE(fs::exists(fresh));
+  EXPECT_FALSE(fs::exists(pathFromUtf8(fresh)));
   EXPECT_EQ(std::distance(fs::directory_iterator(target_), fs::directory_iterator()), 1);
-  fs::remove_all(shm, ec);
+  fs::remove_all(elsewhere, ec);
 }
 
 TEST_F(InstallFileTest, PlantedLinksAreReplacedNeverFollowed) {
@@ -102,20 +89,25 @@ TEST_F(InstallFileTest, PlantedLinksAreReplacedNeverFollowed) {
   zentro::testing::TempDir elsewhere;
   const std::string victim = elsewhere.write("victim", "precious");
   const std::string sideVictim = elsewhere.write("side-victim", "precious");
-  fs::permissions(victim, fs::perms::owner_read, fs::perm_options::replace);
+  fs::permissions(pathFromUtf8(victim), fs::perms::owner_read, fs::perm_options::replace);
   const std::string target = targetFile("app.dll");
-  fs::create_symlink(victim, target);
-  fs::create_symlink(sideVictim, target + ".ver.zentro-new");
+  if (!zentro::testing::makeLink(victim, target) ||
+      !zentro::testing::makeLink(sideVictim, target + ".ver.zentro-new")) {
+    ASSERT_TRUE(zentro::testing::kWindows) << "Linux makes links";
+    GTEST_SKIP() << "no symbolic links here";
+  }
   EXPECT_FALSE(install(download("app.dll", "new"), kInstallWithVersion, target));
   EXPECT_EQ(readFile(target), "new");
-  EXPECT_FALSE(fs::is_symlink(target));
+  EXPECT_FALSE(fs::is_symlink(pathFromUtf8(target)));
   EXPECT_EQ(readFile(target + ".ver"), "1.2.3.4\r\n");
   EXPECT_EQ(readFile(victim), "precious");
   EXPECT_EQ(readFile(sideVictim), "precious");
-  EXPECT_EQ(fs::status(victim).permissions(), fs::perms::owner_read);
+  EXPECT_EQ(fs::status(pathFromUtf8(victim)).permissions() & fs::perms::owner_write,
+            fs::perms::none);
 }
 
 TEST_F(InstallFileTest, ProgramsKeepTheirExecuteRight) {
+  if (zentro::testing::kWindows) GTEST_SKIP() << "Windows files carry no execute right";
   std::string target = targetFile("tool");
   dir_.write("target/tool", "old");
   fs::permissions(target, fs::perms::owner_all);
@@ -125,10 +117,9 @@ TEST_F(InstallFileTest, ProgramsKeepTheirExecuteRight) {
 
 TEST_F(InstallFileTest, TargetInUseBlocksAndKeepsBothFiles) {
   std::string target = dir_.write("target/app.dll", "old");
-  // Held open by a running program: on Linux, an exclusive lock another holder took.
-  int holder = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_GE(holder, 0);
-  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  // Held open by a running program.
+  HeldFile holder(target);
+  ASSERT_TRUE(holder.held());
 
   std::string fresh = download("app.dll", "new");
   for (int type : {kInstallRegister, kInstallReplace, kInstallWithVersion}) {
@@ -136,8 +127,8 @@ TEST_F(InstallFileTest, TargetInUseBlocksAndKeepsBothFiles) {
     EXPECT_EQ(readFile(target), "old");
     EXPECT_EQ(readFile(fresh), "new");
   }
-  EXPECT_FALSE(fs::exists(target + std::string(install_commands::kSideFileSuffix)));
-  ::close(holder);
+  EXPECT_FALSE(fs::exists(pathFromUtf8(target + std::string(install_commands::kSideFileSuffix))));
+  holder.release();
 
   EXPECT_FALSE(install(fresh, kInstallReplace, target));
   EXPECT_EQ(readFile(target), "new");
@@ -145,32 +136,32 @@ TEST_F(InstallFileTest, TargetInUseBlocksAndKeepsBothFiles) {
 
 TEST_F(InstallFileTest, MissingDownloadBlocksAndKeepsTheOldFile) {
   std::string target = dir_.write("target/app.dll", "old");
-  EXPECT_TRUE(install((temp_ / "app.dll").string(), kInstallReplace, target));
+  EXPECT_TRUE(install(platform::utf8FromPath(temp_ / "app.dll"), kInstallReplace, target));
   EXPECT_EQ(readFile(target), "old");
 
   // A target that cannot be replaced at all (a folder of that name) blocks as well.
   fs::create_directories(target_ / "folder.dll");
   std::string fresh = download("folder.dll", "new");
   EXPECT_TRUE(install(fresh, kInstallReplace, targetFile("folder.dll")));
-  EXPECT_TRUE(fs::is_directory(targetFile("folder.dll")));
+  EXPECT_TRUE(fs::is_directory(target_ / "folder.dll"));
   EXPECT_EQ(readFile(fresh), "new");
 }
 
 TEST_F(InstallFileTest, RegisterReplacesThenRegistersWithTheCommonRegistrar) {
-  std::string registrar = script("common/" + std::string(install_commands::kRegistrar),
-                                 recorderScript(0));
+  std::string registrar = recorder("common/" + std::string(install_commands::kRegistrar), 0);
   std::string target = dir_.write("target/comp.ocx", "old");
   EXPECT_FALSE(install(download("comp.ocx", "new"), kInstallRegister, target));
   EXPECT_EQ(readFile(target), "new");
-  EXPECT_EQ(readFile(registrar + ".args"), "/s\n" + target + "\n");
+  EXPECT_EQ(awaitRecord(registrar).args, "/s\n" + target + "\n");
 
   // Blocked: nothing registered.
-  fs::remove(registrar + ".args");
-  int holder = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  fs::remove(pathFromUtf8(registrar + ".cwd"));
+  fs::remove(pathFromUtf8(registrar + ".args"));
+  HeldFile holder(target);
+  ASSERT_TRUE(holder.held());
   EXPECT_TRUE(install(download("comp.ocx", "newer"), kInstallRegister, target));
-  ::close(holder);
-  EXPECT_FALSE(fs::exists(registrar + ".args"));
+  holder.release();
+  EXPECT_FALSE(fs::exists(pathFromUtf8(registrar + ".args")));
 }
 
 TEST_F(InstallFileTest, RegisterWithoutRegistrarDoesNothingElse) {
@@ -192,44 +183,44 @@ TEST_F(InstallFileTest, WithVersionWritesTheSideFile) {
 
 TEST_F(InstallFileTest, RecognisedRuntimeInstallerAsksForRestart) {
   // Lower case on disk: matched against the upper-cased path.
-  std::string mdac =
-      script("temp/mdac_typ.exe", recorderScript(install_commands::kRestartExitCode));
+  std::string mdac = recorder("temp/mdac_typ.exe", install_commands::kRestartExitCode);
   EXPECT_TRUE(install(mdac, kInstallRuntime, targetFile("mdac_typ.exe")));
   // The quoted part of " /q:a /c:"dasetup.exe /q /n"" arrives as one argument.
-  EXPECT_EQ(readFile(mdac + ".args"), "/q:a\n/c:dasetup.exe /q /n\n");
+  EXPECT_EQ(awaitRecord(mdac).args, "/q:a\n/c:dasetup.exe /q /n\n");
 
-  std::string fine = script("temp/sub/MDAC_TYP.EXE", recorderScript(0));
+  std::string fine = recorder("temp/sub/MDAC_TYP.EXE", 0);
   EXPECT_FALSE(install(fine, kInstallRuntime, targetFile("MDAC_TYP.EXE")));
 
-  std::string vb = script("temp/vbrun60sp6.exe", recorderScript(3010));
+  std::string vb = recorder("temp/vbrun60sp6.exe", 3010);
   EXPECT_TRUE(install(vb, kInstallRuntime, ""));
-  EXPECT_EQ(readFile(vb + ".args"), "/Q\n");
+  EXPECT_EQ(awaitRecord(vb).args, "/Q\n");
 
-  std::string jet = script("temp/Jet40SP3_Comp.exe", recorderScript(3010));
+  std::string jet = recorder("temp/Jet40SP3_Comp.exe", 3010);
   EXPECT_TRUE(install(jet, kInstallRuntime, ""));
-  EXPECT_EQ(readFile(jet + ".args"), "");
+  EXPECT_TRUE(awaitRecord(jet).ran);
+  EXPECT_EQ(awaitRecord(jet).args, "");
 }
 
 TEST_F(InstallFileTest, OtherRuntimeInstallersRunWithoutArgumentsAndAreNotExamined) {
-  std::string other = script("temp/dotnetfx.exe", recorderScript(3010));
+  std::string other = recorder("temp/dotnetfx.exe", 3010);
   EXPECT_FALSE(install(other, kInstallRuntime, ""));
-  EXPECT_EQ(readFile(other + ".args"), "");
+  EXPECT_TRUE(awaitRecord(other).ran);
+  EXPECT_EQ(awaitRecord(other).args, "");
   // A download that arrived without execute rights still runs.
-  std::string plain = download("setup.exe", recorderScript(0));
+  std::string plain = recorder("temp/setup.exe", 0);
+  fs::permissions(pathFromUtf8(plain), fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_FALSE(install(plain, kInstallRuntime, ""));
-  EXPECT_TRUE(fs::exists(plain + ".args"));
+  EXPECT_TRUE(awaitRecord(plain).ran);
 }
 
 TEST_F(InstallFileTest, RunStartsTheDownloadWithoutWaiting) {
-  std::string marker = (temp_ / "started").string();
-  std::string program = download("update.exe", "#!/bin/sh\necho \"$#\" > \"" + marker + "\"\n");
+  std::string program = recorder("temp/update.exe", 0);
   EXPECT_FALSE(install(program, kInstallRun, targetFile("update.exe")));
-  // Bounded wait for the detached program's marker.
-  for (int i = 0; i < 1000 && !fs::exists(marker); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_EQ(readFile(marker), "0\n");
-  EXPECT_FALSE(fs::exists(targetFile("update.exe")));
+  // The program runs on its own: its record comes in time.
+  const auto record = awaitRecord(program);
+  EXPECT_TRUE(record.ran);
+  EXPECT_EQ(record.args, "");
+  EXPECT_FALSE(fs::exists(target_ / "update.exe"));
 }
 
 TEST_F(InstallFileTest, OtherTypesLeaveEverythingAlone) {
@@ -246,8 +237,12 @@ TEST(RunAndWait, ReportsExitCodesAndUnstartablePrograms) {
   zentro::testing::TempDir dir;
   EXPECT_EQ(platform::runAndWait(dir.file("no-such-program.exe")), -1);
   EXPECT_EQ(platform::runAndWait(""), -1);
-  EXPECT_EQ(platform::runAndWait("/bin/sh -c \"exit 7\""), 7);
-  EXPECT_EQ(platform::runAndWait("/bin/sh -c \"exit 3010\""), platform::reportedExitCode(3010));
+  const auto quoted = [](const std::string& path) { return "\"" + path + "\""; };
+  EXPECT_EQ(platform::runAndWait(quoted(zentro::testing::writeRecorder(dir.file("seven.exe"), 7))),
+            7);
+  EXPECT_EQ(platform::runAndWait(
+                quoted(zentro::testing::writeRecorder(dir.file("restart.exe"), 3010))),
+            platform::reportedExitCode(3010));
 }
 
 }  // namespace

@@ -1,9 +1,5 @@
 #include "installer/install_run.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include "installer/count_format.h"
@@ -63,7 +59,7 @@ TEST_F(InstallRunTest, EveryLaunchRecordIsLaunched) {
   setList({launchEntry("app.exe"), second});
   runInstall();
   ASSERT_EQ(host.launches.size(), 2u);
-  EXPECT_EQ(host.launches[1], folders.commonFolder + "/tool.exe");
+  EXPECT_EQ(host.launches[1], platform::joinPath(folders.commonFolder, "tool.exe"));
 }
 
 TEST_F(InstallRunTest, AltCheckPlaceholdersAreReplacedWithLetterCase) {
@@ -88,7 +84,7 @@ TEST_F(InstallRunTest, AltCheckPlaceholdersAreReplacedWithLetterCase) {
 }
 
 TEST_F(InstallRunTest, RegistryValueGivesTheInstalledVersion) {
-  const std::string key = "SOFTWARE\\Pellworth\\Runtime";
+  const std::string key = profile.scratchMachineKey();
   ASSERT_TRUE(platform::createMachineKey(key));
   ASSERT_TRUE(platform::writeMachineString(key, "Version", "3.0.0.0"));
   auto reg = [&](const std::string& name, const std::string& offered) {
@@ -209,9 +205,8 @@ TEST_P(BlockedTargetTest, ShowsInstallationErrorAndStops) {
   session.sharedEnvironment = shared;
   installed(product("locked.dll"), "old", "1.0.0.0");
   // Another program holds the target: it cannot be replaced.
-  const int holder = ::open(product("locked.dll").c_str(), O_RDONLY);
-  ASSERT_GE(holder, 0);
-  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  HeldFile holder(product("locked.dll"));
+  ASSERT_TRUE(holder.held());
   server.serve("locked.dll", "new");
   server.serve("after.dll", "after");
   Entry locked, after;
@@ -219,7 +214,7 @@ TEST_P(BlockedTargetTest, ShowsInstallationErrorAndStops) {
   after.fileName = "after.dll";
   setList({locked, after, launchEntry("app.exe")});
   runInstall();
-  ::close(holder);
+  holder.release();
 
   EXPECT_TRUE(session.updateBlocked);
   ASSERT_EQ(view->messageBoxCount(), 1);
@@ -233,7 +228,7 @@ TEST_P(BlockedTargetTest, ShowsInstallationErrorAndStops) {
   EXPECT_EQ(readFile(product("locked.dll")), "old");
   EXPECT_EQ(server.hits("locked.dll"), 1);
   EXPECT_EQ(server.hits("after.dll"), 0);
-  EXPECT_FALSE(std::filesystem::exists(product("after.dll")));
+  EXPECT_FALSE(std::filesystem::exists(platform::pathFromUtf8(product("after.dll"))));
   EXPECT_TRUE(host.launches.empty());
   EXPECT_EQ(host.stamps, 0);
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The install run's surroundings for the installer tests: real working folders in a fresh
 // temporary folder, an install list built in memory, a loopback file server, the scripted
-// window, a machine hive and font folders of the test's own, and a host that records the
-// launch and the stamps.
+// window, a user profile (machine hive, font folders) of the test's own, and a host that
+// records the launch and the stamps.
 
 #include <gtest/gtest.h>
 
@@ -19,11 +19,12 @@
 #include "installer/install_run.h"
 #include "installer/install_texts.h"
 #include "installer/run_state.h"
+#include "platform/paths.h"
 #include "remote/table.h"
 #include "tests/installer/loopback_files.h"
-#include "tests/support/scoped_env.h"
 #include "tests/support/scripted_view.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_system.h"
 
 namespace zentro::testing {
 
@@ -131,10 +132,6 @@ class InstallWorld : public ::testing::Test {
     folders.systemFolder = dir.file("system");
     folders.windowsFolder = dir.file("windows");
     folders.fontsFolder = dir.file("fonts");
-    env.set("ZENTRO_MACHINE_HIVE", dir.file("machine-hive.ini"));
-    env.set("XDG_DATA_HOME", dir.file("xdg-data"));
-    env.set("XDG_CONFIG_HOME", dir.file("xdg-config"));
-    env.set("XDG_RUNTIME_DIR", dir.file("xdg-runtime"));
 
     session.deploymentCaption = "[Demo Deployment]";
     session.installFilesUrl = server.baseUrl();
@@ -163,8 +160,13 @@ class InstallWorld : public ::testing::Test {
     events.run = nullptr;
   }
 
-  std::string product(const std::string& name) const { return folders.productFolder + "/" + name; }
-  std::string temp(const std::string& name) const { return folders.tempFolder + "/" + name; }
+  // Paths joined as the program joins them.
+  std::string product(const std::string& name) const {
+    return platform::joinPath(folders.productFolder, name);
+  }
+  std::string temp(const std::string& name) const {
+    return platform::joinPath(folders.tempFolder, name);
+  }
 
   // A file with a version side file, as an earlier install of type 5 leaves it.
   static void installed(const std::string& path, const std::string& content,
@@ -173,8 +175,9 @@ class InstallWorld : public ::testing::Test {
     writeFile(path + ".ver", version + "\r\n");
   }
   static void writeFile(const std::string& path, const std::string& content) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+    const auto p = platform::pathFromUtf8(path);
+    std::filesystem::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary | std::ios::trunc) << content;
   }
 
   int boxesWithTitle(const std::string& title) const {
@@ -184,7 +187,7 @@ class InstallWorld : public ::testing::Test {
   }
 
   TempDir dir;
-  ScopedEnv env;
+  ScopedUserProfile profile{dir.file("profile")};
   LoopbackFiles server;
   WorkingFolders folders;
   InstallSession session;

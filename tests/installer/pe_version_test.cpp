@@ -17,7 +17,7 @@ using testing::PeImageOptions;
 std::string writeBytes(const zentro::testing::TempDir& dir, const std::string& name,
                        const std::vector<std::uint8_t>& bytes) {
   std::string path = dir.file(name);
-  std::ofstream(path, std::ios::binary)
+  std::ofstream(platform::pathFromUtf8(path), std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
   return path;

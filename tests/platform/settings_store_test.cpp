@@ -1,3 +1,6 @@
+// The per-user settings store, one contract for both systems: Linux keeps it in an INI file
+// under the XDG config folder, Windows in the user's registry (HKEY_CURRENT_USER\Software\VB
+// and VBA Program Settings); storedSetting reads the system's store past the program.
 #include "platform/settings_store.h"
 
 #include <gtest/gtest.h>
@@ -6,20 +9,20 @@
 
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_system.h"
 
 namespace zentro::platform {
 namespace {
+
+using zentro::testing::storedSetting;
 
 constexpr char kApp[] = "VMIZentro";
 constexpr char kSection[] = "LoginInfo";
 
 class SettingsStoreTest : public ::testing::Test {
  protected:
-  SettingsStoreTest() { env_.set("XDG_CONFIG_HOME", dir_.file("config")); }
-  std::string iniFile() const { return dir_.file("config/VMIZentro/VMIZentro.ini"); }
-
   zentro::testing::TempDir dir_;
-  zentro::testing::ScopedEnv env_;
+  zentro::testing::ScopedUserProfile profile_{dir_.str()};
 };
 
 TEST_F(SettingsStoreTest, MissingKeysGiveTheDefault) {
@@ -27,22 +30,25 @@ TEST_F(SettingsStoreTest, MissingKeysGiveTheDefault) {
   EXPECT_EQ(getSetting(kApp, kSection, "Login", ""), "");
 }
 
-TEST_F(SettingsStoreTest, ValuesRoundTripThroughTheIniFile) {
+TEST_F(SettingsStoreTest, ValuesRoundTripThroughTheSystemsStore) {
   saveSetting(kApp, kSection, "FilerCode", "ABC");
   saveSetting(kApp, kSection, "Login", "jdoe, Jr. = \"x\"");
   saveSetting(kApp, kSection, "Password", "");
   saveSetting(kApp, kSection, "Remember", "1");
+  const std::string nonAscii = "M\xC3\xBCller \xE2\x82\xAC";  // "Müller €"
+  saveSetting(kApp, "Other", "Name", nonAscii);
 
-  ASSERT_TRUE(std::filesystem::is_regular_file(iniFile()));
-  const std::string ini = zentro::testing::readFile(iniFile());
-  EXPECT_NE(ini.find("[LoginInfo]"), std::string::npos) << ini;
-  EXPECT_NE(ini.find("FilerCode=ABC"), std::string::npos) << ini;
+  // Where the system keeps them: a value, an empty value (not a missing one), and characters
+  // stored as the ones they spell.
+  EXPECT_EQ(storedSetting(kApp, kSection, "FilerCode"), "ABC");
+  EXPECT_EQ(storedSetting(kApp, kSection, "Password"), "");
+  EXPECT_EQ(storedSetting(kApp, "Other", "Name"), nonAscii);
 
   EXPECT_EQ(getSetting(kApp, kSection, "FilerCode", "-"), "ABC");
   EXPECT_EQ(getSetting(kApp, kSection, "Login", "-"), "jdoe, Jr. = \"x\"");
-  // An empty stored value is a value, not a missing key.
   EXPECT_EQ(getSetting(kApp, kSection, "Password", "-"), "");
   EXPECT_EQ(getSetting(kApp, kSection, "Remember", "0"), "1");
+  EXPECT_EQ(getSetting(kApp, "Other", "Name", ""), nonAscii);
   // Sections are separate.
   EXPECT_EQ(getSetting(kApp, "Other", "FilerCode", "none"), "none");
 
@@ -50,19 +56,21 @@ TEST_F(SettingsStoreTest, ValuesRoundTripThroughTheIniFile) {
   EXPECT_EQ(getSetting(kApp, kSection, "FilerCode", "-"), "");
 }
 
-TEST_F(SettingsStoreTest, FollowsAChangedConfigFolder) {
-  saveSetting(kApp, kSection, "FilerCode", "FIRST");
-  env_.set("XDG_CONFIG_HOME", dir_.file("second"));
-  EXPECT_EQ(getSetting(kApp, kSection, "FilerCode", "none"), "none");
-  saveSetting(kApp, kSection, "FilerCode", "SECOND");
-  EXPECT_TRUE(std::filesystem::is_regular_file(dir_.file("second/VMIZentro/VMIZentro.ini")));
-  EXPECT_EQ(zentro::testing::readFile(iniFile()).find("SECOND"), std::string::npos);
+TEST_F(SettingsStoreTest, ValuesAnotherProgramWroteReadBack) {
+  zentro::testing::writeStoredSetting(kApp, kSection, "Login", "smith, anna");
+  EXPECT_EQ(getSetting(kApp, kSection, "Login", ""), "smith, anna");
 }
 
-TEST_F(SettingsStoreTest, HandEditedValuesReadBackAsWritten) {
-  dir_.write("config/VMIZentro/VMIZentro.ini", "[LoginInfo]\nLogin=smith, anna\nFilerCode=XYZ\n");
-  EXPECT_EQ(getSetting(kApp, kSection, "Login", ""), "smith, anna");
-  EXPECT_EQ(getSetting(kApp, kSection, "FilerCode", ""), "XYZ");
+TEST_F(SettingsStoreTest, FollowsAChangedConfigFolder) {
+  if (zentro::testing::kWindows) GTEST_SKIP() << "Windows keeps the store in the registry";
+  saveSetting(kApp, kSection, "FilerCode", "FIRST");
+  zentro::testing::ScopedEnv env;
+  env.set("XDG_CONFIG_HOME", dir_.file("second"));
+  EXPECT_EQ(getSetting(kApp, kSection, "FilerCode", "none"), "none");
+  saveSetting(kApp, kSection, "FilerCode", "SECOND");
+  EXPECT_TRUE(std::filesystem::is_regular_file(dir_.path() / "second/VMIZentro/VMIZentro.ini"));
+  env.set("XDG_CONFIG_HOME", dir_.file("config"));
+  EXPECT_EQ(storedSetting(kApp, kSection, "FilerCode"), "FIRST");
 }
 
 }  // namespace

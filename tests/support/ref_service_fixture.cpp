@@ -1,31 +1,19 @@
+// What both homes of the reference-service fixture share: the expected calls.
 #include "tests/support/ref_service_fixture.h"
 
 namespace zentro::testing {
-
-ScopedRefService::~ScopedRefService() {
-  verify();
-  service_.stop();
-}
-
-void ScopedRefService::start(const refservice::World& world, refservice::RefServiceOptions options) {
-  service_.start(world, options);
-}
-
-void ScopedRefService::startFromFolder(const std::string& worldDir, const std::string& demoApp,
-                                       refservice::RefServiceOptions options) {
-  service_.start(refservice::loadWorld(worldDir, refservice::WorldLoadOptions{demoApp}), options);
-}
 
 void ScopedRefService::expectCall(const std::string& progId, const std::string& member, int times) {
   expected_.push_back(Expectation{progId, member, times});
 }
 
 void ScopedRefService::verify() {
-  const auto calls = service_.calls();
+  if (expected_.empty()) return;
+  const auto received = calls();
   for (auto& e : expected_) {
     if (e.reported) continue;
     int seen = 0;
-    for (const auto& c : calls)
+    for (const auto& c : received)
       if (c.progId == e.progId && c.member == e.member) ++seen;
     if (seen < e.times) {
       e.reported = true;
@@ -37,7 +25,7 @@ void ScopedRefService::verify() {
 
 int ScopedRefService::callCount(const std::string& member) const {
   int n = 0;
-  for (const auto& c : service_.calls())
+  for (const auto& c : calls())
     if (c.member == member) ++n;
   return n;
 }

@@ -1,16 +1,26 @@
 #pragma once
-// The reference business-object service, in-process on loopback, for tests.
+// The reference business-object service on loopback, for tests.
 // ScopedRefService starts it (the demo world, or any world) on free ports and, when it goes
 // out of scope, fails the running test for every expected call that never arrived.
 // RefServiceTest is a GoogleTest fixture holding one, plus a fresh temporary folder.
+//
+// One interface, two homes: the Linux test programs run the service in-process
+// (ref_service_inprocess.cpp); the Windows test programs, which cannot host it, reach the
+// Linux service through the control endpoint that scripts/test-windows.sh starts
+// (ref_service_remote.cpp, tests/support/ref_service_control_main.cpp). There, call records
+// carry their arguments as values but the time they were received on the caller's clock.
 // Test thread only; the service answers on its own threads.
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "tests/support/temp_dir.h"
+#include "tools/refservice/call_log.h"
+#include "tools/refservice/fault.h"
 #include "tools/refservice/ref_service.h"
 #include "tools/refservice/world.h"
 
@@ -31,13 +41,14 @@ inline constexpr const char* kDemoBobPassword = "bob-demo";
 
 class ScopedRefService {
  public:
-  ScopedRefService() = default;
+  ScopedRefService();
   // Verifies the expectations (ADD_FAILURE for each missing call), then stops the service.
   ~ScopedRefService();
   ScopedRefService(const ScopedRefService&) = delete;
   ScopedRefService& operator=(const ScopedRefService&) = delete;
 
-  // Starts on free loopback ports (unless the world fixes them). Throws on failure.
+  // Starts on free loopback ports (unless the world fixes them). Throws on failure. Through
+  // the control endpoint only the default options are available.
   void start(const refservice::World& world, refservice::RefServiceOptions options = {});
   // Loads `worldDir` with the demo application at `demoApp`, then starts.
   void startFromFolder(const std::string& worldDir, const std::string& demoApp,
@@ -48,20 +59,37 @@ class ScopedRefService {
   // Checks the expectations now; each missing call fails the test once. Idempotent.
   void verify();
 
-  refservice::RefService& service() { return service_; }
-  std::string baseUrl() const { return service_.baseUrl(); }
-  std::string serverUrl(const std::string& name) const { return service_.serverUrl(name); }
+  std::string baseUrl() const;
+  std::string serverUrl(const std::string& name) const;
   // Calls of `member` received so far (any ProgID).
   int callCount(const std::string& member) const;
 
+  // What the service saw, and its run-time changes (as refservice::RefService's).
+  std::vector<refservice::CallRecord> calls() const;
+  std::vector<refservice::NoteRecord> notes() const;
+  std::vector<refservice::DownloadRecord> downloads() const;
+  std::string lastTokenOf(const std::string& filerCode, const std::string& login) const;
+  bool setFile(long groupId, const std::string& fileName, const std::string& content,
+               const std::optional<std::string>& version = std::nullopt);
+  bool setLastUpdate(long groupId, const std::string& text);
+  void setMemberFault(const std::string& listener, const std::string& member,
+                      const refservice::Fault& fault);
+  void setFileFault(long groupId, const std::string& fileName, const refservice::Fault& fault);
+  void clearFaults();
+
+  // The in-process service, for the Linux-only suites (the Windows test programs do not
+  // define it, so a portable test that reaches for it does not link there).
+  refservice::RefService& service();
+
  private:
+  class Backend;
   struct Expectation {
     std::string progId;
     std::string member;
     int times;
     bool reported = false;
   };
-  refservice::RefService service_;
+  std::unique_ptr<Backend> backend_;
   std::vector<Expectation> expected_;
 };
 

@@ -1,11 +1,12 @@
 #pragma once
 // Sets environment variables for one test and puts the previous values back afterwards.
 
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "tests/support/test_system.h"
 
 namespace zentro::testing {
 
@@ -13,31 +14,25 @@ class ScopedEnv {
  public:
   ScopedEnv() = default;
   ~ScopedEnv() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      if (it->second) {
-        ::setenv(it->first.c_str(), it->second->c_str(), 1);
-      } else {
-        ::unsetenv(it->first.c_str());
-      }
-    }
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) setEnv(it->first, it->second);
   }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
   void set(const std::string& name, const std::string& value) {
-    remember(name);
-    ::setenv(name.c_str(), value.c_str(), 1);
+    saved_.emplace_back(name, getEnv(name));
+    setEnv(name, value);
+  }
+  // Points the user's temporary folder at `folder`.
+  void setTempFolder(const std::string& folder) {
+    for (const std::string& name : tempFolderVariables()) set(name, folder);
   }
   void unset(const std::string& name) {
-    remember(name);
-    ::unsetenv(name.c_str());
+    saved_.emplace_back(name, getEnv(name));
+    setEnv(name, std::nullopt);
   }
 
  private:
-  void remember(const std::string& name) {
-    const char* old = std::getenv(name.c_str());
-    saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-  }
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 

@@ -1,12 +1,20 @@
 #pragma once
-// A fresh temporary folder per test, removed afterwards.
+// A fresh temporary folder per test, removed afterwards. Its name holds non-ASCII letters, so
+// every test that works in one meets such a path. Paths are UTF-8 texts, built through
+// platform/file_path.h.
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 
+#include "platform/file_path.h"
+
 namespace zentro::testing {
+
+// What every temporary folder's name carries after "zentro-test".
+inline constexpr const char* kTempNameLetters = "-Pr\xC3\xBC" "fung-\xC3\x9F";
 
 class TempDir {
  public:
@@ -14,7 +22,8 @@ class TempDir {
     std::random_device rd;
     auto base = std::filesystem::temp_directory_path();
     for (;;) {
-      path_ = base / ("zentro-test-" + std::to_string(rd()));
+      path_ = base / platform::pathFromUtf8("zentro-test" + std::string(kTempNameLetters) + "-" +
+                                            std::to_string(rd()));
       if (std::filesystem::create_directory(path_)) break;
     }
   }
@@ -34,15 +43,17 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
-  std::string str() const { return path_.string(); }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
+  std::string str() const { return platform::utf8FromPath(path_); }
+  std::string file(const std::string& name) const {
+    return platform::utf8FromPath(path_ / platform::pathFromUtf8(name));
+  }
 
   // Writes `content` to `name` (created with its folders) and returns its path.
   std::string write(const std::string& name, const std::string& content) const {
-    auto p = path_ / name;
+    auto p = path_ / platform::pathFromUtf8(name);
     std::filesystem::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary) << content;
-    return p.string();
+    return platform::utf8FromPath(p);
   }
 
  private:
@@ -50,7 +61,7 @@ class TempDir {
 };
 
 inline std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(platform::pathFromUtf8(path), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 

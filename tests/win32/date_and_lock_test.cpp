@@ -26,22 +26,23 @@ TEST(DateParseWinTest, IsoAndLocaleFormsGiveAutomationDates) {
 TEST(FileLockWinTest, AFileHeldWithoutSharingIsInUse) {
   zentro::testing::TempDir dir;
   const std::string path = dir.write("held.dll", "x");
+  const std::wstring wide = pathFromUtf8(path).wstring();
   EXPECT_FALSE(fileInUse(path));
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+  HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   EXPECT_TRUE(fileInUse(path));
   CloseHandle(h);
   EXPECT_FALSE(fileInUse(path));
   // Read sharing is not enough to replace the file.
-  h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  h = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                   FILE_ATTRIBUTE_NORMAL, nullptr);
   EXPECT_TRUE(fileInUse(path));
   CloseHandle(h);
   // Read-only and missing files are not in use: the install clears or ignores them.
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_READONLY);
   EXPECT_FALSE(fileInUse(path));
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_FALSE(fileInUse(dir.file("missing.dll")));
 
   // The program's own hold on a file it makes: in use, not removable, gone with the hold.
@@ -53,7 +54,7 @@ TEST(FileLockWinTest, AFileHeldWithoutSharingIsInUse) {
     EXPECT_FALSE(removeUnlessInUse(lock));
     EXPECT_FALSE(holdNewFileLock(lock)) << "only a new file is held";
   }
-  EXPECT_EQ(GetFileAttributesA(lock.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesW(pathFromUtf8(lock).c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(removeUnlessInUse(path));
 }
 

@@ -72,19 +72,6 @@ TEST(MachineRegistryTest, ValuesOfThirtyTwoBitInstallersAreTheOnesRead) {
   EXPECT_FALSE(WriteRegistryValue(key64.path(), "Version", "5.0"));
 }
 
-TEST(MachineRegistryTest, ReadsStopAtTheFiftyByteBuffer) {
-  ScratchKey key(HKEY_LOCAL_MACHINE, kTestParent, KEY_WOW64_32KEY);
-  ASSERT_TRUE(platform::createMachineKey(key.path()));
-  const std::string fits(49, 'v');
-  const std::string tooLong(50, 'v');
-  ASSERT_TRUE(WriteRegistryValue(key.path(), "fits", fits));
-  ASSERT_TRUE(WriteRegistryValue(key.path(), "tooLong", tooLong));
-  EXPECT_EQ(ReadRegistryValue(key.path(), "fits"), fits);
-  EXPECT_EQ(ReadRegistryValue(key.path(), "tooLong"), "");
-  // The platform layer itself returns the whole text; the limit is the installer's.
-  EXPECT_EQ(platform::readMachineString(key.path(), "tooLong").value_or(""), tooLong);
-}
-
 TEST(MachineRegistryTest, AValueOfAnotherTypeReadsAsItsBytes) {
   ScratchKey key(HKEY_LOCAL_MACHINE, kTestParent, KEY_WOW64_32KEY);
   ASSERT_TRUE(platform::createMachineKey(key.path()));

@@ -84,7 +84,7 @@ TEST_F(ShellWinTest, RunAndWaitWaitsForTheProgram) {
   const std::string record = dir_.file("waited.txt");
   ASSERT_EQ(runAndWait(inQuotes(probe_) + " --record=" + inQuotes(record)), 0);
   // No polling: the file is complete once the call has returned.
-  std::ifstream in(record);
+  std::ifstream in(pathFromUtf8(record));
   std::string first;
   ASSERT_TRUE(std::getline(in, first));
   EXPECT_NE(first.find("--record="), std::string::npos);

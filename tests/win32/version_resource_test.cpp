@@ -14,19 +14,17 @@
 namespace zentro {
 namespace {
 
-// "a.b.c.d" from GetFileVersionInfoA/VerQueryValueA on the short path, or "" without one.
+// "a.b.c.d" from GetFileVersionInfoW/VerQueryValueW, or "" without one.
 std::string systemFileVersion(const std::string& path) {
-  char shortPath[255] = {};
-  DWORD n = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
-  std::string use = n > 0 && n < sizeof shortPath ? std::string(shortPath, n) : path;
+  const std::wstring use = platform::pathFromUtf8(path).wstring();
   DWORD ignored = 0;
-  DWORD size = GetFileVersionInfoSizeA(use.c_str(), &ignored);
+  DWORD size = GetFileVersionInfoSizeW(use.c_str(), &ignored);
   if (size == 0) return {};
   std::vector<unsigned char> block(size);
-  if (!GetFileVersionInfoA(use.c_str(), 0, size, block.data())) return {};
+  if (!GetFileVersionInfoW(use.c_str(), 0, size, block.data())) return {};
   VS_FIXEDFILEINFO* info = nullptr;
   UINT length = 0;
-  if (!VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&info), &length)) return {};
+  if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &length)) return {};
   return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
          std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
          std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
@@ -58,9 +56,9 @@ TEST(VersionResourceTest, AProgramWithoutResourceFallsBackToItsSideFile) {
   zentro::testing::TempDir dir;
   const std::string copy = dir.file("plain.exe");
   // The test program itself carries no version resource.
-  char self[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, self, MAX_PATH);
-  ASSERT_TRUE(CopyFileA(self, copy.c_str(), FALSE));
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  ASSERT_TRUE(CopyFileW(self, platform::pathFromUtf8(copy).c_str(), FALSE));
   EXPECT_EQ(systemFileVersion(copy), "");
   EXPECT_EQ(GetFileVersion(copy), "");
   dir.write("plain.exe.ver", " 4. 0 .1 .0 \r\n");

@@ -1,0 +1,380 @@
+#include "tests/support/loopback_http.h"
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+#endif
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <list>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+namespace zentro::testing {
+namespace {
+
+// The differences between Winsock and BSD sockets, kept to this block.
+#ifdef _WIN32
+using Socket = SOCKET;
+constexpr Socket kNoSocket = INVALID_SOCKET;
+void closeSocket(Socket s) { closesocket(s); }
+void stopSocket(Socket s) { shutdown(s, SD_BOTH); }
+constexpr int kSendFlags = 0;
+void setNonBlocking(Socket s) {
+  u_long on = 1;
+  ioctlsocket(s, FIONBIO, &on);
+}
+bool wouldBlock() { return WSAGetLastError() == WSAEWOULDBLOCK; }
+using AddressLength = int;
+struct SocketLibrary {
+  SocketLibrary() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+  }
+};
+void useSockets() { static SocketLibrary library; }
+#else
+using Socket = int;
+constexpr Socket kNoSocket = -1;
+void closeSocket(Socket s) { ::close(s); }
+void stopSocket(Socket s) { ::shutdown(s, SHUT_RDWR); }
+constexpr int kSendFlags = MSG_NOSIGNAL;  // a client that hung up is no reason to die
+void setNonBlocking(Socket s) { ::fcntl(s, F_SETFL, ::fcntl(s, F_GETFL) | O_NONBLOCK); }
+bool wouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK; }
+using AddressLength = socklen_t;
+void useSockets() {}
+#endif
+
+// How long a kept-alive connection may stay silent, and the bound on any one read or write.
+constexpr std::chrono::seconds kIdleLimit{30};
+// How often a waiting connection looks whether the server stops (closing or shutting down a
+// socket does not wake a read or write blocked on it everywhere).
+constexpr long kStopCheckMicroseconds = 50000;
+
+sockaddr_in loopback(int port) {
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(static_cast<unsigned short>(port));
+  return addr;
+}
+
+int localPort(Socket s) {
+  sockaddr_in addr{};
+  AddressLength len = sizeof addr;
+  getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+  return ntohs(addr.sin_port);
+}
+
+// One connected socket (non-blocking), read and written with every wait bounded by `limit` and
+// given up early once `stop` is set.
+class Channel {
+ public:
+  Channel(Socket s, std::chrono::seconds limit, const std::atomic<bool>* stop)
+      : s_(s), limit_(limit), stop_(stop) {
+    setNonBlocking(s);
+  }
+
+  bool send(const char* data, std::size_t size) {
+    while (size > 0) {
+      const int n = ::send(s_, data, static_cast<int>(std::min<std::size_t>(size, 1 << 16)),
+                           kSendFlags);
+      if (n > 0) {
+        data += n;
+        size -= static_cast<std::size_t>(n);
+      } else if (n < 0 && wouldBlock()) {
+        if (!wait(true)) return false;
+      } else {
+        return false;
+      }
+    }
+    return true;
+  }
+  bool send(const std::string& text) { return send(text.data(), text.size()); }
+
+  // One read; <= 0 when nothing more comes.
+  int receive(char* into, int size) {
+    for (;;) {
+      const int n = static_cast<int>(::recv(s_, into, size, 0));
+      if (n >= 0 || !wouldBlock()) return n;
+      if (!wait(false)) return -1;
+    }
+  }
+
+  // Reads until `buffer` holds `want` bytes; false when the peer stopped first.
+  bool receiveUntil(std::string& buffer, std::size_t want) {
+    char chunk[16384];
+    while (buffer.size() < want) {
+      const int n = receive(chunk, sizeof chunk);
+      if (n <= 0) return false;
+      buffer.append(chunk, static_cast<std::size_t>(n));
+    }
+    return true;
+  }
+
+  // Reads up to the end of a header block; its size including the blank line, 0 when the peer
+  // stopped first.
+  std::size_t receiveHead(std::string& buffer) {
+    char chunk[4096];
+    for (;;) {
+      const auto end = buffer.find("\r\n\r\n");
+      if (end != std::string::npos) return end + 4;
+      if (buffer.size() > (1 << 20)) return 0;
+      const int n = receive(chunk, sizeof chunk);
+      if (n <= 0) return 0;
+      buffer.append(chunk, static_cast<std::size_t>(n));
+    }
+  }
+
+  bool stopped() const { return stop_ && *stop_; }
+
+ private:
+  // Waits until the socket can be written (or read); false on stop or when `limit` passed.
+  bool wait(bool forWrite) {
+    const auto deadline = std::chrono::steady_clock::now() + limit_;
+    for (;;) {
+      if (stopped()) return false;
+      fd_set set;
+      FD_ZERO(&set);
+      FD_SET(s_, &set);
+      timeval tick{0, kStopCheckMicroseconds};
+      const int ready = ::select(static_cast<int>(s_) + 1, forWrite ? nullptr : &set,
+                                 forWrite ? &set : nullptr, nullptr, &tick);
+      if (ready < 0) return false;
+      if (ready > 0) return true;
+      if (std::chrono::steady_clock::now() > deadline) return false;
+    }
+  }
+
+  Socket s_;
+  std::chrono::seconds limit_;
+  const std::atomic<bool>* stop_;
+};
+
+// Header lines after the first line of a head.
+HttpHeaders parseHeaders(const std::string& head, std::string& firstLine) {
+  HttpHeaders headers;
+  std::size_t at = head.find("\r\n");
+  firstLine = head.substr(0, at);
+  while (at != std::string::npos && at + 2 < head.size()) {
+    const std::size_t next = head.find("\r\n", at + 2);
+    const std::string line = head.substr(at + 2, next - at - 2);
+    const std::size_t colon = line.find(':');
+    if (colon != std::string::npos) {
+      const std::size_t v = line.find_first_not_of(' ', colon + 1);
+      headers.emplace(line.substr(0, colon), v == std::string::npos ? "" : line.substr(v));
+    }
+    at = next;
+  }
+  return headers;
+}
+
+std::string headerOf(const HttpHeaders& headers, const std::string& name) {
+  auto it = headers.find(name);
+  return it == headers.end() ? std::string() : it->second;
+}
+
+const char* reason(int status) {
+  switch (status) {
+    case 200: return "OK";
+    case 400: return "Bad Request";
+    case 404: return "Not Found";
+    case 500: return "Internal Server Error";
+    case 503: return "Service Unavailable";
+    default: return "Status";
+  }
+}
+
+// Sends `reply`; false when the connection must close afterwards.
+bool answer(Channel& c, const HttpReply& reply) {
+  if (reply.hangUp) return false;
+  std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reason(reply.status) +
+                     "\r\nContent-Type: " + reply.contentType + "\r\n";
+  if (reply.chunked) {
+    if (!c.send(head + "Transfer-Encoding: chunked\r\n\r\n")) return false;
+    for (std::size_t at = 0; at < reply.body.size(); at += 1000) {
+      const std::size_t n = std::min<std::size_t>(1000, reply.body.size() - at);
+      char size[16];
+      std::snprintf(size, sizeof size, "%zx\r\n", n);
+      if (!c.send(size) || !c.send(reply.body.data() + at, n) || !c.send("\r\n")) return false;
+    }
+    return c.send("0\r\n\r\n");
+  }
+  head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n\r\n";
+  if (reply.trickleMs > 0) {
+    if (!c.send(head)) return false;
+    for (std::size_t at = 0; at < reply.body.size(); at += 16) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(reply.trickleMs));
+      const std::size_t n = std::min<std::size_t>(16, reply.body.size() - at);
+      if (c.stopped() || !c.send(reply.body.data() + at, n)) return false;
+    }
+    return true;
+  }
+  if (reply.cutAfter >= 0) {
+    c.send(head);
+    c.send(reply.body.data(),
+           std::min<std::size_t>(reply.body.size(), static_cast<std::size_t>(reply.cutAfter)));
+    return false;
+  }
+  return c.send(head) && c.send(reply.body);
+}
+
+}  // namespace
+
+bool NoCaseLess::operator()(const std::string& a, const std::string& b) const {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+std::string HttpRequest::header(const std::string& name) const { return headerOf(headers, name); }
+
+class LoopbackHttp::Impl {
+ public:
+  explicit Impl(Handler handler) : handler_(std::move(handler)) {
+    useSockets();
+    listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in addr = loopback(0);
+    if (listener_ == kNoSocket ||
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(listener_, 16) != 0) {
+      if (listener_ != kNoSocket) closeSocket(listener_);
+      throw std::runtime_error("the loopback server cannot listen");
+    }
+    port_ = localPort(listener_);
+    acceptor_ = std::thread([this] { acceptLoop(); });
+  }
+
+  ~Impl() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+      for (Socket s : open_) stopSocket(s);
+    }
+    stopSocket(listener_);
+    closeSocket(listener_);
+    acceptor_.join();
+    for (auto& t : workers_) t.join();
+  }
+
+  int port() const { return port_; }
+
+ private:
+  void acceptLoop() {
+    for (;;) {
+      sockaddr_in peer{};
+      AddressLength len = sizeof peer;
+      const Socket s = ::accept(listener_, reinterpret_cast<sockaddr*>(&peer), &len);
+      if (s == kNoSocket) return;
+      std::lock_guard lock(mutex_);
+      if (stopping_) {
+        closeSocket(s);
+        return;
+      }
+      open_.push_back(s);
+      workers_.emplace_back([this, s, remote = int(ntohs(peer.sin_port))] {
+        serve(s, remote);
+        std::lock_guard inner(mutex_);
+        open_.remove(s);
+        closeSocket(s);
+      });
+    }
+  }
+
+  void serve(Socket s, int remotePort) {
+    Channel c(s, kIdleLimit, &stopping_);
+    std::string buffer;
+    for (;;) {
+      const std::size_t headSize = c.receiveHead(buffer);
+      if (headSize == 0) return;
+      HttpRequest request;
+      std::string firstLine;
+      request.headers = parseHeaders(buffer.substr(0, headSize), firstLine);
+      request.remotePort = remotePort;
+      const std::size_t sp1 = firstLine.find(' ');
+      const std::size_t sp2 = firstLine.find(' ', sp1 + 1);
+      request.method = firstLine.substr(0, sp1);
+      request.target = firstLine.substr(sp1 + 1, sp2 - sp1 - 1);
+      const std::size_t length =
+          std::strtoul(request.header("Content-Length").c_str(), nullptr, 10);
+      if (!c.receiveUntil(buffer, headSize + length)) return;
+      request.body = buffer.substr(headSize, length);
+      buffer.erase(0, headSize + length);
+      if (!answer(c, handler_(request))) return;
+      std::string connection = request.header("Connection");
+      std::transform(connection.begin(), connection.end(), connection.begin(),
+                     [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+      if (connection == "close") return;
+    }
+  }
+
+  Handler handler_;
+  Socket listener_ = kNoSocket;
+  int port_ = 0;
+  std::thread acceptor_;
+  std::mutex mutex_;
+  std::atomic<bool> stopping_{false};
+  std::list<Socket> open_;
+  std::list<std::thread> workers_;
+};
+
+LoopbackHttp::LoopbackHttp(Handler handler) : impl_(std::make_unique<Impl>(std::move(handler))) {}
+LoopbackHttp::~LoopbackHttp() = default;
+int LoopbackHttp::port() const { return impl_->port(); }
+std::string LoopbackHttp::url() const { return "http://127.0.0.1:" + std::to_string(port()); }
+
+HttpAnswer httpRequest(int port, const std::string& method, const std::string& target,
+                       const std::string& body, std::chrono::seconds timeout) {
+  useSockets();
+  HttpAnswer result;
+  const Socket s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (s == kNoSocket) return result;
+  sockaddr_in addr = loopback(port);
+  std::string buffer;
+  // Connected first (loopback answers at once), then waited on like the server's connections.
+  const bool connected = ::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  Channel c(s, timeout, nullptr);
+  if (connected &&
+      c.send(method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" +
+             "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body)) {
+    const std::size_t headSize = c.receiveHead(buffer);
+    if (headSize > 0) {
+      std::string statusLine;
+      const HttpHeaders headers = parseHeaders(buffer.substr(0, headSize), statusLine);
+      const std::size_t length =
+          std::strtoul(headerOf(headers, "Content-Length").c_str(), nullptr, 10);
+      if (c.receiveUntil(buffer, headSize + length)) {
+        const std::size_t sp = statusLine.find(' ');
+        result.status = sp == std::string::npos ? 0 : std::atoi(statusLine.c_str() + sp + 1);
+        result.body = buffer.substr(headSize, length);
+      }
+    }
+  }
+  closeSocket(s);
+  return result;
+}
+
+int unusedLoopbackPort() {
+  useSockets();
+  const Socket s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in addr = loopback(0);
+  ::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  const int port = localPort(s);
+  closeSocket(s);
+  return port;
+}
+
+}  // namespace zentro::testing

@@ -1,0 +1,209 @@
+// The tests' system services on Windows (run under Wine, in the build's own prefix): the
+// roaming folder is redirected through the user's shell-folder value, the temp folder through
+// TMP and TEMP; the settings store and the machine keys a test names are removed around it.
+#include "tests/support/test_system.h"
+
+#include <windows.h>
+
+#include <cctype>
+#include <cwchar>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+
+#include "platform/file_path.h"
+
+namespace zentro::testing {
+namespace {
+
+constexpr wchar_t kShellFolders[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+constexpr wchar_t kAppDataValue[] = L"AppData";
+constexpr wchar_t kSettingsRoot[] = L"Software\\VB and VBA Program Settings\\";
+constexpr char kScratchParent[] = "SOFTWARE\\VMIZentroTests";
+// The launcher works in the 32-bit registry view; a test removes what it named in both.
+constexpr REGSAM kViews[] = {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
+
+std::wstring wide(const std::string& utf8) { return platform::pathFromUtf8(utf8).wstring(); }
+std::string utf8(const std::wstring& text) {
+  return platform::utf8FromPath(std::filesystem::path(text));
+}
+
+void deleteTree(HKEY root, const std::wstring& path) {
+  for (REGSAM view : kViews) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) {
+      continue;
+    }
+    RegDeleteTreeW(key, nullptr);
+    RegCloseKey(key);
+    RegDeleteKeyExW(root, path.c_str(), view, 0);
+  }
+}
+
+void deleteValue(const std::string& keyPath, const std::string& valueName) {
+  for (REGSAM view : kViews) {
+    HKEY key = nullptr;
+    const std::wstring path = wide(keyPath);
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE | view, &key) != 0) {
+      continue;
+    }
+    RegDeleteValueW(key, wide(valueName).c_str());
+    RegCloseKey(key);
+  }
+}
+
+std::optional<std::wstring> readShellFolder(DWORD& type) {
+  wchar_t buffer[MAX_PATH * 2] = {};
+  DWORD size = sizeof buffer - sizeof(wchar_t);
+  if (RegGetValueW(HKEY_CURRENT_USER, kShellFolders, kAppDataValue,
+                   RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, &type, buffer,
+                   &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return std::wstring(buffer);
+}
+
+void writeShellFolder(const std::wstring& value, DWORD type) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                      &key, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  RegSetValueExW(key, kAppDataValue, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+}
+
+}  // namespace
+
+std::optional<std::string> getEnv(const std::string& name) {
+  const wchar_t* v = _wgetenv(wide(name).c_str());
+  return v ? std::optional<std::string>(utf8(v)) : std::nullopt;
+}
+
+void setEnv(const std::string& name, const std::optional<std::string>& value) {
+  // Both the C library's copy (getenv) and the process environment (GetEnvironmentVariable,
+  // child processes) change: _wputenv_s keeps them together.
+  _wputenv_s(wide(name).c_str(), value ? wide(*value).c_str() : L"");
+  SetEnvironmentVariableW(wide(name).c_str(), value ? wide(*value).c_str() : nullptr);
+}
+
+std::vector<std::string> tempFolderVariables() { return {"TMP", "TEMP"}; }
+
+std::optional<std::string> otherFileSystem(const std::string& path) {
+  // tests/win32/volumes.sh maps drive S: to a file system of its own around the tests that
+  // need it (the ctest fixture zentro_volumes).
+  const std::string drive = "S:\\";
+  std::error_code ec;
+  if (path.empty() || std::toupper(static_cast<unsigned char>(path[0])) == 'S' ||
+      !std::filesystem::is_directory(platform::pathFromUtf8(drive), ec)) {
+    return std::nullopt;
+  }
+  return drive;
+}
+
+bool makeLink(const std::string& target, const std::string& link) {
+  constexpr DWORD kUnprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+  std::error_code ec;
+  const bool folder = std::filesystem::is_directory(platform::pathFromUtf8(target), ec);
+  const DWORD flags = (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | kUnprivileged;
+  return CreateSymbolicLinkW(wide(link).c_str(), wide(target).c_str(), flags) != 0;
+}
+
+bool makeNamedPipe(const std::string&) { return false; }
+
+namespace {
+
+std::wstring settingsKey(const std::string& app, const std::string& section) {
+  return kSettingsRoot + wide(app) + L"\\" + wide(section);
+}
+
+}  // namespace
+
+std::optional<std::string> storedSetting(const std::string& app, const std::string& section,
+                                         const std::string& key) {
+  const std::wstring path = settingsKey(app, section);
+  DWORD size = 0;
+  if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), wide(key).c_str(), RRF_RT_REG_SZ, nullptr,
+                   nullptr, &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+  if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), wide(key).c_str(), RRF_RT_REG_SZ, nullptr,
+                   value.data(), &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  value.resize(wcsnlen(value.c_str(), value.size()));
+  return utf8(value);
+}
+
+void writeStoredSetting(const std::string& app, const std::string& section,
+                        const std::string& key, const std::string& value) {
+  HKEY h = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, settingsKey(app, section).c_str(), 0, nullptr, 0,
+                      KEY_SET_VALUE, nullptr, &h, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  const std::wstring text = wide(value);
+  RegSetValueExW(h, wide(key).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(h);
+}
+
+HeldFile::HeldFile(const std::string& path) {
+  // Others may read it, as they may read a running program's file, but neither write,
+  // replace nor delete it.
+  HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) handle_ = reinterpret_cast<long long>(h);
+}
+
+void HeldFile::release() {
+  if (handle_ == kNone) return;
+  CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = kNone;
+}
+
+ScopedUserProfile::ScopedUserProfile(const std::string& root) : root_(root) {
+  namespace fs = std::filesystem;
+  fs::create_directories(platform::pathFromUtf8(root + "\\config"));
+  fs::create_directories(platform::pathFromUtf8(root + "\\tmp"));
+  for (const std::string& name : tempFolderVariables()) {
+    savedEnv_.emplace_back(name, getEnv(name));
+    setEnv(name, root + "\\tmp");
+  }
+  DWORD type = REG_EXPAND_SZ;
+  if (auto old = readShellFolder(type)) {
+    savedAppData_ = utf8(*old);
+    savedAppDataType_ = type;
+  }
+  writeShellFolder(wide(root + "\\config"), REG_SZ);
+  deleteTree(HKEY_CURRENT_USER, kSettingsRoot + std::wstring(L"VMIZentro"));
+}
+
+ScopedUserProfile::~ScopedUserProfile() {
+  deleteTree(HKEY_CURRENT_USER, kSettingsRoot + std::wstring(L"VMIZentro"));
+  if (savedAppData_) writeShellFolder(wide(*savedAppData_), savedAppDataType_);
+  for (const auto& key : scratchKeys_) deleteTree(HKEY_LOCAL_MACHINE, wide(key));
+  for (const auto& [key, value] : forgottenValues_) deleteValue(key, value);
+  for (auto it = savedEnv_.rbegin(); it != savedEnv_.rend(); ++it) setEnv(it->first, it->second);
+}
+
+std::string ScopedUserProfile::scratchMachineKey() {
+  scratchKeys_.push_back(std::string(kScratchParent) + "\\t" +
+                         std::to_string(std::random_device()()));
+  return scratchKeys_.back();
+}
+
+void ScopedUserProfile::forgetMachineValue(const std::string& keyPath,
+                                           const std::string& valueName) {
+  deleteValue(keyPath, valueName);
+  forgottenValues_.emplace_back(keyPath, valueName);
+}
+
+std::optional<bool> ScopedUserProfile::sessionFontLoaded(const std::string&) const {
+  return std::nullopt;
+}
+
+}  // namespace zentro::testing
