@@ -19,7 +19,7 @@ namespace {
 // Deletes what can be deleted below `dir`; in-use files are left, so their folders stay too.
 // Links (Windows: junctions and every other reparse point) are removed as themselves and never
 // entered, so nothing outside the tree is touched.
-void RemoveTree(const std::string& dir) {
+void removeTree(const std::string& dir) {
   // Read-only folders must let their entries go.
   platform::allowRemovalIn(dir);
   std::error_code ec;
@@ -29,7 +29,7 @@ void RemoveTree(const std::string& dir) {
     if (p.empty()) continue;  // a name with no UTF-8 form cannot be named again
     const platform::EntryKind kind = platform::entryKind(p);
     if (kind == platform::EntryKind::Folder) {
-      RemoveTree(p);
+      removeTree(p);
       continue;
     }
     if (kind == platform::EntryKind::File && platform::fileInUse(p)) {
@@ -49,7 +49,7 @@ bool DeleteFolderTree(std::string path) {
     case platform::EntryKind::Missing:
       return true;
     case platform::EntryKind::Folder:
-      RemoveTree(path);
+      removeTree(path);
       break;
     case platform::EntryKind::Link:
       platform::removeEntry(path);

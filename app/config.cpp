@@ -1,26 +1,15 @@
 #include "app/config.h"
 
+#include "platform/ascii_text.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
 #include "platform/run_log.h"
+#include "platform/runtime_error.h"
 #include "remote/ado_xml.h"
-#include "remote/runtime_error.h"
 
 namespace zentro {
-namespace {
 
-std::string quoted(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  return out + "'";
-}
-
-}  // namespace
-
-Table LoadConfigTable(const std::string& rootFolder) {
+Table loadConfigTable(const std::string& rootFolder) {
   std::string path = platform::joinPath(rootFolder, kConfigFileName);
   // Only a regular file of bounded size is read: a FIFO would block the start for ever and a
   // link to a device would read without end. Anything else reads as a broken file.
@@ -44,37 +33,31 @@ std::string GetConfigValue(Table& config, const std::string& name) {
   std::string result;
   if (name.empty()) return result;
   try {
-    config.setFilter("PropName=" + quoted(name));
+    config.setFilter("PropName=" + criteriaLiteral(name));
     if (!config.eof()) {
       // A NULL value reads as empty.
-      if (auto text = config.field("PropValue").toText()) result = trimSpaces(*text);
+      if (auto text = config.field("PropValue").toText()) result = platform::trim(*text);
     }
   } catch (const RuntimeError& e) {
     logLine(LogLevel::Warning, "configuration lookup of " + name + " failed: " + e.description());
   }
-  try {
-    config.setFilter("");
-  } catch (const RuntimeError&) {
-  }
+  config.setFilter("");  // removing a filter parses nothing and cannot fail
   return result;
 }
 
 bool IsUpdateAdminLogin(Table& config, const std::string& login) {
-  if (trimSpaces(login).empty()) return false;
+  if (platform::trim(login).empty()) return false;
   bool result = false;
   try {
     config.setFilter("PropName='UPDATEADMINLOGIN'");
     if (config.recordCount() > 0) {
       config.moveFirst();
-      result = config.find("PropValue=" + quoted(login), 0);
+      result = config.find("PropValue=" + criteriaLiteral(login), 0);
     }
   } catch (const RuntimeError& e) {
     logLine(LogLevel::Warning, "update-administrator lookup failed: " + e.description());
   }
-  try {
-    config.setFilter("");
-  } catch (const RuntimeError&) {
-  }
+  config.setFilter("");  // removing a filter parses nothing and cannot fail
   return result;
 }
 

@@ -12,7 +12,7 @@ inline constexpr const char* kConfigFileName = "VMIZentroConfig.XML";
 
 // Opens the file in `rootFolder`; when it is missing, locked or malformed, returns an open,
 // empty table with the fields "PropName" (255) and "PropValue" (4000). Never throws.
-Table LoadConfigTable(const std::string& rootFolder);
+Table loadConfigTable(const std::string& rootFolder);
 
 // The trimmed value of the first row named `name` (compared without regard to letter case);
 // "" when there is none, when `name` is empty, when the value is NULL or on any failure.

@@ -3,7 +3,7 @@
 
 #include <exception>
 
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 
 namespace zentro {
 

@@ -7,27 +7,20 @@
 #include "app/config.h"
 #include "app/form_login_impl.h"
 #include "app/launch_stage.h"
-#include "platform/run_log.h"
 #include "app/update_stamps.h"
 #include "app/working_folders.h"
 #include "installer/inet_transfer.h"
+#include "platform/ascii_text.h"
 #include "platform/fonts.h"
 #include "platform/paths.h"
 #include "platform/program_info.h"
+#include "platform/run_log.h"
 #include "platform/settings_store.h"
+#include "remote/text_case.h"
 
 namespace zentro {
 
-std::string CriteriaLiteral(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  return out + "'";
-}
-
-std::vector<std::string> CommandLineFields(const std::string& commandLine) {
+std::vector<std::string> commandLineFields(const std::string& commandLine) {
   std::string text = commandLine;
   text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
   std::vector<std::string> fields;
@@ -42,7 +35,7 @@ std::vector<std::string> CommandLineFields(const std::string& commandLine) {
   return fields;
 }
 
-std::pair<std::size_t, std::size_t> CommandLinePasswordSpan(const std::string& commandLine) {
+std::pair<std::size_t, std::size_t> commandLinePasswordSpan(const std::string& commandLine) {
   // Quotes are removed before the split, so they never move a "|".
   const auto first = commandLine.find('|');
   if (first == std::string::npos) return {0, 0};
@@ -75,7 +68,7 @@ void FrmLogin::Impl::launchApplication() {
                        f.clientFolder,  f.companyFolder, f.systemFolder, f.windowsFolder,
                        f.fontsFolder};
   if (auto name = state.install.installList.field("FileName").toText()) in.launchFileName = *name;
-  RunLaunchStage(view, in, state.install.targetPath);
+  runLaunchStage(view, in, state.install.targetPath);
   launched = true;
 }
 
@@ -112,26 +105,24 @@ void FrmLogin::Form_Load() {
   InitFolders(true, s.useProfile, "", "", s.folders);
   openLog(s.folders.tempFolder);
   logLine(LogLevel::Info, "start-up; root folder " + s.folders.rootFolder);
-  RemoveStaleSpools(s.folders.tempFolder);
+  removeStaleSpools(s.folders.tempFolder);
   s.baseUrl = texts::kDefaultBaseUrl;
   s.sharedEnvironment = false;
-  s.configRecordset = LoadConfigTable(s.folders.rootFolder);
+  s.configRecordset = loadConfigTable(s.folders.rootFolder);
 
   s.baseUrl = GetConfigValue(s.configRecordset, texts::kPropBaseUrl);
   if (s.baseUrl.empty()) s.baseUrl = texts::kDefaultBaseUrl;
-  s.sharedEnvironment =
-      upperCase(trimSpaces(GetConfigValue(s.configRecordset, texts::kPropSharedEnvironment))) ==
-      "TRUE";
+  s.sharedEnvironment = upperCase(platform::trim(GetConfigValue(
+                            s.configRecordset, texts::kPropSharedEnvironment))) == "TRUE";
   s.warnIfUpdates = GetConfigValue(s.configRecordset, texts::kPropWarnIfUpdates);
-  s.runFromTemp =
-      upperCase(trimSpaces(GetConfigValue(s.configRecordset, texts::kPropRunFromTemp))) == "TRUE";
+  s.runFromTemp = upperCase(platform::trim(
+                      GetConfigValue(s.configRecordset, texts::kPropRunFromTemp))) == "TRUE";
   s.install.sharedEnvironment = s.sharedEnvironment;
-  s.install.warnIfUpdates = s.warnIfUpdates;
 
   // A command line that only switches the profile on (quoted or not) carries no login details.
-  const std::vector<std::string> fields = CommandLineFields(commandLine);
+  const std::vector<std::string> fields = commandLineFields(commandLine);
   const bool onlySwitch =
-      fields.size() == 1 && upperCase(trimSpaces(fields[0])) == texts::kUseProfileSwitch;
+      fields.size() == 1 && upperCase(platform::trim(fields[0])) == texts::kUseProfileSwitch;
   if (!commandLine.empty() && !onlySwitch) {
     if (fields.size() >= 1) view_.setText(TextBox::FilerCode, upperCase(fields[0]));
     if (fields.size() >= 2) view_.setText(TextBox::Login, upperCase(fields[1]));

@@ -1,7 +1,8 @@
 #pragma once
 // frmLogin: the window's logic, toolkit-free. Handles the window's events (FormEvents) and
 // talks to the window only through View. Owns the program-wide state of a run.
-// Window thread only; remote calls block it, as the system is designed.
+// Window thread only; remote calls block it on purpose: a login or a deployment start runs to
+// its end, its status texts painted on the way, before the next input is handled.
 
 #include <cstddef>
 #include <memory>
@@ -57,10 +58,10 @@ class FrmLogin : public FormEvents {
 
 // The fields of an automatic-login command line: every double quote removed, then split at
 // each "|" (no limit on the count).
-std::vector<std::string> CommandLineFields(const std::string& commandLine);
+std::vector<std::string> commandLineFields(const std::string& commandLine);
 
 // Where the password (the third field) lies in `commandLine` as given, quotes included:
 // [first, second). An empty range when the text has fewer than three fields.
-std::pair<std::size_t, std::size_t> CommandLinePasswordSpan(const std::string& commandLine);
+std::pair<std::size_t, std::size_t> commandLinePasswordSpan(const std::string& commandLine);
 
 }  // namespace zentro

@@ -32,7 +32,4 @@ class FrmLogin::Impl : public InstallHost {
   bool launched = false;
 };
 
-// "'" + text with every apostrophe doubled + "'": a text literal in filter criteria.
-std::string CriteriaLiteral(const std::string& text);
-
 }  // namespace zentro

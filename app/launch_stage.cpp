@@ -6,14 +6,14 @@
 #include <system_error>
 
 #include "app/launch_texts.h"
-#include "platform/run_log.h"
 #include "installer/count_format.h"
 #include "installer/safe_names.h"
 #include "platform/file_path.h"
 #include "platform/paths.h"
 #include "platform/program_info.h"
+#include "platform/run_log.h"
+#include "platform/runtime_error.h"
 #include "platform/shell.h"
-#include "remote/runtime_error.h"
 
 namespace zentro {
 namespace {
@@ -66,7 +66,7 @@ bool copyFiles(const std::string& source, const std::string& copy) {
 // the placeholder table. Anything else would start a program of the server's choosing
 // anywhere on the machine, and hand it the login token.
 bool isDeploymentProgram(const LaunchInputs& inputs, const std::string& targetPath) {
-  if (!IsSafeFileName(inputs.launchFileName)) return false;
+  if (!isSafeFileName(inputs.launchFileName)) return false;
   for (const std::string& folder : inputs.programFolders) {
     if (!folder.empty() && targetPath == platform::joinPath(folder, inputs.launchFileName)) {
       return true;
@@ -97,18 +97,18 @@ std::string ShellExecuteErrorText(long code) {
   return std::to_string(code) + std::string(texts::kCodeSeparator) + std::string(meaning);
 }
 
-bool IsUsableLoginToken(const std::string& token) {
+bool isUsableLoginToken(const std::string& token) {
   for (unsigned char c : token) {
     if (c < 0x20 || c == 0x7F || c == ' ' || c == '"' || c == '\'') return false;
   }
   return !token.empty();
 }
 
-std::string OutOfDateWarning(const LaunchInputs& inputs) {
+std::string outOfDateWarning(const LaunchInputs& inputs) {
   if (inputs.updateCount <= 0 || inputs.isUpdateAdmin) return {};
   const bool admin = inputs.warnIfUpdates == texts::kWarnAdmin;
   if (!admin && inputs.warnIfUpdates != texts::kWarnAlways) return {};
-  std::string warning = std::string(texts::kWarningStart) + FormatCount(inputs.updateCount) +
+  std::string warning = std::string(texts::kWarningStart) + formatCount(inputs.updateCount) +
                         std::string(texts::kWarningFile);
   if (inputs.updateCount != 1) warning += texts::kWarningPluralS;
   warning += texts::kWarningNeeding;
@@ -152,18 +152,18 @@ std::string CopyToTempFolder(const std::string& path) {
   return copy;
 }
 
-void RunLaunchStage(View& view, const LaunchInputs& inputs, std::string& targetPath) {
-  RunLaunchStage(view, inputs, targetPath, platform::shellExecute);
+void runLaunchStage(View& view, const LaunchInputs& inputs, std::string& targetPath) {
+  runLaunchStage(view, inputs, targetPath, platform::shellExecute);
 }
 
-void RunLaunchStage(View& view, const LaunchInputs& inputs, std::string& targetPath,
+void runLaunchStage(View& view, const LaunchInputs& inputs, std::string& targetPath,
                     const ShellExecuteFn& shellExecute) {
   if (!isDeploymentProgram(inputs, targetPath)) {
     logLine(LogLevel::Error, "launch record refused: not a file in the deployment's folders");
     throw RuntimeError(texts::kLaunchRefusedNumber, platform::programBaseName(),
                        std::string(texts::kLaunchRefused));
   }
-  const std::string warning = OutOfDateWarning(inputs);
+  const std::string warning = outOfDateWarning(inputs);
   if (!warning.empty()) view.messageBox(warning, Buttons::Ok, Icon::None, std::string());
 
   // One quoted argument: the URL (with the token as user information), a space, the token.

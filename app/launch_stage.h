@@ -31,7 +31,7 @@ struct LaunchInputs {
 // name; description = one line per failed attempt) when all three attempts fail, and
 // (number 5, description kLaunchRefused) without starting anything when `targetPath` is not a
 // bare, safe launchFileName in one of the programFolders.
-void RunLaunchStage(View& view, const LaunchInputs& inputs, std::string& targetPath);
+void runLaunchStage(View& view, const LaunchInputs& inputs, std::string& targetPath);
 
 // The shell call the stage makes (platform::shellExecute's signature): verb, file, parameters,
 // working folder, show command; a result above 32 means started.
@@ -39,16 +39,16 @@ using ShellExecuteFn = std::function<int(const std::string& verb, const std::str
                                          const std::string& parameters,
                                          const std::string& workingFolder, int showCommand)>;
 // As above with another shell, for shell results the platform cannot produce on demand.
-void RunLaunchStage(View& view, const LaunchInputs& inputs, std::string& targetPath,
+void runLaunchStage(View& view, const LaunchInputs& inputs, std::string& targetPath,
                     const ShellExecuteFn& shellExecute);
 
 // Whether the second login's answer can serve as the login token: not empty, and no quote,
 // blank or control character, any of which would add arguments of the server's choosing to
 // the launched program's command line.
-bool IsUsableLoginToken(const std::string& token);
+bool isUsableLoginToken(const std::string& token);
 
 // The out-of-date warning's text; "" when no warning is due.
-std::string OutOfDateWarning(const LaunchInputs& inputs);
+std::string outOfDateWarning(const LaunchInputs& inputs);
 
 // The code in decimal, " : " and the shell's text for it ("2 : File Not Found").
 std::string ShellExecuteErrorText(long code);

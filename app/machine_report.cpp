@@ -26,19 +26,19 @@ void appendLine(std::string& out, std::string_view label, std::string_view value
 
 }  // namespace
 
-std::string Ipv4Text(std::uint32_t address) {
+std::string ipv4Text(std::uint32_t address) {
   return std::to_string(address >> 24) + '.' + std::to_string((address >> 16) & 0xFF) + '.' +
          std::to_string((address >> 8) & 0xFF) + '.' + std::to_string(address & 0xFF);
 }
 
-std::string SelectIpAddress(const std::optional<std::vector<std::uint32_t>>& table) {
+std::string selectIpAddress(const std::optional<std::vector<std::uint32_t>>& table) {
   if (!table || table->empty()) return {};
   // The table is ascending, so this is its last row; taking the maximum keeps the choice
   // right even for a table delivered unsorted.
-  return Ipv4Text(*std::max_element(table->begin(), table->end()));
+  return ipv4Text(*std::max_element(table->begin(), table->end()));
 }
 
-std::string GetIpAddresses() { return SelectIpAddress(platform::ipv4AddressTable()); }
+std::string GetIpAddresses() { return selectIpAddress(platform::ipv4AddressTable()); }
 
 bool HasAdminAccess(int updateCheckAnswer, const std::string& commonFolder) {
   if (updateCheckAnswer != mr::kUpdateCheckRuns) return true;
@@ -69,7 +69,7 @@ bool HasAdminAccess(int updateCheckAnswer, const std::string& commonFolder) {
   return fs::remove(folder, ec) && !ec;
 }
 
-std::string BuildMachineReport(const std::optional<platform::MemoryStatus>& memory,
+std::string buildMachineReport(const std::optional<platform::MemoryStatus>& memory,
                                bool hasAdminAccess) {
   const platform::MemoryStatus m = memory.value_or(platform::MemoryStatus{});
   std::string out;

@@ -34,13 +34,13 @@ inline constexpr int kUpdateCheckRuns = 6;
 }  // namespace machine_report
 
 // Dotted-decimal text of an IPv4 address held in host order (first number in the top byte).
-std::string Ipv4Text(std::uint32_t address);
+std::string ipv4Text(std::uint32_t address);
 
 // The address the report sends from an address table: the highest one (the last row of the
 // ascending table), loopback included. "" for an empty or unreadable (nullopt) table.
-std::string SelectIpAddress(const std::optional<std::vector<std::uint32_t>>& table);
+std::string selectIpAddress(const std::optional<std::vector<std::uint32_t>>& table);
 
-// SelectIpAddress over the machine's own address table.
+// selectIpAddress over the machine's own address table.
 std::string GetIpAddresses();
 
 // Whether the user can write in the deployment folder. True without probing when
@@ -52,7 +52,7 @@ bool HasAdminAccess(int updateCheckAnswer, const std::string& commonFolder);
 
 // The eight report lines, each ended by CR LF, figures as signed 32-bit decimals.
 // With no memory status (nullopt) every figure is written as 0.
-std::string BuildMachineReport(const std::optional<platform::MemoryStatus>& memory,
+std::string buildMachineReport(const std::optional<platform::MemoryStatus>& memory,
                                bool hasAdminAccess);
 
 }  // namespace zentro

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/ascii_text.h"
 #include "platform/date_parse.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
@@ -24,51 +25,51 @@ double timeline(double oleDays) {
 // planted beside it is never written through.
 void writeStamp(const std::string& commonFolder, const std::string& key,
                 const std::string& stamp) {
-  platform::StagedFile staged(UpdateStampPath(commonFolder, key));
+  platform::StagedFile staged(updateStampPath(commonFolder, key));
   if (staged.write(stamp) && staged.write(update_stamps::kLineEnd)) staged.commit();
 }
 
 }  // namespace
 
-std::string UpdateStampKey(const std::string& groupIdText) {
+std::string updateStampKey(const std::string& groupIdText) {
   if (groupIdText.empty()) return {};
   return std::string(update_stamps::kKeyPrefix) + groupIdText;
 }
 
-std::string UpdateStampPath(const std::string& commonFolder, const std::string& key) {
+std::string updateStampPath(const std::string& commonFolder, const std::string& key) {
   return platform::joinPath(commonFolder, key + std::string(update_stamps::kFileExtension));
 }
 
 std::string ReadUpdateStamp(const std::string& commonFolder, const std::string& key) {
   const std::optional<std::string> text =
-      platform::readWholeFile(UpdateStampPath(commonFolder, key));
+      platform::readWholeFile(updateStampPath(commonFolder, key));
   if (!text) return {};
-  return trimSpaces(text->substr(0, text->find_first_of("\r\n")));
+  return std::string(platform::trim(text->substr(0, text->find_first_of("\r\n"))));
 }
 
 void WriteUpdateStamps(const std::string& commonFolder, const std::string& installGroupKey,
                        const std::string& installGroupServerStamp,
                        const std::string& customGroupKey,
                        const std::string& customGroupServerStamp) {
-  if (!installGroupKey.empty() && IsValidDate(installGroupServerStamp)) {
+  if (!installGroupKey.empty() && isValidDate(installGroupServerStamp)) {
     writeStamp(commonFolder, installGroupKey, installGroupServerStamp);
   }
-  if (!customGroupKey.empty() && IsValidDate(customGroupServerStamp)) {
+  if (!customGroupKey.empty() && isValidDate(customGroupServerStamp)) {
     writeStamp(commonFolder, customGroupKey, customGroupServerStamp);
   }
 }
 
-bool IsValidDate(std::string_view text) { return platform::parseDate(text).has_value(); }
+bool isValidDate(std::string_view text) { return platform::parseDate(text).has_value(); }
 
-std::optional<double> DateOf(std::string_view text) {
+std::optional<double> dateOf(std::string_view text) {
   auto d = platform::parseDate(text);
   if (!d) return std::nullopt;
   return d->days;
 }
 
-bool IsStampCurrent(std::string_view serverStamp, std::string_view localStamp) {
-  auto server = DateOf(serverStamp);
-  auto local = DateOf(localStamp);
+bool isStampCurrent(std::string_view serverStamp, std::string_view localStamp) {
+  auto server = dateOf(serverStamp);
+  auto local = dateOf(localStamp);
   return server && local && timeline(*server) <= timeline(*local);
 }
 

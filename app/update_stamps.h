@@ -17,10 +17,10 @@ inline constexpr std::string_view kLineEnd = "\r\n";
 }  // namespace update_stamps
 
 // "INSTALL_" + the group id text; "" when the id text is empty.
-std::string UpdateStampKey(const std::string& groupIdText);
+std::string updateStampKey(const std::string& groupIdText);
 
 // commonFolder + separator + key + ".txt".
-std::string UpdateStampPath(const std::string& commonFolder, const std::string& key);
+std::string updateStampPath(const std::string& commonFolder, const std::string& key);
 
 // The first line of the key's stamp file (up to CR, LF or the end), leading and trailing
 // spaces removed. "" when the file cannot be opened or read. Never throws.
@@ -35,10 +35,10 @@ void WriteUpdateStamps(const std::string& commonFolder, const std::string& insta
                        const std::string& customGroupServerStamp);
 
 // True when the platform's date parser accepts `text`.
-bool IsValidDate(std::string_view text);
+bool isValidDate(std::string_view text);
 // The text as a date (days since 1899-12-30, fraction = time of day); nullopt when not a date.
-std::optional<double> DateOf(std::string_view text);
+std::optional<double> dateOf(std::string_view text);
 // A group is current when both texts are dates and the server's is not later than the local.
-bool IsStampCurrent(std::string_view serverStamp, std::string_view localStamp);
+bool isStampCurrent(std::string_view serverStamp, std::string_view localStamp);
 
 }  // namespace zentro

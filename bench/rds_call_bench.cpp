@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
   // Warm both paths once so neither pays for first-use setup inside the measurement.
   auto http = platform::makeHttpClient();
   DataSpace space(*http);
-  auto object = space.CreateObject("CVBO_V2.Init", url);
+  auto object = space.createObject("CVBO_V2.Init", url);
   bool autoFlag = false;
   auto call = [&] {
     return object->invoke("isValidLogin", {Arg::byVal(Value("DEMO")), Arg::byVal(Value("ALICE")),

@@ -90,7 +90,7 @@ int main() {
   Program bare{"bare Qt window", ZENTRO_BARE_WINDOW_EXE, {}};
   Program launcher{"VMIZentro", ZENTRO_STARTUP_PROBE_EXE, {}};
   int failures = 0;
-  // One start each first, so that both find the system's caches equally warm.
+  // One start each first, so that both find the operating system's caches equally warm.
   for (Program* p : {&bare, &launcher}) {
     if (timeOneStart(p->path, env) < 0) ++failures;
   }

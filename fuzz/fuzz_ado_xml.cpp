@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/runtime_error.h"
 #include "remote/ado_xml.h"
-#include "remote/runtime_error.h"
 
 namespace {
 

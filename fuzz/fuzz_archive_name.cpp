@@ -38,7 +38,7 @@ bool mayEscape(std::string_view name) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view name(reinterpret_cast<const char*>(data), size);
   bool entry = zentro::IsSafeArchiveEntry(name);
-  bool file = zentro::IsSafeFileName(name);
+  bool file = zentro::isSafeFileName(name);
   if (entry && mayEscape(name)) std::abort();
   if (file && (mayEscape(name) || name.find_first_of("/\\") != std::string_view::npos))
     std::abort();

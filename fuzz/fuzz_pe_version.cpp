@@ -13,7 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::optional<zentro::PeFileVersion> fromMemory =
-      zentro::ParsePeFileVersion(std::span<const std::uint8_t>(data, size));
+      zentro::parsePeFileVersion(std::span<const std::uint8_t>(data, size));
 
   std::string path = (zentro::fuzz::ScratchDir::path() / "image.dll").string();
   // A fresh file each time: truncating and rewriting one makes ext4 flush it on close.
@@ -23,6 +23,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     if (!out) std::abort();
   }
-  if (zentro::ReadPeFileVersion(path) != fromMemory) std::abort();
+  if (zentro::readPeFileVersion(path) != fromMemory) std::abort();
   return 0;
 }

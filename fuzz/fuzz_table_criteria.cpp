@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 #include "remote/table.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Version texts as they come from the server and from side files. The input holds an installed
-// and an offered version separated by the first line break. ParseVersion and IsNewerVersion
+// and an offered version separated by the first line break. parseVersion and IsNewerVersion
 // never throw; the comparison must agree with the parsed parts and be a strict order.
 #include <cstdint>
 #include <cstdlib>
@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string_view offered =
       eol == std::string_view::npos ? std::string_view() : input.substr(eol + 1);
 
-  auto have = zentro::ParseVersion(installed);
-  auto offer = zentro::ParseVersion(offered);
+  auto have = zentro::parseVersion(installed);
+  auto offer = zentro::parseVersion(offered);
   bool newer = zentro::IsNewerVersion(installed, offered, false);
   bool older = zentro::IsNewerVersion(offered, installed, false);
 
@@ -33,6 +33,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (char& c : dotted) {
     if (c == ',') c = '.';
   }
-  if (zentro::ParseVersion(dotted) != have) std::abort();
+  if (zentro::parseVersion(dotted) != have) std::abort();
   return 0;
 }

@@ -4,9 +4,9 @@
 
 namespace zentro {
 
-std::string FormatCount(long long n) { return FormatCount(n, platform::thousandsSeparator()); }
+std::string formatCount(long long n) { return formatCount(n, platform::thousandsSeparator()); }
 
-std::string FormatCount(long long n, std::string_view separator) {
+std::string formatCount(long long n, std::string_view separator) {
   // Work on the unsigned magnitude so the smallest long long has a magnitude too.
   unsigned long long magnitude =
       n < 0 ? 0ull - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);

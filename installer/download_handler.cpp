@@ -3,13 +3,14 @@
 #include <cctype>
 #include <optional>
 
-#include "platform/run_log.h"
 #include "installer/install_downloaded.h"
 #include "installer/install_texts.h"
 #include "installer/safe_names.h"
-#include "installer/sha256.h"
+#include "platform/ascii_text.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
+#include "platform/run_log.h"
+#include "platform/sha256.h"
 #include "remote/value.h"
 
 namespace zentro {
@@ -30,7 +31,7 @@ long long roundedKilobytes(long long bytes) {
 
 // The header's value as a whole number; nullopt when absent or not a whole number.
 std::optional<long long> wholeNumber(const std::string& text) {
-  std::string t = trimSpaces(text);
+  const std::string_view t = platform::trim(text);
   if (t.empty() || t.size() > 18) return std::nullopt;
   long long n = 0;
   for (char c : t) {
@@ -42,12 +43,12 @@ std::optional<long long> wholeNumber(const std::string& text) {
 
 }  // namespace
 
-std::string FormatByteProgress(long long received, long long expected) {
+std::string formatByteProgress(long long received, long long expected) {
   return std::to_string(roundedKilobytes(received)) + std::string(texts::kBytesOf) +
          std::to_string(roundedKilobytes(expected)) + std::string(texts::kBytesK);
 }
 
-std::string DownloadPath(const std::string& tempFolder, const std::string& fileName,
+std::string downloadPath(const std::string& tempFolder, const std::string& fileName,
                          bool compressed) {
   std::string path = platform::joinPath(tempFolder, fileName);
   if (compressed) path += texts::kCompressedSuffix;
@@ -58,25 +59,25 @@ DownloadHandler::DownloadHandler(View& view, const WorkingFolders& folders,
                                  InstallSession& session, InetTransfer& inet1)
     : view_(view), folders_(folders), session_(session), inet1_(inet1) {}
 
-void DownloadHandler::CancelXfer() { inet1_.Cancel(); }
+void DownloadHandler::CancelXfer() { inet1_.cancel(); }
 
 void DownloadHandler::fail(const std::string& why) {
   session_.downloadFailed = true;
   logLine(LogLevel::Error, "download of " + session_.currentFileName + " from " +
-                               LoggableUrl(inet1_.URL()) + " failed: " + why);
+                               loggableUrl(inet1_.url()) + " failed: " + why);
 }
 
 void DownloadHandler::Inet1_StateChanged(int state) {
   if (state == InetTransfer::kRequestFailed) {
     // A body that started and was then cut is a short download, dropped without a message like
     // any other short body; a request that got nothing back is reported.
-    if (inet1_.BodyBytes() > 0) {
-      fail("transfer cut after " + std::to_string(inet1_.BodyBytes()) + " bytes (" +
-           inet1_.FailureText() + ")");
+    if (inet1_.bodyBytes() > 0) {
+      fail("transfer cut after " + std::to_string(inet1_.bodyBytes()) + " bytes (" +
+           inet1_.failureText() + ")");
       return;
     }
-    fail(inet1_.FailureText());
-    view_.messageBox(std::string(texts::kDownloadError) + inet1_.URL(), Buttons::Ok, Icon::None,
+    fail(inet1_.failureText());
+    view_.messageBox(std::string(texts::kDownloadError) + inet1_.url(), Buttons::Ok, Icon::None,
                      std::nullopt);
     return;
   }
@@ -86,10 +87,10 @@ void DownloadHandler::Inet1_StateChanged(int state) {
 }
 
 void DownloadHandler::responseCompleted() {
-  const int status = inet1_.ResponseCode();
+  const int status = inet1_.responseCode();
   if (status == kNotFound) {
     fail("the server does not have the file (status 404)");
-    view_.messageBox(std::string(texts::kDownloadError) + inet1_.URL() + std::string(texts::kCr) +
+    view_.messageBox(std::string(texts::kDownloadError) + inet1_.url() + std::string(texts::kCr) +
                          std::string(texts::kNotFoundOthers) + std::string(texts::kCr) +
                          std::string(texts::kNotFoundContact),
                      Buttons::Ok, Icon::None, std::nullopt);
@@ -97,21 +98,21 @@ void DownloadHandler::responseCompleted() {
   }
   if (status < 200 || status > 299) {
     fail("status " + std::to_string(status));
-    view_.messageBox(std::string(texts::kDownloadError) + inet1_.URL(), Buttons::Ok, Icon::None,
+    view_.messageBox(std::string(texts::kDownloadError) + inet1_.url(), Buttons::Ok, Icon::None,
                      std::nullopt);
     return;
   }
-  if (!IsSafeFileName(session_.currentFileName)) {
+  if (!isSafeFileName(session_.currentFileName)) {
     fail("the file name is not a bare file name; nothing written");
     return;
   }
-  const std::string downloadPath =
-      DownloadPath(folders_.tempFolder, session_.currentFileName, session_.currentIsCompressed);
-  if (saveBody(downloadPath)) InstallDownloadedFile(view_, folders_, session_);
+  const std::string path =
+      downloadPath(folders_.tempFolder, session_.currentFileName, session_.currentIsCompressed);
+  if (saveBody(path)) InstallDownloadedFile(view_, folders_, session_);
 }
 
 bool DownloadHandler::saveBody(const std::string& downloadPath) {
-  const std::string header = inet1_.GetHeader(std::string(texts::kContentLength));
+  const std::string header = inet1_.getHeader(std::string(texts::kContentLength));
   std::optional<long long> expected;
   if (!header.empty()) {
     expected = wholeNumber(header);
@@ -121,7 +122,7 @@ bool DownloadHandler::saveBody(const std::string& downloadPath) {
     }
   }
   // Without a Content-length the transfer's own count stands in for the bar and the label.
-  const long long shownTotal = expected ? *expected : inet1_.BodyBytes();
+  const long long shownTotal = expected ? *expected : inet1_.bodyBytes();
 
   const std::string partPath = downloadPath + std::string(texts::kPartSuffix);
   // The transfer has already written the body to a file in the temp folder. Taken over under
@@ -129,7 +130,7 @@ bool DownloadHandler::saveBody(const std::string& downloadPath) {
   // receiving it. The chunk walk below then only reads it back (counting and hashing it).
   // Where it cannot be taken over, the walk writes the copy itself, into a file created
   // exclusively beside the download's name.
-  const bool bodyInPlace = inet1_.KeepBodyAs(partPath);
+  const bool bodyInPlace = inet1_.keepBodyAs(partPath);
   std::optional<platform::StagedFile> copy;
   if (!bodyInPlace) {
     copy.emplace(downloadPath);
@@ -139,9 +140,9 @@ bool DownloadHandler::saveBody(const std::string& downloadPath) {
     }
   }
   // Hashing costs time on large files; only entries that name a digest pay for it.
-  const bool verifyDigest = !trimSpaces(session_.currentSha256).empty();
-  Sha256 hash;
-  std::string chunk = inet1_.GetChunk(texts::kChunkSize);
+  const bool verifyDigest = !platform::trim(session_.currentSha256).empty();
+  platform::Sha256 hash;
+  std::string chunk = inet1_.getChunk(texts::kChunkSize);
   long long received = static_cast<long long>(chunk.size());
   std::string pending;  // 2048-byte chunks gathered into few large writes
   for (;;) {
@@ -158,23 +159,23 @@ bool DownloadHandler::saveBody(const std::string& downloadPath) {
       view_.setBarWidth(Bar::Current, static_cast<double>(received) /
                                           static_cast<double>(shownTotal) * kCurrentBarWidth);
     }
-    view_.setLabel(Label::Bytes, FormatByteProgress(received, shownTotal));
+    view_.setLabel(Label::Bytes, formatByteProgress(received, shownTotal));
     view_.processEvents();
-    chunk = inet1_.GetChunk(texts::kChunkSize);
+    chunk = inet1_.getChunk(texts::kChunkSize);
     received += static_cast<long long>(chunk.size());
   }
   std::string why;
   if (copy && !copy->ok()) {
     why = "cannot write " + copy->path();
-  } else if (received != inet1_.BodyBytes()) {
-    why = "read " + std::to_string(received) + " of " + std::to_string(inet1_.BodyBytes()) +
+  } else if (received != inet1_.bodyBytes()) {
+    why = "read " + std::to_string(received) + " of " + std::to_string(inet1_.bodyBytes()) +
           " received bytes back";
   } else if (expected && received != *expected) {
     why = "received " + std::to_string(received) + " bytes, Content-length " +
           std::to_string(*expected);
-  } else if (!expected && !inet1_.EndedCleanly()) {
+  } else if (!expected && !inet1_.endedCleanly()) {
     why = "no Content-length and the transfer did not end cleanly";
-  } else if (verifyDigest && !DigestMatches(hash.finish(), session_.currentSha256)) {
+  } else if (verifyDigest && !platform::digestMatches(hash.finish(), session_.currentSha256)) {
     why = "SHA-256 does not match";
   }
   if (!why.empty()) {

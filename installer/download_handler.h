@@ -42,10 +42,10 @@ class DownloadHandler {
 
 // lblBytes: received and expected in kilobytes, each rounded to the nearest whole number
 // (halves to the even neighbour): "3k of 10k".
-std::string FormatByteProgress(long long received, long long expected);
+std::string formatByteProgress(long long received, long long expected);
 
 // The download file of the current entry: tempFolder + separator + FileName (+ ".cmp").
-std::string DownloadPath(const std::string& tempFolder, const std::string& fileName,
+std::string downloadPath(const std::string& tempFolder, const std::string& fileName,
                          bool compressed);
 
 }  // namespace zentro

@@ -10,10 +10,12 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ascii_text.h"
 #include "platform/file_lock.h"
 #include "platform/file_path.h"
-#include "platform/run_log.h"
 #include "platform/paths.h"
+#include "platform/run_log.h"
+#include "remote/text_case.h"
 #include "remote/value.h"
 
 namespace zentro {
@@ -43,7 +45,8 @@ platform::HeaderList parseRequestHeaders(const std::string& text) {
     std::size_t colon = line.find(':');
     if (colon != std::string::npos && colon > 0) {
       std::string value = line.substr(colon + 1);
-      headers.emplace_back(trimSpaces(line.substr(0, colon)), trimSpaces(value));
+      headers.emplace_back(platform::trim(std::string_view(line).substr(0, colon)),
+                           platform::trim(value));
     }
     start = end + 1;
   }
@@ -144,7 +147,7 @@ struct InetTransfer::Shared {
   long long bytes = 0;
 };
 
-std::string LoggableUrl(const std::string& url) {
+std::string loggableUrl(const std::string& url) {
   std::size_t scheme = url.find("://");
   if (scheme == std::string::npos) return url;
   std::size_t hostStart = scheme + 3;
@@ -164,20 +167,20 @@ InetTransfer::InetTransfer(View& view, std::string spoolFolder, ClientFactory ma
 
 InetTransfer::~InetTransfer() {
   shared_->alive = false;  // a state change still queued for the window is dropped
-  Cancel();
+  cancel();
   finishWorker();
   shared_->removeSpool();
 }
 
 void InetTransfer::setStateHandler(StateHandler handler) { shared_->handler = std::move(handler); }
 
-bool InetTransfer::StillExecuting() const { return shared_->executing; }
+bool InetTransfer::stillExecuting() const { return shared_->executing; }
 
 void InetTransfer::finishWorker() {
   if (worker_.joinable()) worker_.join();
 }
 
-bool InetTransfer::Execute(const std::string& url, const std::string& operation,
+bool InetTransfer::execute(const std::string& url, const std::string& operation,
                            const std::string& requestHeaders) {
   if (shared_->executing || url.empty()) return false;
   // A cancelled worker may still be unwinding; its spool goes with it.
@@ -216,7 +219,7 @@ bool InetTransfer::Execute(const std::string& url, const std::string& operation,
   return true;
 }
 
-// Worker thread. Reads only what Execute prepared before starting it (request_, makeClient_,
+// Worker thread. Reads only what execute prepared before starting it (request_, makeClient_,
 // view_), which the window thread leaves alone until the worker is joined.
 void InetTransfer::run(std::shared_ptr<Shared> shared, unsigned long generation,
                        std::string spoolPath) {
@@ -278,7 +281,7 @@ void InetTransfer::run(std::shared_ptr<Shared> shared, unsigned long generation,
           attempt == kAttempts) {
         break;
       }
-      logLine(LogLevel::Warning, "download of " + LoggableUrl(request_.url) + " failed (" +
+      logLine(LogLevel::Warning, "download of " + loggableUrl(request_.url) + " failed (" +
                                      failure + "), retry " + std::to_string(attempt));
       std::unique_lock lock(shared->mutex);
       if (shared->wake.wait_for(lock, kBackOff * attempt, [&] { return shared->cancel.load(); })) {
@@ -322,13 +325,13 @@ void InetTransfer::run(std::shared_ptr<Shared> shared, unsigned long generation,
   });
 }
 
-void InetTransfer::WaitForWorker(std::chrono::milliseconds timeout) {
+void InetTransfer::waitForWorker(std::chrono::milliseconds timeout) {
   if (!shared_->executing) return;
   std::unique_lock lock(shared_->mutex);
   shared_->delivered.wait_for(lock, timeout, [&] { return shared_->workerDone; });
 }
 
-void InetTransfer::Cancel() {
+void InetTransfer::cancel() {
   if (!shared_->executing) return;
   shared_->executing = false;
   ++shared_->generation;  // drops a state change already queued
@@ -339,12 +342,12 @@ void InetTransfer::Cancel() {
   shared_->wake.notify_all();
 }
 
-std::string InetTransfer::GetHeader() const {
+std::string InetTransfer::getHeader() const {
   std::lock_guard lock(shared_->mutex);
   return shared_->response.headerText;
 }
 
-std::string InetTransfer::GetHeader(const std::string& name) const {
+std::string InetTransfer::getHeader(const std::string& name) const {
   std::lock_guard lock(shared_->mutex);
   for (const auto& [key, value] : shared_->response.headers) {
     if (equalsNoCase(key, name)) return value;
@@ -352,7 +355,7 @@ std::string InetTransfer::GetHeader(const std::string& name) const {
   return {};
 }
 
-std::string InetTransfer::GetChunk(std::size_t size) {
+std::string InetTransfer::getChunk(std::size_t size) {
   {
     std::lock_guard lock(shared_->mutex);
     // The spool belongs to the worker until it has finished.
@@ -382,7 +385,7 @@ std::string InetTransfer::GetChunk(std::size_t size) {
   return chunk;
 }
 
-bool InetTransfer::KeepBodyAs(const std::string& path) {
+bool InetTransfer::keepBodyAs(const std::string& path) {
   {
     std::lock_guard lock(shared_->mutex);
     if (!shared_->workerDone || !shared_->clean) return false;
@@ -400,27 +403,27 @@ bool InetTransfer::KeepBodyAs(const std::string& path) {
   return true;
 }
 
-int InetTransfer::ResponseCode() const {
+int InetTransfer::responseCode() const {
   std::lock_guard lock(shared_->mutex);
   return shared_->response.status;
 }
 
-long long InetTransfer::BodyBytes() const {
+long long InetTransfer::bodyBytes() const {
   std::lock_guard lock(shared_->mutex);
   return shared_->bytes;
 }
 
-bool InetTransfer::EndedCleanly() const {
+bool InetTransfer::endedCleanly() const {
   std::lock_guard lock(shared_->mutex);
   return shared_->clean;
 }
 
-std::string InetTransfer::FailureText() const {
+std::string InetTransfer::failureText() const {
   std::lock_guard lock(shared_->mutex);
   return shared_->failure;
 }
 
-void RemoveStaleSpools(const std::string& folder) {
+void removeStaleSpools(const std::string& folder) {
   std::error_code ec;
   fs::directory_iterator it(platform::pathFromUtf8(folder), ec);
   if (ec) return;

@@ -1,6 +1,5 @@
 #include "installer/install_downloaded.h"
 
-#include "platform/run_log.h"
 #include "installer/download_handler.h"
 #include "installer/install_file.h"
 #include "installer/install_texts.h"
@@ -10,6 +9,7 @@
 #include "platform/fonts.h"
 #include "platform/machine_info.h"
 #include "platform/paths.h"
+#include "platform/run_log.h"
 
 namespace zentro {
 namespace {
@@ -21,7 +21,7 @@ constexpr std::uint32_t kNinetyFamilyBit = 0x80000000u;
 // Results not examined: a font that cannot be registered or loaded stays unregistered
 // without a message.
 void registerFont(const InstallSession& session) {
-  WriteRegistryValue(FontsKey(), std::string(texts::kFontValuePrefix) + session.currentFileName,
+  WriteRegistryValue(fontsKey(), std::string(texts::kFontValuePrefix) + session.currentFileName,
                      session.currentFileName);
   platform::addFontResource(session.targetPath);
   platform::installUserFont(session.targetPath);
@@ -30,7 +30,7 @@ void registerFont(const InstallSession& session) {
 
 }  // namespace
 
-std::string FontsKey() {
+std::string fontsKey() {
   return std::string((platform::osVersionWord() & kNinetyFamilyBit) != 0 ? texts::kFontsKey9x
                                                                          : texts::kFontsKeyNt);
 }
@@ -50,13 +50,13 @@ bool ExpandArchive(const std::string& archivePath, const std::string& folder,
 }
 
 void InstallDownloadedFile(View& view, const WorkingFolders& folders, InstallSession& session) {
-  std::string downloaded = DownloadPath(folders.tempFolder, session.currentFileName, false);
+  std::string downloaded = downloadPath(folders.tempFolder, session.currentFileName, false);
   // The expansion replaces its files only once all of them are complete, so a file of that name
   // already in the temp folder (the installed file itself for a TEMPDIR entry) stays whole
   // until then. When the archive does not deliver the file, that older file must not pass for
   // its content: nothing is placed, as for a missing download.
   if (session.currentIsCompressed &&
-      !ExpandArchive(DownloadPath(folders.tempFolder, session.currentFileName, true),
+      !ExpandArchive(downloadPath(folders.tempFolder, session.currentFileName, true),
                      folders.tempFolder, session.currentFileName)) {
     session.downloadFailed = true;
     downloaded.clear();

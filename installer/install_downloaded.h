@@ -24,6 +24,6 @@ bool ExpandArchive(const std::string& archivePath, const std::string& folder,
                    const std::string& fileName = {});
 
 // The machine-hive key that holds the font registrations for the running system family.
-std::string FontsKey();
+std::string fontsKey();
 
 }  // namespace zentro

@@ -1,7 +1,5 @@
 #include "installer/install_file.h"
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <system_error>
 
@@ -12,6 +10,7 @@
 #include "platform/file_path.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
+#include "remote/text_case.h"
 
 namespace zentro {
 namespace {
@@ -19,18 +18,12 @@ namespace {
 namespace fs = std::filesystem;
 namespace cmd = install_commands;
 
-// The program path as the first item of a command line. Quoted, unlike the system's own
-// command lines, so a path with blanks cannot start a different program.
+// The program path as the first item of a command line. Quoted, so a path with blanks cannot
+// start a different program.
 std::string quotedProgram(const std::string& path) { return "\"" + path + "\""; }
 
-std::string upperCased(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
-
 // Replaces the target with the download. False (nothing changed) when the download is missing
-// or the target is in use or cannot be replaced. "In use" is the system's own answer: on Windows
+// or the target is in use or cannot be replaced. "In use" is what the platform says: on Windows
 // the replacing move fails with a sharing violation; Linux lets a file be replaced while a
 // program has it open, so there the target counts as in use when another holder has an
 // exclusive advisory lock on it (platform::fileInUse), and as not replaceable whenever the
@@ -68,7 +61,7 @@ void writeSideFile(const std::string& targetPath, const std::string& serverVersi
 }
 
 void runRuntimeInstaller(const std::string& downloadedPath, bool& updateBlocked) {
-  const std::string upper = upperCased(downloadedPath);
+  const std::string upper = upperCase(downloadedPath);
   std::string commandLine = quotedProgram(downloadedPath);
   bool recognised = false;
   for (const cmd::RuntimeInstaller& installer : cmd::kRuntimeInstallers) {
@@ -103,8 +96,8 @@ void InstallFile(const std::string& downloadedPath, int installType, const std::
       if (!replaceTarget(downloadedPath, targetPath)) updateBlocked = true;
       break;
     case kInstallRun:
-      // Not waited for and not observed, as the system's own start: a file that does not
-      // start changes nothing.
+      // Started, not waited for and not observed: an entry that runs a file asks for nothing
+      // more, so a file that does not start changes nothing.
       if (downloadedPath.empty()) break;
       platform::makeRunnableIfProgram(downloadedPath);
       platform::startProgram(quotedProgram(downloadedPath));

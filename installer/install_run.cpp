@@ -6,7 +6,6 @@
 #include <optional>
 #include <system_error>
 
-#include "platform/run_log.h"
 #include "installer/count_format.h"
 #include "installer/download_handler.h"
 #include "installer/inet_transfer.h"
@@ -14,8 +13,11 @@
 #include "installer/registry_values.h"
 #include "installer/safe_names.h"
 #include "installer/version_compare.h"
+#include "platform/ascii_text.h"
 #include "platform/file_path.h"
 #include "platform/paths.h"
+#include "platform/run_log.h"
+#include "remote/text_case.h"
 
 namespace zentro {
 namespace {
@@ -66,8 +68,8 @@ std::string text(const Table& list, const ListField& field) {
 // rather than copied first.
 std::string trimmedText(const Table& list, const ListField& field) {
   const Value& value = field.of(list);
-  if (const std::string* s = value.get<std::string>()) return trimSpaces(*s);
-  return trimSpaces(value.toText().value_or(std::string()));
+  if (const std::string* s = value.get<std::string>()) return std::string(platform::trim(*s));
+  return std::string(platform::trim(value.toText().value_or(std::string())));
 }
 
 // An optional field (SHA256); "" when the list has no such field or it is empty.
@@ -166,7 +168,7 @@ void InstallRun::tick() {
 namespace {
 
 std::string checkOnlyCaption(long count) {
-  std::string caption = FormatCount(count) + std::string(texts::kCountUpdate);
+  std::string caption = formatCount(count) + std::string(texts::kCountUpdate);
   if (count != 1) caption += texts::kPluralS;
   return caption + std::string(texts::kCountFound);
 }
@@ -257,7 +259,7 @@ void InstallRun::Impl::endOfList() {
 void InstallRun::Impl::launchRecord() {
   if (session_.updateCount > 0 && session_.isUpdateAdmin) {
     std::string summary = session_.deploymentCaption + std::string(texts::kTwoCr) +
-                          FormatCount(session_.updateCount);
+                          formatCount(session_.updateCount);
     summary += session_.updateCount == 1 ? texts::kSummaryFileWas : texts::kSummaryFilesWere;
     summary += texts::kSummaryUpdated;
     view_.messageBox(summary, Buttons::Ok, Icon::None, std::string());
@@ -270,9 +272,9 @@ std::string InstallRun::Impl::installedVersionOf(bool isFont) {
   const std::string altCheck = text(list, fields_.altCheck);
   const std::string altRegValue = text(list, fields_.altCheckRegValue);
   std::string installed;
-  if (!trimSpaces(altRegValue).empty()) {
+  if (!platform::trim(altRegValue).empty()) {
     installed = ReadRegistryValue(altCheck, altRegValue);
-  } else if (!trimSpaces(altCheck).empty()) {
+  } else if (!platform::trim(altCheck).empty()) {
     std::string path = altCheck;
     replaceAll(path, texts::kAltSystemDir, folders_.systemFolder);
     replaceAll(path, texts::kAltProgramFiles, folders_.rootFolder);
@@ -322,7 +324,7 @@ bool InstallRun::Impl::ordinaryEntry(const std::string& fileName, const std::str
     view_.unload();
     return false;
   }
-  if (!knownFolder || !IsSafeFileName(fileName)) {
+  if (!knownFolder || !isSafeFileName(fileName)) {
     session_.downloadFailed = true;
     logLine(LogLevel::Error, "entry \"" + fileName + "\" for \"" + location + "\" refused: " +
                                  (knownFolder ? "the file name is not a bare file name"
@@ -339,14 +341,14 @@ bool InstallRun::Impl::ordinaryEntry(const std::string& fileName, const std::str
 
 void InstallRun::Impl::startDownload(const std::string& url) {
   inet1_.setSpoolFolder(folders_.tempFolder);
-  if (!inet1_.Execute(url, std::string(texts::kGet), std::string(texts::kRequestHeaders))) {
+  if (!inet1_.execute(url, std::string(texts::kGet), std::string(texts::kRequestHeaders))) {
     session_.downloadFailed = true;
-    logLine(LogLevel::Error, "download of \"" + LoggableUrl(url) + "\" could not start");
+    logLine(LogLevel::Error, "download of \"" + loggableUrl(url) + "\" could not start");
     return;
   }
-  while (inet1_.StillExecuting()) {
+  while (inet1_.stillExecuting()) {
     view_.processEvents();
-    if (inet1_.StillExecuting()) inet1_.WaitForWorker(kTransferPoll);
+    if (inet1_.stillExecuting()) inet1_.waitForWorker(kTransferPoll);
   }
   // The state handling enables the timer again; this walk carries on by itself, and a tick
   // after it ended would walk an exhausted list a second time.

@@ -276,12 +276,12 @@ class PeImage {
 
 }  // namespace
 
-std::optional<PeFileVersion> ParsePeFileVersion(std::span<const std::uint8_t> bytes) {
+std::optional<PeFileVersion> parsePeFileVersion(std::span<const std::uint8_t> bytes) {
   SpanSource source(bytes);
   return PeImage(source).fileVersion();
 }
 
-std::optional<PeFileVersion> ReadPeFileVersion(const std::string& path) {
+std::optional<PeFileVersion> readPeFileVersion(const std::string& path) {
   // Opened only as a regular file of bounded size: a folder, a device or a pipe that would
   // block the read gives no version.
   const FileSource source(path);

@@ -16,15 +16,15 @@ namespace zentro {
 // dwFileVersionLS.
 using PeFileVersion = std::array<std::uint16_t, 4>;
 
-// The largest file ReadPeFileVersion looks into; bigger files have no version for it.
+// The largest file readPeFileVersion looks into; bigger files have no version for it.
 inline constexpr std::uint64_t kMaxPeFileSize = 1ull << 30;
 
 // The file version of the PE image in `bytes`; nullopt when it is no PE image, has no version
 // resource, or anything on the way is out of bounds or malformed.
-std::optional<PeFileVersion> ParsePeFileVersion(std::span<const std::uint8_t> bytes);
+std::optional<PeFileVersion> parsePeFileVersion(std::span<const std::uint8_t> bytes);
 
 // The same for a file. Reads only the parts it needs; nullopt also for a missing file, a
 // file that is not a regular file, or one larger than kMaxPeFileSize.
-std::optional<PeFileVersion> ReadPeFileVersion(const std::string& path);
+std::optional<PeFileVersion> readPeFileVersion(const std::string& path);
 
 }  // namespace zentro

@@ -5,8 +5,8 @@
 namespace zentro {
 namespace {
 
-// The system reads registry strings into a buffer of this many bytes, terminator included;
-// a longer value does not fit and reads as missing.
+// Registry strings are read into a buffer of this many bytes, terminator included; a longer
+// value does not fit and reads as missing, so the versions kept there stay short.
 constexpr std::size_t kValueBufferBytes = 50;
 
 }  // namespace

@@ -22,36 +22,47 @@ struct WorkingFolders {
   std::string fontsFolder;
 };
 
-// Values the deployment start prepares for the install run, and the install run's own
-// current-entry values that the download handling and the launch read.
+// Values the deployment start (app/deployment_start.cpp) prepares for the install run, and
+// the install run's own current-entry values that the download handling, the installing and
+// the launch read. Beside each value: the step that sets it and the steps that read it.
 struct InstallSession {
-  // From start-up.
+  // Set by Form_Load from the configuration; read by the install run (fonts, the
+  // installation-error text).
   bool sharedEnvironment = false;
-  std::string warnIfUpdates;
-  // From the deployment start.
-  std::string deploymentCaption;   // "[" + description + "]"
-  std::string installFilesUrl;     // base of every download URL
-  bool isUpdateAdmin = false;
-  bool checkOnly = false;
-  bool skipUpdates = false;
-  bool hasAdminAccess = false;
-  Table installList;
-  long updateCount = 0;            // at least 32 bits wide
 
-  // The install run's current entry.
+  // Set by the deployment start.
+  std::string deploymentCaption;   // "[" + description + "]"; showInstallPanel; read by the
+                                   // start's and the install run's status texts
+  std::string installFilesUrl;     // reportMachine; the base of every download URL
+  bool isUpdateAdmin = false;      // decideUpdateCheck; read by the install run's count and
+                                   // summary and by the launch stage's warning
+  bool checkOnly = false;          // decideUpdateCheck; the install run only counts
+  bool skipUpdates = false;        // showInstallPanel, checkUpdateStamps; the install run
+                                   // installs nothing (IsNewerVersion) and writes no stamps
+  bool hasAdminAccess = false;     // reportMachine; without it the install run stops
+  Table installList;               // fetchInstallList, narrowed by reportMachine; walked by
+                                   // the install run, its launch record read by the launch
+  long updateCount = 0;            // zeroed by reportMachine, counted by the install run, read
+                                   // by the launch stage; at least 32 bits wide
+
+  // Set by the install run for the entry it is at; read by the download handling
+  // (download_handler.cpp), the installing (install_downloaded.cpp, install_file.cpp) and,
+  // for the launch record, the launch stage (targetPath).
   std::string targetPath;
   std::string currentFileName;
-  std::string installedVersion;
-  std::string serverVersion;
+  std::string installedVersion;    // read only by the install run's version decision
+  std::string serverVersion;       // also written into the version side file
   int currentInstallType = 0;
   bool currentIsCompressed = false;
   bool currentIsFont = false;
   std::string currentSha256;       // optional hex digest of the entry; "" when none
 
-  // Set when a target cannot be replaced or an installer asks for a restart; never cleared.
+  // Set by the installing when a target cannot be replaced or an installer asks for a
+  // restart; never cleared. The install run stops at it; the exit status reports it.
   bool updateBlocked = false;
-  // Set when any download of this run failed (failed, not found, short, bad hash...):
-  // the run then writes no update stamps.
+  // Set by the install run and the download handling when any download of this run failed
+  // (failed, not found, short, bad hash...): the run then writes no update stamps, and the
+  // exit status reports it.
   bool downloadFailed = false;
 };
 

@@ -5,7 +5,7 @@
 namespace zentro {
 
 // One rule for both: the archive reader refuses the same names before it writes anything.
-bool IsSafeFileName(std::string_view name) { return platform::isSafePathComponent(name); }
+bool isSafeFileName(std::string_view name) { return platform::isSafePathComponent(name); }
 
 bool IsSafeArchiveEntry(std::string_view name) { return platform::isSafeArchiveEntryName(name); }
 

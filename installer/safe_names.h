@@ -10,7 +10,7 @@ namespace zentro {
 // dots and blanks (".", "..", ". ."), no path separator ('/' or '\\'), no drive colon, no NUL,
 // and not a Windows device name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, in any letter case,
 // also with an extension or trailing dots and blanks: "con.txt", "NUL .dll", "COM1.").
-bool IsSafeFileName(std::string_view name);
+bool isSafeFileName(std::string_view name);
 
 // A relative archive entry name that stays inside the folder it is expanded into: no
 // absolute path, no drive letter, no ".." component (either separator counts), and no level

@@ -37,14 +37,14 @@ std::string sideFileVersion(const std::string& path) {
 }  // namespace
 
 std::string GetFileVersion(const std::string& path) {
-  if (std::optional<PeFileVersion> v = ReadPeFileVersion(path)) {
+  if (std::optional<PeFileVersion> v = readPeFileVersion(path)) {
     return std::to_string((*v)[0]) + "." + std::to_string((*v)[1]) + "." +
            std::to_string((*v)[2]) + "." + std::to_string((*v)[3]);
   }
   return sideFileVersion(path);
 }
 
-std::optional<std::array<std::uint32_t, 4>> ParseVersion(std::string_view text) {
+std::optional<std::array<std::uint32_t, 4>> parseVersion(std::string_view text) {
   std::array<std::uint32_t, 4> parts{0, 0, 0, 0};
   std::size_t count = 0;
   bool inPart = false;
@@ -77,10 +77,10 @@ std::optional<std::array<std::uint32_t, 4>> ParseVersion(std::string_view text) 
 
 bool IsNewerVersion(std::string_view installed, std::string_view offered, bool skipUpdates) {
   if (skipUpdates) return false;
-  std::optional<std::array<std::uint32_t, 4>> offer = ParseVersion(offered);
+  std::optional<std::array<std::uint32_t, 4>> offer = parseVersion(offered);
   if (!offer) return false;
   std::array<std::uint32_t, 4> have =
-      ParseVersion(installed).value_or(std::array<std::uint32_t, 4>{0, 0, 0, 0});
+      parseVersion(installed).value_or(std::array<std::uint32_t, 4>{0, 0, 0, 0});
   return *offer > have;
 }
 

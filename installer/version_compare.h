@@ -18,7 +18,7 @@ std::string GetFileVersion(const std::string& path);
 // The four parts of a version text ("1.2.3.4", "1, 2, 3, 4"; commas count as dots, blanks are
 // ignored; "1.2" = 1.2.0.0, "1.2.3" = 1.2.3.0; parts after the fourth are read and dropped,
 // so "1.2.3.4.5" = 1.2.3.4). nullopt for an empty or unparsable text.
-std::optional<std::array<std::uint32_t, 4>> ParseVersion(std::string_view text);
+std::optional<std::array<std::uint32_t, 4>> parseVersion(std::string_view text);
 
 // True when `offered` is a strictly greater version than `installed` and updates are not
 // skipped. An empty or unparsable installed version counts as 0; an empty or unparsable

@@ -19,7 +19,7 @@ struct ExpandResult {
   std::vector<std::string> files;  // the files written, relative, levels joined by '/'
 
   // Whether the expansion wrote the file `name` (relative, '/' between levels), compared as
-  // the system compares file names (Windows: without regard to letter case).
+  // this platform compares file names (Windows: without regard to letter case).
   bool holds(std::string_view name) const;
 };
 

@@ -81,7 +81,7 @@ class StagedFile {
  private:
   std::string target_;
   std::string path_;
-  std::intptr_t handle_;  // the system's file handle; detail::kNoFile when none is open
+  std::intptr_t handle_;  // the operating system's file handle; detail::kNoFile when none is open
   bool failed_ = false;
 };
 
@@ -109,7 +109,7 @@ void allowRemovalIn(const std::string& path);
 // nothing changes there).
 void clearReadOnly(const std::string& path);
 
-// The system-specific pieces the portable part (file_io.cpp) builds on.
+// The platform-specific pieces the portable part (file_io.cpp) builds on.
 namespace detail {
 // No open file (both systems' invalid handle is -1).
 inline constexpr std::intptr_t kNoFile = -1;

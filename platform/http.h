@@ -1,7 +1,7 @@
 #pragma once
 // HTTP(S) client seam. Linux: libcurl (http_curl.cpp); Windows: WinHTTP/WinINet.
-// TLS certificate verification is always on, against the system's CA store; proxies come
-// from the system's settings (on Linux the usual *_proxy environment variables).
+// TLS certificate verification is always on, against the operating system's CA store;
+// proxies come from its settings (on Linux the usual *_proxy environment variables).
 // One client object keeps its connection alive across calls. A client object is used by one
 // thread at a time; separate objects may be used on separate threads.
 
@@ -10,6 +10,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -61,5 +62,18 @@ class HttpClient {
 };
 
 std::unique_ptr<HttpClient> makeHttpClient();
+
+// What both implementations (posix/http_curl.cpp, win32/http_winhttp_win.cpp) share; http.cpp.
+namespace http_detail {
+// Takes one line of a response's header block (a trailing CR LF is allowed) into `response`'s
+// status line and headers: a status line ("HTTP/...") starts the block afresh, since interim
+// answers and redirects come first; a "Name: value" line adds a header, both parts trimmed.
+void readHeaderLine(HttpResponse& response, std::string_view line);
+// True for a POST, false for a GET; throws HttpError for any other method.
+bool isPost(const HttpRequest& request);
+// The error of a call that ran out of time: before the connection stood (`connected` false),
+// within the call's overall limit, or stalled (a download without an overall limit).
+HttpError timeoutError(const HttpRequest& request, bool connected);
+}  // namespace http_detail
 
 }  // namespace zentro::platform

@@ -17,6 +17,7 @@ inline constexpr std::string_view kNoResponse = "the server closed the connectio
 inline constexpr std::string_view kTooLarge = "the answer is larger than 64 MiB";
 inline constexpr std::string_view kAborted = "the transfer was stopped by its receiver";
 inline constexpr std::string_view kBadMethod = "unsupported request method ";  // + method
+inline constexpr std::string_view kNotStarted = "the HTTP library could not start";
 // A download from an https:// URL redirected to http:// is refused, never followed.
 inline constexpr std::string_view kInsecureRedirect = "refused a redirect from https to http";
 

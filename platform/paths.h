@@ -6,9 +6,10 @@
 
 namespace zentro::platform {
 
-// The separator the system's paths use ('/' on Linux, '\\' on Windows).
+// The separator of this platform's paths ('/' on Linux, '\\' on Windows).
 char pathSeparator();
-// a + separator + b: plain concatenation with one separator, as the system builds paths.
+// a + separator + b: plain concatenation with one separator, the one way the program builds
+// paths (an empty part leaves an empty level).
 std::string joinPath(const std::string& a, const std::string& b);
 
 // The current user's roaming application-data folder, created when missing

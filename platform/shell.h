@@ -20,7 +20,7 @@ inline constexpr std::string_view kCommandLineTooLong =
 // (missing file, bad format, a document) as the plain start does, else goes through pkexec
 // when present (5 otherwise, and when pkexec gives up). Blocks while a helper tool decides, at
 // most a bounded time (the user's answer to the authentication dialog). Raises RuntimeError
-// (kCommandLineTooLong) when the arguments are longer than the system takes.
+// (kCommandLineTooLong) when the arguments are longer than the operating system takes.
 int shellExecute(const std::string& verb, const std::string& file, const std::string& parameters,
                  const std::string& workingFolder, int showCommand);
 

@@ -7,7 +7,7 @@
 #include "remote/ado_xml_encoding.h"
 #include "remote/ado_xml_format.h"
 
-namespace zentro::adoxml {
+namespace zentro::ado_xml {
 namespace {
 
 // Escapes, attribute whitespace and line ends as XML 1.0 has them; nothing else is needed.
@@ -101,4 +101,4 @@ void parseRowset(char* buffer, std::size_t size, const SourceMap& map, ParsedRow
   out.data = data;
 }
 
-}  // namespace zentro::adoxml
+}  // namespace zentro::ado_xml

@@ -8,7 +8,7 @@
 
 #include "remote/ado_xml_schema.h"
 
-namespace zentro::adoxml {
+namespace zentro::ado_xml {
 
 // What the parsed tree tells about a document: its schema and where its rows are.
 struct ParsedRowset {
@@ -23,4 +23,4 @@ struct ParsedRowset {
 // is wrong and where.
 void parseRowset(char* buffer, std::size_t size, const SourceMap& map, ParsedRowset& out);
 
-}  // namespace zentro::adoxml
+}  // namespace zentro::ado_xml

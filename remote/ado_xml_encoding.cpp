@@ -1,16 +1,15 @@
 #include "remote/ado_xml_encoding.h"
-#include "remote/value_text.h"
 
 #include <cstdint>
 #include <cstring>
 
 #include "remote/ado_xml_format.h"
+#include "remote/text_case.h"
+#include "remote/utf8.h"
 #include "remote/value.h"
 
-namespace zentro::adoxml {
+namespace zentro::ado_xml {
 namespace {
-
-using valuetext::appendUtf8;
 
 std::string fromUtf16(std::string_view b, bool bigEndian) {
   if (b.size() % 2 != 0) fail("The UTF-16 document ends in the middle of a character.");
@@ -77,35 +76,13 @@ std::string declaredEncoding(std::string_view t) {
   fail("The XML document " + what + " at " + positionOf(text, offset) + ".");
 }
 
-enum class Utf8 { Ok, Malformed, Overlong };
-
-// Decodes the multi-byte UTF-8 sequence at s[i] into cp and its length.
-Utf8 decodeUtf8(std::string_view s, std::size_t i, std::uint32_t& cp, std::size_t& length) {
-  auto c = static_cast<unsigned char>(s[i]);
-  int len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-  if (len == 0 || i + static_cast<std::size_t>(len) > s.size()) return Utf8::Malformed;
-  cp = c & (0x7F >> len);
-  for (int k = 1; k < len; ++k) {
-    auto cc = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-    if ((cc & 0xC0) != 0x80) return Utf8::Malformed;
-    cp = (cp << 6) | (cc & 0x3F);
-  }
-  static const std::uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-  length = static_cast<std::size_t>(len);
-  return cp < kMin[len] ? Utf8::Overlong : Utf8::Ok;
-}
-
 // Checks one multi-byte UTF-8 sequence at i; returns the index after it.
 std::size_t checkUtf8(std::string_view s, std::size_t i) {
-  std::uint32_t cp = 0;
-  std::size_t length = 0;
-  switch (decodeUtf8(s, i, cp, length)) {
-    case Utf8::Malformed: failAt(s, i, "is not valid UTF-8");
-    case Utf8::Overlong: failAt(s, i, "is not valid UTF-8 (overlong form)");
-    case Utf8::Ok: break;
-  }
-  if (!isXmlChar(cp)) failAt(s, i, "holds a character that XML does not allow");
-  return i + length;
+  const Utf8Char c = decodeUtf8(s, i);
+  if (c.overlong) failAt(s, i, "is not valid UTF-8 (overlong form)");
+  if (!c.valid) failAt(s, i, "is not valid UTF-8");
+  if (!isXmlChar(c.codePoint)) failAt(s, i, "holds a character that XML does not allow");
+  return i + c.length;
 }
 
 // Checks the reference starting with '&' at i; returns the index after its ';'.
@@ -183,9 +160,8 @@ bool isXmlChar(std::uint32_t cp) {
 }
 
 std::size_t xmlCharLength(std::string_view s, std::size_t i) {
-  std::uint32_t cp = 0;
-  std::size_t length = 0;
-  return decodeUtf8(s, i, cp, length) == Utf8::Ok && isXmlChar(cp) ? length : 0;
+  const Utf8Char c = decodeUtf8(s, i);
+  return c.valid && isXmlChar(c.codePoint) ? c.length : 0;
 }
 
 DecodedText decodeDocument(std::string_view bytes, bool honourDeclaration) {
@@ -271,4 +247,4 @@ std::string positionOf(std::string_view text, std::size_t offset) {
   return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
-}  // namespace zentro::adoxml
+}  // namespace zentro::ado_xml

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace zentro::adoxml {
+namespace zentro::ado_xml {
 
 struct DecodedText {
   std::string owned;      // set when the bytes had to be converted
@@ -40,4 +40,4 @@ std::size_t xmlCharLength(std::string_view text, std::size_t i);
 // "line 3, column 14" of a byte offset (columns count characters, from 1).
 std::string positionOf(std::string_view text, std::size_t offset);
 
-}  // namespace zentro::adoxml
+}  // namespace zentro::ado_xml

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 
-namespace zentro::adoxml {
+namespace zentro::ado_xml {
 
 // Namespaces are bound by URI; the prefixes are the ones the writer uses.
 inline constexpr const char* kNsSchema = "uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882";    // s
@@ -21,4 +21,4 @@ inline constexpr const char* kErrorSource = "ADODB.Recordset";
   throw RuntimeError(kErrXml, kErrorSource, description);
 }
 
-}  // namespace zentro::adoxml
+}  // namespace zentro::ado_xml

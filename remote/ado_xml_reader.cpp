@@ -1,6 +1,7 @@
-// Reader of persisted-recordset documents: the plain data section read from the text, any
-// other from the parsed tree (with its pending-change sections). The document level is in
-// ado_xml_document.cpp, the schema in ado_xml_schema.cpp, plain rows in ado_xml_row_scan.cpp.
+// The readers of remote/ado_xml.h (readAdoXml and its kin): persisted-recordset documents, the
+// plain data section read from the text, any other from the parsed tree (with its pending-change
+// sections). The document level is in ado_xml_document.cpp, the schema in ado_xml_schema.cpp, plain
+// rows in ado_xml_row_scan.cpp.
 
 #include <cstring>
 #include <filesystem>
@@ -24,7 +25,7 @@
 namespace zentro {
 namespace {
 
-using namespace adoxml;
+using namespace ado_xml;
 
 constexpr int kHiddenColumn = -2;
 constexpr int kUnknownColumn = -1;

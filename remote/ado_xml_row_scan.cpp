@@ -1,5 +1,4 @@
 #include "remote/ado_xml_row_scan.h"
-#include "remote/value_text.h"
 
 #include <algorithm>
 #include <array>
@@ -14,8 +13,10 @@
 
 #include "remote/ado_xml_encoding.h"
 #include "remote/ado_xml_types.h"
+#include "remote/utf8.h"
+#include "remote/value_text.h"
 
-namespace zentro::adoxml {
+namespace zentro::ado_xml {
 namespace {
 
 enum CharClass : std::uint8_t {
@@ -86,8 +87,6 @@ std::string_view nameAt(std::string_view text, std::size_t at) {
   }
   return text.substr(at, end - at);
 }
-
-using valuetext::appendUtf8;
 
 // The reference starting with the '&' at raw[i], as checkCharacters accepts them (the five
 // entities; character references, "&#x" hexadecimal, to characters XML allows, within 12
@@ -369,4 +368,4 @@ std::optional<RowBlocks> scanPlainRows(std::string_view text, const DataSection&
   return PlainRowScanner(text, section, rowQName, schema).run();
 }
 
-}  // namespace zentro::adoxml
+}  // namespace zentro::ado_xml

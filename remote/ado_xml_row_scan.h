@@ -13,7 +13,7 @@
 #include "remote/ado_xml_schema.h"
 #include "remote/row_blocks.h"
 
-namespace zentro::adoxml {
+namespace zentro::ado_xml {
 
 // Where a document's data element appears to be, judged from the text alone: the last end
 // tag named "data" (any prefix) among the document's last few, and the first start tag of the
@@ -42,4 +42,4 @@ std::string_view firstElementName(std::string_view text, const DataSection& sect
 std::optional<RowBlocks> scanPlainRows(std::string_view text, const DataSection& section,
                                        std::string_view rowQName, const RowsetSchema& schema);
 
-}  // namespace zentro::adoxml
+}  // namespace zentro::ado_xml

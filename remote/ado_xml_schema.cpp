@@ -5,8 +5,9 @@
 
 #include "remote/ado_xml_encoding.h"
 #include "remote/ado_xml_format.h"
+#include "remote/text_case.h"
 
-namespace zentro::adoxml {
+namespace zentro::ado_xml {
 namespace {
 
 bool isTrue(std::string_view v) { return equalsNoCase(v, "true") || v == "1"; }
@@ -252,4 +253,4 @@ RowsetSchema readSchema(pugi::xml_node schema, NsScope& ns, const SourceMap& map
   return result;
 }
 
-}  // namespace zentro::adoxml
+}  // namespace zentro::ado_xml

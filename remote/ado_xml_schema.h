@@ -13,7 +13,7 @@
 #include "remote/ado_xml_types.h"
 #include "remote/table.h"
 
-namespace zentro::adoxml {
+namespace zentro::ado_xml {
 
 // Positions of parsed nodes in the document text (the parser worked on a copy of it).
 struct SourceMap {
@@ -64,4 +64,4 @@ struct RowsetSchema {
 // Throws RuntimeError(kErrXml) with the place of the problem.
 RowsetSchema readSchema(pugi::xml_node schema, NsScope& ns, const SourceMap& map);
 
-}  // namespace zentro::adoxml
+}  // namespace zentro::ado_xml

@@ -4,9 +4,11 @@
 #include <limits>
 #include <vector>
 
+#include "platform/ascii_text.h"
+#include "remote/text_case.h"
 #include "remote/value_text.h"
 
-namespace zentro::adoxml {
+namespace zentro::ado_xml {
 namespace {
 
 constexpr std::int64_t kI64Min = std::numeric_limits<std::int64_t>::min();
@@ -68,13 +70,13 @@ std::optional<std::int64_t> parseInteger(std::string_view s) {
   std::int64_t v = 0;
   auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
   if (ec == std::errc() && end == s.data() + s.size()) return v;
-  return valuetext::parseInt64(s);  // blanks or a '+' around the digits
+  return value_text::parseInt64(s);  // blanks or a '+' around the digits
 }
 
 std::optional<bool> parseBool(std::string_view s) {
   if (s == "True") return true;  // what the library writes, checked before the general forms
   if (s == "False") return false;
-  s = valuetext::trimBlanks(s);
+  s = platform::trim(s, platform::kBlanks);
   if (s == "1" || s == "-1" || equalsNoCase(s, "True")) return true;
   if (s == "0" || equalsNoCase(s, "False")) return false;
   return std::nullopt;
@@ -130,25 +132,25 @@ bool parseCell(const ColumnType& type, std::string_view text, Value& out) {
       return true;
     }
     case CellForm::UnsignedBig: {
-      auto d = valuetext::parseDecimal(text);
+      auto d = value_text::parseDecimal(text);
       if (!d || d->negative || d->scale != 0 || d->hi32 != 0) return false;
       out.emplace<DecimalValue>(*d);
       return true;
     }
     case CellForm::Double: {
-      auto d = valuetext::parseDouble(text);
+      auto d = value_text::parseDouble(text);
       if (!d) return false;
       out.emplace<double>(*d);
       return true;
     }
     case CellForm::Currency: {
-      auto c = valuetext::parseCurrency(text);
+      auto c = value_text::parseCurrency(text);
       if (!c) return false;
       out.emplace<Currency>(*c);
       return true;
     }
     case CellForm::Decimal: {
-      auto d = valuetext::parseDecimal(text);
+      auto d = value_text::parseDecimal(text);
       if (!d) return false;
       out.emplace<DecimalValue>(*d);
       return true;
@@ -160,7 +162,7 @@ bool parseCell(const ColumnType& type, std::string_view text, Value& out) {
       return true;
     }
     case CellForm::Date: {
-      auto d = valuetext::parseIsoDate(text);
+      auto d = parseIsoDate(text);
       if (!d) return false;
       out.emplace<DateValue>(*d);
       return true;
@@ -174,7 +176,7 @@ bool parseCell(const ColumnType& type, std::string_view text, Value& out) {
       return true;
     }
     case CellForm::Guid: {
-      auto g = valuetext::parseGuid(text);
+      auto g = value_text::parseGuid(text);
       if (!g) return false;
       out.emplace<GuidValue>(*g);
       return true;
@@ -219,21 +221,21 @@ std::optional<std::string> cellText(FieldType type, const Value& v) {
     case FieldType::Double: {
       auto d = v.toDouble();
       if (!d) return std::nullopt;
-      return valuetext::formatDoubleRoundTrip(*d);
+      return value_text::formatDoubleRoundTrip(*d);
     }
     case FieldType::Currency: {
-      if (const auto* c = v.get<Currency>()) return valuetext::formatCurrency(*c);
+      if (const auto* c = v.get<Currency>()) return value_text::formatCurrency(*c);
       auto text = v.isNumeric() || v.get<std::string>() ? v.toText() : std::nullopt;
-      auto c = text ? valuetext::parseCurrency(*text) : std::nullopt;
+      auto c = text ? value_text::parseCurrency(*text) : std::nullopt;
       if (!c) return std::nullopt;
-      return valuetext::formatCurrency(*c);
+      return value_text::formatCurrency(*c);
     }
     case FieldType::Decimal: {
-      if (const auto* d = v.get<DecimalValue>()) return valuetext::formatDecimal(*d, false);
+      if (const auto* d = v.get<DecimalValue>()) return value_text::formatDecimal(*d, false);
       auto text = v.isNumeric() || v.get<std::string>() ? v.toText() : std::nullopt;
-      auto d = text ? valuetext::parseDecimal(*text) : std::nullopt;
+      auto d = text ? value_text::parseDecimal(*text) : std::nullopt;
       if (!d) return std::nullopt;
-      return valuetext::formatDecimal(*d, false);
+      return value_text::formatDecimal(*d, false);
     }
     case FieldType::Bool: {
       auto b = v.toBool();
@@ -243,11 +245,11 @@ std::optional<std::string> cellText(FieldType type, const Value& v) {
     case FieldType::Date: {
       std::optional<DateValue> d;
       if (const auto* dv = v.get<DateValue>()) d = *dv;
-      else if (const auto* s = v.get<std::string>()) d = valuetext::parseIsoDate(*s);
+      else if (const auto* s = v.get<std::string>()) d = parseIsoDate(*s);
       if (!d) return std::nullopt;
       std::string text = formatIsoDate(*d);
       // Only dates the format can carry back (years 100 to 9999).
-      if (!valuetext::parseIsoDate(text)) return std::nullopt;
+      if (!parseIsoDate(text)) return std::nullopt;
       return text;
     }
     case FieldType::Binary: {
@@ -265,12 +267,12 @@ std::optional<std::string> cellText(FieldType type, const Value& v) {
     case FieldType::Guid: {
       std::optional<GuidValue> g;
       if (const auto* gv = v.get<GuidValue>()) g = *gv;
-      else if (const auto* s = v.get<std::string>()) g = valuetext::parseGuid(*s);
+      else if (const auto* s = v.get<std::string>()) g = value_text::parseGuid(*s);
       if (!g) return std::nullopt;
-      return valuetext::formatGuid(*g);
+      return value_text::formatGuid(*g);
     }
   }
   return std::nullopt;
 }
 
-}  // namespace zentro::adoxml
+}  // namespace zentro::ado_xml

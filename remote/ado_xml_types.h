@@ -10,7 +10,7 @@
 #include "remote/table.h"
 #include "remote/value.h"
 
-namespace zentro::adoxml {
+namespace zentro::ado_xml {
 
 enum class CellForm : std::uint8_t {
   Text, Int, UnsignedBig, Double, Currency, Decimal, Bool, Date, BinHex, Base64, Guid
@@ -43,4 +43,4 @@ TypeDecl declarationOf(FieldType type);
 // be converted to that type.
 std::optional<std::string> cellText(FieldType type, const Value& v);
 
-}  // namespace zentro::adoxml
+}  // namespace zentro::ado_xml

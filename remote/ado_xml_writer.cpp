@@ -1,19 +1,23 @@
-// Writer of persisted-recordset documents in the style of the data-access library's own
-// Save: UTF-8 without declaration, prefixes s/dt/rs/z, single quotes, tab indentation.
+// Writer of persisted-recordset documents (writeAdoXml, declared in remote/ado_xml.h): UTF-8
+// without declaration, prefixes s/dt/rs/z, single quotes, tab indentation, the form every
+// reader of the format accepts.
 
 #include <algorithm>
 #include <cstdint>
 #include <set>
 
 #include "remote/ado_xml.h"
+#include "remote/ado_xml_encoding.h"
 #include "remote/ado_xml_format.h"
 #include "remote/ado_xml_types.h"
+#include "remote/text_case.h"
+#include "remote/utf8.h"
 #include "remote/value_text.h"
 
 namespace zentro {
 namespace {
 
-using namespace adoxml;
+using namespace ado_xml;
 
 constexpr const char* kEol = "\r\n";
 
@@ -55,21 +59,10 @@ bool appendEscaped(std::string& out, std::string_view text) {
       ++i;
       continue;
     }
-    int len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-    if (len == 0 || i + static_cast<std::size_t>(len) > text.size()) return false;
-    std::uint32_t cp = c & (0x7F >> len);
-    for (int k = 1; k < len; ++k) {
-      auto cc = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-      if ((cc & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    static const std::uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[len] || (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF ||
-        cp > 0x10FFFF) {
-      return false;
-    }
-    out.append(text.substr(i, static_cast<std::size_t>(len)));
-    i += static_cast<std::size_t>(len);
+    const Utf8Char u = decodeUtf8(text, i);
+    if (!u.valid || !isXmlChar(u.codePoint)) return false;
+    out.append(text.substr(i, u.length));
+    i += u.length;
   }
   return true;
 }

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 
+#include "platform/ascii_text.h"
+#include "platform/runtime_error.h"
 #include "remote/data_space_texts.h"
 #include "remote/rds_wire.h"
-#include "remote/runtime_error.h"
+#include "remote/text_case.h"
 
 namespace zentro {
 namespace {
@@ -87,8 +89,9 @@ std::string statusText(const platform::HttpResponse& r) {
   std::size_t sp1 = r.statusLine.find(' ');
   std::size_t sp2 = sp1 == std::string::npos ? sp1 : r.statusLine.find(' ', sp1 + 1);
   if (sp2 != std::string::npos) {
-    std::string reason = trimSpaces(r.statusLine.substr(sp2 + 1));
-    if (!reason.empty()) text += " " + reason;
+    const std::string_view reason =
+        platform::trim(std::string_view(r.statusLine).substr(sp2 + 1));
+    if (!reason.empty()) text += " " + std::string(reason);
   }
   return text;
 }
@@ -193,7 +196,7 @@ void Arg::writeBack(const Value& returned) const {
 
 DataSpace::DataSpace(platform::HttpClient& http, CallLimits limits) : http_(http), limits_(limits) {}
 
-std::unique_ptr<ServiceObject> DataSpace::CreateObject(std::string_view progId,
+std::unique_ptr<ServiceObject> DataSpace::createObject(std::string_view progId,
                                                        std::string_view url) {
   auto endpoint = parseEndpoint(url);
   if (!endpoint) {

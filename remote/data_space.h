@@ -1,7 +1,7 @@
 #pragma once
 // The data space: creates proxies of remote business objects reached over the RDS HTTP
 // transport, and invokes their members by name with variant arguments.
-// CreateObject sends nothing; each invoke is one POST to the URL's scheme, host and port +
+// createObject sends nothing; each invoke is one POST to the URL's scheme, host and port +
 // "/msadc/msadcs.dll/" + ProgID + "." + member.
 // A DataSpace and its objects are used on one thread (the window's); they share one HTTP
 // client, whose connection is kept alive across calls.
@@ -17,7 +17,7 @@
 
 namespace zentro {
 
-// One argument of a late-bound call: by value, or by reference to the caller's own variable,
+// One argument of a call by member name: by value, or by reference to the caller's own variable,
 // which receives the value the server returns for it.
 class Arg {
  public:
@@ -61,7 +61,7 @@ class DataSpace {
   explicit DataSpace(platform::HttpClient& http, CallLimits limits = {});
   // The proxy of `progId` at `url` (used exactly as passed). Throws RuntimeError when the URL
   // has no scheme and host to reach.
-  std::unique_ptr<ServiceObject> CreateObject(std::string_view progId, std::string_view url);
+  std::unique_ptr<ServiceObject> createObject(std::string_view progId, std::string_view url);
 
  private:
   platform::HttpClient& http_;

@@ -1,8 +1,8 @@
-// Arrays (SAFEARRAY) in the VARIANT wire form: the array tag, then either the one-byte null
-// marker or a zero byte, the dimension count, the features word, the element size, one
-// (count, lower bound) pair per dimension and the elements in their type's own encoding.
-// Every count read is checked against the bytes left and the message's array budget before
-// anything is allocated.
+// encodeArray and decodeArray (remote/rds_value_io.h): arrays (SAFEARRAY) in the VARIANT wire form:
+// the array tag, then either the one-byte null marker or a zero byte, the dimension count, the
+// features word, the element size, one (count, lower bound) pair per dimension and the elements in
+// their type's own encoding. Every count read is checked against the bytes left and the message's
+// array budget before anything is allocated.
 #include "remote/rds_value_io.h"
 
 namespace zentro::rds::wire {

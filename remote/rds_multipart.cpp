@@ -1,10 +1,12 @@
-// Request and response bodies of the RDS generic method invocation: the version line, the
-// multipart line with boundary and num-args, application/x-varg parts and the close
-// delimiter. Parsing never trusts declared lengths; values are read by their own encoding.
+// The message bodies of remote/rds_wire.h: request and response bodies of the RDS generic method
+// invocation: the version line, the multipart line with boundary and num-args, application/x-varg
+// parts and the close delimiter. Parsing never trusts declared lengths; values are read by their
+// own encoding.
 #include <algorithm>
 #include <charconv>
 #include <random>
 
+#include "platform/ascii_text.h"
 #include "remote/rds_wire.h"
 
 namespace zentro::rds {
@@ -18,22 +20,12 @@ constexpr std::size_t kMaxArgs = 1024;
 constexpr std::size_t kMaxBoundary = 70;
 constexpr std::size_t kMaxHeaderLine = 8192;
 constexpr std::size_t kMaxHeaderLines = 64;
-// What a real server declares for a VT_ERROR value, whatever follows it.
+// What the servers declare for a VT_ERROR value, whatever follows it.
 constexpr std::string_view kErrorContentLength = "6";
 
-bool iequals(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lx = static_cast<unsigned char>(x), ly = static_cast<unsigned char>(y);
-           return (lx >= 'A' && lx <= 'Z' ? lx + 32 : lx) == (ly >= 'A' && ly <= 'Z' ? ly + 32 : ly);
-         });
-}
-
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
+using platform::equalsNoCaseAscii;
+using platform::kBlanks;
+using platform::trim;
 
 bool isAlpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -59,7 +51,7 @@ bool readHeaderLine(std::string_view data, std::size_t& pos, Header& out) {
   if (lf - pos > kMaxHeaderLine) throw WireError("header line too long at offset " + std::to_string(pos));
   std::size_t end = lf > i && data[lf - 1] == '\r' ? lf - 1 : lf;
   out.name = data.substr(pos, nameEnd - pos);
-  out.value = trim(data.substr(i + 1, end - i - 1));
+  out.value = trim(data.substr(i + 1, end - i - 1), kBlanks);
   pos = lf + 1;
   return true;
 }
@@ -96,12 +88,12 @@ struct MediaType {
 MediaType parseMediaType(std::string_view value) {
   MediaType mt;
   std::size_t i = value.find(';');
-  mt.type = std::string(trim(value.substr(0, i)));
+  mt.type = std::string(trim(value.substr(0, i), kBlanks));
   while (i != std::string_view::npos && i < value.size()) {
     ++i;  // past ';'
     std::size_t eq = value.find('=', i);
     if (eq == std::string_view::npos) break;
-    std::string_view key = trim(value.substr(i, eq - i));
+    std::string_view key = trim(value.substr(i, eq - i), kBlanks);
     std::size_t j = eq + 1;
     while (j < value.size() && (value[j] == ' ' || value[j] == '\t')) ++j;
     std::string param;
@@ -112,16 +104,16 @@ MediaType parseMediaType(std::string_view value) {
       i = value.find(';', close);
     } else {
       i = value.find(';', j);
-      param = std::string(trim(value.substr(j, i == std::string_view::npos ? i : i - j)));
+      param = std::string(trim(value.substr(j, i == std::string_view::npos ? i : i - j), kBlanks));
     }
-    if (iequals(key, "boundary")) mt.boundary = std::move(param);
-    else if (iequals(key, "num-args")) mt.numArgs = std::move(param);
+    if (equalsNoCaseAscii(key, "boundary")) mt.boundary = std::move(param);
+    else if (equalsNoCaseAscii(key, "num-args")) mt.numArgs = std::move(param);
   }
   return mt;
 }
 
 bool typeIs(std::string_view contentType, std::string_view type) {
-  return iequals(trim(contentType.substr(0, contentType.find(';'))), type);
+  return equalsNoCaseAscii(trim(contentType.substr(0, contentType.find(';')), kBlanks), type);
 }
 
 void checkBoundary(std::string_view b) {
@@ -197,10 +189,10 @@ Envelope readEnvelope(std::string_view body, std::string_view httpContentType) {
   while (readHeaderLine(body, pos, h)) {
     if (++lines > kMaxHeaderLines) throw WireError("too many header lines");
     sawHeader = true;
-    if (iequals(h.name, "Content-Type")) env.contentType = std::string(h.value);
-    else if (iequals(h.name, "Content-Length")) env.contentLength = h.value;
+    if (equalsNoCaseAscii(h.name, "Content-Type")) env.contentType = std::string(h.value);
+    else if (equalsNoCaseAscii(h.name, "Content-Length")) env.contentLength = h.value;
   }
-  if (env.contentType.empty()) env.contentType = std::string(trim(httpContentType));
+  if (env.contentType.empty()) env.contentType = std::string(trim(httpContentType, kBlanks));
   if (env.contentType.empty()) throw WireError("the body has no Content-Type");
   // Body-level headers end with a blank line; in a multipart body that line is also the
   // CRLF that opens the first delimiter, which the part reader accepts either way.
@@ -252,10 +244,10 @@ PartsResult readParts(std::string_view data, std::size_t pos, const MediaType& m
     std::size_t lines = 0;
     while (readHeaderLine(data, pos, h)) {
       if (++lines > kMaxHeaderLines) throw WireError("too many part header lines");
-      if (iequals(h.name, "Content-Type") && !typeIs(h.value, kVargType)) {
+      if (equalsNoCaseAscii(h.name, "Content-Type") && !typeIs(h.value, kVargType)) {
         throw WireError("unexpected part type \"" + std::string(h.value) + "\"");
       }
-      if (iequals(h.name, "Content-Length")) contentLength = parseCount(h.value, "Content-Length");
+      if (equalsNoCaseAscii(h.name, "Content-Length")) contentLength = parseCount(h.value, "Content-Length");
     }
     if (!skipLineEnd(data, pos)) {
       throw WireError("truncated or malformed part header at offset " + std::to_string(pos));
@@ -278,7 +270,7 @@ PartsResult readParts(std::string_view data, std::size_t pos, const MediaType& m
       result.values.push_back(decodeValue(data, pos, budget));
       holdsError = holdsError || result.values.back().type() == ValueType::Error;
     }
-    // Real servers count only the SCODE of an error value; any other mismatch means the
+    // The servers count only the SCODE of an error value; any other mismatch means the
     // values were not read the way the sender wrote them.
     if (contentLength && *contentLength != pos - valuesStart && !holdsError) {
       throw WireError("Content-Length " + std::to_string(*contentLength) + " does not match the " +
@@ -327,7 +319,7 @@ std::string requestPath(std::string_view progId, std::string_view member) {
 std::pair<std::string, std::string> parseRequestPath(std::string_view path) {
   path = path.substr(0, path.find_first_of("?#"));
   std::string_view endpoint(kEndpoint);
-  if (path.size() <= endpoint.size() || !iequals(path.substr(0, endpoint.size()), endpoint)) {
+  if (path.size() <= endpoint.size() || !equalsNoCaseAscii(path.substr(0, endpoint.size()), endpoint)) {
     throw WireError("\"" + std::string(path) + "\" is not an RDS method path");
   }
   std::string_view rest = path.substr(endpoint.size());

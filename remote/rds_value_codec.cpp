@@ -1,8 +1,9 @@
-// VARIANT wire form of single values: little-endian integers, UTF-16LE texts.
+// encodeValue and decodeValue (remote/rds_wire.h) and the single-value payloads of
+// remote/rds_value_io.h: the VARIANT wire form, little-endian integers, UTF-16LE texts.
 #include <limits>
 
 #include "remote/rds_value_io.h"
-#include "remote/value_text.h"
+#include "remote/utf8.h"
 
 namespace zentro::rds {
 namespace wire {
@@ -17,33 +18,9 @@ std::string utf8ToUtf16le(std::string_view s) {
   std::string out;
   out.reserve(s.size() * 2);
   auto unit = [&out](std::uint16_t u) { put(out, u); };
-  std::size_t i = 0;
-  while (i < s.size()) {
-    auto c = static_cast<unsigned char>(s[i]);
-    std::uint32_t cp = 0xFFFD;
-    std::size_t len = 1;
-    if (c < 0x80) {
-      cp = c;
-    } else {
-      std::size_t need = 0;
-      if (c >= 0xC2 && c <= 0xDF) need = 1;
-      else if (c >= 0xE0 && c <= 0xEF) need = 2;
-      else if (c >= 0xF0 && c <= 0xF4) need = 3;
-      if (need != 0 && need < s.size() - i) {
-        std::uint32_t v = c & (0x3Fu >> need);
-        bool ok = true;
-        for (std::size_t k = 1; ok && k <= need; ++k) {
-          auto cc = static_cast<unsigned char>(s[i + k]);
-          if ((cc & 0xC0) != 0x80) ok = false;
-          v = (v << 6) | (cc & 0x3F);
-        }
-        bool overlong = (need == 2 && v < 0x800) || (need == 3 && v < 0x10000);
-        if (ok && !overlong && v <= 0x10FFFF && !(v >= 0xD800 && v <= 0xDFFF)) {
-          cp = v;
-          len = need + 1;
-        }
-      }
-    }
+  for (std::size_t i = 0; i < s.size();) {
+    const Utf8Char c = decodeUtf8(s, i);
+    std::uint32_t cp = c.valid ? c.codePoint : 0xFFFD;
     if (cp >= 0x10000) {
       cp -= 0x10000;
       unit(static_cast<std::uint16_t>(0xD800 + (cp >> 10)));
@@ -51,32 +28,7 @@ std::string utf8ToUtf16le(std::string_view s) {
     } else {
       unit(static_cast<std::uint16_t>(cp));
     }
-    i += len;
-  }
-  return out;
-}
-
-using valuetext::appendUtf8;
-
-// UTF-16LE bytes to UTF-8; unpaired surrogates become U+FFFD.
-std::string utf16leToUtf8(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() / 2);
-  std::size_t n = bytes.size() / 2;
-  auto at = [&bytes](std::size_t k) {
-    std::uint16_t u;
-    std::memcpy(&u, bytes.data() + 2 * k, 2);
-    return u;
-  };
-  for (std::size_t k = 0; k < n; ++k) {
-    std::uint32_t u = at(k);
-    if (u >= 0xD800 && u <= 0xDBFF && k + 1 < n && at(k + 1) >= 0xDC00 && at(k + 1) <= 0xDFFF) {
-      u = 0x10000 + ((u - 0xD800) << 10) + (at(k + 1) - 0xDC00);
-      ++k;
-    } else if (u >= 0xD800 && u <= 0xDFFF) {
-      u = 0xFFFD;
-    }
-    appendUtf8(out, u);
+    i += c.length;
   }
   return out;
 }
@@ -113,7 +65,7 @@ std::optional<std::string> takeText(std::string_view data, std::size_t& pos) {
     throw WireError("text length " + std::to_string(len) + " at offset " + std::to_string(pos - 4) +
                     " goes beyond the " + std::to_string(data.size() - pos) + " bytes left");
   }
-  std::string text = utf16leToUtf8(data.substr(pos, len));
+  std::string text = utf8FromUtf16le(data.substr(pos, len));
   pos += len;
   return text;
 }

@@ -61,7 +61,7 @@ struct Request {
 std::string requestPath(std::string_view progId, std::string_view member);
 // Splits a request path at the last "." after the endpoint. Throws WireError.
 std::pair<std::string, std::string> parseRequestPath(std::string_view path);
-// The entity body a real client sends: version line, multipart line, one part holding all
+// The entity body of a call: version line, multipart line, one part holding all
 // (groupable) values right to left, close delimiter. `boundary`: 20 chars when empty = random.
 std::string encodeRequestBody(const std::vector<Value>& args, std::string boundary = {});
 // The HTTP headers that go with it (User-Agent ACTIVEDATA, Connection Keep-Alive, Cache-Control).

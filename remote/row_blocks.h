@@ -2,7 +2,7 @@
 // RowBlocks: the cells of a table's rows, `width` values per row, kept in blocks of about
 // 64 KiB. Appending never moves the rows already there; a large table is a few hundred
 // allocations of a size the allocator keeps and hands out again (neither one per row nor one
-// huge block that goes back to the system, and comes back zeroed, with every load).
+// huge block that goes back to the operating system, and comes back zeroed, with every load).
 // Plain value type; not thread-safe.
 
 #include <cstddef>

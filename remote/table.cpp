@@ -2,8 +2,9 @@
 
 #include <utility>
 
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 #include "remote/table_criteria.h"
+#include "remote/text_case.h"
 
 namespace zentro {
 namespace {

@@ -103,7 +103,7 @@ class Table {
   const std::string& filter() const { return filterText_; }
 
   // Find: search forward from the current row (after skipping `skip` rows) for the first row
-  // of the view matching `criteria` (a single comparison, as ADO allows). Returns true when
+  // of the view matching `criteria` (a single comparison: Find takes no AND or OR). Returns true when
   // found and positions there; otherwise positions at EOF and returns false.
   // RuntimeError on bad criteria or a negative skip.
   bool find(std::string_view criteria, long skip = 0);
@@ -129,5 +129,9 @@ class Table {
   std::vector<std::size_t> view_;  // row indexes visible through the filter
   long pos_ = 0;                   // index into view_; view_.size() = EOF; -1 = BOF
 };
+
+// "'" + `text` with every apostrophe doubled + "'": `text` as a literal of Filter and Find
+// criteria, which compares equal to exactly that text.
+std::string criteriaLiteral(std::string_view text);
 
 }  // namespace zentro

@@ -2,7 +2,9 @@
 
 #include <cstring>
 
-#include "remote/runtime_error.h"
+#include "platform/ascii_text.h"
+#include "platform/runtime_error.h"
+#include "remote/text_case.h"
 #include "remote/value_text.h"
 
 namespace zentro {
@@ -19,7 +21,7 @@ int cmpOf(long double a, long double b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
 // "m/d/yyyy [h:mm[:ss]] [AM|PM]", the other date form criteria texts carry.
 std::optional<DateValue> parseUsDate(std::string_view s) {
-  s = valuetext::trimBlanks(s);
+  s = platform::trim(s, platform::kBlanks);
   int part[3] = {0, 0, 0};
   std::size_t pos = 0;
   for (int k = 0; k < 3; ++k) {
@@ -34,7 +36,7 @@ std::optional<DateValue> parseUsDate(std::string_view s) {
     }
   }
   int hour = 0, minute = 0, second = 0;
-  std::string_view rest = valuetext::trimBlanks(s.substr(pos));
+  std::string_view rest = platform::trim(s.substr(pos), platform::kBlanks);
   if (!rest.empty()) {
     int* fields[3] = {&hour, &minute, &second};
     std::size_t p = 0;
@@ -47,7 +49,7 @@ std::optional<DateValue> parseUsDate(std::string_view s) {
       if (p < rest.size() && rest[p] == ':' && k < 2) ++p;
       else break;
     }
-    std::string_view ampm = valuetext::trimBlanks(rest.substr(p));
+    std::string_view ampm = platform::trim(rest.substr(p), platform::kBlanks);
     if (!ampm.empty()) {
       bool pm = equalsNoCase(ampm, "PM");
       if ((!pm && !equalsNoCase(ampm, "AM")) || hour < 1 || hour > 12) return std::nullopt;
@@ -58,7 +60,7 @@ std::optional<DateValue> parseUsDate(std::string_view s) {
 }
 
 std::optional<DateValue> parseDateText(std::string_view s) {
-  if (auto iso = valuetext::parseIsoDate(s)) return iso;
+  if (auto iso = parseIsoDate(s)) return iso;
   return parseUsDate(s);
 }
 
@@ -270,10 +272,10 @@ class CriteriaExpr::Parser {
           break;
         }
       }
-      if (auto num = valuetext::parseDouble(lit.text)) {
+      if (auto num = value_text::parseDouble(lit.text)) {
         lit.hasNumber = true;
         lit.number = *num;
-        if (auto exact = valuetext::parseInt64(lit.text)) lit.number = *exact;
+        if (auto exact = value_text::parseInt64(lit.text)) lit.number = *exact;
       }
       if (auto date = parseDateText(lit.text)) {
         lit.hasDate = true;
@@ -298,7 +300,7 @@ class CriteriaExpr::Parser {
         ++pos_;
       }
       std::string_view token = text_.substr(start, pos_ - start);
-      auto num = valuetext::parseDouble(token);
+      auto num = value_text::parseDouble(token);
       if (!num) {
         pos_ = start;
         fail("'" + std::string(token) + "' is not a number");
@@ -306,7 +308,7 @@ class CriteriaExpr::Parser {
       lit.kind = LiteralKind::Number;
       lit.hasNumber = true;
       lit.number = *num;
-      if (auto exact = valuetext::parseInt64(token)) lit.number = *exact;
+      if (auto exact = value_text::parseInt64(token)) lit.number = *exact;
     } else if (takeWord("NULL")) {
       lit.kind = LiteralKind::Null;
     } else if (takeWord("TRUE")) {
@@ -372,7 +374,7 @@ bool CriteriaExpr::compare(const Value& cell, Op op, const Literal& lit) {
         if (auto d = parseDateText(s)) cmp = cmpOf(d->days, lit.days);
       } else if (lit.kind == LiteralKind::Bool) {
         if (auto b = cell.toBool()) numeric(*b ? -1.0L : 0.0L);
-      } else if (auto x = valuetext::parseDouble(s)) {
+      } else if (auto x = value_text::parseDouble(s)) {
         numeric(*x);
       }
       break;
@@ -390,7 +392,7 @@ bool CriteriaExpr::compare(const Value& cell, Op op, const Literal& lit) {
       break;
     case ValueType::Guid:
       if (lit.kind == LiteralKind::Text) {
-        if (auto g = valuetext::parseGuid(lit.text)) {
+        if (auto g = value_text::parseGuid(lit.text)) {
           int c = std::memcmp(cell.get<GuidValue>()->bytes.data(), g->bytes.data(), 16);
           cmp = c < 0 ? -1 : (c > 0 ? 1 : 0);
         }
@@ -413,6 +415,15 @@ bool CriteriaExpr::compare(const Value& cell, Op op, const Literal& lit) {
     case Op::Ge: return *cmp >= 0;
     default: return false;
   }
+}
+
+std::string criteriaLiteral(std::string_view text) {
+  std::string out = "'";
+  for (char c : text) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out + "'";
 }
 
 }  // namespace zentro

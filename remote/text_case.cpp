@@ -1,12 +1,11 @@
-// Letter-case handling of the texts the system compares and shows. The user's locale is a
-// Western one: ASCII plus the Latin-1 letters (and the few extra letters of code page 1252)
-// change case; everything else is left alone.
+// Letter case (remote/text_case.h). Texts are read character by character; a byte that does
+// not start a UTF-8 character is kept as its own distinct unit, so it survives case mapping
+// and orders after every character.
+#include "remote/text_case.h"
 
 #include <cstdint>
-#include <string>
-#include <string_view>
 
-#include "remote/value.h"
+#include "remote/utf8.h"
 
 namespace zentro {
 namespace {
@@ -14,47 +13,16 @@ namespace {
 constexpr std::uint32_t kInvalidByteBase = 0x110000;  // lenient decoding: stray bytes stay distinct
 
 std::uint32_t nextCodePoint(std::string_view s, std::size_t& i) {
-  unsigned char c = static_cast<unsigned char>(s[i]);
-  if (c < 0x80) {
-    ++i;
-    return c;
-  }
-  int len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-  if (len == 0 || i + static_cast<std::size_t>(len) > s.size()) {
-    ++i;
-    return kInvalidByteBase + c;
-  }
-  std::uint32_t cp = c & (0x7F >> len);
-  for (int k = 1; k < len; ++k) {
-    unsigned char cc = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-    if ((cc & 0xC0) != 0x80) {
-      ++i;
-      return kInvalidByteBase + c;
-    }
-    cp = (cp << 6) | (cc & 0x3F);
-  }
-  i += static_cast<std::size_t>(len);
-  return cp;
+  if (static_cast<unsigned char>(s[i]) < 0x80) return static_cast<unsigned char>(s[i++]);
+  const Utf8Char c = decodeUtf8(s, i);
+  if (!c.valid) return kInvalidByteBase + static_cast<unsigned char>(s[i++]);
+  i += c.length;
+  return c.codePoint;
 }
 
 void appendCodePoint(std::string& out, std::uint32_t cp) {
-  if (cp >= kInvalidByteBase) {
-    out += static_cast<char>(cp - kInvalidByteBase);
-  } else if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
+  if (cp >= kInvalidByteBase) out += static_cast<char>(cp - kInvalidByteBase);
+  else appendUtf8(out, cp);
 }
 
 std::uint32_t toUpper(std::uint32_t cp) {
@@ -94,13 +62,6 @@ std::string mapCase(std::string_view s, Fold fold) {
 std::string upperCase(std::string_view s) { return mapCase(s, toUpper); }
 
 std::string lowerCase(std::string_view s) { return mapCase(s, toLower); }
-
-std::string trimSpaces(std::string_view s) {
-  std::size_t b = s.find_first_not_of(' ');
-  if (b == std::string_view::npos) return std::string();
-  std::size_t e = s.find_last_not_of(' ');
-  return std::string(s.substr(b, e - b + 1));
-}
 
 int compareNoCase(std::string_view a, std::string_view b) {
   std::size_t i = 0, j = 0;

@@ -16,6 +16,8 @@
 #include <variant>
 #include <vector>
 
+#include "platform/calendar.h"
+
 namespace zentro {
 
 enum class ValueType {
@@ -41,11 +43,6 @@ enum class ValueType {
 struct Currency {
   std::int64_t scaled = 0;  // value x 10 000
   bool operator==(const Currency&) const = default;
-};
-
-struct DateValue {
-  double days = 0;  // OLE automation date: days since 1899-12-30, fraction = time of day
-  bool operator==(const DateValue&) const = default;
 };
 
 struct DecimalValue {
@@ -193,19 +190,5 @@ class Value {
  private:
   Storage v_;
 };
-
-// "YYYY-MM-DDTHH:MM:SS[.fff]" of an OLE date (no zone); and back (nullopt when not a date).
-std::string formatIsoDate(DateValue d);
-std::optional<DateValue> dateFromParts(int year, int month, int day, int hour, int minute,
-                                       double second);
-
-// Upper-casing as the user's locale does for the texts the system handles (ASCII and Latin-1
-// letters in UTF-8). Trim removes leading and trailing spaces only.
-std::string upperCase(std::string_view s);
-std::string lowerCase(std::string_view s);
-std::string trimSpaces(std::string_view s);
-bool equalsNoCase(std::string_view a, std::string_view b);
-// Orders texts without regard to letter case (by upper-cased code points): <0, 0, >0.
-int compareNoCase(std::string_view a, std::string_view b);
 
 }  // namespace zentro

@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <limits>
 
-namespace zentro::valuetext {
+#include "platform/ascii_text.h"
+
+namespace zentro::value_text {
 namespace {
 
 __extension__ typedef unsigned __int128 U128;
@@ -31,58 +33,6 @@ U128 pow10(int n) {
   U128 p = 1;
   while (n-- > 0) p *= 10;
   return p;
-}
-
-// Parses "dd" of exactly `n` digits at `pos`.
-bool fixedDigits(std::string_view s, std::size_t& pos, int n, int& out) {
-  if (pos + static_cast<std::size_t>(n) > s.size()) return false;
-  int v = 0;
-  for (int i = 0; i < n; ++i) {
-    char c = s[pos + static_cast<std::size_t>(i)];
-    if (!isDigit(c)) return false;
-    v = v * 10 + (c - '0');
-  }
-  pos += static_cast<std::size_t>(n);
-  out = v;
-  return true;
-}
-
-// "hh:mm[:ss[.fraction]]" at pos; seconds include the fraction.
-bool parseClock(std::string_view s, std::size_t& pos, int& h, int& m, double& sec) {
-  if (!fixedDigits(s, pos, 2, h) || pos >= s.size() || s[pos] != ':') return false;
-  ++pos;
-  if (!fixedDigits(s, pos, 2, m)) return false;
-  sec = 0;
-  if (pos < s.size() && s[pos] == ':') {
-    ++pos;
-    int whole = 0;
-    if (!fixedDigits(s, pos, 2, whole)) return false;
-    sec = whole;
-    if (pos < s.size() && s[pos] == '.') {
-      ++pos;
-      double scale = 0.1;
-      std::size_t start = pos;
-      while (pos < s.size() && isDigit(s[pos])) {
-        sec += (s[pos] - '0') * scale;
-        scale /= 10;
-        ++pos;
-      }
-      if (pos == start) return false;
-    }
-  }
-  return true;
-}
-
-bool parseZone(std::string_view s, std::size_t& pos) {
-  if (pos == s.size()) return true;
-  if (s[pos] == 'Z' || s[pos] == 'z') return ++pos == s.size();
-  if (s[pos] != '+' && s[pos] != '-') return false;
-  ++pos;
-  int zh = 0, zm = 0;
-  if (!fixedDigits(s, pos, 2, zh)) return false;
-  if (pos < s.size() && s[pos] == ':') ++pos;
-  if (!fixedDigits(s, pos, 2, zm)) return false;
-  return pos == s.size() && zh <= 14 && zm <= 59;
 }
 
 // Power of ten of the leading digit of a well-formed number text (positive = large).
@@ -113,14 +63,8 @@ long decimalMagnitude(std::string_view s) {
 
 }  // namespace
 
-std::string_view trimBlanks(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
 std::optional<double> parseDouble(std::string_view s) {
-  s = trimBlanks(s);
+  s = platform::trim(s, platform::kBlanks);
   if (!s.empty() && s.front() == '+') {
     s.remove_prefix(1);
     if (!s.empty() && s.front() == '-') return std::nullopt;
@@ -129,7 +73,7 @@ std::optional<double> parseDouble(std::string_view s) {
   double v = 0;
   auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
   if (ec == std::errc::result_out_of_range) {
-    // Underflow reads as zero; overflow is not a number the system can hold.
+    // Underflow reads as zero; overflow is not a number a Double can hold.
     if (decimalMagnitude(s) > 0) return std::nullopt;
     return s.front() == '-' ? -0.0 : 0.0;
   }
@@ -138,7 +82,7 @@ std::optional<double> parseDouble(std::string_view s) {
 }
 
 std::optional<std::int64_t> parseInt64(std::string_view s) {
-  s = trimBlanks(s);
+  s = platform::trim(s, platform::kBlanks);
   if (!s.empty() && s.front() == '+') s.remove_prefix(1);
   if (s.empty() || s.front() == '+') return std::nullopt;
   std::int64_t v = 0;
@@ -148,7 +92,7 @@ std::optional<std::int64_t> parseInt64(std::string_view s) {
 }
 
 std::optional<DecimalValue> parseDecimal(std::string_view s) {
-  s = trimBlanks(s);
+  s = platform::trim(s, platform::kBlanks);
   std::size_t pos = 0;
   bool negative = false;
   if (pos < s.size() && (s[pos] == '+' || s[pos] == '-')) negative = s[pos++] == '-';
@@ -340,30 +284,8 @@ std::string formatDoubleRoundTrip(double d) {
   return std::string(buf, end);
 }
 
-std::optional<DateValue> parseIsoDate(std::string_view s) {
-  s = trimBlanks(s);
-  std::size_t pos = 0;
-  int year = 1899, month = 12, day = 30, hour = 0, minute = 0;
-  double sec = 0;
-  bool hasDate = s.size() >= 10 && s[4] == '-';
-  if (hasDate) {
-    if (!fixedDigits(s, pos, 4, year) || s[pos++] != '-' || !fixedDigits(s, pos, 2, month) ||
-        pos >= s.size() || s[pos++] != '-' || !fixedDigits(s, pos, 2, day)) {
-      return std::nullopt;
-    }
-    if (pos < s.size() && (s[pos] == 'T' || s[pos] == 't' || s[pos] == ' ')) {
-      ++pos;
-      if (!parseClock(s, pos, hour, minute, sec)) return std::nullopt;
-    }
-  } else if (!parseClock(s, pos, hour, minute, sec)) {
-    return std::nullopt;
-  }
-  if (!parseZone(s, pos)) return std::nullopt;
-  return dateFromParts(year, month, day, hour, minute, sec);
-}
-
 std::optional<GuidValue> parseGuid(std::string_view s) {
-  s = trimBlanks(s);
+  s = platform::trim(s, platform::kBlanks);
   if (!s.empty() && s.front() == '{') {
     if (s.back() != '}') return std::nullopt;
     s = s.substr(1, s.size() - 2);
@@ -394,22 +316,4 @@ std::string formatGuid(const GuidValue& g) {
   return out;
 }
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-}  // namespace zentro::valuetext
+}  // namespace zentro::value_text

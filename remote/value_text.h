@@ -10,7 +10,7 @@
 
 #include "remote/value.h"
 
-namespace zentro::valuetext {
+namespace zentro::value_text {
 
 // "[+-]digits[.digits][(e|E)[+-]digits]" (also ".5", "5."), spaces/tabs around allowed;
 // "INF", "-INF" and "NaN" in any case.
@@ -39,19 +39,8 @@ std::string formatDouble15(double d);
 // "INF", "-INF", "NaN" for the non-finite values.
 std::string formatDoubleRoundTrip(double d);
 
-// "yyyy-mm-dd", optionally followed by "T" (or a space) and "hh:mm[:ss[.fraction]]", or a
-// time alone ("hh:mm[:ss[.fraction]]", dated 1899-12-30); either optionally followed by "Z"
-// or "+hh:mm"/"-hh:mm", which is ignored (the wall-clock value is kept).
-std::optional<DateValue> parseIsoDate(std::string_view s);
-
 // 32 hex digits, any case, hyphens and surrounding braces optional.
 std::optional<GuidValue> parseGuid(std::string_view s);
 std::string formatGuid(const GuidValue& g);  // "{8AC68D3D-8A09-4403-8860-D0E494BBE894}"
 
-// Spaces and tabs removed at both ends.
-std::string_view trimBlanks(std::string_view s);
-
-// Appends the UTF-8 form of a Unicode code point (which the caller has checked is valid).
-void appendUtf8(std::string& out, std::uint32_t cp);
-
-}  // namespace zentro::valuetext
+}  // namespace zentro::value_text

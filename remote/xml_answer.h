@@ -8,6 +8,6 @@
 
 namespace zentro {
 
-Table LoadXmlAnswer(std::string_view xml);
+Table loadXmlAnswer(std::string_view xml);
 
 }  // namespace zentro

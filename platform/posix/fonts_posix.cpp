@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include "platform/file_io.h"
+#include "platform/posix/paths_posix.h"
 #include "platform/posix/spawn_posix.h"
 
 namespace zentro::platform {
@@ -30,14 +31,6 @@ constexpr std::size_t kMaxSnippetSize = 64 * 1024;
 std::string envFolder(const char* variable) {
   const char* v = std::getenv(variable);
   return (v && v[0] == '/') ? std::string(v) : std::string();
-}
-
-std::string homeRelative(const char* variable, const char* relative) {
-  std::string v = envFolder(variable);
-  if (!v.empty()) return v;
-  const char* home = std::getenv("HOME");
-  if (!home || !*home) return {};
-  return std::string(home) + "/" + relative;
 }
 
 std::string sessionFontFolder() {
@@ -106,7 +99,7 @@ std::string xmlText(const std::string& text) {
 // may name another folder (another runtime folder, another temporary folder); it is then
 // rewritten, by a new file renamed over it, so fontconfig never reads half of one.
 void ensureSessionFolderKnown(const std::string& folder) {
-  std::string config = homeRelative("XDG_CONFIG_HOME", ".config");
+  std::string config = posix::xdgFolder("XDG_CONFIG_HOME", ".config");
   if (config.empty()) return;
   const fs::path snippet = fs::path(config) / kFontconfigSnippet;
   const std::string wanted =
@@ -130,7 +123,7 @@ int addFontResource(const std::string& path) {
 }
 
 std::string userFontFolder() {
-  std::string data = homeRelative("XDG_DATA_HOME", ".local/share");
+  std::string data = posix::xdgFolder("XDG_DATA_HOME", ".local/share");
   return data.empty() ? std::string() : data + "/fonts";
 }
 

@@ -1,13 +1,13 @@
-// HttpClient over libcurl. One easy handle per client: curl keeps the connection of the last
-// call alive in it, so calls to the same host reuse it. libcurl is loaded with the first client
+// makeHttpClient (platform/http.h) on Linux: HttpClient over libcurl. One easy handle per client:
+// curl keeps the connection of the last call alive in it, so calls to the same host reuse it. libcurl is loaded with the first client
 // (see loaded_library.h), so the program starts without it.
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <system_error>
 
+#include "platform/ascii_text.h"
 #include "platform/http.h"
 #include "platform/http_texts.h"
 #include "platform/posix/loaded_library.h"
@@ -16,32 +16,6 @@ namespace zentro::platform {
 namespace {
 
 namespace texts = http_texts;
-
-bool equalsNoCaseAscii(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lx = static_cast<unsigned char>(x), ly = static_cast<unsigned char>(y);
-           return (lx >= 'A' && lx <= 'Z' ? lx + 32 : lx) == (ly >= 'A' && ly <= 'Z' ? ly + 32 : ly);
-         });
-}
-
-std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
-    s.remove_suffix(1);
-  }
-  return s;
-}
-
-// "0.3 s", "60 s"
-std::string seconds(long ms) {
-  if (ms % 1000 == 0) return std::to_string(ms / 1000) + " s";
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.3f", static_cast<double>(ms) / 1000.0);
-  std::string s = buf;
-  while (s.back() == '0') s.pop_back();
-  return s + " s";
-}
 
 // The libcurl functions this client calls, typed by the library's own declarations.
 struct CurlCalls {
@@ -107,14 +81,8 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
   HttpResponse& r = t->response;
   // Every status line starts a new header block (interim 1xx answers, redirects); only the
   // final response's block is kept.
-  if (line.substr(0, 5) == "HTTP/") {
-    r.statusLine = std::string(trimmed(line));
-    r.headerText.clear();
-    r.headers.clear();
-  } else if (std::size_t colon = line.find(':'); colon != std::string_view::npos) {
-    r.headers.emplace_back(std::string(trimmed(line.substr(0, colon))),
-                           std::string(trimmed(line.substr(colon + 1))));
-  }
+  if (line.substr(0, 5) == "HTTP/") r.headerText.clear();
+  http_detail::readHeaderLine(r, line);
   r.headerText.append(line);
   return size * count;
 }
@@ -201,14 +169,11 @@ class CurlHttpClient final : public HttpClient {
   HttpResponse perform(const HttpRequest& request,
                        const std::function<bool(const char*, std::size_t)>* sink) {
     if (!easy_) {
-      std::string why = "the HTTP library could not start";
+      std::string why(texts::kNotStarted);
       if (!unavailable_.empty()) why += ": " + unavailable_;
       throw HttpError(HttpError::Kind::Other, why);
     }
-    const bool isPost = request.method == "POST";
-    if (!isPost && request.method != "GET") {
-      throw HttpError(HttpError::Kind::Other, std::string(texts::kBadMethod) + request.method);
-    }
+    const bool isPost = http_detail::isPost(request);
     // A reset keeps the live connection cache; every option is set afresh below.
     curl_->easy_reset(easy_);
     Transfer t;
@@ -237,7 +202,7 @@ class CurlHttpClient final : public HttpClient {
     curl_->easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
     curl_->easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_->easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 2L);
-    // The system's trust store, where OpenSSL's own variables say it is (Debian's libcurl
+    // The operating system's trust store, where OpenSSL's own variables say it is (Debian's libcurl
     // would otherwise use its built-in bundle path and ignore them). Verification stays on.
     if (const char* file = std::getenv("SSL_CERT_FILE"); file && *file) {
       curl_->easy_setopt(easy_, CURLOPT_CAINFO, file);
@@ -290,7 +255,7 @@ class CurlHttpClient final : public HttpClient {
   HttpError errorFor(CURLcode code, const char* errorText, const Transfer& t,
                      const HttpRequest& request) {
     std::string detail =
-        errorText[0] ? std::string(trimmed(errorText)) : curl_->easy_strerror(code);
+        errorText[0] ? std::string(trim(errorText, kWhiteSpace)) : curl_->easy_strerror(code);
     using Kind = HttpError::Kind;
     switch (code) {
       case CURLE_COULDNT_RESOLVE_HOST:
@@ -305,17 +270,8 @@ class CurlHttpClient final : public HttpClient {
         if (!cause.empty() && cause[0] >= 'A' && cause[0] <= 'Z') cause[0] = static_cast<char>(cause[0] + 32);
         return HttpError(Kind::Unreachable, cause);
       }
-      case CURLE_OPERATION_TIMEDOUT: {
-        if (!t.connected) {
-          long limit = request.connectTimeoutMs;
-          if (request.totalTimeoutMs > 0 && request.totalTimeoutMs < limit) limit = request.totalTimeoutMs;
-          return HttpError(Kind::Timeout, std::string(texts::kNoConnection) + seconds(limit));
-        }
-        if (request.totalTimeoutMs > 0) {
-          return HttpError(Kind::Timeout, std::string(texts::kTimedOut) + seconds(request.totalTimeoutMs));
-        }
-        return HttpError(Kind::Timeout, std::string(texts::kStalled));
-      }
+      case CURLE_OPERATION_TIMEDOUT:
+        return http_detail::timeoutError(request, t.connected);
       case CURLE_UNSUPPORTED_PROTOCOL: {
         // Only a redirect can lead to a scheme the request did not start with.
         long lastStatus = 0;
@@ -350,13 +306,6 @@ class CurlHttpClient final : public HttpClient {
 };
 
 }  // namespace
-
-std::string HttpResponse::header(const std::string& name) const {
-  for (const auto& [key, value] : headers) {
-    if (equalsNoCaseAscii(key, name)) return value;
-  }
-  return {};
-}
 
 std::unique_ptr<HttpClient> makeHttpClient() { return std::make_unique<CurlHttpClient>(); }
 

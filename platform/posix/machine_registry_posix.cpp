@@ -30,7 +30,9 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/ascii_text.h"
 #include "platform/file_io.h"
+#include "platform/posix/paths_posix.h"
 
 namespace zentro::platform {
 namespace {
@@ -56,23 +58,9 @@ using Hive = std::vector<Key>;
 
 std::string hivePath() {
   if (const char* v = std::getenv(kHiveVariable); v && *v) return v;
-  std::string data;
-  if (const char* x = std::getenv("XDG_DATA_HOME"); x && x[0] == '/') {
-    data = x;
-  } else if (const char* home = std::getenv("HOME"); home && *home) {
-    data = std::string(home) + "/.local/share";
-  } else {
-    return {};
-  }
+  const std::string data = posix::xdgFolder("XDG_DATA_HOME", ".local/share");
+  if (data.empty()) return {};
   return data + "/" + kHiveRelative;
-}
-
-bool equalNoCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-           auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; };
-           return lower(x) == lower(y);
-         });
 }
 
 // "A\\B\" -> "A\B"; "" when nothing is left or the path cannot be stored.
@@ -148,7 +136,7 @@ Hive loadHive(const std::string& path) {
       current = nullptr;
       if (keyPath.empty()) continue;
       auto it = std::find_if(hive.begin(), hive.end(),
-                             [&](const Key& k) { return equalNoCase(k.path, keyPath); });
+                             [&](const Key& k) { return equalsNoCaseAscii(k.path, keyPath); });
       if (it == hive.end()) {
         hive.push_back(Key{keyPath, {}});
         current = &hive.back();
@@ -162,7 +150,7 @@ Hive loadHive(const std::string& path) {
     std::string name = unescape(line.substr(0, eq));
     std::string data = unescape(line.substr(eq + 1));
     auto it = std::find_if(current->values.begin(), current->values.end(),
-                           [&](const Value& v) { return equalNoCase(v.name, name); });
+                           [&](const Value& v) { return equalsNoCaseAscii(v.name, name); });
     if (it == current->values.end()) {
       current->values.push_back(Value{name, data});
     } else {
@@ -239,7 +227,7 @@ class HiveLock {
 
 Key* findKey(Hive& hive, const std::string& keyPath) {
   auto it = std::find_if(hive.begin(), hive.end(),
-                         [&](const Key& k) { return equalNoCase(k.path, keyPath); });
+                         [&](const Key& k) { return equalsNoCaseAscii(k.path, keyPath); });
   return it == hive.end() ? nullptr : &*it;
 }
 
@@ -254,7 +242,7 @@ std::optional<std::string> readMachineString(const std::string& keyPath,
   Key* k = findKey(hive, key);
   if (!k) return std::nullopt;
   for (const Value& v : k->values) {
-    if (equalNoCase(v.name, valueName)) return v.data;
+    if (equalsNoCaseAscii(v.name, valueName)) return v.data;
   }
   return std::nullopt;
 }
@@ -270,7 +258,7 @@ bool writeMachineString(const std::string& keyPath, const std::string& valueName
   Key* k = findKey(hive, key);
   if (!k) return false;
   auto it = std::find_if(k->values.begin(), k->values.end(),
-                         [&](const Value& v) { return equalNoCase(v.name, valueName); });
+                         [&](const Value& v) { return equalsNoCaseAscii(v.name, valueName); });
   if (it == k->values.end()) {
     k->values.push_back(Value{valueName, data});
   } else {

@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/posix/paths_posix.h"
+
 namespace zentro::platform {
 namespace {
 
@@ -35,16 +37,6 @@ std::string homeFolder() {
   return {};
 }
 
-// An XDG base folder: the variable when it holds an absolute path (relative ones are invalid
-// by the XDG rules and ignored), else home + fallback.
-std::string xdgFolder(const char* variable, const char* homeRelative) {
-  std::string v = envValue(variable);
-  if (!v.empty() && v.front() == '/') return v;
-  std::string home = homeFolder();
-  if (home.empty()) return {};
-  return joinPath(home, homeRelative);
-}
-
 // Creates `path` with its parents; true when it is a folder afterwards.
 bool ensureFolder(const std::string& path) {
   if (path.empty()) return false;
@@ -54,7 +46,7 @@ bool ensureFolder(const std::string& path) {
 }
 
 std::string productDataFolder(const char* leaf) {
-  std::string data = xdgFolder("XDG_DATA_HOME", ".local/share");
+  std::string data = posix::xdgFolder("XDG_DATA_HOME", ".local/share");
   if (data.empty()) return {};
   return joinPath(joinPath(data, kProductDataFolder), leaf);
 }
@@ -67,6 +59,14 @@ std::string selfExecutable() {
 
 }  // namespace
 
+std::string posix::xdgFolder(const char* variable, const char* homeRelative) {
+  std::string v = envValue(variable);
+  if (!v.empty() && v.front() == '/') return v;
+  std::string home = homeFolder();
+  if (home.empty()) return {};
+  return joinPath(home, homeRelative);
+}
+
 char pathSeparator() { return '/'; }
 
 std::string joinPath(const std::string& a, const std::string& b) {
@@ -76,7 +76,7 @@ std::string joinPath(const std::string& a, const std::string& b) {
 }
 
 std::string roamingAppDataFolder() {
-  std::string folder = xdgFolder("XDG_CONFIG_HOME", ".config");
+  std::string folder = posix::xdgFolder("XDG_CONFIG_HOME", ".config");
   return ensureFolder(folder) ? folder : std::string();
 }
 

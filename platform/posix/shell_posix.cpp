@@ -5,7 +5,7 @@
 //   a file that is no program and nothing to open it with (no xdg-open, or xdg-open giving
 //   up: no association) 31;
 //   "runas" without pkexec, or pkexec giving up (authentication refused or impossible) 5.
-// An argument list longer than the system takes raises RuntimeError(kCommandLineTooLong).
+// An argument list longer than the kernel takes (E2BIG) raises RuntimeError(kCommandLineTooLong).
 #include "platform/shell.h"
 
 #include <fcntl.h>
@@ -17,7 +17,7 @@
 #include <cstring>
 
 #include "platform/posix/spawn_posix.h"
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 
 namespace zentro::platform {
 namespace {
@@ -85,7 +85,7 @@ bool isProgram(const struct stat& st) {
   return S_ISREG(st.st_mode) && (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
 }
 
-// Whether the system can run the file at all: an ELF image or a "#!" script. Elevation does
+// Whether Linux can run the file at all: an ELF image or a "#!" script. Elevation does
 // not change a file's format, so "runas" answers a bad one as the plain start would.
 bool hasProgramFormat(const std::string& path) {
   char head[4] = {};
@@ -174,7 +174,7 @@ void startProgram(const std::string& commandLine) {
   if (argv.empty()) return;
   argv[0] = posix::findInPath(argv[0]);
   if (argv[0].empty()) return;
-  // Fire and forget, as the system's own start does: the outcome is not observed.
+  // Fire and forget: a plain start's outcome is not observed.
   posix::spawnDetached(argv, {});
 }
 

@@ -15,7 +15,7 @@ namespace {
 // Once the command line has been copied, the password in the arguments' own memory is
 // overwritten with "*" so that it does not stay on show.
 void hidePassword(int argc, char* argv[], const std::string& commandLine) {
-  const auto [first, last] = zentro::CommandLinePasswordSpan(commandLine);
+  const auto [first, last] = zentro::commandLinePasswordSpan(commandLine);
   std::size_t at = 0;  // where argv[i] begins in the joined text
   for (int i = 1; i < argc; ++i) {
     const std::size_t length = std::strlen(argv[i]);

@@ -22,7 +22,7 @@ namespace {
 
 QString fromText(const std::string& text) { return QString::fromStdString(text); }
 
-// The system's texts separate lines with carriage returns; Qt breaks lines at line feeds.
+// The program's texts separate lines with carriage returns; Qt breaks lines at line feeds.
 QString displayText(const std::string& text) {
   QString shown = fromText(text);
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

@@ -1,4 +1,5 @@
-// The three panels of frmLogin and their controls, as the window is designed.
+// QtView's panels (platform/qt/qt_view.h): the three panels of frmLogin and their controls, as the
+// window is designed.
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -39,7 +40,7 @@ QLabel* statusLabel(const char* name, QWidget* parent) {
 QPushButton* button(const char* name, const char* caption, QWidget* parent) {
   auto* b = new QPushButton(QString::fromUtf8(caption), parent);
   b->setObjectName(QString::fromLatin1(name));
-  // A focused button is pressed by Enter, as on the system the window comes from.
+  // A focused button is pressed by Enter, so the keyboard works the same in both windows.
   b->setAutoDefault(true);
   b->setMinimumWidth(84);
   return b;

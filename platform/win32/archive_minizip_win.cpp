@@ -1,4 +1,5 @@
-// ".cmp" expansion with minizip. Three passes so a bad archive leaves nothing behind:
+// expandArchive and ExpandResult::holds (platform/archive.h) on Windows: ".cmp" expansion with
+// minizip. Three passes so a bad archive leaves nothing behind:
 //   1. plan: every entry name checked, sizes summed against the limits and the free space;
 //   2. write: each file to <name>.part, counting the bytes actually produced (an archive may
 //      lie about its sizes), folders created one level at a time, never through a reparse

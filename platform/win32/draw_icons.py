@@ -12,7 +12,7 @@ import zlib
 
 LOGO_SIZES = [16, 20, 24, 32, 40, 48, 64, 72, 96, 128, 256]
 REFRESH_SIZES = [16, 20, 24, 32, 40, 48]
-PNG_FROM = 64  # larger entries are stored as PNG, as the system's own icons are
+PNG_FROM = 64  # larger entries are stored as PNG, which keeps the file small
 
 
 def coverage(size, inside, samples):

@@ -121,7 +121,7 @@ MoveOutcome moveWithinVolume(const std::string& source, const std::string& targe
   const std::wstring from = toWide(source);
   const std::wstring to = toWide(target);
   if (from.empty() || to.empty()) return MoveOutcome::kFailed;
-  // Without MOVEFILE_COPY_ALLOWED: across volumes the system would copy straight over the
+  // Without MOVEFILE_COPY_ALLOWED: across volumes Windows would copy straight over the
   // target, and a copy that fails half-way leaves it truncated.
   if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return MoveOutcome::kMoved;
   return GetLastError() == ERROR_NOT_SAME_DEVICE ? MoveOutcome::kOtherVolume

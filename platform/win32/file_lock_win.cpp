@@ -47,7 +47,7 @@ std::unique_ptr<HeldFileLock> holdNewFileLock(const std::string& path) {
 }
 
 bool removeUnlessInUse(const std::string& path) {
-  // A held file does not share deleting, so the system refuses while its holder lives.
+  // A held file does not share deleting, so Windows refuses while its holder lives.
   const std::wstring wide = win32::toWide(path);
   return !wide.empty() && DeleteFileW(wide.c_str()) != 0;
 }

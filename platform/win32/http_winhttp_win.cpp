@@ -1,19 +1,18 @@
-// HttpClient over WinHTTP: the system's proxy settings and certificate store. One session per
-// client; WinHTTP keeps its connections alive in the session, so calls to the same host reuse
-// them.
+// makeHttpClient (platform/http.h) on Windows: HttpClient over WinHTTP, with Windows' proxy
+// settings and certificate store. One session per client; WinHTTP keeps its connections alive in
+// the session, so calls to the same host reuse them.
 //
-// The session is asynchronous only so that this client can keep its own time limits: each
-// operation is started, then awaited with the time left, and a request that runs out of time
-// is cancelled by closing its handle. WinHTTP's own limits apply per stage (name lookup,
-// connection, sending, each receive) and can add up to far more than a call may take. The
-// calling thread still blocks for the whole call, as the HttpClient seam promises.
+// The session is asynchronous only so that this client can keep its own time limits: each operation
+// is started, then awaited with the time left, and a request that runs out of time is cancelled by
+// closing its handle. WinHTTP's own limits apply per stage (name lookup, connection, sending, each
+// receive) and can add up to far more than a call may take. The calling thread still blocks for the
+// whole call, as the HttpClient seam promises.
 #include <windows.h>
 #include <winhttp.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -31,42 +30,16 @@ using Clock = std::chrono::steady_clock;
 constexpr wchar_t kUserAgent[] = L"VMIZentro";
 constexpr long kStallMs = 60000;
 constexpr std::size_t kChunk = 64 * 1024;
-// WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY: the system's whole proxy configuration (Windows 8.1+).
+// WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY: Windows' whole proxy configuration (Windows 8.1+).
 constexpr DWORD kAutomaticProxy = 4;
 // TLS 1.0 to 1.2: what Windows 7, 8, 8.1 and Server 2008 R2 to 2012 R2 are told to offer.
 // Their WinHTTP offers only SSL 3 and TLS 1.0 unless asked (Windows 7 and Server 2008 R2 need
-// the update that taught WinHTTP TLS 1.1 and 1.2; without it the request is refused and the
-// system's default stays). Windows 10 and later offer TLS 1.2 (and 1.3) themselves and keep
+// the update that taught WinHTTP TLS 1.1 and 1.2; without it the request is refused and
+// Windows' default stays). Windows 10 and later offer TLS 1.2 (and 1.3) themselves and keep
 // their administrator's choice.
 constexpr DWORD kOlderSystemProtocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1 |
                                         WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1 |
                                         WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
-
-bool equalsNoCaseAscii(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lx = static_cast<unsigned char>(x), ly = static_cast<unsigned char>(y);
-           return (lx >= 'A' && lx <= 'Z' ? lx + 32 : lx) == (ly >= 'A' && ly <= 'Z' ? ly + 32 : ly);
-         });
-}
-
-std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
-    s.remove_suffix(1);
-  }
-  return s;
-}
-
-// "0.3 s", "60 s"
-std::string seconds(long ms) {
-  if (ms % 1000 == 0) return std::to_string(ms / 1000) + " s";
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.3f", static_cast<double>(ms) / 1000.0);
-  std::string s = buf;
-  while (s.back() == '0') s.pop_back();
-  return s + " s";
-}
 
 class Handle {
  public:
@@ -257,18 +230,10 @@ std::wstring queryRawHeaders(HINTERNET request) {
 void fillHeaders(HttpResponse& r, const std::string& block) {
   r.headerText = block;
   std::size_t start = 0;
-  bool first = true;
   while (start < block.size()) {
     std::size_t end = block.find("\r\n", start);
     if (end == std::string::npos) end = block.size();
-    std::string_view line(block.data() + start, end - start);
-    if (first) {
-      r.statusLine = std::string(trimmed(line));
-      first = false;
-    } else if (std::size_t colon = line.find(':'); colon != std::string_view::npos) {
-      r.headers.emplace_back(std::string(trimmed(line.substr(0, colon))),
-                             std::string(trimmed(line.substr(colon + 1))));
-    }
+    http_detail::readHeaderLine(r, std::string_view(block.data() + start, end - start));
     start = end + 2;
   }
 }
@@ -364,18 +329,8 @@ class WinHttpClient final : public HttpClient {
         throw HttpError(Kind::Unreachable, std::string(texts::kHostNotFound));
       case ERROR_WINHTTP_CANNOT_CONNECT:
         throw HttpError(Kind::Unreachable, win32::errorText(code));
-      case ERROR_WINHTTP_TIMEOUT: {
-        if (stage == Stage::Connect) {
-          long limit = request.connectTimeoutMs;
-          if (request.totalTimeoutMs > 0 && request.totalTimeoutMs < limit) limit = request.totalTimeoutMs;
-          throw HttpError(Kind::Timeout, std::string(texts::kNoConnection) + seconds(limit));
-        }
-        if (request.totalTimeoutMs > 0) {
-          throw HttpError(Kind::Timeout,
-                          std::string(texts::kTimedOut) + seconds(request.totalTimeoutMs));
-        }
-        throw HttpError(Kind::Timeout, std::string(texts::kStalled));
-      }
+      case ERROR_WINHTTP_TIMEOUT:
+        throw http_detail::timeoutError(request, stage != Stage::Connect);
       case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
       case ERROR_WINHTTP_CONNECTION_ERROR:
         if (received == 0 && stage != Stage::Body) {
@@ -399,11 +354,8 @@ class WinHttpClient final : public HttpClient {
 
   HttpResponse perform(const HttpRequest& request,
                        const std::function<bool(const char*, std::size_t)>* sink) {
-    if (!session_) throw HttpError(HttpError::Kind::Other, "the HTTP library could not start");
-    const bool isPost = request.method == "POST";
-    if (!isPost && request.method != "GET") {
-      throw HttpError(HttpError::Kind::Other, std::string(texts::kBadMethod) + request.method);
-    }
+    if (!session_) throw HttpError(HttpError::Kind::Other, std::string(texts::kNotStarted));
+    const bool isPost = http_detail::isPost(request);
     const Target target = crack(request.url);
     // The limits: the connection within connectTimeoutMs, the whole call within
     // totalTimeoutMs; without an overall limit (downloads) no single wait after the connection
@@ -532,13 +484,6 @@ class WinHttpClient final : public HttpClient {
 };
 
 }  // namespace
-
-std::string HttpResponse::header(const std::string& name) const {
-  for (const auto& [key, value] : headers) {
-    if (equalsNoCaseAscii(key, name)) return value;
-  }
-  return {};
-}
 
 std::unique_ptr<HttpClient> makeHttpClient() { return std::make_unique<WinHttpClient>(); }
 

@@ -1,4 +1,4 @@
-// Machine facts from the system: GetIpAddrTable (sorted), GlobalMemoryStatus, GetVersion.
+// Machine facts from Windows: GetIpAddrTable (sorted), GlobalMemoryStatus, GetVersion.
 #include "platform/machine_info.h"
 
 #include <winsock2.h>
@@ -12,7 +12,7 @@ namespace zentro::platform {
 namespace {
 
 // A 64-bit process gets full-width figures; the report's fields are the 32-bit ones a 32-bit
-// program reads, where the system caps what does not fit at all bits set.
+// program reads, where Windows caps what does not fit at all bits set.
 std::uint32_t field32(SIZE_T value) {
   return value > std::numeric_limits<std::uint32_t>::max()
              ? std::numeric_limits<std::uint32_t>::max()
@@ -42,7 +42,7 @@ std::optional<std::vector<std::uint32_t>> ipv4AddressTable() {
   std::vector<std::uint32_t> out;
   out.reserve(table->dwNumEntries);
   for (DWORD i = 0; i < table->dwNumEntries; ++i) out.push_back(hostOrder(table->table[i].dwAddr));
-  // The system sorts by the address as a number in network order; make it ascending by the
+  // Windows sorts by the address as a number in network order; make it ascending by the
   // dotted form, the order the report relies on.
   std::sort(out.begin(), out.end());
   return out;

@@ -1,4 +1,4 @@
-// Folder facts from the system: the shell's folder query, the system and Windows folders,
+// Folder facts from Windows: the shell's folder query, the system and Windows folders,
 // the module's own path and the temp folder, all through the wide calls with the buffer
 // sizes the program has always used, converted to UTF-8.
 #include "platform/paths.h"
@@ -66,7 +66,7 @@ std::string systemFolder() {
 }
 
 // The machine's own Windows folder also on a terminal server: the program is marked
-// terminal-server aware (see platform/win32/CMakeLists.txt), so the system does not hand it a
+// terminal-server aware (see platform/win32/CMakeLists.txt), so Windows does not hand it a
 // private per-user Windows folder.
 std::string windowsFolder() {
   wchar_t buffer[kFolderBuffer] = {};

@@ -15,12 +15,12 @@ std::wstring toWide(std::string_view text);
 std::string fromWide(std::wstring_view text);
 // As fromWide, of the text before the first NUL: what a filled system buffer holds.
 std::string fromWideUntilNul(std::wstring_view buffer);
-// As toWide, with every line break (CR, LF or CR LF) written as CR LF, the form the system's
+// As toWide, with every line break (CR, LF or CR LF) written as CR LF, the form Windows'
 // controls and message boxes break lines at.
 std::wstring toWideLines(std::string_view text);
 
-// The system's message for an error code (GetLastError, WinHTTP codes), without the trailing
-// line break; "error N" when the system has none.
+// Windows' message for an error code (GetLastError, WinHTTP codes), without the trailing
+// line break; "error N" when Windows has none.
 std::string errorText(unsigned long code);
 
 }  // namespace zentro::platform::win32

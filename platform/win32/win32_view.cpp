@@ -21,7 +21,7 @@ constexpr wchar_t kWindowClass[] = L"VMIZentroFrmLogin";
 constexpr wchar_t kPanelClass[] = L"VMIZentroPanel";
 constexpr UINT kTaskMessage = WM_APP + 1;
 constexpr UINT_PTR kInstallTimerId = 1;
-constexpr UINT kInstallTimerMs = 1;  // the system raises it to its minimum (about 10 ms)
+constexpr UINT kInstallTimerMs = 1;  // Windows raises it to its minimum (about 10 ms)
 
 // Panels pass what their controls report on to the window, which owns the logic.
 LRESULT CALLBACK panelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

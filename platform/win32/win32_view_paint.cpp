@@ -1,5 +1,6 @@
-// What frmLogin draws itself: the logo (Image1 and the install panel's small copy, from the
-// program's icon at the size shown) and the two progress rectangles.
+// Win32View's painting (platform/win32/win32_view.h), what frmLogin draws itself: the logo (Image1
+// and the install panel's small copy, from the program's icon at the size shown) and the two
+// progress rectangles.
 #include <algorithm>
 #include <cmath>
 

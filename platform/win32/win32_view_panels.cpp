@@ -1,12 +1,13 @@
-// The three panels of frmLogin and their controls, as the window is designed. Positions are
-// in device-independent pixels on the 430 x 270 client area, scaled to the system DPI.
+// Win32View's panels (platform/win32/win32_view.h): the three panels of frmLogin and their
+// controls, as the window is designed. Positions are in device-independent pixels on the 430 x 270
+// client area, scaled to the system DPI.
 #include <windows.h>
 #include <commctrl.h>
 #include <uxtheme.h>
 
-#include "platform/window_texts.h"
 #include "platform/win32/text_convert_win.h"
 #include "platform/win32/win32_view.h"
+#include "platform/window_texts.h"
 
 namespace zentro::win32 {
 namespace {

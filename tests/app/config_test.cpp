@@ -27,13 +27,13 @@ class ConfigTest : public ::testing::Test {
  protected:
   Table Load(const std::string& rows) {
     dir.write(kConfigFileName, ConfigXml(rows));
-    return LoadConfigTable(dir.str());
+    return loadConfigTable(dir.str());
   }
   testing::TempDir dir;
 };
 
 TEST_F(ConfigTest, MissingFileGivesAnEmptyTableWithTheTwoFields) {
-  Table t = LoadConfigTable(dir.str());
+  Table t = loadConfigTable(dir.str());
   EXPECT_EQ(t.recordCount(), 0);
   ASSERT_EQ(t.fields().size(), 2u);
   EXPECT_EQ(t.fields()[0].name, "PropName");
@@ -45,7 +45,7 @@ TEST_F(ConfigTest, MissingFileGivesAnEmptyTableWithTheTwoFields) {
 
 TEST_F(ConfigTest, MalformedFileReadsLikeAMissingOne) {
   dir.write(kConfigFileName, "<xml><s:Schema");
-  Table t = LoadConfigTable(dir.str());
+  Table t = loadConfigTable(dir.str());
   EXPECT_EQ(t.recordCount(), 0);
   EXPECT_EQ(GetConfigValue(t, "BaseURL"), "");
 
@@ -53,13 +53,13 @@ TEST_F(ConfigTest, MalformedFileReadsLikeAMissingOne) {
   // and so is a link to a device that would read without end.
   dir.write(kConfigFileName, ConfigXml("<z:row PropName='BaseURL' PropValue='x'/>\n") +
                                  std::string(16u << 20, ' '));
-  t = LoadConfigTable(dir.str());
+  t = loadConfigTable(dir.str());
   EXPECT_EQ(GetConfigValue(t, "BaseURL"), "");
   std::filesystem::remove(dir.file(kConfigFileName));
   std::error_code ec;
   std::filesystem::create_symlink("/dev/zero", dir.file(kConfigFileName), ec);
   if (!ec) {
-    EXPECT_EQ(LoadConfigTable(dir.str()).recordCount(), 0);
+    EXPECT_EQ(loadConfigTable(dir.str()).recordCount(), 0);
   }
 }
 

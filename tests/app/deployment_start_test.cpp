@@ -6,7 +6,7 @@
 #include "app/app_texts.h"
 #include "app/event_guard.h"
 #include "platform/paths.h"
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 #include "tests/app/app_fixture.h"
 
 namespace zentro::testing {

@@ -9,7 +9,7 @@
 #include "app/launch_texts.h"
 #include "platform/paths.h"
 #include "platform/program_info.h"
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 #include "tests/support/recorder.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/scripted_view.h"
@@ -53,11 +53,11 @@ INSTANTIATE_TEST_SUITE_P(
                       CodeCase{-1, "-1 : (Unknown Error Code)"}));
 
 TEST(LoginToken, OnlyATokenWithoutQuotesBlanksOrControlsIsUsable) {
-  EXPECT_TRUE(IsUsableLoginToken("TOK-42_x.y=z"));
+  EXPECT_TRUE(isUsableLoginToken("TOK-42_x.y=z"));
   for (const char* bad : {"", " ", "a b", "a\"b", "a'b", "a\tb", "a\rb", "a\nb", "a\x7f"}) {
-    EXPECT_FALSE(IsUsableLoginToken(bad)) << bad;
+    EXPECT_FALSE(isUsableLoginToken(bad)) << bad;
   }
-  EXPECT_FALSE(IsUsableLoginToken(std::string("a\0b", 3)));
+  EXPECT_FALSE(isUsableLoginToken(std::string("a\0b", 3)));
 }
 
 // --- the out-of-date warning ------------------------------------------------------------------
@@ -76,7 +76,7 @@ TEST_P(OutOfDate, TextFollowsCountAndSetting) {
   in.warnIfUpdates = GetParam().warnIfUpdates;
   in.updateCount = GetParam().count;
   in.isUpdateAdmin = GetParam().admin;
-  EXPECT_EQ(OutOfDateWarning(in), GetParam().expected);
+  EXPECT_EQ(outOfDateWarning(in), GetParam().expected);
 }
 
 const std::string kStart =
@@ -149,7 +149,7 @@ TEST_F(LaunchAttempts, ALaunchRecordOutsideTheDeploymentsFoldersStartsNothing) {
     target = path;
     ScriptedShell shell({42});
     try {
-      RunLaunchStage(view, in, target, shell.fn());
+      runLaunchStage(view, in, target, shell.fn());
       ADD_FAILURE() << file << " was started";
     } catch (const RuntimeError& e) {
       EXPECT_EQ(e.number(), texts::kLaunchRefusedNumber);
@@ -161,7 +161,7 @@ TEST_F(LaunchAttempts, ALaunchRecordOutsideTheDeploymentsFoldersStartsNothing) {
 
 TEST_F(LaunchAttempts, FirstSuccessStartsOnce) {
   ScriptedShell shell({42});
-  RunLaunchStage(view, in, target, shell.fn());
+  runLaunchStage(view, in, target, shell.fn());
   ASSERT_EQ(shell.calls.size(), 1u);
   const ShellCall& c = shell.calls[0];
   EXPECT_EQ(c.verb, "");
@@ -174,7 +174,7 @@ TEST_F(LaunchAttempts, FirstSuccessStartsOnce) {
 
 TEST_F(LaunchAttempts, CodeOf32IsAFailureAndRunasFollows) {
   ScriptedShell shell({32, 33});
-  RunLaunchStage(view, in, target, shell.fn());
+  runLaunchStage(view, in, target, shell.fn());
   ASSERT_EQ(shell.calls.size(), 2u);
   EXPECT_EQ(shell.calls[1].verb, "runas");
 }
@@ -182,7 +182,7 @@ TEST_F(LaunchAttempts, CodeOf32IsAFailureAndRunasFollows) {
 TEST_F(LaunchAttempts, AllThreeFailingRaisesWithTheirLines) {
   ScriptedShell shell({2, 2, 2});
   try {
-    RunLaunchStage(view, in, target, shell.fn());
+    runLaunchStage(view, in, target, shell.fn());
     FAIL() << "no error raised";
   } catch (const RuntimeError& e) {
     EXPECT_EQ(e.number(), 2);
@@ -199,7 +199,7 @@ TEST_F(LaunchAttempts, AllThreeFailingRaisesWithTheirLines) {
 TEST_F(LaunchAttempts, LastCodeZeroIsNumberedEight) {
   ScriptedShell shell({5, 31, 0});
   try {
-    RunLaunchStage(view, in, target, shell.fn());
+    runLaunchStage(view, in, target, shell.fn());
     FAIL() << "no error raised";
   } catch (const RuntimeError& e) {
     EXPECT_EQ(e.number(), texts::kOutOfResourcesNumber);
@@ -213,7 +213,7 @@ TEST_F(LaunchAttempts, LastCodeZeroIsNumberedEight) {
 TEST_F(LaunchAttempts, RaisedShellErrorIsRecordedUnderItsAttempt) {
   ScriptedShell shell({3, ScriptedShell::kRaise, 11});
   try {
-    RunLaunchStage(view, in, target, shell.fn());
+    runLaunchStage(view, in, target, shell.fn());
     FAIL() << "no error raised";
   } catch (const RuntimeError& e) {
     EXPECT_EQ(e.number(), 11);
@@ -230,9 +230,9 @@ TEST_F(LaunchAttempts, WarningShowsBeforeTheStart) {
   in.warnIfUpdates = "A";
   in.updateCount = 2;
   ScriptedShell shell({42});
-  RunLaunchStage(view, in, target, shell.fn());
+  runLaunchStage(view, in, target, shell.fn());
   ASSERT_EQ(view.messageBoxCount(), 1);
-  EXPECT_EQ(view.lastMessageBox().text, OutOfDateWarning(in));
+  EXPECT_EQ(view.lastMessageBox().text, outOfDateWarning(in));
   EXPECT_EQ(view.lastMessageBox().title, std::optional<std::string>(""));
   EXPECT_EQ(view.lastMessageBox().icon, Icon::None);
   EXPECT_EQ(view.lastMessageBox().buttons, Buttons::Ok);
@@ -306,7 +306,7 @@ TEST_F(TempCopy, GivesUpWhenNoFolderCanBeMade) {
   in.programFolders = {product.str()};
   std::string target = program;
   ScriptedShell shell({42});
-  RunLaunchStage(view, in, target, shell.fn());
+  runLaunchStage(view, in, target, shell.fn());
   EXPECT_EQ(shell.calls.at(0).file, program);
   EXPECT_EQ(shell.calls.at(0).folder, "/srv/common");
 }
@@ -320,7 +320,7 @@ TEST_F(TempCopy, LaunchFromCopyUsesTheCopyFolder) {
   in.programFolders = {product.str()};
   std::string target = program;
   ScriptedShell shell({42});
-  RunLaunchStage(view, in, target, shell.fn());
+  runLaunchStage(view, in, target, shell.fn());
   const std::string folder = shell.calls.at(0).folder;
   EXPECT_TRUE(isCopyFolder(folder)) << folder;
   EXPECT_EQ(target, folder + platform::pathSeparator() + "app.exe");  // two separators, harmless
@@ -349,7 +349,7 @@ class RealLaunch : public ::testing::Test {
 
 TEST_F(RealLaunch, ProgramGetsOneArgumentAndStartsInTheCommonFolder) {
   std::string target = program;
-  RunLaunchStage(view, in, target);
+  runLaunchStage(view, in, target);
   const Record record = awaitRecord(program);
   EXPECT_EQ(record.args, "http://TOK-42@127.0.0.1:8080/cvbo TOK-42\n");
   EXPECT_TRUE(fs::equivalent(pathFromUtf8(record.folder), common.path())) << record.folder;
@@ -358,7 +358,7 @@ TEST_F(RealLaunch, ProgramGetsOneArgumentAndStartsInTheCommonFolder) {
 TEST_F(RealLaunch, ProgramRunsFromItsCopy) {
   in.runFromTemp = true;
   std::string target = program;
-  RunLaunchStage(view, in, target);
+  runLaunchStage(view, in, target);
   ASSERT_NE(target, program);
   const Record record = awaitRecord(target);
   EXPECT_EQ(record.args, "http://TOK-42@127.0.0.1:8080/cvbo TOK-42\n");
@@ -371,7 +371,7 @@ TEST_F(RealLaunch, MissingProgramFailsAllThreeWays) {
   in.launchFileName = "absent.exe";
   std::string target = product.file("absent.exe");
   try {
-    RunLaunchStage(view, in, target);
+    runLaunchStage(view, in, target);
     FAIL() << "no error raised";
   } catch (const RuntimeError& e) {
     EXPECT_EQ(e.number(), 2);

@@ -16,12 +16,12 @@ namespace mr = machine_report;
 constexpr int kAnswerNo = 7;
 
 TEST(MachineReport, SelectsTheHighestAddressOfTheTable) {
-  EXPECT_EQ(SelectIpAddress(std::vector<std::uint32_t>{0x7F000001}), "127.0.0.1");
-  EXPECT_EQ(SelectIpAddress(std::vector<std::uint32_t>{0x7F000001, 0xC0A80105}), "192.168.1.5");
-  EXPECT_EQ(SelectIpAddress(std::vector<std::uint32_t>{0x0A000002, 0x7F000001}), "127.0.0.1");
-  EXPECT_EQ(SelectIpAddress(std::vector<std::uint32_t>{}), "");
-  EXPECT_EQ(SelectIpAddress(std::nullopt), "");
-  EXPECT_EQ(Ipv4Text(0x00FF0A01), "0.255.10.1");
+  EXPECT_EQ(selectIpAddress(std::vector<std::uint32_t>{0x7F000001}), "127.0.0.1");
+  EXPECT_EQ(selectIpAddress(std::vector<std::uint32_t>{0x7F000001, 0xC0A80105}), "192.168.1.5");
+  EXPECT_EQ(selectIpAddress(std::vector<std::uint32_t>{0x0A000002, 0x7F000001}), "127.0.0.1");
+  EXPECT_EQ(selectIpAddress(std::vector<std::uint32_t>{}), "");
+  EXPECT_EQ(selectIpAddress(std::nullopt), "");
+  EXPECT_EQ(ipv4Text(0x00FF0A01), "0.255.10.1");
   // The machine has at least its loopback address.
   EXPECT_FALSE(GetIpAddresses().empty());
 }
@@ -35,7 +35,7 @@ TEST(MachineReport, TextHasTheEightLinesInOrder) {
   m.availPageFile = 1000;
   m.totalVirtual = 0x80000001u;
   m.availVirtual = 0;
-  EXPECT_EQ(BuildMachineReport(m, true),
+  EXPECT_EQ(buildMachineReport(m, true),
             "Available Page File = 1000\r\n"
             "Available Physical Memory = -1\r\n"
             "Available Virtual Memory = 0\r\n"
@@ -45,7 +45,7 @@ TEST(MachineReport, TextHasTheEightLinesInOrder) {
             "Total Virtual Memory = -2147483647\r\n"
             "Has admin access = Yes\r\n");
 
-  std::string no = BuildMachineReport(std::nullopt, false);
+  std::string no = buildMachineReport(std::nullopt, false);
   EXPECT_EQ(no, std::string(mr::kAvailablePageFile) + "0\r\n" +
                     std::string(mr::kAvailablePhysicalMemory) + "0\r\n" +
                     std::string(mr::kAvailableVirtualMemory) + "0\r\n" +

@@ -34,12 +34,12 @@ class UpdateStampsTest : public ::testing::Test {
 };
 
 TEST_F(UpdateStampsTest, KeyAndFileNameCarryTheGroupIdAsWritten) {
-  EXPECT_EQ(UpdateStampKey("7"), "INSTALL_7");
-  EXPECT_EQ(UpdateStampKey(""), "");
-  EXPECT_EQ(UpdateStampPath("/d/common", UpdateStampKey("12")),
+  EXPECT_EQ(updateStampKey("7"), "INSTALL_7");
+  EXPECT_EQ(updateStampKey(""), "");
+  EXPECT_EQ(updateStampPath("/d/common", updateStampKey("12")),
             platform::joinPath("/d/common", "INSTALL_12.txt"));
 
-  WriteUpdateStamps(common(), UpdateStampKey("7"), kServerStamp, "", "");
+  WriteUpdateStamps(common(), updateStampKey("7"), kServerStamp, "", "");
   EXPECT_TRUE(fs::exists(dir_.path() / "INSTALL_7.txt"));
   EXPECT_FALSE(fs::exists(dir_.path() / "INSTALL_07.txt"));
 }
@@ -56,7 +56,7 @@ TEST_F(UpdateStampsTest, ReadTakesTheFirstLineWithoutSurroundingSpaces) {
 
   dir_.write("INSTALL_4.txt", "");
   EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_4"), "");
-  EXPECT_FALSE(IsValidDate(ReadUpdateStamp(common(), "INSTALL_4")));
+  EXPECT_FALSE(isValidDate(ReadUpdateStamp(common(), "INSTALL_4")));
 
   EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_missing"), "");
   EXPECT_EQ(ReadUpdateStamp(dir_.file("no/such/folder"), "INSTALL_1"), "");
@@ -124,20 +124,20 @@ TEST_F(UpdateStampsTest, UnwritableFolderIsIgnored) {
 }
 
 TEST_F(UpdateStampsTest, CurrentWhenServerIsNotLaterThanLocal) {
-  EXPECT_TRUE(IsStampCurrent(kServerStamp, kServerStamp));
-  EXPECT_TRUE(IsStampCurrent("2024-01-15T15:45:12", kServerStamp)) << "same instant, other form";
-  EXPECT_TRUE(IsStampCurrent(kServerStamp, kLaterStamp));
-  EXPECT_FALSE(IsStampCurrent(kLaterStamp, kServerStamp));
-  EXPECT_FALSE(IsStampCurrent(kServerStamp, ""));
-  EXPECT_FALSE(IsStampCurrent("", kServerStamp));
-  EXPECT_FALSE(IsStampCurrent("garbage", "garbage"));
+  EXPECT_TRUE(isStampCurrent(kServerStamp, kServerStamp));
+  EXPECT_TRUE(isStampCurrent("2024-01-15T15:45:12", kServerStamp)) << "same instant, other form";
+  EXPECT_TRUE(isStampCurrent(kServerStamp, kLaterStamp));
+  EXPECT_FALSE(isStampCurrent(kLaterStamp, kServerStamp));
+  EXPECT_FALSE(isStampCurrent(kServerStamp, ""));
+  EXPECT_FALSE(isStampCurrent("", kServerStamp));
+  EXPECT_FALSE(isStampCurrent("garbage", "garbage"));
   // Before 1899-12-30 the day count runs backwards but the time of day forwards.
-  EXPECT_TRUE(IsStampCurrent("1899-12-29T05:00", "1899-12-29T06:00"));
-  EXPECT_FALSE(IsStampCurrent("1899-12-29T07:00", "1899-12-29T06:00"));
+  EXPECT_TRUE(isStampCurrent("1899-12-29T05:00", "1899-12-29T06:00"));
+  EXPECT_FALSE(isStampCurrent("1899-12-29T07:00", "1899-12-29T06:00"));
 
-  ASSERT_TRUE(DateOf("2024-01-15").has_value());
-  EXPECT_DOUBLE_EQ(*DateOf("2024-01-15"), 45306.0);
-  EXPECT_FALSE(DateOf("2024-02-30").has_value());
+  ASSERT_TRUE(dateOf("2024-01-15").has_value());
+  EXPECT_DOUBLE_EQ(*dateOf("2024-01-15"), 45306.0);
+  EXPECT_FALSE(dateOf("2024-02-30").has_value());
 }
 
 }  // namespace

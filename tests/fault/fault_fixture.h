@@ -180,7 +180,7 @@ class FaultTest : public AppTest {
   }
 
   std::string stampPath(long group) const {
-    return UpdateStampPath(commonFolder(), UpdateStampKey(std::to_string(group)));
+    return updateStampPath(commonFolder(), updateStampKey(std::to_string(group)));
   }
   StampTexts readStamps() const {
     StampTexts out;

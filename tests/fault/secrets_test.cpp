@@ -183,7 +183,7 @@ TEST_F(SecretsTest, SelfSignedCertificateIsRefusedWhateverTheConfigurationSays) 
   EXPECT_TRUE(contains(text, "certificate")) << text;
   EXPECT_FALSE(fs::exists(commonFolder())) << "something was installed from an untrusted service";
 
-  // Trusting the certificate through the system's trust store is the way: then it runs.
+  // Trusting the certificate through the operating system's trust store is the way: then it runs.
   env.set("SSL_CERT_FILE", options.certFile);
   runLauncher();
   expectUpToDate("with the certificate trusted");

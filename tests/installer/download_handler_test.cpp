@@ -7,8 +7,9 @@
 
 #include "installer/inet_transfer.h"
 #include "installer/install_downloaded.h"
-#include "installer/sha256.h"
 #include "platform/machine_registry.h"
+#include "platform/sha256.h"
+#include "remote/text_case.h"
 #include "tests/installer/install_world.h"
 #include "tests/support/zip_craft.h"
 
@@ -158,9 +159,9 @@ TEST_F(DownloadTest, Sha256IsCheckedBeforeAnythingIsPlaced) {
   server.serve("bad.dll", body);
   installed(product("bad.dll"), "old", "1.0.0.0");
   Entry good = file("good.dll");
-  good.sha256 = upperCase(Sha256::hex(Sha256::of(body)));
+  good.sha256 = upperCase(platform::Sha256::hex(platform::Sha256::of(body)));
   Entry bad = file("bad.dll");
-  bad.sha256 = Sha256::hex(Sha256::of(body + "x"));
+  bad.sha256 = platform::Sha256::hex(platform::Sha256::of(body + "x"));
   setList({good, bad});
   runInstall();
   EXPECT_EQ(readFile(product("good.dll")), body);
@@ -261,8 +262,8 @@ TEST_F(DownloadTest, HandlerRefusesUnsafeFileName) {
   session.currentFileName = "../escaped.dll";
   session.currentInstallType = kInstallReplace;
   session.targetPath = product("escaped.dll");
-  ASSERT_TRUE(inet1.Execute(server.baseUrl() + "x.dll", "GET", "Proxy-Connection: Keep-Alive"));
-  while (inet1.StillExecuting()) view->waitForPosted();
+  ASSERT_TRUE(inet1.execute(server.baseUrl() + "x.dll", "GET", "Proxy-Connection: Keep-Alive"));
+  while (inet1.stillExecuting()) view->waitForPosted();
   EXPECT_TRUE(session.downloadFailed);
   EXPECT_FALSE(fs::exists(pathFromUtf8(folders.tempFolder) / ".." / "escaped.dll"));
   EXPECT_FALSE(fs::exists(pathFromUtf8(product("escaped.dll"))));
@@ -321,29 +322,29 @@ TEST_F(DownloadTest, CancelledTransferReportsNothing) {
   std::string emptyAfter = "not read";
   inet1.setStateHandler([&](int) {
     ++states;
-    body = inet1.GetChunk(5000);
-    emptyAfter = inet1.GetChunk(5000);
+    body = inet1.getChunk(5000);
+    emptyAfter = inet1.getChunk(5000);
   });
-  ASSERT_TRUE(inet1.Execute(server.baseUrl() + "slow.dll", "GET", ""));
-  EXPECT_FALSE(inet1.Execute(server.baseUrl() + "slow.dll", "GET", ""));  // one at a time
-  inet1.Cancel();
-  EXPECT_FALSE(inet1.StillExecuting());
+  ASSERT_TRUE(inet1.execute(server.baseUrl() + "slow.dll", "GET", ""));
+  EXPECT_FALSE(inet1.execute(server.baseUrl() + "slow.dll", "GET", ""));  // one at a time
+  inet1.cancel();
+  EXPECT_FALSE(inet1.stillExecuting());
   view->processEvents();
   EXPECT_EQ(states, 0);
   // The control is usable again and reports the next request.
-  ASSERT_TRUE(inet1.Execute(server.baseUrl() + "slow.dll", "GET", ""));
-  while (inet1.StillExecuting()) view->waitForPosted();
+  ASSERT_TRUE(inet1.execute(server.baseUrl() + "slow.dll", "GET", ""));
+  while (inet1.stillExecuting()) view->waitForPosted();
   EXPECT_EQ(states, 1);
-  EXPECT_EQ(inet1.ResponseCode(), 200);
+  EXPECT_EQ(inet1.responseCode(), 200);
   EXPECT_EQ(body, slow.body);
   EXPECT_EQ(emptyAfter, "");
   EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});  // spool removed
-  EXPECT_NE(inet1.GetHeader().find("200"), std::string::npos);
+  EXPECT_NE(inet1.getHeader().find("200"), std::string::npos);
 }
 
 TEST_F(DownloadTest, FontIsRegisteredAndLoaded) {
-  ASSERT_TRUE(platform::createMachineKey(FontsKey()));
-  profile.forgetMachineValue(FontsKey(), "Corvale Font corvale.ttf");
+  ASSERT_TRUE(platform::createMachineKey(fontsKey()));
+  profile.forgetMachineValue(fontsKey(), "Corvale Font corvale.ttf");
   const std::string bytes = "not really a font, but named like one";
   server.serve("corvale.ttf", bytes);
   Entry font = file("corvale.ttf");
@@ -352,8 +353,8 @@ TEST_F(DownloadTest, FontIsRegisteredAndLoaded) {
   setList({font});
   runInstall();
   EXPECT_EQ(readFile(platform::joinPath(folders.fontsFolder, "corvale.ttf")), bytes);
-  EXPECT_EQ(FontsKey(), std::string(texts::kFontsKeyNt));
-  EXPECT_EQ(platform::readMachineString(FontsKey(), "Corvale Font corvale.ttf"),
+  EXPECT_EQ(fontsKey(), std::string(texts::kFontsKeyNt));
+  EXPECT_EQ(platform::readMachineString(fontsKey(), "Corvale Font corvale.ttf"),
             std::optional<std::string>("corvale.ttf"));
   EXPECT_NE(profile.sessionFontLoaded("corvale.ttf"), std::optional<bool>(false));
   EXPECT_TRUE(view->journalHas("busy: on"));
@@ -369,7 +370,7 @@ struct BytesCase {
 class ByteProgressFormat : public ::testing::TestWithParam<BytesCase> {};
 
 TEST_P(ByteProgressFormat, RoundsHalvesToEven) {
-  EXPECT_EQ(FormatByteProgress(GetParam().received, GetParam().expected), GetParam().text);
+  EXPECT_EQ(formatByteProgress(GetParam().received, GetParam().expected), GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -381,9 +382,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BytesCase{2048, 5000, "2k of 5k"},
                       BytesCase{1073741824LL * 3, 1073741824LL * 3, "3145728k of 3145728k"}));
 
-TEST(LoggableUrl, MasksUserInformation) {
-  EXPECT_EQ(LoggableUrl("http://token@host:80/a@b"), "http://***@host:80/a@b");
-  EXPECT_EQ(LoggableUrl("http://host/path"), "http://host/path");
+TEST(loggableUrl, MasksUserInformation) {
+  EXPECT_EQ(loggableUrl("http://token@host:80/a@b"), "http://***@host:80/a@b");
+  EXPECT_EQ(loggableUrl("http://host/path"), "http://host/path");
 }
 
 }  // namespace

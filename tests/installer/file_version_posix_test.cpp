@@ -21,7 +21,7 @@ TEST(FileVersionSpecialFiles, NamedPipeIsNoVersionAndNeverBlocks) {
   const std::string pipe = dir.file("component.dll");
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   std::future<std::string> version = std::async(std::launch::async, [&] {
-    return ReadPeFileVersion(pipe) ? std::string("a PE version") : GetFileVersion(pipe);
+    return readPeFileVersion(pipe) ? std::string("a PE version") : GetFileVersion(pipe);
   });
   // A watchdog, so that a regression fails instead of hanging the suite: a writer that
   // comes and goes releases a reader stuck in the pipe.

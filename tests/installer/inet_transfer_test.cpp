@@ -47,10 +47,10 @@ class TransferTest : public ::testing::Test {
       state = s;
       if (s == InetTransfer::kResponseCompleted) onComplete();
     });
-    EXPECT_TRUE(t.Execute(server.baseUrl() + name, "GET", ""));
-    while (t.StillExecuting()) {
+    EXPECT_TRUE(t.execute(server.baseUrl() + name, "GET", ""));
+    while (t.stillExecuting()) {
       view.processEvents();
-      t.WaitForWorker(std::chrono::milliseconds(10));
+      t.waitForWorker(std::chrono::milliseconds(10));
     }
     return state;
   }
@@ -63,11 +63,11 @@ class TransferTest : public ::testing::Test {
   // Every chunk up to the end, and two reads past it.
   std::string readAll() {
     std::string body;
-    for (std::string chunk = transfer.GetChunk(texts::kChunkSize); !chunk.empty();
-         chunk = transfer.GetChunk(texts::kChunkSize)) {
+    for (std::string chunk = transfer.getChunk(texts::kChunkSize); !chunk.empty();
+         chunk = transfer.getChunk(texts::kChunkSize)) {
       body += chunk;
     }
-    EXPECT_EQ(transfer.GetChunk(texts::kChunkSize), "");
+    EXPECT_EQ(transfer.getChunk(texts::kChunkSize), "");
     return body;
   }
 
@@ -85,9 +85,9 @@ TEST_F(TransferTest, BodyKeptUnderAnotherNameIsReadThereAndDroppedUnlessMovedOn)
   dir.write("temp/a.bin.part", "left over from an earlier run");
 
   // Taken over, read to the end, left where it is: gone with the handler.
-  EXPECT_FALSE(transfer.KeepBodyAs(part));  // nothing has been received yet
+  EXPECT_FALSE(transfer.keepBodyAs(part));  // nothing has been received yet
   int state = fetch("a.bin", [&] {
-    EXPECT_TRUE(transfer.KeepBodyAs(part));
+    EXPECT_TRUE(transfer.keepBodyAs(part));
     std::vector<std::string> files = filesIn(spoolFolder);
     std::erase_if(files, [](const std::string& f) { return f.ends_with(".lock"); });
     EXPECT_EQ(files, std::vector<std::string>{"a.bin.part"});
@@ -95,11 +95,11 @@ TEST_F(TransferTest, BodyKeptUnderAnotherNameIsReadThereAndDroppedUnlessMovedOn)
   });
   EXPECT_EQ(state, InetTransfer::kResponseCompleted);
   EXPECT_TRUE(filesIn(spoolFolder).empty());
-  EXPECT_FALSE(transfer.KeepBodyAs(part));  // the handler has returned
+  EXPECT_FALSE(transfer.keepBodyAs(part));  // the handler has returned
 
   // Moved on by the handler: it stays, whole.
   state = fetch("a.bin", [&] {
-    ASSERT_TRUE(transfer.KeepBodyAs(part));
+    ASSERT_TRUE(transfer.keepBodyAs(part));
     EXPECT_EQ(readAll(), body);
     fs::rename(pathFromUtf8(part), pathFromUtf8(dir.file("temp/a.bin")));
   });
@@ -113,10 +113,10 @@ TEST_F(TransferTest, BodyIsNotTakenOverOnceReadingHasBegun) {
   const std::string body = pattern(2 * texts::kChunkSize);
   server.serve("b.bin", body);
   fetch("b.bin", [&] {
-    std::string first = transfer.GetChunk(texts::kChunkSize);
-    EXPECT_FALSE(transfer.KeepBodyAs(dir.file("temp/b.bin.part")));
+    std::string first = transfer.getChunk(texts::kChunkSize);
+    EXPECT_FALSE(transfer.keepBodyAs(dir.file("temp/b.bin.part")));
     EXPECT_EQ(first + readAll(), body);
-    EXPECT_FALSE(transfer.KeepBodyAs(dir.file("temp/b.bin.part")));
+    EXPECT_FALSE(transfer.keepBodyAs(dir.file("temp/b.bin.part")));
   });
   EXPECT_TRUE(filesIn(spoolFolder).empty());
 }
@@ -128,7 +128,7 @@ TEST_F(TransferTest, ATrickleFailsAsAStallAfterTheRetries) {
                        TransferLimits{1024, std::chrono::milliseconds(300)});
   EXPECT_EQ(fetch("slow.bin", [] {}, &limited), InetTransfer::kRequestFailed);
   EXPECT_EQ(server.hits("slow.bin"), InetTransfer::kAttempts);
-  EXPECT_EQ(limited.FailureText(), "stalled: fewer than 1024 bytes in 300 ms");
+  EXPECT_EQ(limited.failureText(), "stalled: fewer than 1024 bytes in 300 ms");
   EXPECT_EQ(fetch("fast.bin", [] {}, &limited), InetTransfer::kResponseCompleted);
   EXPECT_TRUE(filesIn(spoolFolder).empty());
 }
@@ -138,14 +138,14 @@ TEST_F(TransferTest, SpoolsOfEndedRunsAreRemovedAndALiveOneStays) {
   dir.write("temp/~zentro-spool-0123456789abcdef.tmp.lock", "its lock, held by no one now");
   dir.write("temp/other.txt", "not a spool");
   server.serve("slow.bin", trickle());
-  ASSERT_TRUE(transfer.Execute(server.baseUrl() + "slow.bin", "GET", ""));
+  ASSERT_TRUE(transfer.execute(server.baseUrl() + "slow.bin", "GET", ""));
   // Wait (bounded) for the live transfer's spool to appear.
   for (int i = 0; i < 1000 && filesIn(spoolFolder).size() < 5; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   std::vector<std::string> before = filesIn(spoolFolder);
   ASSERT_EQ(before.size(), 5u);
-  RemoveStaleSpools(spoolFolder);
+  removeStaleSpools(spoolFolder);
   std::vector<std::string> after = filesIn(spoolFolder);
   std::sort(after.begin(), after.end());
   ASSERT_EQ(after.size(), 3u);
@@ -153,7 +153,7 @@ TEST_F(TransferTest, SpoolsOfEndedRunsAreRemovedAndALiveOneStays) {
   EXPECT_EQ(after[1].substr(0, 14), "~zentro-spool-");
   EXPECT_NE(after[1], "~zentro-spool-0123456789abcdef.tmp");
   EXPECT_EQ(after[2], after[1] + ".lock");
-  transfer.Cancel();
+  transfer.cancel();
 }
 
 using DownloadCopyTest = InstallWorld;
@@ -181,10 +181,10 @@ TEST_F(DownloadCopyTest, BodySpooledOnAnotherVolumeIsCopiedIntoPlace) {
   InetTransfer transfer(*view, platform::utf8FromPath(spool));
   DownloadHandler handler(*view, folders, session, transfer);
   transfer.setStateHandler([&](int state) { handler.Inet1_StateChanged(state); });
-  ASSERT_TRUE(transfer.Execute(server.baseUrl() + "c.dll", "GET", ""));
-  while (transfer.StillExecuting()) {
+  ASSERT_TRUE(transfer.execute(server.baseUrl() + "c.dll", "GET", ""));
+  while (transfer.stillExecuting()) {
     view->processEvents();
-    transfer.WaitForWorker(std::chrono::milliseconds(10));
+    transfer.waitForWorker(std::chrono::milliseconds(10));
   }
 
   EXPECT_FALSE(session.downloadFailed);

@@ -302,13 +302,13 @@ TEST_F(InstallRunTest, UnknownInstallLocationIsRefused) {
 }
 
 TEST(CountFormat, GroupsThousandsWithTheGivenSeparator) {
-  EXPECT_EQ(FormatCount(0, ","), "0");
-  EXPECT_EQ(FormatCount(999, ","), "999");
-  EXPECT_EQ(FormatCount(1000, ","), "1,000");
-  EXPECT_EQ(FormatCount(1500, "."), "1.500");
-  EXPECT_EQ(FormatCount(1234567, ","), "1,234,567");
-  EXPECT_EQ(FormatCount(-32768, ","), "-32,768");
-  EXPECT_EQ(FormatCount(1234567, "\xE2\x80\xAF"), "1\xE2\x80\xAF" "234\xE2\x80\xAF" "567");
+  EXPECT_EQ(formatCount(0, ","), "0");
+  EXPECT_EQ(formatCount(999, ","), "999");
+  EXPECT_EQ(formatCount(1000, ","), "1,000");
+  EXPECT_EQ(formatCount(1500, "."), "1.500");
+  EXPECT_EQ(formatCount(1234567, ","), "1,234,567");
+  EXPECT_EQ(formatCount(-32768, ","), "-32,768");
+  EXPECT_EQ(formatCount(1234567, "\xE2\x80\xAF"), "1\xE2\x80\xAF" "234\xE2\x80\xAF" "567");
 }
 
 }  // namespace

@@ -34,10 +34,10 @@ class PeVersionImages : public ::testing::TestWithParam<ImageCase> {};
 TEST_P(PeVersionImages, ReadsTheFixedFileVersion) {
   const ImageCase& c = GetParam();
   std::vector<std::uint8_t> image = PeImageBuilder::build(c.options);
-  EXPECT_EQ(ParsePeFileVersion(image), c.expected);
+  EXPECT_EQ(parsePeFileVersion(image), c.expected);
 
   zentro::testing::TempDir dir;
-  EXPECT_EQ(ReadPeFileVersion(writeBytes(dir, "component.dll", image)), c.expected);
+  EXPECT_EQ(readPeFileVersion(writeBytes(dir, "component.dll", image)), c.expected);
 }
 
 PeImageOptions with(bool pe32Plus, std::uint16_t a, std::uint16_t b, std::uint16_t c,
@@ -87,14 +87,14 @@ TEST(PeVersion, EveryTruncationIsSafeAndNeverInventsAVersion) {
   const std::vector<std::uint8_t> image = PeImageBuilder::build(with(true, 7, 8, 9, 10));
   for (std::size_t length = 0; length <= image.size(); ++length) {
     std::optional<PeFileVersion> v =
-        ParsePeFileVersion(std::span<const std::uint8_t>(image.data(), length));
+        parsePeFileVersion(std::span<const std::uint8_t>(image.data(), length));
     if (v) {
       EXPECT_EQ(*v, (PeFileVersion{7, 8, 9, 10})) << "length " << length;
     }
   }
   // The section's padding is not needed, but the version block is.
-  EXPECT_TRUE(ParsePeFileVersion(image).has_value());
-  EXPECT_FALSE(ParsePeFileVersion(std::span<const std::uint8_t>(image.data(), 0x400)));
+  EXPECT_TRUE(parsePeFileVersion(image).has_value());
+  EXPECT_FALSE(parsePeFileVersion(std::span<const std::uint8_t>(image.data(), 0x400)));
 }
 
 TEST(PeVersion, FileReadsAgreeWithTheBytesWhereverTheFileEnds) {
@@ -108,7 +108,7 @@ TEST(PeVersion, FileReadsAgreeWithTheBytesWhereverTheFileEnds) {
     }
     const std::vector<std::uint8_t> head(image.begin(),
                                          image.begin() + static_cast<std::ptrdiff_t>(length));
-    EXPECT_EQ(ReadPeFileVersion(writeBytes(dir, "cut.dll", head)), ParsePeFileVersion(head))
+    EXPECT_EQ(readPeFileVersion(writeBytes(dir, "cut.dll", head)), parsePeFileVersion(head))
         << "length " << length;
   }
 }
@@ -122,7 +122,7 @@ TEST(PeVersion, CorruptedBytesNeverCrash) {
     for (std::uint8_t value : {std::uint8_t{0x00}, std::uint8_t{0x7F}, std::uint8_t{0xFF}}) {
       std::vector<std::uint8_t> broken = image;
       broken[at] = value;
-      (void)ParsePeFileVersion(broken);
+      (void)parsePeFileVersion(broken);
     }
   }
 }
@@ -134,30 +134,30 @@ TEST(PeVersion, RefusesWhatIsNotAVersionBlock) {
 
   std::vector<std::uint8_t> badKey = image;
   badKey[block + 6] = 'X';
-  EXPECT_FALSE(ParsePeFileVersion(badKey));
+  EXPECT_FALSE(parsePeFileVersion(badKey));
 
   std::vector<std::uint8_t> badSignature = image;
   badSignature[block + 40] ^= 1;
-  EXPECT_FALSE(ParsePeFileVersion(badSignature));
+  EXPECT_FALSE(parsePeFileVersion(badSignature));
 
   // A data entry pointing far past the end of the section.
   std::vector<std::uint8_t> farData = image;
   farData[rsrc + 0xA3] = 0x70;
-  EXPECT_FALSE(ParsePeFileVersion(farData));
+  EXPECT_FALSE(parsePeFileVersion(farData));
 
   // A subdirectory bit where a data entry belongs (a loop back to the root).
   std::vector<std::uint8_t> loop = image;
   loop[rsrc + 0x80 + 20] = 0;
   loop[rsrc + 0x80 + 23] = 0x80;
-  EXPECT_FALSE(ParsePeFileVersion(loop));
+  EXPECT_FALSE(parsePeFileVersion(loop));
 }
 
 TEST(PeVersion, FilesThatAreNoImages) {
   zentro::testing::TempDir dir;
-  EXPECT_FALSE(ReadPeFileVersion(dir.file("missing.dll")));
-  EXPECT_FALSE(ReadPeFileVersion(dir.str()));
-  EXPECT_FALSE(ReadPeFileVersion(dir.write("readme.txt", "MZ but not really a program")));
-  EXPECT_FALSE(ReadPeFileVersion(dir.write("empty.dll", "")));
+  EXPECT_FALSE(readPeFileVersion(dir.file("missing.dll")));
+  EXPECT_FALSE(readPeFileVersion(dir.str()));
+  EXPECT_FALSE(readPeFileVersion(dir.write("readme.txt", "MZ but not really a program")));
+  EXPECT_FALSE(readPeFileVersion(dir.write("empty.dll", "")));
 }
 
 TEST(PeVersion, GetFileVersionPrefersTheResourceOverTheSideFile) {

@@ -17,7 +17,7 @@ class SafeNames : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(SafeNames, JudgesServerNames) {
   const NameCase& c = GetParam();
-  EXPECT_EQ(IsSafeFileName(c.name), c.safeFileName) << "'" << c.name << "'";
+  EXPECT_EQ(isSafeFileName(c.name), c.safeFileName) << "'" << c.name << "'";
   EXPECT_EQ(IsSafeArchiveEntry(c.name), c.safeArchiveEntry) << "'" << c.name << "'";
 }
 

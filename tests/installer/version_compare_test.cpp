@@ -71,7 +71,7 @@ struct ParseCase {
 class ParseVersionTable : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(ParseVersionTable, ReadsFourParts) {
-  EXPECT_EQ(ParseVersion(GetParam().text), GetParam().parts) << "'" << GetParam().text << "'";
+  EXPECT_EQ(parseVersion(GetParam().text), GetParam().parts) << "'" << GetParam().text << "'";
 }
 
 using Parts = std::array<std::uint32_t, 4>;

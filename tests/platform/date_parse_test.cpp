@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 namespace zentro::platform {
@@ -68,10 +69,19 @@ INSTANTIATE_TEST_SUITE_P(
         "2024-01-15T12:60", "2024-01-15T12:00:60", "13/1/2024", "0/1/2024", "2/30/2024",
         "1/15/24", "1/15/20245", "1/15/2024 13:00 PM", "1/15/2024 0:30 AM", "1/15/2024 24:00",
         "1/15/2024 3:5", "1/15/2024 3:45 XM", "1/15/2024 3:45 PMX", "1/15/2024T3:45",
-        "1/15/2024 3:45:00.5", "1-15-2024", "15.01.2024", "2024/01/15", "1/15/2024,"));
+        "1/15/2024 3:45:00.5", "1-15-2024", "15.01.2024", "2024/01/15", "1/15/2024,",
+        "2001-02-29", "0099-01-01"));
 
+// Day counts (since 1899-12-30; the fraction is the time of day) and ISO texts, by number.
 TEST(ParseDate, LiteralDaysAndOrder) {
-  // Spot checks against the OLE day count itself, independent of dateFromParts.
+  EXPECT_EQ(dateFromParts(1899, 12, 30, 0, 0, 0)->days, 0.0);
+  EXPECT_EQ(dateFromParts(1899, 12, 29, 6, 0, 0)->days, -1.25);
+  EXPECT_EQ(formatIsoDate(DateValue{-1.25}), "1899-12-29T06:00:00");
+  EXPECT_EQ(formatIsoDate(*dateFromParts(2001, 2, 3, 4, 5, 6.125)), "2001-02-03T04:05:06.125");
+  EXPECT_EQ(formatIsoDate(*dateFromParts(2001, 2, 3, 23, 59, 59.9999)), "2001-02-04T00:00:00");
+  EXPECT_EQ(formatIsoDate(*dateFromParts(9999, 12, 31, 23, 59, 59)), "9999-12-31T23:59:59");
+  EXPECT_EQ(formatIsoDate(*dateFromParts(100, 1, 1, 0, 0, 0)), "0100-01-01T00:00:00");
+  EXPECT_EQ(formatIsoDate(DateValue{std::nan("")}), "");
   EXPECT_DOUBLE_EQ(parseDate("2024-01-15")->days, 45306.0);
   EXPECT_DOUBLE_EQ(parseDate("1/15/2024 6:00:00 PM")->days, 45306.75);
   EXPECT_DOUBLE_EQ(parseDate("2000-02-29T12:00")->days, 36585.5);

@@ -29,7 +29,7 @@ class PathsTest : public ::testing::Test {
 TEST_F(PathsTest, JoinsWithOneSlash) {
   EXPECT_EQ(pathSeparator(), '/');
   EXPECT_EQ(joinPath("/a/b", "c.txt"), "/a/b/c.txt");
-  // Plain concatenation: an empty part leaves an empty level, as the system builds paths.
+  // Plain concatenation: an empty part leaves an empty level, as the program builds paths.
   EXPECT_EQ(joinPath("/a", ""), "/a/");
   EXPECT_EQ(joinPath(joinPath("/p", ""), "d"), "/p//d");
 }

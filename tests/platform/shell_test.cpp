@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
@@ -139,7 +139,7 @@ TEST_F(ShellExecuteTest, ReportsTheShellsFailureCodes) {
   EXPECT_EQ(shellExecute("", readme, "", dir_.str(), 1), 31);
   EXPECT_EQ(shellExecute("runas", readme, "", dir_.str(), 1), 31);
 
-  // A command line longer than the system takes is reported as that.
+  // A command line longer than the operating system takes is reported as that.
   try {
     shellExecute("", program, std::string(200000, 'x'), dir_.str(), 1);
     ADD_FAILURE() << "a start was reported";
@@ -174,7 +174,7 @@ TEST(RunAndWaitTest, ReturnsTheExitCode) {
   EXPECT_EQ(runAndWait(dir.file("missing")), -1);
   EXPECT_EQ(runAndWait("no-such-program-anywhere-on-path"), -1);
   EXPECT_EQ(runAndWait("   "), -1);
-  // Found on PATH like the system's own start.
+  // Found on PATH, as a plain start finds programs.
   EXPECT_EQ(runAndWait("sh -c \"exit 3\""), 3);
 }
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "platform/runtime_error.h"
 #include "remote/ado_xml.h"
-#include "remote/runtime_error.h"
 #include "tests/remote/ado_xml_support.h"
 
 namespace zentro {

@@ -7,18 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "platform/runtime_error.h"
 #include "remote/ado_xml.h"
 #include "remote/ado_xml_types.h"
-#include "remote/runtime_error.h"
 #include "tests/remote/ado_xml_support.h"
 
 namespace zentro {
 namespace {
 
-using adoxml::DataSection;
-using adoxml::findDataSection;
-using adoxml::firstElementName;
-using adoxml::scanPlainRows;
+using ado_xml::DataSection;
+using ado_xml::findDataSection;
+using ado_xml::firstElementName;
+using ado_xml::scanPlainRows;
 using testing::rowsetDoc;
 
 struct ColumnSpec {
@@ -47,13 +47,13 @@ std::string schemaXml(const std::vector<ColumnSpec>& columns) {
   return xml;
 }
 
-adoxml::RowsetSchema schemaOf(const std::vector<ColumnSpec>& columns) {
-  adoxml::RowsetSchema schema;
+ado_xml::RowsetSchema schemaOf(const std::vector<ColumnSpec>& columns) {
+  ado_xml::RowsetSchema schema;
   schema.rowName = "row";
   for (const ColumnSpec& c : columns) {
-    adoxml::SchemaColumn column;
+    ado_xml::SchemaColumn column;
     column.xmlName = c.name;
-    column.type = adoxml::columnTypeOf(c.dtType, c.dbType);
+    column.type = ado_xml::columnTypeOf(c.dtType, c.dbType);
     column.def.name = c.name;
     column.def.type = column.type.field;
     column.declaredType = c.dtType.empty() ? "string" : c.dtType;
@@ -200,12 +200,12 @@ TEST(AdoXmlRowScan, LargeTableRoundTripsThroughThePlainPath) {
   std::string doc = writeAdoXml(t);
   std::optional<DataSection> section = findDataSection(doc);
   ASSERT_TRUE(section.has_value());
-  adoxml::RowsetSchema schema;
+  ado_xml::RowsetSchema schema;
   schema.rowName = "row";
   for (const char* name : {"N", "Name", "When"}) {
-    adoxml::SchemaColumn c;
+    ado_xml::SchemaColumn c;
     c.xmlName = name;
-    c.type = adoxml::columnTypeOf(std::string_view(name) == "N" ? "int"
+    c.type = ado_xml::columnTypeOf(std::string_view(name) == "N" ? "int"
                                   : std::string_view(name) == "When" ? "dateTime" : "string", "");
     schema.columns.push_back(c);
   }

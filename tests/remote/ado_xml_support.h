@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ascii_text.h"
 #include "remote/ado_xml_format.h"
 #include "remote/table.h"
 
@@ -22,8 +23,8 @@ inline std::string readData(const std::string& name) {
 
 // A document in the writer's namespaces with the given AttributeTypes and rows.
 inline std::string rowsetDoc(const std::string& columns, const std::string& rows) {
-  return std::string("<xml xmlns:s='") + adoxml::kNsSchema + "' xmlns:dt='" + adoxml::kNsDatatype +
-         "' xmlns:rs='" + adoxml::kNsRowset + "' xmlns:z='" + adoxml::kNsRow +
+  return std::string("<xml xmlns:s='") + ado_xml::kNsSchema + "' xmlns:dt='" + ado_xml::kNsDatatype +
+         "' xmlns:rs='" + ado_xml::kNsRowset + "' xmlns:z='" + ado_xml::kNsRow +
          "'>\n<s:Schema id='RowsetSchema'><s:ElementType name='row' content='eltOnly'>\n" +
          columns + "\n<s:extends type='rs:rowbase'/></s:ElementType></s:Schema>\n<rs:data>\n" +
          rows + "\n</rs:data>\n</xml>\n";
@@ -59,18 +60,12 @@ inline std::vector<Value> rowValues(const Table& t, std::size_t i) {
   return std::vector<Value>(row.begin(), row.end());
 }
 
-inline std::string doubled(const std::string& s) {
-  std::string out;
-  for (char c : s) out += c == '\'' ? std::string("''") : std::string(1, c);
-  return out;
-}
-
 // The configuration lookups: first row wins, value trimmed, NULL reads as "".
 inline std::string configValue(Table& config, const std::string& name) {
   std::string result;
-  config.setFilter("PropName='" + doubled(name) + "'");
+  config.setFilter("PropName=" + criteriaLiteral(name));
   if (!config.eof()) {
-    if (auto text = config.field("PropValue").toText()) result = trimSpaces(*text);
+    if (auto text = config.field("PropValue").toText()) result = platform::trim(*text);
   }
   config.setFilter("");
   return result;
@@ -81,7 +76,7 @@ inline bool isUpdateAdminLogin(Table& config, const std::string& login) {
   bool found = false;
   if (config.recordCount() > 0) {
     config.moveFirst();
-    found = config.find("PropValue='" + doubled(login) + "'", 0);
+    found = config.find("PropValue=" + criteriaLiteral(login), 0);
   }
   config.setFilter("");
   return found;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 #include "remote/xml_answer.h"
 #include "tests/remote/ado_xml_support.h"
 
@@ -229,14 +229,14 @@ TEST(AdoXmlReader, StreamSavedUtf16FileWithSupplementaryCharacters) {
 TEST(AdoXmlReader, AnswerTextIsNotDecodedTwice) {
   std::string doc = rowsetDoc("<s:AttributeType name='City'/>", "<z:row City='Zürich'/>");
   // A string answer is Unicode already, whatever its declaration says.
-  EXPECT_EQ(LoadXmlAnswer("<?xml version='1.0' encoding='ISO-8859-1'?>" + doc).field("City"),
+  EXPECT_EQ(loadXmlAnswer("<?xml version='1.0' encoding='ISO-8859-1'?>" + doc).field("City"),
             Value("Zürich"));
-  EXPECT_EQ(LoadXmlAnswer("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n" + doc).field("City"),
+  EXPECT_EQ(loadXmlAnswer("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n" + doc).field("City"),
             Value("Zürich"));
   // Bytes from a file follow the declaration.
   EXPECT_EQ(readAdoXml("<?xml version='1.0' encoding='ISO-8859-1'?>" + doc).field("City"),
             Value("ZÃ¼rich"));
-  EXPECT_THROW(LoadXmlAnswer("not a rowset"), RuntimeError);
+  EXPECT_THROW(loadXmlAnswer("not a rowset"), RuntimeError);
 }
 
 }  // namespace

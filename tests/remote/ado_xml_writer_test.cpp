@@ -2,8 +2,8 @@
 
 #include <limits>
 
+#include "platform/runtime_error.h"
 #include "remote/ado_xml.h"
-#include "remote/runtime_error.h"
 #include "remote/xml_answer.h"
 #include "tests/remote/ado_xml_support.h"
 #include "tests/support/temp_dir.h"
@@ -67,7 +67,7 @@ TEST(AdoXmlWriter, EveryTypeRoundTrips) {
   std::string xml = writeAdoXml(original);
   Table back = readAdoXml(xml);
   EXPECT_EQ(back, original);
-  EXPECT_EQ(LoadXmlAnswer(xml), original);
+  EXPECT_EQ(loadXmlAnswer(xml), original);
   EXPECT_EQ(readAdoXml(writeAdoXml(back)), original);
 
   // The persisted file of every type reads back the same after being written.

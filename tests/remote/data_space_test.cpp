@@ -10,7 +10,7 @@
 #include "platform/http_texts.h"
 #include "remote/data_space_texts.h"
 #include "remote/rds_wire.h"
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 #include "tests/support/loopback_http.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/test_system.h"
@@ -132,7 +132,7 @@ TEST_F(DataSpaceTest, CallWritesBackByReferenceArgumentsOnly) {
                                                            Value("OK"))};
   });
   // The URL's user info, path and query take no part in the call.
-  auto object = space_.CreateObject("CVBO_V2.Init", "http://user:pw@127.0.0.1:" +
+  auto object = space_.createObject("CVBO_V2.Init", "http://user:pw@127.0.0.1:" +
                                                         std::to_string(endpoint_.port()) + "/x/y?z=1");
   std::string text = "abc";
   bool flag = false;
@@ -184,7 +184,7 @@ TEST_F(DataSpaceTest, RemoteErrorsCarryNumberSourceAndMember) {
     plain.scode = static_cast<std::int32_t>(0x80070057u);
     return RdsEndpoint::Reply{200, rds::encodeErrorBody(plain)};
   });
-  auto object = space_.CreateObject("CVBO_V2.Init", endpoint_.url());
+  auto object = space_.createObject("CVBO_V2.Init", endpoint_.url());
   RuntimeError e = raised([&] { object->invoke("GetDeploymentsXML", {}); });
   EXPECT_EQ(e.number(), static_cast<long>(static_cast<std::int32_t>(0x800A0E7Au)));
   EXPECT_EQ(e.source(), "ADODB.Connection");
@@ -202,7 +202,7 @@ TEST_F(DataSpaceTest, HttpStatusAndUnreadableAnswersAreErrors) {
     if (c.member == "Garbage") return RdsEndpoint::Reply{200, "<html>not an answer</html>"};
     return RdsEndpoint::Reply{200, rds::encodeResponseBody({Value(), Value()}, std::nullopt)};
   });
-  auto object = space_.CreateObject("Shop.Orders", endpoint_.url());
+  auto object = space_.createObject("Shop.Orders", endpoint_.url());
   RuntimeError e = raised([&] { object->invoke("Broken", {}); });
   EXPECT_EQ(e.number(), kErrRemote);
   EXPECT_EQ(e.source(), "Shop.Orders");
@@ -217,7 +217,7 @@ TEST_F(DataSpaceTest, HttpStatusAndUnreadableAnswersAreErrors) {
 
 TEST_F(DataSpaceTest, UnreachableHostAndTimeoutNameTheCause) {
   const int unused = testing::unusedLoopbackPort();
-  auto object = space_.CreateObject("CVBO_V2.Init", "http://127.0.0.1:" + std::to_string(unused));
+  auto object = space_.createObject("CVBO_V2.Init", "http://127.0.0.1:" + std::to_string(unused));
   RuntimeError e = raised([&] { object->invoke("GetLoginServersXML", {}); });
   EXPECT_EQ(e.number(), kErrRemote);
   // The cause in parentheses is the system's own text.
@@ -233,13 +233,13 @@ TEST_F(DataSpaceTest, UnreachableHostAndTimeoutNameTheCause) {
                               : endpoint_.hold();
   });
   DataSpace hasty(*http_, CallLimits{2000, 300});
-  auto slow = hasty.CreateObject("CVBO_V2.Init", endpoint_.url());
+  auto slow = hasty.createObject("CVBO_V2.Init", endpoint_.url());
   const std::string stalled = "Slow: " + std::string(platform::http_texts::kTimedOut) + "0.3 s";
   e = raised([&] { slow->invoke("Slow", {}); });
   EXPECT_EQ(e.description(), stalled);
   auto kept = platform::makeHttpClient();
   DataSpace keptSpace(*kept, CallLimits{2000, 300});
-  auto again = keptSpace.CreateObject("CVBO_V2.Init", endpoint_.url());
+  auto again = keptSpace.createObject("CVBO_V2.Init", endpoint_.url());
   again->invoke("Ping", {});
   e = raised([&] { again->invoke("Slow", {}); });
   EXPECT_EQ(e.description(), stalled);
@@ -247,9 +247,9 @@ TEST_F(DataSpaceTest, UnreachableHostAndTimeoutNameTheCause) {
 }
 
 TEST_F(DataSpaceTest, ConnectionIsKeptAliveAcrossCalls) {
-  auto object = space_.CreateObject("CVBO_V2.Init", endpoint_.url());
+  auto object = space_.createObject("CVBO_V2.Init", endpoint_.url());
   for (int i = 0; i < 3; ++i) object->invoke("Ping", {});
-  auto second = space_.CreateObject("CVBO_V2.Init", endpoint_.url());
+  auto second = space_.createObject("CVBO_V2.Init", endpoint_.url());
   second->invoke("Ping", {});
   auto calls = endpoint_.calls();
   ASSERT_EQ(calls.size(), 4u);
@@ -259,10 +259,10 @@ TEST_F(DataSpaceTest, ConnectionIsKeptAliveAcrossCalls) {
 TEST_F(DataSpaceTest, UrlWithoutSchemeAndHostIsRefused) {
   for (const char* url : {"127.0.0.1", " http://host", "ftp://host", "http://", "http://:80",
                           "http://host:99999", "http://ho st/", ""}) {
-    RuntimeError e = raised([&] { space_.CreateObject("CVBO_V2.Init", url); });
+    RuntimeError e = raised([&] { space_.createObject("CVBO_V2.Init", url); });
     EXPECT_EQ(e.description(), std::string(texts::kCreateObject) + url + std::string(texts::kBadUrl));
   }
-  EXPECT_NO_THROW(space_.CreateObject("X.Y", "HTTPS://[::1]:8443"));
+  EXPECT_NO_THROW(space_.createObject("X.Y", "HTTPS://[::1]:8443"));
   EXPECT_TRUE(endpoint_.calls().empty());
 }
 

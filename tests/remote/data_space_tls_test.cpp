@@ -11,7 +11,7 @@
 #include "platform/http.h"
 #include "remote/data_space.h"
 #include "remote/data_space_texts.h"
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
@@ -38,7 +38,7 @@ TEST(DataSpaceTls, SelfSignedCertificateIsRefused) {
 
   auto http = platform::makeHttpClient();
   DataSpace space(*http);
-  auto object = space.CreateObject("CVBO_V2.Init", "https://127.0.0.1:" + std::to_string(port));
+  auto object = space.createObject("CVBO_V2.Init", "https://127.0.0.1:" + std::to_string(port));
   try {
     object->invoke("GetLoginServersXML", {});
     ADD_FAILURE() << "no RuntimeError";

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 #include "remote/table.h"
 
 namespace zentro {

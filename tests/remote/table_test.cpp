@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "remote/runtime_error.h"
+#include "platform/runtime_error.h"
 
 namespace zentro {
 namespace {
@@ -78,7 +78,8 @@ TEST_F(TableTest, FilterNarrowsCountEndTestAndMoves) {
 TEST_F(TableTest, TextComparisonsIgnoreCaseAndHonourDoubledApostrophes) {
   table_.setFilter("PropName='baseurl'");
   EXPECT_EQ(viewIds(), (std::vector<int>{1, 4}));
-  table_.setFilter("PropValue = 'O''NEIL'");
+  EXPECT_EQ(criteriaLiteral("O'NEIL"), "'O''NEIL'");
+  table_.setFilter("PropValue = " + criteriaLiteral("O'NEIL"));
   EXPECT_EQ(viewIds(), (std::vector<int>{5}));
   table_.setFilter("PropValue = 'o''neil' OR PropValue='admin1'");
   EXPECT_EQ(viewIds(), (std::vector<int>{3, 5}));

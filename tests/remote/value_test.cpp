@@ -1,19 +1,14 @@
+#include "remote/text_case.h"
+#include "remote/utf8.h"
 #include "remote/value.h"
 #include "remote/value_text.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
 namespace zentro {
 namespace {
-
-DateValue date(int y, int mo, int d, int h = 0, int mi = 0, double s = 0) {
-  auto v = dateFromParts(y, mo, d, h, mi, s);
-  EXPECT_TRUE(v.has_value()) << y << "-" << mo << "-" << d;
-  return v.value_or(DateValue{});
-}
 
 DecimalValue decimal(std::uint64_t lo, std::uint8_t scale, bool negative = false) {
   DecimalValue d;
@@ -50,11 +45,12 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{Value(Currency{125000}), "12.5"}, TextCase{Value(Currency{-1}), "-0.0001"},
         TextCase{Value(decimal(150, 2)), "1.5"}, TextCase{Value(decimal(150, 2, true)), "-1.5"},
         TextCase{Value(decimal(5, 3)), "0.005"},
-        TextCase{Value(date(2001, 2, 3, 4, 5, 6)), "2001-02-03T04:05:06"},
+        TextCase{Value(*dateFromParts(2001, 2, 3, 4, 5, 6)), "2001-02-03T04:05:06"},
         TextCase{Value(GuidValue{{0x8A, 0xC6, 0x8D, 0x3D, 0x8A, 0x09, 0x44, 0x03, 0x88, 0x60, 0xD0,
                                   0xE4, 0x94, 0xBB, 0xE8, 0x94}}),
                  "{8AC68D3D-8A09-4403-8860-D0E494BBE894}"},
-        TextCase{Value(std::vector<std::uint8_t>{'H', 0, 'i', 0}), "Hi"}));
+        TextCase{Value(std::vector<std::uint8_t>{'H', 0, 0x3D, 0xD8, 0x00, 0xDE, 0x00, 0xD8, 'i', 0, 7}),
+                 "H\xF0\x9F\x98\x80\xEF\xBF\xBDi"}));
 
 TEST(Value, NullHasNoTextAndShowsAsNull) {
   EXPECT_FALSE(Value::null().toText().has_value());
@@ -119,34 +115,12 @@ TEST(Value, ToDoubleAcceptsNumericTextsOnly) {
   EXPECT_FALSE(Value(DateValue{}).isNumeric());
 }
 
-TEST(Value, DatesFollowTheOleCalendar) {
-  EXPECT_EQ(date(1899, 12, 30).days, 0.0);
-  EXPECT_EQ(date(1900, 1, 1).days, 2.0);
-  EXPECT_EQ(date(2000, 2, 29).days, 36585.0);
-  EXPECT_EQ(date(1899, 12, 29, 6).days, -1.25);  // the fraction is the time of day, also backwards
-  EXPECT_EQ(formatIsoDate(DateValue{-1.25}), "1899-12-29T06:00:00");
-  EXPECT_EQ(formatIsoDate(DateValue{0.5}), "1899-12-30T12:00:00");
-  EXPECT_EQ(formatIsoDate(date(2001, 2, 3, 4, 5, 6.125)), "2001-02-03T04:05:06.125");
-  EXPECT_EQ(formatIsoDate(date(2001, 2, 3, 23, 59, 59.9999)), "2001-02-04T00:00:00");
-  EXPECT_EQ(formatIsoDate(date(9999, 12, 31, 23, 59, 59)), "9999-12-31T23:59:59");
-  EXPECT_EQ(formatIsoDate(date(100, 1, 1)), "0100-01-01T00:00:00");
-  EXPECT_EQ(formatIsoDate(DateValue{std::nan("")}), "");
-  EXPECT_FALSE(dateFromParts(2001, 2, 29, 0, 0, 0));
-  EXPECT_FALSE(dateFromParts(2000, 13, 1, 0, 0, 0));
-  EXPECT_FALSE(dateFromParts(2000, 1, 1, 24, 0, 0));
-  EXPECT_FALSE(dateFromParts(2000, 1, 1, 0, 0, 60));
-  EXPECT_FALSE(dateFromParts(99, 1, 1, 0, 0, 0));
-}
-
-TEST(TextCase, UpperLowerTrimAndCompareFollowTheWesternLocale) {
+TEST(TextCase, UpperLowerAndCompareFollowTheWesternLocale) {
   EXPECT_EQ(upperCase("filer9 ab"), "FILER9 AB");
   EXPECT_EQ(upperCase("müller ça ÿ œ"), "MÜLLER ÇA Ÿ Œ");
   EXPECT_EQ(upperCase("straße ÷"), "STRAßE ÷");
   EXPECT_EQ(lowerCase("MÜLLER Ÿ ×"), "müller ÿ ×");
   EXPECT_EQ(upperCase("\xff\xfe"), "\xff\xfe");  // bytes that are not UTF-8 pass unchanged
-  EXPECT_EQ(trimSpaces("  a b  "), "a b");
-  EXPECT_EQ(trimSpaces("\ta\t"), "\ta\t");
-  EXPECT_EQ(trimSpaces("   "), "");
   EXPECT_TRUE(equalsNoCase("Müller", "MÜLLER"));
   EXPECT_FALSE(equalsNoCase("Muller", "MÜLLER"));
   EXPECT_FALSE(equalsNoCase("abc", "abcd"));
@@ -154,6 +128,23 @@ TEST(TextCase, UpperLowerTrimAndCompareFollowTheWesternLocale) {
   EXPECT_GT(compareNoCase("b", "A"), 0);
   EXPECT_LT(compareNoCase("ab", "ABC"), 0);
   EXPECT_EQ(compareNoCase("ÉTÉ", "été"), 0);
+}
+
+// Well-formed characters decode and encode back to their bytes; anything else is one byte.
+TEST(Utf8, DecodesWellFormedCharactersOnly) {
+  const struct { std::string_view text; bool valid, overlong; } rows[] = {
+      {"a", true, false}, {"\xC3\xA9", true, false}, {"\xE2\x82\xAC", true, false},
+      {"\xF0\x9F\x98\x80", true, false}, {"\xC0\xAF", false, true}, {"\xE0\x80\xAF", false, true},
+      {"\xED\xA0\x80", false, false} /* surrogate */, {"\xF4\x90\x80\x80", false, false},
+      {"\xE2\x82", false, false}, {"\x80", false, false}, {"\xC3" "a", false, false}};
+  for (const auto& row : rows) {
+    const Utf8Char c = decodeUtf8(row.text, 0);
+    std::string back;
+    if (c.valid) appendUtf8(back, c.codePoint);
+    EXPECT_EQ(back, row.valid ? row.text : "") << row.text;
+    EXPECT_EQ(c.length, row.valid ? row.text.size() : 1) << row.text;
+    EXPECT_EQ(c.overlong, row.overlong) << row.text;
+  }
 }
 
 }  // namespace
@@ -164,11 +155,11 @@ namespace {
 
 // Found by fuzzing the rowset reader: a long run of digits overflowed the fast path's sum.
 TEST(ValueText, LongCurrencyTextsAreOutOfRangeNotOverflow) {
-  EXPECT_EQ(valuetext::parseCurrency(std::string(30, '9')), std::nullopt);
-  EXPECT_EQ(valuetext::parseCurrency("-" + std::string(25, '1') + ".5"), std::nullopt);
-  ASSERT_TRUE(valuetext::parseCurrency("99999999999999.9999"));
-  EXPECT_EQ(valuetext::parseCurrency("99999999999999.9999")->scaled, 999999999999999999LL);
-  EXPECT_EQ(valuetext::parseCurrency("123456789012345")->scaled, 1234567890123450000LL)
+  EXPECT_EQ(value_text::parseCurrency(std::string(30, '9')), std::nullopt);
+  EXPECT_EQ(value_text::parseCurrency("-" + std::string(25, '1') + ".5"), std::nullopt);
+  ASSERT_TRUE(value_text::parseCurrency("99999999999999.9999"));
+  EXPECT_EQ(value_text::parseCurrency("99999999999999.9999")->scaled, 999999999999999999LL);
+  EXPECT_EQ(value_text::parseCurrency("123456789012345")->scaled, 1234567890123450000LL)
       << "15 integer digits still fit, through the general path";
 }
 

@@ -7,9 +7,9 @@
 #include <regex>
 
 #include "platform/http.h"
+#include "platform/runtime_error.h"
 #include "remote/ado_xml.h"
 #include "remote/data_space.h"
-#include "remote/runtime_error.h"
 #include "tests/support/ref_service_fixture.h"
 #include "tools/refservice/business_objects.h"
 #include "tools/refservice/install_files.h"
@@ -32,7 +32,7 @@ class RefServiceMembersTest : public testing::RefServiceTest {
     space = std::make_unique<DataSpace>(*http);
   }
   std::unique_ptr<ServiceObject> object(const char* progId, const std::string& url) {
-    return space->CreateObject(progId, url);
+    return space->createObject(progId, url);
   }
   std::string login(const std::string& url, const char* member = "LoginUser") {
     std::string filer = kDemoFiler, name = kDemoAlice, password = kDemoAlicePassword;
@@ -194,7 +194,7 @@ TEST_F(RefServiceMembersTest, ErrorsRaisedInsideMembersCarryProgIdAndDescription
   }
   // Unknown ProgID and unknown member: refused with E_INVALIDARG.
   for (auto [progId, member] : {std::pair{"Shop.Orders", "GetLoginServersXML"}, std::pair{kLoginProgId, "Format"}}) {
-    auto x = space->CreateObject(progId, ref.baseUrl());
+    auto x = space->createObject(progId, ref.baseUrl());
     try {
       x->invoke(member, {});
       FAIL() << progId << "." << member;

@@ -8,9 +8,9 @@
 
 #include "platform/http.h"
 #include "platform/http_texts.h"
+#include "platform/runtime_error.h"
 #include "remote/data_space.h"
 #include "remote/rds_wire.h"
-#include "remote/runtime_error.h"
 #include "tests/support/ref_service_fixture.h"
 #include "tests/support/scoped_env.h"
 #include "tools/refservice/business_objects.h"
@@ -176,11 +176,11 @@ TEST_F(RefServiceTransportTest, DownloadFaultsAsTheClientSeesThem) {
 
 TEST_F(RefServiceTransportTest, MemberFaultsReachTheCallerAsErrorsNamingTheMember) {
   DataSpace space(*http);
-  auto o = space.CreateObject(kLoginProgId, ref.serverUrl("S1"));
+  auto o = space.createObject(kLoginProgId, ref.serverUrl("S1"));
   // Only the delayed answer meets this short limit.
   auto hurriedHttp = platform::makeHttpClient();
   DataSpace hurriedSpace(*hurriedHttp, CallLimits{5000, 300});
-  auto hurried = hurriedSpace.CreateObject(kLoginProgId, ref.serverUrl("S1"));
+  auto hurried = hurriedSpace.createObject(kLoginProgId, ref.serverUrl("S1"));
   bool autoFlag = false;
   auto callOn = [&](ServiceObject& x) {
     return x.invoke("isValidLogin", {Arg::byVal(Value("F")), Arg::byVal(Value("U")), Arg::byVal(Value("pw")),
@@ -209,7 +209,7 @@ TEST_F(RefServiceTransportTest, MemberFaultsReachTheCallerAsErrorsNamingTheMembe
     }
   }
   // Faults on one listener leave the others alone; "*" reaches every listener.
-  auto base = space.CreateObject(kLoginProgId, ref.baseUrl());
+  auto base = space.createObject(kLoginProgId, ref.baseUrl());
   std::string f = "F", u = "U";
   EXPECT_NO_THROW(base->invoke("GetLoginServersXML", {Arg::byRef(f), Arg::byRef(u)}));
   ref.service().clearFaults();
@@ -217,7 +217,7 @@ TEST_F(RefServiceTransportTest, MemberFaultsReachTheCallerAsErrorsNamingTheMembe
   EXPECT_THROW(base->invoke("GetLoginServersXML", {Arg::byRef(f), Arg::byRef(u)}), RuntimeError);
   EXPECT_EQ(call(), Value(true));
   // The client flag decides between the servers' deployment types.
-  auto s2 = space.CreateObject(kLoginProgId, ref.serverUrl("S2"));
+  auto s2 = space.createObject(kLoginProgId, ref.serverUrl("S2"));
   EXPECT_EQ(s2->invoke("isValidLogin", {Arg::byVal(Value("F")), Arg::byVal(Value("U")), Arg::byVal(Value("pw")),
                                         Arg::byVal(Value(true)), Arg::byRef(autoFlag)}),
             Value(true));
@@ -300,7 +300,7 @@ TEST(RefServiceHttpsTest, MembersAndDownloadsOverTls) {
   env.set("SSL_CERT_FILE", options.certFile);
   auto trusted = platform::makeHttpClient();
   DataSpace space(*trusted);
-  auto object = space.CreateObject(kLoginProgId, url);
+  auto object = space.createObject(kLoginProgId, url);
   bool automatic = false;
   const Value valid = object->invoke(
       "isValidLogin", {Arg::byVal(Value("F")), Arg::byVal(Value("U")), Arg::byVal(Value("pw")),

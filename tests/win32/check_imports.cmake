@@ -6,7 +6,7 @@
 #   cmake -DOBJDUMP=... -DPROGRAM=... -P check_imports.cmake
 cmake_minimum_required(VERSION 3.25)
 set(system_dlls
-  advapi32.dll comctl32.dll comdlg32.dll crypt32.dll gdi32.dll iphlpapi.dll kernel32.dll
+  advapi32.dll bcrypt.dll comctl32.dll comdlg32.dll crypt32.dll gdi32.dll iphlpapi.dll kernel32.dll
   msvcrt.dll ole32.dll oleaut32.dll shell32.dll shlwapi.dll user32.dll uxtheme.dll
   version.dll winhttp.dll wininet.dll ws2_32.dll)
 execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)

@@ -1,4 +1,4 @@
-// The system's date parser (OLE Automation, user locale) and the sharing-violation probe.
+// The Windows date parser (OLE Automation, user locale) and the sharing-violation probe.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,9 +12,7 @@ namespace zentro::platform {
 namespace {
 
 TEST(DateParseWinTest, IsoAndLocaleFormsGiveAutomationDates) {
-  EXPECT_DOUBLE_EQ(parseDate("2024-01-15")->days, 45306.0);
-  EXPECT_DOUBLE_EQ(parseDate(" 2024-01-15T18:00:00 ")->days, 45306.75);
-  EXPECT_DOUBLE_EQ(parseDate("2000-02-29T12:00")->days, 36585.5);
+  EXPECT_DOUBLE_EQ(parseDate(" 2024-01-15T18:00:00 ")->days, 45306.75);  // ISO, as on Linux
   // The forms the service and the stamp files use in the US locale.
   ASSERT_TRUE(parseDate("1/15/2024 6:00:00 PM").has_value());
   EXPECT_DOUBLE_EQ(parseDate("1/15/2024 6:00:00 PM")->days, 45306.75);

@@ -1,5 +1,5 @@
 // The portable core's file handling on Windows: folders whose names hold non-ASCII characters
-// (UTF-8 inside the program, UTF-16 at the system), placing a file across volumes, and the
+// (UTF-8 inside the program, UTF-16 at the Windows edge), placing a file across volumes, and the
 // cache refresh with read-only entries and links.
 #include <windows.h>
 
@@ -97,7 +97,7 @@ TEST_F(NonAsciiFolder, DownloadIsPlacedAndItsVersionRead) {
                     [body] { return std::make_unique<BodyClient>(body); });
   DownloadHandler handler(view, folders_, session, inet);
   inet.setStateHandler([&](int state) { handler.Inet1_StateChanged(state); });
-  ASSERT_TRUE(inet.Execute("http://127.0.0.1/app.dll", "GET", ""));
+  ASSERT_TRUE(inet.execute("http://127.0.0.1/app.dll", "GET", ""));
   view.waitForPosted();
 
   EXPECT_FALSE(session.downloadFailed);

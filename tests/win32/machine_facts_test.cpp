@@ -1,4 +1,4 @@
-// Machine facts from the system (address table, memory status, version word) and the folder
+// Machine facts from Windows (address table, memory status, version word) and the folder
 // queries, checked for the properties the report and the working folders rely on.
 #include <windows.h>
 
@@ -8,8 +8,8 @@
 #include <cctype>
 
 #include "app/machine_report.h"
-#include "platform/machine_info.h"
 #include "installer/count_format.h"
+#include "platform/machine_info.h"
 #include "platform/paths.h"
 #include "tests/support/temp_dir.h"
 #include "tests/win32/win32_test_support.h"
@@ -35,7 +35,7 @@ TEST(MachineInfoWinTest, AddressTableIsSortedAndTheReportSendsItsLastRow) {
   EXPECT_TRUE(std::is_sorted(table->begin(), table->end()));
   EXPECT_NE(std::find(table->begin(), table->end(), 0x7F000001u), table->end())
       << "the loopback address is part of the table";
-  EXPECT_EQ(GetIpAddresses(), Ipv4Text(table->back()));
+  EXPECT_EQ(GetIpAddresses(), ipv4Text(table->back()));
 }
 
 TEST(MachineInfoWinTest, MemoryStatusIsConsistentAndReportedInEightLines) {
@@ -46,7 +46,7 @@ TEST(MachineInfoWinTest, MemoryStatusIsConsistentAndReportedInEightLines) {
   EXPECT_LE(memory->memoryLoad, 100u);
   EXPECT_GT(memory->totalVirtual, 0u);
   EXPECT_LE(memory->availVirtual, memory->totalVirtual);
-  const std::string report = BuildMachineReport(memory, true);
+  const std::string report = buildMachineReport(memory, true);
   EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 8);
   EXPECT_EQ(report.find(machine_report::kAvailablePageFile), 0u);
   EXPECT_NE(report.find(std::string(machine_report::kMemoryLoad) +
@@ -120,7 +120,7 @@ TEST(NumberFormatWinTest, TheUsersThousandsSeparator) {
   const wchar_t german[] = L".";
   RegSetValueExW(intl, L"sThousand", 0, REG_SZ, reinterpret_cast<const BYTE*>(german),
                  sizeof german);
-  const std::string count = FormatCount(1500);
+  const std::string count = formatCount(1500);
   if (had) {
     RegSetValueExW(intl, L"sThousand", 0, REG_SZ, reinterpret_cast<const BYTE*>(saved), size);
   } else {

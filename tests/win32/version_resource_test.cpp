@@ -1,5 +1,5 @@
 // Version resources of real Windows programs: the installer's GetFileVersion (its own PE
-// reader) against what the system's version library reports, for the probe (5.0.21.1), the
+// reader) against what Windows' version library reports, for the probe (5.0.21.1), the
 // test program (no resource) and system DLLs.
 #include <gtest/gtest.h>
 
@@ -40,7 +40,7 @@ TEST(VersionResourceTest, ProbeVersionReadsTheSameBothWays) {
 }
 
 TEST(VersionResourceTest, SystemLibrariesReadTheSameBothWays) {
-  // The system's own (64-bit) libraries: SYSTEMDIR is the 32-bit folder, which a prefix
+  // Windows' own (64-bit) libraries: SYSTEMDIR is the 32-bit folder, which a prefix
   // without Wine's 32-bit half leaves empty.
   wchar_t system[MAX_PATH] = {};
   GetSystemDirectoryW(system, MAX_PATH);

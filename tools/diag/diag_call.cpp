@@ -1,12 +1,13 @@
-// The call command: one late-bound call of a business object through the data space.
+// The call command of diag_commands.h: one call of a business object's member, by name, through the
+// data space.
 
 #include <cstdio>
 #include <deque>
 #include <ostream>
 
 #include "platform/http.h"
+#include "platform/runtime_error.h"
 #include "remote/data_space.h"
-#include "remote/runtime_error.h"
 #include "remote/value_text.h"
 #include "tools/diag/diag_commands.h"
 
@@ -33,14 +34,14 @@ bool parseArg(const std::string& spec, Value& value, bool& byRef, std::string& w
     }
     value = Value(text == "true");
   } else if (kind == "i") {
-    const auto n = valuetext::parseInt64(text);
+    const auto n = value_text::parseInt64(text);
     if (!n || *n < INT32_MIN || *n > INT32_MAX) {
       why = "argument \"" + spec + "\": i: takes a 32-bit whole number";
       return false;
     }
     value = Value(static_cast<std::int32_t>(*n));
   } else if (kind == "d") {
-    const auto d = valuetext::parseDouble(text);
+    const auto d = value_text::parseDouble(text);
     if (!d) {
       why = "argument \"" + spec + "\": d: takes a number";
       return false;
@@ -103,7 +104,7 @@ int callCommand(const std::vector<std::string>& args, std::ostream& out, std::os
   try {
     auto http = platform::makeHttpClient();
     DataSpace space(*http);
-    auto object = space.CreateObject(progId, url);
+    auto object = space.createObject(progId, url);
     const Value result = object->invoke(member, std::move(callArgs));
     out << "result " << shown(result) << "\n";
     for (const auto& [position, var] : refs) out << "argument " << position << " by reference " << shown(*var) << "\n";

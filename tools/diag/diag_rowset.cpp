@@ -1,12 +1,12 @@
-// The rowset and config commands, and the text forms they print values in.
+// The rowset and config commands of diag_commands.h, and the text forms they print values in.
 
 #include <cstdio>
 #include <fstream>
 #include <ostream>
 
 #include "platform/paths.h"
+#include "platform/runtime_error.h"
 #include "remote/ado_xml.h"
-#include "remote/runtime_error.h"
 #include "remote/value_text.h"
 #include "tools/diag/diag_commands.h"
 
@@ -139,14 +139,14 @@ std::string jsonValue(const Value& v) {
     case ValueType::Double: {
       const double d = *v.get<double>();
       // JSON has no infinities or NaN: those travel as text.
-      if (d != d || d - d != 0) return jsonString(valuetext::formatDoubleRoundTrip(d));
-      return valuetext::formatDoubleRoundTrip(d);
+      if (d != d || d - d != 0) return jsonString(value_text::formatDoubleRoundTrip(d));
+      return value_text::formatDoubleRoundTrip(d);
     }
-    case ValueType::Currency: return valuetext::formatCurrency(*v.get<Currency>());
-    case ValueType::Decimal: return valuetext::formatDecimal(*v.get<DecimalValue>(), true);
+    case ValueType::Currency: return value_text::formatCurrency(*v.get<Currency>());
+    case ValueType::Decimal: return value_text::formatDecimal(*v.get<DecimalValue>(), true);
     case ValueType::Date: return jsonString(formatIsoDate(*v.get<DateValue>()));
     case ValueType::Binary: return jsonString(hexBytes(*v.get<std::vector<std::uint8_t>>()));
-    case ValueType::Guid: return jsonString(valuetext::formatGuid(*v.get<GuidValue>()));
+    case ValueType::Guid: return jsonString(value_text::formatGuid(*v.get<GuidValue>()));
     case ValueType::Error: return jsonError(*v.get<ErrorValue>());
     case ValueType::String: return jsonString(*v.get<std::string>());
     case ValueType::Nothing: return "\"Nothing\"";

@@ -1,6 +1,7 @@
 #include "tools/refservice/business_objects.h"
 
 #include "remote/rds_wire.h"
+#include "remote/text_case.h"
 
 namespace zentro::refservice {
 namespace {

@@ -6,15 +6,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/ascii_text.h"
+
 namespace zentro::refservice {
 namespace {
-
-std::string trim(std::string_view s) {
-  const auto b = s.find_first_not_of(" \t");
-  if (b == std::string_view::npos) return {};
-  const auto e = s.find_last_not_of(" \t");
-  return std::string(s.substr(b, e - b + 1));
-}
 
 // Whole-text integer, decimal or 0x-hex; false on anything else.
 bool parseNumber(const std::string& text, long& out) {
@@ -38,7 +33,7 @@ std::optional<Fault> parseFault(std::string_view textIn, std::string* error) {
     if (error) *error = why;
     return std::nullopt;
   };
-  std::string text = trim(textIn);
+  std::string text(platform::trim(textIn, platform::kBlanks));
   Fault f;
   // Trailing repetition limit.
   const auto space = text.find_last_of(" \t");
@@ -53,11 +48,13 @@ std::optional<Fault> parseFault(std::string_view textIn, std::string* error) {
     } else {
       return fail("unexpected \"" + tail + "\" after the fault");
     }
-    text = trim(text.substr(0, space));
+    text = std::string(platform::trim(std::string_view(text).substr(0, space), platform::kBlanks));
   }
   const auto colon = text.find(':');
   const std::string name = text.substr(0, colon);
-  const std::string arg = colon == std::string::npos ? std::string() : trim(text.substr(colon + 1));
+  const std::string arg(colon == std::string::npos
+                            ? std::string_view()
+                            : platform::trim(std::string_view(text).substr(colon + 1), platform::kBlanks));
   auto needArg = [&](Fault::Kind kind, bool allowNegative) -> std::optional<Fault> {
     long n = 0;
     if (!parseNumber(arg, n)) return fail("fault \"" + name + "\" needs a number, e.g. " + name + ":100");

@@ -1,19 +1,14 @@
 #include "tools/refservice/install_files.h"
 
-#include <openssl/evp.h>
 #include <zip.h>
 
 #include <stdexcept>
 
+#include "platform/ascii_text.h"
+#include "platform/sha256.h"
+
 namespace zentro::refservice {
 namespace {
-
-std::string trimBlanks(const std::string& s) {
-  const auto b = s.find_first_not_of(' ');
-  if (b == std::string::npos) return {};
-  const auto e = s.find_last_not_of(' ');
-  return s.substr(b, e - b + 1);
-}
 
 // Owns a libzip source until it is handed over.
 struct SourceGuard {
@@ -32,16 +27,7 @@ std::string lowerAscii(std::string s) {
 }
 
 std::string sha256Hex(std::string_view bytes) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int len = 0;
-  EVP_Digest(bytes.data(), bytes.size(), digest, &len, EVP_sha256(), nullptr);
-  static const char* hex = "0123456789abcdef";
-  std::string out;
-  for (unsigned i = 0; i < len; ++i) {
-    out += hex[digest[i] >> 4];
-    out += hex[digest[i] & 15];
-  }
-  return out;
+  return platform::Sha256::hex(platform::Sha256::of(bytes));
 }
 
 std::string buildZip(const std::string& entryName, std::string_view content) {
@@ -93,7 +79,7 @@ PreparedEntry prepareEntry(const InstallEntry& entry) {
 }
 
 std::string downloadPath(const Server& server, const Deployment& d, const InstallEntry& e) {
-  return server.path + "/" + trimBlanks(d.type) + "/InstallFiles/" + e.downloadLocation;
+  return server.path + "/" + std::string(platform::trim(d.type)) + "/InstallFiles/" + e.downloadLocation;
 }
 
 std::map<std::string, std::map<std::string, Route>> buildRoutes(const World& world) {

@@ -1,6 +1,5 @@
 #include "tools/refservice/install_list_csv.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +7,9 @@
 #include <iterator>
 #include <map>
 #include <sstream>
+
+#include "platform/ascii_text.h"
+#include "tools/refservice/install_files.h"
 
 namespace zentro::refservice {
 namespace {
@@ -28,18 +30,6 @@ const std::map<std::string, Column>& columnNames() {
       {"fault", Column::Fault},
   };
   return names;
-}
-
-std::string lower(std::string s) {
-  for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-std::string trimBlanks(const std::string& s) {
-  const auto b = s.find_first_not_of(" \t\r");
-  if (b == std::string::npos) return {};
-  const auto e = s.find_last_not_of(" \t\r");
-  return s.substr(b, e - b + 1);
 }
 
 bool parseLong(const std::string& s, long& out) {
@@ -96,7 +86,9 @@ bool splitCsvLine(const std::string& line, std::vector<std::string>& cells,
       if (i < line.size() && line[i] != ',') return false;
     } else {
       const auto comma = line.find(',', i);
-      cell = trimBlanks(line.substr(i, comma == std::string::npos ? std::string::npos : comma - i));
+      cell = platform::trim(
+          line.substr(i, comma == std::string::npos ? std::string::npos : comma - i),
+          platform::kWhiteSpace);
       i = comma == std::string::npos ? line.size() : comma;
     }
     cells.push_back(cell);
@@ -121,13 +113,13 @@ std::vector<InstallEntry> readInstallList(const std::string& csvPath, const std:
     ++lineNo;
     const std::string where = displayName + ":" + std::to_string(lineNo) + ": ";
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::string t = trimBlanks(line);
+    const std::string t(platform::trim(line, platform::kWhiteSpace));
     if (t.empty() || t[0] == '#') continue;
     if (!splitCsvLine(line, cells, quoted)) throw WorldError(where + "unbalanced quotes");
     if (header.empty()) {
       std::map<Column, bool> seen;
       for (const auto& c : cells) {
-        const auto it = columnNames().find(lower(c));
+        const auto it = columnNames().find(lowerAscii(c));
         if (it == columnNames().end()) throw WorldError(where + "unknown column \"" + c + "\"");
         if (seen[it->second]) throw WorldError(where + "column \"" + c + "\" given twice");
         seen[it->second] = true;

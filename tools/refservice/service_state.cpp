@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <random>
 
+#include "platform/ascii_text.h"
 #include "remote/ado_xml.h"
 #include "remote/table.h"
+#include "remote/text_case.h"
 
 namespace zentro::refservice {
 namespace {
@@ -62,7 +64,7 @@ void ServiceState::reset(World world, std::map<std::string, std::string> urls) {
 }
 
 const Login* ServiceState::findLogin(const std::string& filer, const std::string& login) const {
-  const std::string f = trimSpaces(filer), l = trimSpaces(login);
+  const std::string f(platform::trim(filer)), l(platform::trim(login));
   for (const auto& x : world_.logins)
     if (equalsNoCase(x.filerCode, f) && equalsNoCase(x.name, l)) return &x;
   return nullptr;
@@ -118,7 +120,7 @@ bool ServiceState::isValidLogin(const std::string& listener, const std::string& 
   if (!l || l->password != password) return false;
   for (long id : l->deployments) {
     const Deployment* d = world_.findDeployment(id);
-    if (d && servedAt(*d, listener) && (upperCase(trimSpaces(d->type)) == "CLIENT") == isClient)
+    if (d && servedAt(*d, listener) && (upperCase(platform::trim(d->type)) == "CLIENT") == isClient)
       return true;
   }
   return false;

@@ -1,5 +1,6 @@
-// Reads world.ini: "[kind argument]" sections of "key = value" lines; "#" or ";" start a
-// comment line. Every unknown section kind or key is an error, so typos surface at once.
+// loadWorld (tools/refservice/world.h): reads world.ini, "[kind argument]" sections of "key =
+// value" lines; "#" or ";" start a comment line. Every unknown section kind or key is an error, so
+// typos surface at once.
 
 #include <cerrno>
 #include <cstdlib>
@@ -8,18 +9,12 @@
 #include <functional>
 #include <set>
 
+#include "platform/ascii_text.h"
 #include "tools/refservice/install_list_csv.h"
 #include "tools/refservice/world.h"
 
 namespace zentro::refservice {
 namespace {
-
-std::string trim(const std::string& s) {
-  const auto b = s.find_first_not_of(" \t\r");
-  if (b == std::string::npos) return {};
-  const auto e = s.find_last_not_of(" \t\r");
-  return s.substr(b, e - b + 1);
-}
 
 struct Section {
   std::string kind;
@@ -66,15 +61,17 @@ std::vector<Section> readSections(const std::string& path, const Context& ctx) {
   int line = 0;
   while (std::getline(in, raw)) {
     ++line;
-    const std::string t = trim(raw);
+    const std::string t(platform::trim(raw, platform::kWhiteSpace));
     if (t.empty() || t[0] == '#' || t[0] == ';') continue;
     if (t[0] == '[') {
       if (t.back() != ']') ctx.fail(line, "section header without closing \"]\"");
-      const std::string inner = trim(t.substr(1, t.size() - 2));
+      const std::string inner(platform::trim(t.substr(1, t.size() - 2), platform::kWhiteSpace));
       const auto sp = inner.find_first_of(" \t");
       Section s;
       s.kind = inner.substr(0, sp);
-      s.arg = sp == std::string::npos ? std::string() : trim(inner.substr(sp));
+      s.arg = sp == std::string::npos
+                  ? std::string()
+                  : std::string(platform::trim(inner.substr(sp), platform::kWhiteSpace));
       s.line = line;
       sections.push_back(std::move(s));
       continue;
@@ -82,11 +79,12 @@ std::vector<Section> readSections(const std::string& path, const Context& ctx) {
     const auto eq = t.find('=');
     if (eq == std::string::npos) ctx.fail(line, "expected \"key = value\" or a [section]");
     if (sections.empty()) ctx.fail(line, "\"" + t + "\" before the first [section]");
-    const std::string key = trim(t.substr(0, eq));
+    const std::string key(platform::trim(t.substr(0, eq), platform::kWhiteSpace));
     if (key.empty()) ctx.fail(line, "empty key");
     for (const auto& e : sections.back().entries)
       if (std::get<0>(e) == key) ctx.fail(line, "key \"" + key + "\" given twice in this section");
-    sections.back().entries.emplace_back(key, trim(t.substr(eq + 1)), line);
+    sections.back().entries.emplace_back(
+        key, std::string(platform::trim(t.substr(eq + 1), platform::kWhiteSpace)), line);
   }
   return sections;
 }
@@ -117,7 +115,9 @@ std::vector<long> idList(const std::string& text, int line, const Context& ctx) 
   std::size_t start = 0;
   while (start <= text.size()) {
     const auto comma = text.find(',', start);
-    const std::string piece = trim(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    const std::string piece(platform::trim(
+        text.substr(start, comma == std::string::npos ? std::string::npos : comma - start),
+        platform::kWhiteSpace));
     if (!piece.empty()) ids.push_back(ctx.number(piece, line, "deployment id"));
     if (comma == std::string::npos) break;
     start = comma + 1;

@@ -1,5 +1,6 @@
-// The checks on names from the server and from archives. Portable on purpose: the Windows
-// build compiles this file too, so both platforms refuse the same names.
+// The portable half of platform/archive.h: the checks on names from the server and from
+// archives, compiled for both platforms so both refuse the same names. The expansion itself is
+// archive_libzip.cpp (Linux) and win32/archive_minizip_win.cpp (Windows).
 #include "platform/archive.h"
 
 #include <array>

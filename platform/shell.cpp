@@ -1,5 +1,6 @@
-// Splitting a command-line text into arguments, shared by every platform so that a program
-// started on Linux receives exactly what it would receive on Windows.
+// The portable half of platform/shell.h: splitting a command-line text into arguments, the
+// same on every platform, so a program started on Linux receives exactly what it would
+// receive on Windows.
 #include <string>
 #include <vector>
 

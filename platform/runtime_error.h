@@ -1,7 +1,9 @@
 #pragma once
-// The typed run-time error of the system: a number, a source and a description.
-// Raised by the steps that the system leaves untrapped; caught once, where window
-// events enter the controller, which shows the description and ends the program.
+// The program's typed run-time error: a number, a source and a description. Raised by the
+// steps that run untrapped (and by the platform where a call fails in a way the caller must
+// not ignore); caught once, where window events enter the controller (app/event_guard.h),
+// which shows the description and ends the program. The bottom floor defines it, so every
+// library can raise it. Plain value type.
 
 #include <stdexcept>
 #include <string>
@@ -29,7 +31,7 @@ class RuntimeError : public std::runtime_error {
 // Error numbers used when a failure has no number of its own.
 inline constexpr long kErrGeneric = 5;          // "Invalid procedure call or argument"
 inline constexpr long kErrTable = 3021;         // recordset: no current record / bad criteria
-inline constexpr long kErrXml = -2147467259;    // 0x80004005, as the persistence provider reports
+inline constexpr long kErrXml = -2147467259;    // 0x80004005, an unreadable rowset document
 inline constexpr long kErrRemote = -2147012867; // 0x80072EFD, transport failures
 
 }  // namespace zentro
