@@ -1,5 +1,5 @@
 // Linked into the start-up benchmark's build of the launcher, beside the program's own
-// platform/qt/main.cpp: as the application object is created, it starts watching for the first
+// program/main_qt.cpp: as the application object is created, it starts watching for the first
 // paint of the login window, frmLogin, and ends the process then.
 #include <QCoreApplication>
 

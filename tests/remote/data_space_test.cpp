@@ -220,7 +220,7 @@ TEST_F(DataSpaceTest, UnreachableHostAndTimeoutNameTheCause) {
   auto object = space_.createObject("CVBO_V2.Init", "http://127.0.0.1:" + std::to_string(unused));
   RuntimeError e = raised([&] { object->invoke("GetLoginServersXML", {}); });
   EXPECT_EQ(e.number(), kErrRemote);
-  // The cause in parentheses is the system's own text.
+  // The cause in parentheses is the operating system's own text.
   const std::string unreachable =
       "GetLoginServersXML: could not reach 127.0.0.1:" + std::to_string(unused) + " (";
   EXPECT_EQ(e.description().rfind(unreachable, 0), 0u) << e.description();

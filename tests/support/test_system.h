@@ -38,7 +38,7 @@ bool makeLink(const std::string& target, const std::string& link);
 // Makes a named pipe (FIFO) at `path`; false where pipes are no files (Windows).
 bool makeNamedPipe(const std::string& path);
 
-// The per-user settings store as the system keeps it, read and written past the program's own
+// The per-user settings store as the operating system keeps it, read and written past the program's own
 // calls (Linux: the INI file $XDG_CONFIG_HOME/VMIZentro/<app>.ini; Windows: the user's key
 // Software\VB and VBA Program Settings\<app>\<section>). nullopt when the value is missing.
 std::optional<std::string> storedSetting(const std::string& app, const std::string& section,
