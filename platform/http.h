@@ -74,6 +74,11 @@ bool isPost(const HttpRequest& request);
 // The error of a call that ran out of time: before the connection stood (`connected` false),
 // within the call's overall limit, or stalled (a download without an overall limit).
 HttpError timeoutError(const HttpRequest& request, bool connected);
+// True when `url` starts with "https:" (in either letter case).
+bool isHttps(std::string_view url);
+// A 3xx answer to an https request whose Location leads to plain http: such a redirect is never
+// followed, and the call fails with kInsecureRedirect rather than handing back the redirect.
+bool isInsecureRedirect(const HttpRequest& request, int status, std::string_view location);
 }  // namespace http_detail
 
 }  // namespace zentro::platform

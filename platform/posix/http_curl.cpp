@@ -71,10 +71,6 @@ int onConnected(void* user, char*, char*, int, int) {
   return CURL_PREREQFUNC_OK;
 }
 
-bool startsWithNoCase(std::string_view s, std::string_view prefix) {
-  return s.size() >= prefix.size() && equalsNoCaseAscii(s.substr(0, prefix.size()), prefix);
-}
-
 std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user) {
   auto* t = static_cast<Transfer*>(user);
   std::string_view line(data, size * count);
@@ -237,7 +233,7 @@ class CurlHttpClient final : public HttpClient {
       curl_->easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 1L);
       curl_->easy_setopt(easy_, CURLOPT_MAXREDIRS, 10L);
       curl_->easy_setopt(easy_, CURLOPT_REDIR_PROTOCOLS_STR,
-                         startsWithNoCase(request.url, "https:") ? "https" : "http,https");
+                         http_detail::isHttps(request.url) ? "https" : "http,https");
     }
     // Large bodies stream to a file: bigger reads halve the time of a big download, while
     // answers kept in memory stay on curl's default.
@@ -276,7 +272,7 @@ class CurlHttpClient final : public HttpClient {
         // Only a redirect can lead to a scheme the request did not start with.
         long lastStatus = 0;
         curl_->easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &lastStatus);
-        if (startsWithNoCase(request.url, "https:") && lastStatus / 100 == 3) {
+        if (http_detail::isHttps(request.url) && lastStatus / 100 == 3) {
           return HttpError(Kind::Other, std::string(texts::kInsecureRedirect));
         }
         return HttpError(Kind::Other, detail);

@@ -439,6 +439,10 @@ class WinHttpClient final : public HttpClient {
                         WINHTTP_NO_HEADER_INDEX);
     response.status = static_cast<int>(status);
     fillHeaders(response, win32::fromWide(queryRawHeaders(req.get())));
+    // WinHTTP does not follow a redirect from https down to http; it hands back the redirect.
+    if (http_detail::isInsecureRedirect(request, response.status, response.header("Location"))) {
+      throw HttpError(HttpError::Kind::Other, std::string(texts::kInsecureRedirect));
+    }
 
     for (;;) {
       // What has arrived is asked for first: a read for a whole buffer may wait until the

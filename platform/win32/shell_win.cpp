@@ -6,6 +6,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "platform/runtime_error.h"
 #include "platform/win32/shell_win.h"
 #include "platform/win32/text_convert_win.h"
 
@@ -13,6 +14,9 @@ namespace zentro::platform {
 namespace {
 
 using win32::toWide;
+
+// The longest command line Windows passes to a program, in UTF-16 units with its end mark.
+constexpr std::size_t kMaxCommandLine = 32767;
 
 HWND& ownerWindow() {
   static HWND owner = nullptr;
@@ -60,6 +64,12 @@ int shellExecute(const std::string& verb, const std::string& file, const std::st
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   const std::wstring wideVerb = toWide(verb), wideFile = toWide(file),
                      wideParameters = toWide(parameters), wideFolder = toWide(workingFolder);
+  // The program's quoted path, a space and the parameters must fit, or the start would fail
+  // with a code that names no reason the user can act on.
+  if (wideFile.size() + wideParameters.size() + 4 > kMaxCommandLine) {
+    if (SUCCEEDED(com)) CoUninitialize();
+    throw RuntimeError(kErrGeneric, "ShellExecute", std::string(kCommandLineTooLong));
+  }
   // The launcher's own window owns the shell's dialogs (the elevation prompt among them), so
   // they come to the front with it even when it is not the active window.
   HINSTANCE result = ShellExecuteW(ownerWindow(), orNull(wideVerb), wideFile.c_str(),
