@@ -14,7 +14,8 @@ bool fileInUse(const std::string& path);
 // A hold on a file made for it: while the object lives, fileInUse(path) is true for every
 // other look at the file (from this process too) and removeUnlessInUse leaves it alone.
 // Releasing the hold removes the file. A process that dies holding one leaves the file
-// behind on Linux, unlocked (Windows removes it with the process).
+// behind on Linux, unlocked (Windows removes it with the process). A hold is its process's
+// alone: a program it starts, or a child it forks, never keeps it.
 class HeldFileLock {
  public:
   virtual ~HeldFileLock() = default;
