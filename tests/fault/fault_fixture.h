@@ -1,28 +1,19 @@
 #pragma once
 // Fixture of the fault suite: whole launcher runs (scripted window, real controller behind
 // the run-time error report) against the reference service's demo world, with the checks every
-// fault case ends with:
-//   - a clear message (message box or run-time error report) or a line in the run log;
-//   - no crash (the run ends by itself: unloaded or terminated);
-//   - every installed file whole: its bytes are those of the release before or after the
-//     fault, never a mix, and a version side file agrees with the bytes beside it;
-//   - update stamps unchanged when anything failed;
-//   - the next normal run brings the deployment fully up to date.
-// Every test runs under a watchdog that ends the test program with a message when the test
-// overruns, so a hang is a failure and not a stuck suite.
+// fault case ends with: every installed file whole (the release before or after the fault, never a mix, with a version
+// side file that agrees), update stamps unchanged when anything failed, and the next normal run
+// bringing the deployment fully up to date.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include <chrono>
-#include <condition_variable>
+#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/event_guard.h"
@@ -37,36 +28,13 @@ namespace zentro::testing {
 inline constexpr long kInstallGroup = 12;  // the demo broker's install group
 inline constexpr long kCustomGroup = 15;   // and its custom group
 
-// Ends the test program with a message when a test runs longer than `limit`.
-class Watchdog {
- public:
-  Watchdog(std::chrono::seconds limit, std::string what) : what_(std::move(what)) {
-    thread_ = std::thread([this, limit] {
-      std::unique_lock lock(mutex_);
-      if (!done_cv_.wait_for(lock, limit, [this] { return done_; })) {
-        std::fprintf(stderr, "FAILED: %s did not finish within %lld s (a hang)\n", what_.c_str(),
-                     static_cast<long long>(limit.count()));
-        std::fflush(stderr);
-        std::_Exit(3);
-      }
-    });
-  }
-  ~Watchdog() {
-    {
-      std::lock_guard lock(mutex_);
-      done_ = true;
-    }
-    done_cv_.notify_all();
-    thread_.join();
-  }
-
- private:
-  std::string what_;
-  std::mutex mutex_;
-  std::condition_variable done_cv_;
-  bool done_ = false;
-  std::thread thread_;
-};
+// Ends the test program with a message when a test overruns: a hang is a failure, not a stuck
+// suite. (An alarm is not inherited by a forked child.)
+inline void failOnOverrun(int) {
+  static const char message[] = "FAILED: the fault case did not finish within 150 s (a hang)\n";
+  [[maybe_unused]] const ssize_t ignored = ::write(2, message, sizeof message - 1);
+  ::_exit(3);
+}
 
 // One file the launcher installs, as the service currently serves it.
 struct ServedFile {
@@ -95,16 +63,14 @@ class FaultTest : public AppTest {
       GTEST_SKIP() << "the run log belongs to an earlier test of this process: run one fault "
                       "case per process (ctest does), e.g. --gtest_filter=<one case>";
     }
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    watchdog_ = std::make_unique<Watchdog>(std::chrono::seconds(150),
-                                           std::string(info->test_suite_name()) + "." +
-                                               info->name());
+    ::signal(SIGALRM, failOnOverrun);
+    ::alarm(150);
   }
   void TearDown() override {
     guard.reset();
     form.reset();
     AppTest::TearDown();
-    watchdog_.reset();
+    ::alarm(0);
   }
 
   static refservice::World demoWorld() {
@@ -121,12 +87,8 @@ class FaultTest : public AppTest {
     writeConfig("<z:row PropName='BaseURL' PropValue='" + ref.baseUrl() + "'/>\n");
   }
 
-  // One launcher run with the window scripted: the automatic login of BOB (whose last choice
-  // is the demo broker) unless another command line is given. Returns once the window has
-  // ended (expected unless `mustEnd` is false) or waits for the user.
-  ScriptedView& runLauncher(CallLimits limits = {},
-                            const std::string& commandLine = bobCommandLine(),
-                            bool mustEnd = true) {
+  // A new launcher run with the window scripted, loaded with `commandLine`.
+  ScriptedView& startRun(const std::string& commandLine, CallLimits limits = {}) {
     guard.reset();
     form.reset();
     runs_.push_back(std::make_unique<ScriptedView>());
@@ -136,10 +98,14 @@ class FaultTest : public AppTest {
     guard = std::make_unique<EventGuard>(*form, v);
     v.attach(*guard);
     guard->Form_Load();
+    return v;
+  }
+  // A whole run with the automatic login of BOB (whose last choice is the demo broker);
+  // returns once the window has ended.
+  ScriptedView& runLauncher(CallLimits limits = {}) {
+    ScriptedView& v = startRun(bobCommandLine(), limits);
     v.runInstallTimer();
-    if (mustEnd) {
-      EXPECT_TRUE(v.ended()) << "the run did not end by itself\n" << v.journalText();
-    }
+    EXPECT_TRUE(v.ended()) << "the run did not end by itself\n" << v.journalText();
     return v;
   }
 
@@ -209,12 +175,12 @@ class FaultTest : public AppTest {
     expectNoLeftovers(context);
   }
 
-  // Each file is either the earlier release's or the current one's, whole, with a side file
-  // that matches it; nothing half-written lies about.
-  void expectWhole(const std::vector<ServedFile>& earlier, const std::string& context) {
+  // After a failed run each file is either the earlier release's or the current one's, whole,
+  // with a side file that matches it; nothing half-written lies about; the stamps as before.
+  void expectFailedRunKeptThingsWhole(const Installed& before, const std::string& context) {
     SCOPED_TRACE(context);
     const std::vector<ServedFile> now = servedFiles();
-    for (const ServedFile& old : earlier) {
+    for (const ServedFile& old : before.files) {
       const ServedFile* current = nullptr;
       for (const ServedFile& f : now) {
         if (f.path == old.path) current = &f;
@@ -229,12 +195,7 @@ class FaultTest : public AppTest {
       }
     }
     expectNoLeftovers(context);
-  }
-
-  // The state after a failed run: whole files, the stamps as before.
-  void expectFailedRunKeptThingsWhole(const Installed& before, const std::string& context) {
-    expectWhole(before.files, context);
-    EXPECT_EQ(readStamps(), before.stamps) << context << ": stamps written although it failed";
+    EXPECT_EQ(readStamps(), before.stamps) << "stamps written although it failed";
   }
 
   // No part files, staging copies or transfer spools left in the working folders.
@@ -282,26 +243,23 @@ class FaultTest : public AppTest {
     ASSERT_TRUE(ref.service().setLastUpdate(kCustomGroup, day));
   }
 
-  // Sends the launcher's HTTP traffic through a fault proxy from now on. Addresses in
-  // kDirectHost (where nothing listens) are reached directly.
+  // Sends the launcher's HTTP traffic through a fault proxy until dropProxy.
   FaultProxy& useProxy() {
     proxy_ = std::make_unique<FaultProxy>();
     env.set("http_proxy", proxy_->url());
-    env.set("no_proxy", kDirectHost);
-    env.set("NO_PROXY", kDirectHost);
+    // Empty would mean unset: name a host nothing uses.
+    for (const char* name : {"no_proxy", "NO_PROXY"}) env.set(name, "127.0.0.9");
     return *proxy_;
   }
-  // Direct traffic again (the proxy keeps running until the test ends).
   void dropProxy() {
     env.unset("http_proxy");
-    env.set("no_proxy", "127.0.0.1,localhost");
-    env.set("NO_PROXY", "127.0.0.1,localhost");
+    for (const char* name : {"no_proxy", "NO_PROXY"}) env.set(name, "127.0.0.1,localhost");
   }
-  static constexpr const char* kDirectHost = "127.0.0.9";
 
   // The run ended with the run-time error report (message under the product name, program
   // ended with its exit code, the error in the run log); returns the reported text.
-  std::string reportedError(const ScriptedView& v, const std::string& log) {
+  std::string reportedError(const ScriptedView& v) {
+    const std::string log = newLog();
     EXPECT_TRUE(v.terminated()) << v.journalText();
     EXPECT_EQ(v.exitCode(), EventGuard::kRunTimeErrorExit);
     if (v.messageBoxes().empty()) {
@@ -324,7 +282,6 @@ class FaultTest : public AppTest {
   int release_ = 0;
   std::vector<std::unique_ptr<ScriptedView>> runs_;
   std::size_t logSeen_ = 0;
-  std::unique_ptr<Watchdog> watchdog_;
   std::unique_ptr<FaultProxy> proxy_;
 };
 

@@ -47,15 +47,7 @@ class SecretsTest : public FaultTest {
  protected:
   // An interactive run: the user types the login, ticks Remember or not, picks the broker.
   void runInteractive(bool remember) {
-    guard.reset();
-    form.reset();
-    runs_.push_back(std::make_unique<ScriptedView>());
-    ScriptedView& v = *runs_.back();
-    platform::setCommandLine("USEPROFILE");
-    form = std::make_unique<FrmLogin>(v);
-    guard = std::make_unique<EventGuard>(*form, v);
-    v.attach(*guard);
-    guard->Form_Load();
+    ScriptedView& v = startRun("USEPROFILE");
     v.typeText(TextBox::FilerCode, kDemoFiler);
     v.typeText(TextBox::Login, kDemoBob);
     v.typeText(TextBox::Password, kDemoBobPassword);
@@ -173,7 +165,7 @@ TEST_F(SecretsTest, SelfSignedCertificateIsRefusedWhateverTheConfigurationSays) 
               "<z:row PropName='AllowInsecure' PropValue='TRUE'/>\n");
 
   ScriptedView& v = runLauncher();
-  const std::string text = reportedError(v, newLog());
+  const std::string text = reportedError(v);
   const std::string hostPort = url.substr(8, url.find('/', 8) - 8);
   EXPECT_EQ(text.rfind("GetLoginServersXML: " + std::string(data_space_texts::kTlsFailed) +
                            hostPort + std::string(data_space_texts::kFailed) + " (",
