@@ -37,89 +37,76 @@ class DiagCliTest : public ::testing::Test {
   testing::TempDir temp;
 };
 
-TEST_F(DiagCliTest, RowsetPrintsFieldsThenJsonRowsWithNull) {
-  const CliRun r = diag("rowset " + data("rowset_typed_with_nulls.xml"));
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_NE(r.out.find("fields: 4\n  Name  String  50  not null\n  Qty  Int32  4  not null\n"), std::string::npos)
-      << r.out;
-  EXPECT_NE(r.out.find("  Last Visit  Date"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("rows: 2\n"
-                       "{\"Name\": \"O'Brien & \\\"Sons\\\"\", \"Qty\": 3, \"Last Visit\": \"2001-02-03T04:05:06\", "
-                       "\"Active\": true}\n"
-                       "{\"Name\": \"Smith\", \"Qty\": -7, \"Last Visit\": null, \"Active\": null}\n"),
-            std::string::npos)
-      << r.out;
-}
+// Each call: the arguments, the exit code, and a text the output (or, on failure, the error
+// output) must hold.
+struct DiagCall {
+  std::string args;
+  int exitCode;
+  std::string shows;
+};
 
-TEST_F(DiagCliTest, RowsetReportsABadFile) {
-  for (const std::string& file : {data("broken_truncated_rowset.xml"), temp.file("no-such-file.xml")}) {
-    const CliRun r = diag("rowset " + file);
-    EXPECT_NE(r.exitCode, 0);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err.rfind("zentro-diag: " + file + ": ", 0), 0u) << r.err;
-  }
-  EXPECT_EQ(diag("rowset").exitCode, 2);
-}
-
-TEST_F(DiagCliTest, ConfigListsPropertiesOrSaysTheFileIsMissing) {
-  const CliRun missing = diag("config " + temp.str());
-  EXPECT_EQ(missing.exitCode, 0);
-  EXPECT_EQ(missing.out, "no configuration file at " + temp.str() + "/VMIZentroConfig.XML\n");
-
-  Table t({FieldDef{"PropName", FieldType::String, 255, true}, FieldDef{"PropValue", FieldType::String, 4000, true}});
+TEST_F(DiagCliTest, FilesArePrintedOrTheirFaultNamed) {
+  temp.write("config/VMIZentroConfig.XML", "<xml><broken");
+  Table t({FieldDef{"PropName", FieldType::String, 255, true},
+           FieldDef{"PropValue", FieldType::String, 4000, true}});
   t.appendRow({Value("BaseURL"), Value("http://127.0.0.1:8080/cvbo")});
   t.appendRow({Value("SharedEnvironment"), Value(" true ")});
   t.appendRow({Value("UPDATEADMINLOGIN"), Value::null()});
-  temp.write("VMIZentroConfig.XML", writeAdoXml(t));
-  const CliRun r = diag("config " + temp.str());
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_NE(r.out.find("BaseURL = \"http://127.0.0.1:8080/cvbo\"\nSharedEnvironment = \" true \"\n"
-                       "UPDATEADMINLOGIN = (null)\n"),
-            std::string::npos)
-      << r.out;
-
-  temp.write("VMIZentroConfig.XML", "<xml><broken");
-  EXPECT_EQ(diag("config " + temp.str()).exitCode, 1);
+  temp.write("good/VMIZentroConfig.XML", writeAdoXml(t));
+  const std::string broken = data("broken_truncated_rowset.xml");
+  for (const DiagCall& c : std::vector<DiagCall>{
+           {"rowset " + data("rowset_typed_with_nulls.xml"), 0,
+            "rows: 2\n{\"Name\": \"O'Brien & \\\"Sons\\\"\", \"Qty\": 3, \"Last Visit\": "
+            "\"2001-02-03T04:05:06\", \"Active\": true}\n{\"Name\": \"Smith\", \"Qty\": -7, "
+            "\"Last Visit\": null, \"Active\": null}\n"},
+           {"rowset " + broken, 1, "zentro-diag: " + broken + ": "},
+           {"rowset " + temp.file("none.xml"), 1, "zentro-diag: " + temp.file("none.xml") + ": "},
+           {"rowset", 2, ""},
+           {"config " + temp.str(), 0,
+            "no configuration file at " + temp.str() + "/VMIZentroConfig.XML\n"},
+           {"config " + temp.file("good"), 0,
+            "BaseURL = \"http://127.0.0.1:8080/cvbo\"\nSharedEnvironment = \" true \"\n"
+            "UPDATEADMINLOGIN = (null)\n"},
+           {"config " + temp.file("config"), 1, ""}}) {
+    const CliRun r = diag(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.args << "\n" << r.err;
+    EXPECT_NE((c.exitCode == 0 ? r.out : r.err).find(c.shows), std::string::npos)
+        << c.args << "\n" << r.out << r.err;
+    if (c.exitCode != 0) {
+      EXPECT_EQ(r.out, "") << c.args;
+    }
+  }
 }
 
-TEST_F(DiagCliTest, CallPrintsResultAndByReferenceValues) {
+TEST_F(DiagCliTest, CallsPrintResultsByReferenceValuesAndErrors) {
   testing::ScopedRefService ref;
   ref.startFromFolder(testing::demoWorldDir(), testing::demoAppPath());
-  ref.expectCall(refservice::kLoginProgId, "LoginUser");
-  ref.expectCall(refservice::kLoginProgId, "isValidLogin");
-  const std::string east = ref.serverUrl("EAST");
-
-  const CliRun login = diag("call " + east + " CVBO_V2.Init LoginUser '&s:DEMO' '&s:ALICE' '&s:alice-demo' s:127.0.0.1");
-  ASSERT_EQ(login.exitCode, 0) << login.err;
-  const std::string token = ref.service().lastTokenOf("DEMO", "ALICE");
-  EXPECT_EQ(login.out, "result (String): " + token +
-                           "\nargument 1 by reference (String): DEMO\n"
-                           "argument 2 by reference (String): ALICE\n"
-                           "argument 3 by reference (String): alice-demo\n");
-
-  const CliRun valid = diag("call " + east + " CVBO_V2.Init isValidLogin s:DEMO s:ALICE s:alice-demo b:false '&b:true'");
-  ASSERT_EQ(valid.exitCode, 0) << valid.err;
-  EXPECT_EQ(valid.out, "result (Bool): true\nargument 5 by reference (Bool): true\n");
-
+  const std::string valid = "call " + ref.serverUrl("EAST") + " CVBO_V2.Init isValidLogin ";
+  const std::string login = "call " + ref.serverUrl("EAST") +
+                            " CVBO_V2.Init LoginUser '&s:DEMO' '&s:ALICE' '&s:alice-demo' s:127.0.0.1";
   // An array of VARIANTs, as a data factory returns beside a failed call, prints readably.
-  ref.service().setMemberFault("EAST", "isValidLogin", refservice::Fault{refservice::Fault::Kind::ArrayAnswer});
-  const CliRun array = diag("call " + east + " CVBO_V2.Init isValidLogin s:DEMO s:ALICE s:alice-demo b:false '&b:true'");
-  ASSERT_EQ(array.exitCode, 0) << array.err;
-  EXPECT_EQ(array.out, "result (Array of Variant, 0 To 3): [42, {\"error\": \"0x80004005\", \"source\": "
-                       "\"CVBO_V2.Init\", \"description\": \"Fault injected by the reference service\"}, "
-                       "[\"one\", null], \"Nothing\"]\nargument 5 by reference (Bool): true\n");
-  ref.service().clearFaults();
-
-  const CliRun files = diag("call " + east + " CVBO_V2.Init GetInstallFilesByIDXML '&s:" + token + "' i:12 n:");
-  ASSERT_EQ(files.exitCode, 0) << files.err;
-  EXPECT_NE(files.out.find("z:row FileName='demo-readme.txt'"), std::string::npos) << files.out;
-
-  const CliRun unknown = diag("call " + east + " CVBO_V2.Init NoSuchMember");
-  EXPECT_EQ(unknown.exitCode, 1);
-  EXPECT_NE(unknown.err.find("(0x80070057) from CVBO_V2.Init: NoSuchMember: "), std::string::npos) << unknown.err;
-
-  EXPECT_EQ(diag("call " + east + " CVBO_V2.Init isValidLogin x:1").exitCode, 2);
-  EXPECT_EQ(diag("call " + east + " CVBO_V2.Init isValidLogin i:twelve").exitCode, 2);
+  ref.service().setMemberFault("EAST", "isValidLogin",
+                               refservice::Fault{refservice::Fault::Kind::ArrayAnswer, 0, 1});
+  for (const DiagCall& c : std::vector<DiagCall>{
+           {valid + "s:DEMO s:ALICE s:alice-demo b:false '&b:true'", 0,
+            "result (Array of Variant, 0 To 3): [42, {\"error\": \"0x80004005\", \"source\": "
+            "\"CVBO_V2.Init\", \"description\": \"Fault injected by the reference service\"}, "
+            "[\"one\", null], \"Nothing\"]\nargument 5 by reference (Bool): true\n"},
+           {valid + "s:DEMO s:ALICE s:alice-demo b:false '&b:true'", 0,
+            "result (Bool): true\nargument 5 by reference (Bool): true\n"},
+           {login, 0, "argument 1 by reference (String): DEMO\nargument 2 by reference (String): "
+                      "ALICE\nargument 3 by reference (String): alice-demo\n"},
+           {"call " + ref.serverUrl("EAST") + " CVBO_V2.Init NoSuchMember", 1,
+            "(0x80070057) from CVBO_V2.Init: NoSuchMember: "},
+           {valid + "x:1", 2, ""},
+           {valid + "i:twelve", 2, ""}}) {
+    const CliRun r = diag(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.args << "\n" << r.err;
+    EXPECT_NE((c.exitCode == 0 ? r.out : r.err).find(c.shows), std::string::npos)
+        << c.args << "\n" << r.out << r.err;
+  }
+  EXPECT_NE(diag(login).out.find("result (String): " + ref.service().lastTokenOf("DEMO", "ALICE")),
+            std::string::npos);
 }
 
 }  // namespace

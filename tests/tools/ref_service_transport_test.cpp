@@ -1,8 +1,7 @@
-// The reference service seen from the client's transport: install-file downloads, the
-// "404 Object Not Found" status line, every fault mode, several loopback addresses, HTTPS.
+// The reference service seen from the client's transport: every fault mode, the "404 Object
+// Not Found" status line, several loopback addresses, HTTPS.
 
 #include <gtest/gtest.h>
-#include <zip.h>
 
 #include <cstdlib>
 
@@ -10,7 +9,6 @@
 #include "platform/http_texts.h"
 #include "platform/runtime_error.h"
 #include "remote/data_space.h"
-#include "remote/rds_wire.h"
 #include "tests/support/ref_service_fixture.h"
 #include "tests/support/scoped_env.h"
 #include "tools/refservice/business_objects.h"
@@ -91,55 +89,8 @@ class RefServiceTransportTest : public testing::RefServiceTest {
   std::unique_ptr<platform::HttpClient> http;
 };
 
-TEST_F(RefServiceTransportTest, InstallFilesAreServedWithTheirLength) {
-  const auto a = get(fileUrl("a.bin"));
-  EXPECT_EQ(a.status, 200);
-  EXPECT_EQ(a.header("Content-Length"), "5000");
-  EXPECT_EQ(a.body, *twoServerWorld().groups[1].entries[0].content);
-
-  // Paths compare without regard to case, as the servers the launcher meets do.
-  EXPECT_EQ(get(ref.serverUrl("S1") + "/broker/installfiles/A.BIN").status, 200);
-  // The CLIENT deployment's trimmed type, on the second loopback address.
-  ASSERT_NE(ref.serverUrl("S2").find("://127.0.0.2:"), std::string::npos);
-  const auto c = get(ref.serverUrl("S2") + "/CLIENT/InstallFiles/c.bin");
-  EXPECT_EQ(c.status, 200);
-  EXPECT_EQ(c.body.size(), 2049u);
-
-  // A compressed entry arrives as a ZIP holding the one file under its FileName.
-  const auto packed = get(fileUrl("sub/packed.cmp"));
-  ASSERT_EQ(packed.status, 200);
-  zip_error_t err;
-  zip_source_t* src = zip_source_buffer_create(packed.body.data(), packed.body.size(), 0, &err);
-  zip_t* za = zip_open_from_source(src, ZIP_RDONLY, &err);
-  ASSERT_NE(za, nullptr);
-  ASSERT_EQ(zip_get_num_entries(za, 0), 1);
-  EXPECT_STREQ(zip_get_name(za, 0, 0), "packed.dat");
-  zip_stat_t st;
-  ASSERT_EQ(zip_stat_index(za, 0, 0, &st), 0);
-  std::string content(st.size, '\0');
-  zip_file_t* f = zip_fopen_index(za, 0, 0);
-  ASSERT_EQ(zip_fread(f, content.data(), st.size), static_cast<zip_int64_t>(st.size));
-  zip_fclose(f);
-  zip_close(za);
-  EXPECT_EQ(content, *twoServerWorld().groups[1].entries[1].content);
-
-  const auto records = ref.service().downloads();
-  ASSERT_EQ(records.size(), 4u);
-  EXPECT_EQ(records[0].listener, "S1");
-  EXPECT_EQ(records[0].status, 200);
-}
-
-TEST_F(RefServiceTransportTest, MissingFilesAnswerObjectNotFound) {
-  for (const std::string& url : {fileUrl("gone.dll"), fileUrl("never-listed.txt"),
-                                ref.serverUrl("S2") + "/BROKER/InstallFiles/a.bin"}) {
-    const auto r = get(url);
-    EXPECT_EQ(r.status, 404) << url;
-    EXPECT_EQ(r.statusLine, kObjectNotFound) << url;
-    EXPECT_NE(r.headerText.find("404 Object"), std::string::npos);
-  }
-}
-
 TEST_F(RefServiceTransportTest, DownloadFaultsAsTheClientSeesThem) {
+  EXPECT_EQ(get(fileUrl("gone.dll")).statusLine, kObjectNotFound);  // listed without content
   using Kind = platform::HttpError::Kind;
   Kind kind{};
   ref.service().setFileFault(1, "a.bin", Fault{Fault::Kind::CutBody, 100, -1});
@@ -223,29 +174,9 @@ TEST_F(RefServiceTransportTest, MemberFaultsReachTheCallerAsErrorsNamingTheMembe
             Value(true));
 }
 
-TEST_F(RefServiceTransportTest, MalformedRequestsAreRefusedWithInvalidArgument) {
-  const std::string endpoint = ref.baseUrl().substr(0, ref.baseUrl().rfind('/')) + rds::kEndpoint;
-  const std::vector<std::pair<std::string, std::string>> requests = {
-      {"CVBO_V2.Init.isValidLogin", "not an RDS body"},
-      {"CVBO_V2.Init.isValidLogin", rds::encodeRequestBody({Value("F")}).substr(0, 90)},  // cut short
-      {"NoDotInHere", rds::encodeRequestBody({})},
-  };
-  for (const auto& [target, body] : requests) {
-    platform::HttpRequest r;
-    r.url = endpoint + target;
-    r.body = body;
-    r.headers = rds::requestHeaders();
-    const auto answer = http->send(r);
-    ASSERT_EQ(answer.status, 200) << target;  // RDS failures still travel as 200
-    const rds::Response decoded = rds::decodeResponseBody(answer.body);
-    ASSERT_TRUE(decoded.isError) << target;
-    EXPECT_EQ(decoded.error.scode, refservice::kScodeInvalidArg) << target;
-  }
-  EXPECT_EQ(ref.service().calls().size(), requests.size());
-}
-
-// The service's side of TLS is driven with the curl program; the launcher's own client then
-// makes the same call once the test certificate is in its trust store.
+// The launcher's own client against the service over TLS: refused until the test certificate
+// is in its trust store; then calls and downloads, with redirects that drop credentials and
+// never lead from https down to http.
 TEST(RefServiceHttpsTest, MembersAndDownloadsOverTls) {
   testing::TempDir temp;
   const std::string script = std::string(ZENTRO_SOURCE_DIR) + "/scripts/make-test-cert.sh";
@@ -259,30 +190,7 @@ TEST(RefServiceHttpsTest, MembersAndDownloadsOverTls) {
   ref.expectCall(kLoginProgId, "isValidLogin");
   ASSERT_EQ(ref.serverUrl("S1").rfind("https://127.0.0.1:", 0), 0u);
 
-  const std::string body = rds::encodeRequestBody({Value("F"), Value("U"), Value("pw"), Value(false), Value(true)});
-  temp.write("request.bin", body);
   const std::string url = ref.serverUrl("S1");
-  const std::string origin = url.substr(0, url.find('/', 8));
-  const std::string curl = "curl -sS --cacert " + options.certFile + " -H 'User-Agent: ACTIVEDATA' -H 'Content-Type:'";
-  ASSERT_EQ(std::system((curl + " --data-binary @" + temp.file("request.bin") + " -o " + temp.file("answer.bin") + " " +
-                         origin + "/msadc/msadcs.dll/CVBO_V2.Init.isValidLogin")
-                            .c_str()),
-            0);
-  const rds::Response answer = rds::decodeResponseBody(testing::readFile(temp.file("answer.bin")));
-  ASSERT_FALSE(answer.isError);
-  EXPECT_EQ(answer.returnValue, Value(true));
-  ASSERT_EQ(answer.params.size(), 5u);
-  EXPECT_EQ(answer.params[4], Value(true));   // the by-reference flag
-  EXPECT_TRUE(answer.params[0].isEmpty());    // by-value parameters come back Empty
-
-  ASSERT_EQ(std::system((curl + " -D " + temp.file("headers.txt") + " -o " + temp.file("a.bin") + " " + url +
-                         "/BROKER/InstallFiles/a.bin").c_str()),
-            0);
-  EXPECT_EQ(testing::readFile(temp.file("a.bin")), *twoServerWorld().groups[1].entries[0].content);
-  ASSERT_EQ(std::system((curl + " -D " + temp.file("missing.txt") + " -o /dev/null " + url +
-                         "/BROKER/InstallFiles/gone.dll").c_str()),
-            0);
-  EXPECT_EQ(testing::readFile(temp.file("missing.txt")).rfind(kObjectNotFound, 0), 0u);
 
   // Without trust in the certificate the client refuses the connection.
   auto http = platform::makeHttpClient();
