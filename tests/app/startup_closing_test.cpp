@@ -43,13 +43,7 @@ TEST_F(AppTest, RememberedLoginRoundTripOnASingleMachine) {
   EXPECT_EQ(stored("Password"), "");
   EXPECT_EQ(stored("Remember"), "1");
 
-  ScriptedView next;
-  view.clearJournal();
-  platform::setCommandLine("USEPROFILE");
-  FrmLogin second(next);
-  EventGuard secondGuard(second, next);
-  next.attach(secondGuard);
-  secondGuard.Form_Load();
+  ScriptedView& next = runLauncher("USEPROFILE");
   EXPECT_EQ(next.text(TextBox::FilerCode), "abc");
   EXPECT_EQ(next.text(TextBox::Login), "jdoe");
   EXPECT_EQ(next.text(TextBox::Password), "");
@@ -57,7 +51,7 @@ TEST_F(AppTest, RememberedLoginRoundTripOnASingleMachine) {
 
   // Unchecked: the remembered login is erased.
   next.clickRemember(false);
-  secondGuard.cmdCancel_Click();
+  guard->cmdCancel_Click();
   EXPECT_EQ(stored("FilerCode"), "");
   EXPECT_EQ(stored("Login"), "");
   EXPECT_EQ(stored("Remember"), "0");
@@ -87,21 +81,17 @@ TEST_F(AppTest, SharedMachineRemembersOnlyTheFilerCode) {
   EXPECT_EQ(stored("Remember"), "0");
 }
 
-TEST_F(AppTest, StoredRememberOtherThanOneLeavesTheBoxUnchecked) {
+TEST_F(AppTest, TheCloseBoxIsRefusedAndNothingIsSaved) {
   platform::saveSetting("VMIZentro", "LoginInfo", "Remember", "-1");
   load();
-  EXPECT_FALSE(view.rememberChecked());
-}
-
-TEST_F(AppTest, TheCloseBoxIsRefusedAndNothingIsSaved) {
-  load();
+  EXPECT_FALSE(view.rememberChecked()) << "only a stored 1 checks the box";
   EXPECT_TRUE(view.closeBox());
   EXPECT_EQ(view.lastMessageBox().text, texts::kUseCancelButton);
   EXPECT_EQ(view.lastMessageBox().text,
             "Please use the \"Cancel\" button if you wish to close this program now.");
   EXPECT_EQ(view.lastMessageBox().title, std::optional<std::string>(""));
   EXPECT_FALSE(view.ended());
-  EXPECT_EQ(stored("Remember"), "<missing>") << "nothing is saved while the window stays";
+  EXPECT_EQ(stored("Remember"), "-1") << "nothing is saved while the window stays";
 }
 
 TEST_F(AppTest, CommandLineFillsTheBoxesAndLogsInAtOnce) {
