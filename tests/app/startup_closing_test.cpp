@@ -110,26 +110,21 @@ TEST_F(AppTest, CommandLineFillsTheBoxesAndLogsInAtOnce) {
   EXPECT_EQ(state().install.deploymentCaption, "[Acme Pilot]");
 }
 
-TEST_F(AppTest, CommandLineWithTooFewFieldsFillsTheBoxesAndWaits) {
+TEST_F(AppTest, CommandLineWithTooFewFieldsOrABlankPasswordFillsTheBoxesAndWaits) {
   startService();
   load("acme|john");
   EXPECT_EQ(view.text(TextBox::FilerCode), "ACME");
   EXPECT_EQ(view.text(TextBox::Login), "JOHN");
-  EXPECT_EQ(ref.callCount("GetLoginServersXML"), 0);
   // The user finishes the boxes and gets the ordinary messages.
   guard->cmdLogin_Click();
   EXPECT_EQ(view.lastMessageBox().text, texts::kPasswordMissing);
-}
-
-TEST_F(AppTest, AutomaticLoginWithAnEmptyPasswordIsSilent) {
-  startService();
+  // A blank password in a full command line: silence, and an empty list of choices.
   load("acme|john| |USEPROFILE");
-  EXPECT_EQ(view.messageBoxCount(), 0);
+  EXPECT_EQ(view.messageBoxCount(), 1);
   EXPECT_EQ(view.label(Label::Status), "");
-  EXPECT_EQ(ref.callCount("GetLoginServersXML"), 0);
-  EXPECT_EQ(view.text(TextBox::FilerCode), "ACME");
   EXPECT_EQ(state().deploymentChoices.recordCount(), 0);
   EXPECT_EQ(state().deploymentChoices.fields().size(), 5u);
+  EXPECT_EQ(ref.callCount("GetLoginServersXML"), 0);
 }
 
 }  // namespace
