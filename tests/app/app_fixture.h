@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/event_guard.h"
 #include "app/form_login.h"
@@ -34,57 +35,53 @@ inline refservice::World SmallWorld() {
   w.logins.push_back({kFiler, kJohn, kJohnPassword, {1, 2, 3}});
   w.logins.push_back({kFiler, kOne, kOnePassword, {1}});
   w.base.path = "/cvbo";
-  Server s1;
-  s1.name = "S1";
-  s1.path = "/cvbo/s1";
-  Server s2;
-  s2.name = "S2";
-  s2.path = "/cvbo/s2";
-  w.servers = {s1, s2};
-  auto entry = [](const std::string& name, long seq, int type, const std::string& version,
-                  const std::string& location) {
+  for (const char* name : {"S1", "S2"}) {
+    w.servers.emplace_back().name = name;
+    w.servers.back().path = std::string("/cvbo/s") + name[1];
+  }
+  auto group = [](long id, const char* stamp, const std::string& name, long seq, int type,
+                  const std::string& version) {
     InstallEntry e;
-    e.fileName = name;
+    e.fileName = e.description = e.downloadLocation = name;
     e.sequenceId = seq;
     e.installType = type;
     e.fileVersion = version;
-    e.installLocation = location;
-    e.description = name;
-    e.downloadLocation = name;
+    e.installLocation = "COMMONDIR";
     e.content = std::make_shared<const std::string>("content of " + name + " " + version);
-    return e;
+    return InstallGroup{id, stamp, {e}};
   };
-  w.groups[12] = {12, "2026-11-30T08:15:00", {entry("core.dat", 1, 5, "1.0.0.1", "COMMONDIR")}};
-  w.groups[15] = {15, "2026-12-01T09:30:00", {entry("custom.dat", 2, 5, "1.0.0.0", "COMMONDIR")}};
-  w.groups[20] = {20, "", {entry("client.dat", 1, 0, "1.0.0.0", "COMMONDIR")}};
-  w.groups[30] = {30, "10/15/2026 5:45:00 PM", {entry("pilot.dat", 1, 5, "2.0", "COMMONDIR")}};
-  Deployment d1;
-  d1.id = 1;
-  d1.type = "BROKER";
-  d1.description = " Acme Broker ";
-  d1.server = "S1";
-  d1.deployFolder = "AcmeBroker";
-  d1.installGroup = 12;
-  d1.customGroup = 15;
-  d1.checkForUpdates = "Y";
-  Deployment d2 = d1;
-  d2.id = 2;
-  d2.type = "CLIENT";
-  d2.description = "Acme Client";
-  d2.server = "S2";
-  d2.deployFolder = "AcmeClient";
-  d2.installGroup = 20;
-  d2.customGroup = std::nullopt;
-  Deployment d3 = d1;
-  d3.id = 3;
-  d3.description = "Acme Pilot";
-  d3.server = "S2";
-  d3.deployFolder = "AcmePilot";
-  d3.installGroup = 30;
-  d3.customGroup = 0;
-  d3.checkForUpdates = "";
-  w.deployments = {d1, d2, d3};
+  w.groups[12] = group(12, "2026-11-30T08:15:00", "core.dat", 1, 5, "1.0.0.1");
+  w.groups[15] = group(15, "2026-12-01T09:30:00", "custom.dat", 2, 5, "1.0.0.0");
+  w.groups[20] = group(20, "", "client.dat", 1, 0, "1.0.0.0");
+  w.groups[30] = group(30, "10/15/2026 5:45:00 PM", "pilot.dat", 1, 5, "2.0");
+  auto deployment = [&](long id, const char* type, const char* description, const char* server,
+                        const char* folder, long install, std::optional<long> custom,
+                        const char* check) {
+    Deployment& d = w.deployments.emplace_back();
+    d.id = id;
+    d.type = type;
+    d.description = description;
+    d.server = server;
+    d.deployFolder = folder;
+    d.installGroup = install;
+    d.customGroup = custom;
+    d.checkForUpdates = check;
+  };
+  deployment(1, "BROKER", " Acme Broker ", "S1", "AcmeBroker", 12, 15, "Y");
+  deployment(2, "CLIENT", "Acme Client", "S2", "AcmeClient", 20, std::nullopt, "Y");
+  deployment(3, "BROKER", "Acme Pilot", "S2", "AcmePilot", 30, 0, "");
   return w;
+}
+
+// A configuration file (VMIZentroConfig.XML) holding `rows`.
+inline std::string configXml(const std::string& rows) {
+  return "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' "
+         "xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882' "
+         "xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'>\n"
+         "<s:Schema id='RowsetSchema'><s:ElementType name='row' content='eltOnly'>\n"
+         "<s:AttributeType name='PropName'/><s:AttributeType name='PropValue'/>\n"
+         "</s:ElementType></s:Schema>\n<rs:data>\n" +
+         rows + "</rs:data></xml>\n";
 }
 
 class AppTest : public RefServiceTest {
@@ -105,23 +102,25 @@ class AppTest : public RefServiceTest {
   }
 
   void writeConfig(const std::string& rows) {
-    temp.write("config/Velmora/Velmora Zentro/VMIZentroConfig.XML",
-               "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' "
-               "xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882' "
-               "xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'>\n"
-               "<s:Schema id='RowsetSchema'><s:ElementType name='row' content='eltOnly'>\n"
-               "<s:AttributeType name='PropName'/><s:AttributeType name='PropValue'/>\n"
-               "</s:ElementType></s:Schema>\n<rs:data>\n" +
-                   rows + "</rs:data></xml>\n");
+    temp.write("config/Velmora/Velmora Zentro/VMIZentroConfig.XML", configXml(rows));
   }
 
   // Creates the window with `commandLine` and runs Form_Load through the error boundary.
-  void load(const std::string& commandLine = "USEPROFILE") {
-    platform::setCommandLine(commandLine);
-    form = std::make_unique<FrmLogin>(view);
-    guard = std::make_unique<EventGuard>(*form, view);
-    view.attach(*guard);
-    guard->Form_Load();
+  void load(const std::string& commandLine = "USEPROFILE") { open(view, commandLine); }
+
+  // One whole launcher run in a window of its own: Form_Load, then install-timer ticks until
+  // the window ends. The run's window stays for the test to read.
+  ScriptedView& runLauncher(const std::string& commandLine) {
+    ScriptedView& window = *runs.emplace_back(std::make_unique<ScriptedView>());
+    open(window, commandLine);
+    window.runInstallTimer();
+    return window;
+  }
+
+  void TearDown() override {
+    guard.reset();
+    form.reset();
+    RefServiceTest::TearDown();
   }
 
   // Types the three boxes and presses Login.
@@ -138,9 +137,20 @@ class AppTest : public RefServiceTest {
 
   ProgramState& state() { return form->state(); }
 
+  void open(ScriptedView& window, const std::string& commandLine) {
+    guard.reset();
+    form.reset();
+    platform::setCommandLine(commandLine);
+    form = std::make_unique<FrmLogin>(window);
+    guard = std::make_unique<EventGuard>(*form, window);
+    window.attach(*guard);
+    guard->Form_Load();
+  }
+
   ScopedUserProfile profile{temp.str()};
   ScopedEnv env;
   ScriptedView view;
+  std::vector<std::unique_ptr<ScriptedView>> runs;  // the windows of runLauncher
   std::unique_ptr<FrmLogin> form;
   std::unique_ptr<EventGuard> guard;
 };

@@ -26,22 +26,21 @@ class CacheRefreshTest : public AppTest {
   }
 };
 
-TEST_F(CacheRefreshTest, NothingThereCountsAsRefreshed) {
+TEST_F(CacheRefreshTest, CancelTouchesNothingAndNothingThereCountsAsRefreshed) {
   // A plain file named like a login-type folder is no cache: it stays.
   const std::string file = temp.write("config/Velmora/Velmora Zentro/BROKER", "not a folder");
-  refresh(Answer::Ok);
-  EXPECT_EQ(readFile(file), "not a folder");
-  ASSERT_EQ(view.messageBoxCount(), 2);
-  EXPECT_EQ(view.messageBoxes()[0].text, texts::kRefreshQuestion);
-  EXPECT_EQ(view.messageBoxes()[0].buttons, Buttons::OkCancel);
-  EXPECT_EQ(view.lastMessageBox().text, "VMI Zentro Cache successfully refreshed.");
-}
-
-TEST_F(CacheRefreshTest, CancelTouchesNothing) {
   temp.write("config/Velmora/Velmora Zentro/CLIENT/App/a.dll", "x");
   refresh(Answer::Cancel);
   EXPECT_EQ(view.messageBoxCount(), 1);
+  EXPECT_EQ(view.messageBoxes()[0].text, texts::kRefreshQuestion);
+  EXPECT_EQ(view.messageBoxes()[0].buttons, Buttons::OkCancel);
   EXPECT_TRUE(fs::exists(product("CLIENT/App/a.dll")));
+
+  fs::remove_all(product("CLIENT"));
+  refresh(Answer::Ok);
+  EXPECT_EQ(readFile(file), "not a folder");
+  EXPECT_EQ(view.messageBoxCount(), 3);
+  EXPECT_EQ(view.lastMessageBox().text, "VMI Zentro Cache successfully refreshed.");
 }
 
 TEST_F(CacheRefreshTest, RemovesBothTreesReadOnlyFilesIncludedButNothingElse) {

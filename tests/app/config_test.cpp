@@ -5,28 +5,15 @@
 
 #include <filesystem>
 
-#include "tests/support/temp_dir.h"
+#include "tests/app/app_fixture.h"
 
 namespace zentro {
 namespace {
 
-std::string ConfigXml(const std::string& rows) {
-  return "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'\n"
-         " xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882'\n"
-         " xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'>\n"
-         "<s:Schema id='RowsetSchema'><s:ElementType name='row' content='eltOnly'>\n"
-         "<s:AttributeType name='PropName' rs:number='1'><s:datatype dt:type='string'/>"
-         "</s:AttributeType>\n"
-         "<s:AttributeType name='PropValue' rs:number='2' rs:nullable='true'>"
-         "<s:datatype dt:type='string'/></s:AttributeType>\n"
-         "</s:ElementType></s:Schema>\n<rs:data>\n" +
-         rows + "</rs:data></xml>\n";
-}
-
 class ConfigTest : public ::testing::Test {
  protected:
   Table Load(const std::string& rows) {
-    dir.write(kConfigFileName, ConfigXml(rows));
+    dir.write(kConfigFileName, testing::configXml(rows));
     return loadConfigTable(dir.str());
   }
   testing::TempDir dir;
@@ -51,7 +38,7 @@ TEST_F(ConfigTest, MalformedFileReadsLikeAMissingOne) {
 
   // Only a regular file up to 16 MiB is read: a larger one, well formed or not, is broken,
   // and so is a link to a device that would read without end.
-  dir.write(kConfigFileName, ConfigXml("<z:row PropName='BaseURL' PropValue='x'/>\n") +
+  dir.write(kConfigFileName, testing::configXml("<z:row PropName='BaseURL' PropValue='x'/>\n") +
                                  std::string(16u << 20, ' '));
   t = loadConfigTable(dir.str());
   EXPECT_EQ(GetConfigValue(t, "BaseURL"), "");

@@ -25,31 +25,13 @@ class FullRunTest : public AppTest {
 
   // One launcher run with an automatic login of BOB, whose last choice is the broker.
   void runOnce() {
-    guard.reset();
-    form.reset();
-    runs.push_back(std::make_unique<ScriptedView>());
-    ScriptedView& v = *runs.back();
-    platform::setCommandLine(std::string(kDemoFiler) + "|" + kDemoBob + "|" + kDemoBobPassword +
-                             "|USEPROFILE");
-    form = std::make_unique<FrmLogin>(v);
-    guard = std::make_unique<EventGuard>(*form, v);
-    v.attach(*guard);
-    guard->Form_Load();
-    v.runInstallTimer();
-    ASSERT_TRUE(v.unloaded()) << v.journalText();
+    ScriptedView& run = runLauncher(std::string(kDemoFiler) + "|" + kDemoBob + "|" +
+                                    kDemoBobPassword + "|USEPROFILE");
+    ASSERT_TRUE(run.unloaded()) << run.journalText();
   }
-  void TearDown() override {
-    guard.reset();
-    form.reset();
-    AppTest::TearDown();
-  }
-  ScriptedView& last() { return *runs.back(); }
-
   std::string common() const { return rootFolder() + "/BROKER/DemoBroker"; }
   std::string read(const std::string& name) const { return readFile(common() + "/" + name); }
   int downloads() { return int(ref.downloads().size()); }
-
-  std::vector<std::unique_ptr<ScriptedView>> runs;
 
   // The demo application records what it received in its working folder; it runs on its own,
   // so wait (boundedly) for its file.
@@ -70,7 +52,7 @@ TEST_F(FullRunTest, FreshInstallThenCurrentThenOneChangedFile) {
   EXPECT_FALSE(fs::exists(rootFolder() + "/Temp/demo-data.dat.cmp")) << "archive deleted";
   EXPECT_EQ(read("INSTALL_12.txt"), "2026-11-30T08:15:00\r\n");
   EXPECT_EQ(read("INSTALL_15.txt"), "2026-12-01T09:30:00\r\n");
-  EXPECT_EQ(last().label(Label::Message), "[Demo Broker 2026] - initialization complete");
+  EXPECT_EQ(runs.back()->label(Label::Message), "[Demo Broker 2026] - initialization complete");
   EXPECT_EQ(form->exitStatus(), FrmLogin::kExitCurrent);
   const std::string token = ref.lastTokenOf(kDemoFiler, kDemoBob);
   const std::string received = launchRecord();

@@ -35,19 +35,14 @@ TEST_P(ShellErrorText, CodeThenMeaning) {
   EXPECT_EQ(ShellExecuteErrorText(GetParam().code), GetParam().text);
 }
 
+// A handful of rows: a known code, the longest text, both ends of the known range and codes
+// beside it.
 INSTANTIATE_TEST_SUITE_P(
     Table, ShellErrorText,
-    ::testing::Values(CodeCase{2, "2 : File Not Found"}, CodeCase{3, "3 : Path Not Found"},
-                      CodeCase{5, "5 : Access Denied"}, CodeCase{8, "8 : Not Enough Memory"},
-                      CodeCase{11, "11 : Bad Format"}, CodeCase{26, "26 : Sharing Violation"},
-                      CodeCase{27, "27 : Filename Association Incomplete or Invalid"},
-                      CodeCase{28, "28 : DDE Request Timeout"},
-                      CodeCase{29, "29 : DDE Transaction Failed"}, CodeCase{30, "30 : DDE Busy"},
+    ::testing::Values(CodeCase{2, "2 : File Not Found"},
                       CodeCase{31, "31 : No Application Associated With The Given Filename "
                                    "Extension"},
-                      CodeCase{32, "32 : DLL Not Found"},
-                      CodeCase{0, "0 : (Unknown Error Code)"},
-                      CodeCase{4, "4 : (Unknown Error Code)"},
+                      CodeCase{32, "32 : DLL Not Found"}, CodeCase{0, "0 : (Unknown Error Code)"},
                       CodeCase{25, "25 : (Unknown Error Code)"},
                       CodeCase{33, "33 : (Unknown Error Code)"},
                       CodeCase{-1, "-1 : (Unknown Error Code)"}));
@@ -159,7 +154,7 @@ TEST_F(LaunchAttempts, ALaunchRecordOutsideTheDeploymentsFoldersStartsNothing) {
   }
 }
 
-TEST_F(LaunchAttempts, FirstSuccessStartsOnce) {
+TEST_F(LaunchAttempts, FirstSuccessStartsOnceInTheCommonFolder) {
   ScriptedShell shell({42});
   runLaunchStage(view, in, target, shell.fn());
   ASSERT_EQ(shell.calls.size(), 1u);
@@ -172,57 +167,39 @@ TEST_F(LaunchAttempts, FirstSuccessStartsOnce) {
   EXPECT_EQ(view.messageBoxCount(), 0);
 }
 
-TEST_F(LaunchAttempts, CodeOf32IsAFailureAndRunasFollows) {
-  ScriptedShell shell({32, 33});
-  runLaunchStage(view, in, target, shell.fn());
-  ASSERT_EQ(shell.calls.size(), 2u);
-  EXPECT_EQ(shell.calls[1].verb, "runas");
-}
-
-TEST_F(LaunchAttempts, AllThreeFailingRaisesWithTheirLines) {
-  ScriptedShell shell({2, 2, 2});
-  try {
-    runLaunchStage(view, in, target, shell.fn());
-    FAIL() << "no error raised";
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.number(), 2);
-    EXPECT_EQ(e.source(), platform::programBaseName());
-    EXPECT_EQ(e.description(),
-              "Attempt 1 - ShellExecute() Returned Code 2 : File Not Found\r"
-              "Attempt 2 - ShellExecute(runas) Returned Code 2 : File Not Found\r"
-              "Attempt 3 - ShellExecute(highestAvailable) Returned Code 2 : File Not Found\r");
-  }
-  ASSERT_EQ(shell.calls.size(), 3u);
-  EXPECT_EQ(shell.calls[2].verb, "open");
-}
-
-TEST_F(LaunchAttempts, LastCodeZeroIsNumberedEight) {
-  ScriptedShell shell({5, 31, 0});
-  try {
-    runLaunchStage(view, in, target, shell.fn());
-    FAIL() << "no error raised";
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.number(), texts::kOutOfResourcesNumber);
-    EXPECT_EQ(e.description(),
-              std::string(texts::kAttempt1) + ShellExecuteErrorText(5) + "\r" +
-                  std::string(texts::kAttempt2) + ShellExecuteErrorText(31) + "\r" +
-                  std::string(texts::kAttempt3) + "0 : (Unknown Error Code)\r");
-  }
-}
-
-TEST_F(LaunchAttempts, RaisedShellErrorIsRecordedUnderItsAttempt) {
-  ScriptedShell shell({3, ScriptedShell::kRaise, 11});
-  try {
-    runLaunchStage(view, in, target, shell.fn());
-    FAIL() << "no error raised";
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.number(), 11);
-    // The raising call leaves the last code as it was.
-    EXPECT_EQ(e.description(),
-              "Attempt 1 - ShellExecute() Returned Code 3 : Path Not Found\r"
-              "Attempt 2 - ShellExecute(runas) Returned Code 3 : Path Not Found\r"
-              "   Error: the shell cannot be called\r"
-              "Attempt 3 - ShellExecute(highestAvailable) Returned Code 11 : Bad Format\r");
+TEST_F(LaunchAttempts, EachFailureLeadsToTheNextAttemptAndAllThreeRaiseWithTheirLines) {
+  const std::string a1(texts::kAttempt1), a2(texts::kAttempt2), a3(texts::kAttempt3);
+  const struct {
+    std::vector<int> codes;
+    long number;  // 0: started, no error
+    std::string description;
+  } cases[] = {
+      {{32, 33}, 0, ""},  // 32 is still a failure
+      {{2, 2, 2}, 2,
+       "Attempt 1 - ShellExecute() Returned Code 2 : File Not Found\r"
+       "Attempt 2 - ShellExecute(runas) Returned Code 2 : File Not Found\r"
+       "Attempt 3 - ShellExecute(highestAvailable) Returned Code 2 : File Not Found\r"},
+      // A last code of 0 is numbered as running out of resources.
+      {{5, 31, 0}, texts::kOutOfResourcesNumber,
+       a1 + ShellExecuteErrorText(5) + "\r" + a2 + ShellExecuteErrorText(31) + "\r" + a3 +
+           "0 : (Unknown Error Code)\r"},
+      // A raising call is recorded under its attempt and leaves the last code as it was.
+      {{3, ScriptedShell::kRaise, 11}, 11,
+       a1 + "3 : Path Not Found\r" + a2 + "3 : Path Not Found\r" +
+           "   Error: the shell cannot be called\r" + a3 + "11 : Bad Format\r"}};
+  for (const auto& c : cases) {
+    ScriptedShell shell(c.codes);
+    try {
+      runLaunchStage(view, in, target, shell.fn());
+      EXPECT_EQ(c.number, 0) << "no error raised";
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(e.number(), c.number);
+      EXPECT_EQ(e.source(), platform::programBaseName());
+      EXPECT_EQ(e.description(), c.description);
+    }
+    const char* verbs[] = {"", "runas", "open"};
+    ASSERT_EQ(shell.calls.size(), c.codes.size());
+    for (std::size_t i = 0; i < shell.calls.size(); ++i) EXPECT_EQ(shell.calls[i].verb, verbs[i]);
   }
 }
 
@@ -309,22 +286,6 @@ TEST_F(TempCopy, GivesUpWhenNoFolderCanBeMade) {
   runLaunchStage(view, in, target, shell.fn());
   EXPECT_EQ(shell.calls.at(0).file, program);
   EXPECT_EQ(shell.calls.at(0).folder, "/srv/common");
-}
-
-TEST_F(TempCopy, LaunchFromCopyUsesTheCopyFolder) {
-  ScriptedView view;
-  LaunchInputs in;
-  in.runFromTemp = true;
-  in.commonFolder = "/srv/common";
-  in.launchFileName = "app.exe";
-  in.programFolders = {product.str()};
-  std::string target = program;
-  ScriptedShell shell({42});
-  runLaunchStage(view, in, target, shell.fn());
-  const std::string folder = shell.calls.at(0).folder;
-  EXPECT_TRUE(isCopyFolder(folder)) << folder;
-  EXPECT_EQ(target, folder + platform::pathSeparator() + "app.exe");  // two separators, harmless
-  EXPECT_EQ(shell.calls.at(0).file, target);
 }
 
 // --- a real start -----------------------------------------------------------------------------

@@ -60,15 +60,12 @@ class AdminProbeTest : public ::testing::Test {
   zentro::testing::TempDir dir_;
 };
 
-TEST_F(AdminProbeTest, DeclinedCheckAnswersYesWithoutTouchingTheFolder) {
-  EXPECT_TRUE(HasAdminAccess(kAnswerNo, dir_.str()));
+TEST_F(AdminProbeTest, AWritableFolderOrADeclinedCheckAnswersYesAndLeavesNoTrace) {
+  EXPECT_TRUE(HasAdminAccess(mr::kUpdateCheckRuns, dir_.str()));
   EXPECT_TRUE(HasAdminAccess(kAnswerNo, dir_.file("does/not/exist")));
   EXPECT_TRUE(fs::is_empty(dir_.path()));
-}
-
-TEST_F(AdminProbeTest, WritableFolderAnswersYesAndLeavesNoTrace) {
-  EXPECT_TRUE(HasAdminAccess(mr::kUpdateCheckRuns, dir_.str()));
-  EXPECT_TRUE(fs::is_empty(dir_.path()));
+  EXPECT_FALSE(HasAdminAccess(mr::kUpdateCheckRuns, dir_.file("missing")));
+  EXPECT_FALSE(HasAdminAccess(mr::kUpdateCheckRuns, ""));
 }
 
 TEST_F(AdminProbeTest, LeftoverProbeIsCleanedAndTheProbeGoesOn) {
@@ -84,11 +81,6 @@ TEST_F(AdminProbeTest, LeftoverProbeIsCleanedAndTheProbeGoesOn) {
   dir_.write("CVTest/keep.txt", "x");
   EXPECT_FALSE(HasAdminAccess(mr::kUpdateCheckRuns, dir_.str()));
   EXPECT_TRUE(fs::exists(dir_.path() / "CVTest/keep.txt"));
-}
-
-TEST_F(AdminProbeTest, MissingOrEmptyFolderAnswersNo) {
-  EXPECT_FALSE(HasAdminAccess(mr::kUpdateCheckRuns, dir_.file("missing")));
-  EXPECT_FALSE(HasAdminAccess(mr::kUpdateCheckRuns, ""));
 }
 
 TEST_F(AdminProbeTest, ReadOnlyFolderAnswersNo) {

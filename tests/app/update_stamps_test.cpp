@@ -42,6 +42,10 @@ TEST_F(UpdateStampsTest, KeyAndFileNameCarryTheGroupIdAsWritten) {
   WriteUpdateStamps(common(), updateStampKey("7"), kServerStamp, "", "");
   EXPECT_TRUE(fs::exists(dir_.path() / "INSTALL_7.txt"));
   EXPECT_FALSE(fs::exists(dir_.path() / "INSTALL_07.txt"));
+
+  ASSERT_TRUE(dateOf("2024-01-15").has_value());
+  EXPECT_DOUBLE_EQ(*dateOf("2024-01-15"), 45306.0);
+  EXPECT_FALSE(dateOf("2024-02-30").has_value());
 }
 
 TEST_F(UpdateStampsTest, ReadTakesTheFirstLineWithoutSurroundingSpaces) {
@@ -93,11 +97,6 @@ TEST_F(UpdateStampsTest, WritesEachValidStampVerbatimWithCrLf) {
   EXPECT_EQ(readFile(victim), "precious");
 }
 
-TEST_F(UpdateStampsTest, SameKeyForBothGroupsKeepsTheCustomText) {
-  WriteUpdateStamps(common(), "INSTALL_5", kServerStamp, "INSTALL_5", kLaterStamp);
-  EXPECT_EQ(stampText("INSTALL_5"), std::string(kLaterStamp) + "\r\n");
-}
-
 TEST_F(UpdateStampsTest, EmptyKeysAndNonDatesAreNeverWritten) {
   dir_.write("INSTALL_9.txt", "old\r\n");
   WriteUpdateStamps(common(), "INSTALL_8", "", "INSTALL_9", "not a date");
@@ -106,6 +105,9 @@ TEST_F(UpdateStampsTest, EmptyKeysAndNonDatesAreNeverWritten) {
 
   WriteUpdateStamps(common(), "", kServerStamp, "", kServerStamp);
   EXPECT_EQ(entryCount(), 1) << "only the old INSTALL_9.txt";
+  // The same key for both groups keeps the custom group's text.
+  WriteUpdateStamps(common(), "INSTALL_5", kServerStamp, "INSTALL_5", kLaterStamp);
+  EXPECT_EQ(stampText("INSTALL_5"), std::string(kLaterStamp) + "\r\n");
 }
 
 TEST_F(UpdateStampsTest, UnwritableFolderIsIgnored) {
@@ -123,22 +125,30 @@ TEST_F(UpdateStampsTest, UnwritableFolderIsIgnored) {
   EXPECT_TRUE(fs::is_empty(pathFromUtf8(ro)));
 }
 
-TEST_F(UpdateStampsTest, CurrentWhenServerIsNotLaterThanLocal) {
-  EXPECT_TRUE(isStampCurrent(kServerStamp, kServerStamp));
-  EXPECT_TRUE(isStampCurrent("2024-01-15T15:45:12", kServerStamp)) << "same instant, other form";
-  EXPECT_TRUE(isStampCurrent(kServerStamp, kLaterStamp));
-  EXPECT_FALSE(isStampCurrent(kLaterStamp, kServerStamp));
-  EXPECT_FALSE(isStampCurrent(kServerStamp, ""));
-  EXPECT_FALSE(isStampCurrent("", kServerStamp));
-  EXPECT_FALSE(isStampCurrent("garbage", "garbage"));
-  // Before 1899-12-30 the day count runs backwards but the time of day forwards.
-  EXPECT_TRUE(isStampCurrent("1899-12-29T05:00", "1899-12-29T06:00"));
-  EXPECT_FALSE(isStampCurrent("1899-12-29T07:00", "1899-12-29T06:00"));
+struct StampCase {
+  const char* server;
+  const char* local;
+  bool current;
+};
 
-  ASSERT_TRUE(dateOf("2024-01-15").has_value());
-  EXPECT_DOUBLE_EQ(*dateOf("2024-01-15"), 45306.0);
-  EXPECT_FALSE(dateOf("2024-02-30").has_value());
+class StampComparison : public ::testing::TestWithParam<StampCase> {};
+
+TEST_P(StampComparison, CurrentWhenTheServerIsNotLaterThanTheLocalStamp) {
+  EXPECT_EQ(isStampCurrent(GetParam().server, GetParam().local), GetParam().current)
+      << GetParam().server << " vs " << GetParam().local;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, StampComparison,
+    ::testing::Values(StampCase{kServerStamp, kServerStamp, true},
+                      StampCase{"2024-01-15T15:45:12", kServerStamp, true},  // other form
+                      StampCase{kServerStamp, kLaterStamp, true},
+                      StampCase{kLaterStamp, kServerStamp, false},
+                      StampCase{kServerStamp, "", false}, StampCase{"", kServerStamp, false},
+                      StampCase{"garbage", "garbage", false},
+                      // Before 1899-12-30 the day count runs backwards, the time of day not.
+                      StampCase{"1899-12-29T05:00", "1899-12-29T06:00", true},
+                      StampCase{"1899-12-29T07:00", "1899-12-29T06:00", false}));
 
 }  // namespace
 }  // namespace zentro

@@ -24,15 +24,6 @@ std::string zipOf(const std::string& name, const std::string& content) {
   return buildZipArchive({{name, deflateBytes(content), std::nullopt}});
 }
 
-// The lines the window journalled for one label or bar, in order.
-std::vector<std::string> journalled(const ScriptedView& view, const std::string& prefix) {
-  std::vector<std::string> out;
-  for (const std::string& line : view.journal()) {
-    if (line.rfind(prefix, 0) == 0) out.push_back(line.substr(prefix.size()));
-  }
-  return out;
-}
-
 // Bytes that do not compress, so an archive's size follows its content's.
 std::string noise(std::size_t size, unsigned seed = 7) {
   std::string s(size, '\0');
@@ -83,9 +74,9 @@ TEST_F(DownloadTest, CompressedFileOf5000BytesArrivesInThreeChunks) {
   setList({e});
   runInstall();
 
-  EXPECT_EQ(journalled(*view, "label Bytes: "),
+  EXPECT_EQ(view->labelHistory(Label::Bytes),
             (std::vector<std::string>{"2k of 5k", "4k of 5k", "5k of 5k"}));
-  const std::vector<std::string> bars = journalled(*view, "bar Current: ");
+  const std::vector<std::string> bars = view->barHistory(Bar::Current);
   EXPECT_NE(std::find(bars.begin(), bars.end(), "1775.616"), bars.end());
   EXPECT_NE(std::find(bars.begin(), bars.end(), "4335"), bars.end());
   EXPECT_EQ(readFile(product("app.dll")), content);
@@ -99,7 +90,7 @@ TEST_F(DownloadTest, BodyOf2049BytesEndsOnAOneByteChunk) {
   server.serve("one.dll", body);
   setList({file("one.dll")});
   runInstall();
-  EXPECT_EQ(journalled(*view, "label Bytes: "), std::vector<std::string>{"2k of 2k"});
+  EXPECT_EQ(view->labelHistory(Label::Bytes), std::vector<std::string>{"2k of 2k"});
   EXPECT_EQ(readFile(product("one.dll")), body);
   EXPECT_TRUE(view->journalHas("timer: on"));  // enabled again after the response
 }
@@ -193,7 +184,7 @@ TEST_F(DownloadTest, ByteLabelFollowsTheChunks) {
   server.serve("ten.dll", noise(10240));
   setList({file("ten.dll")});
   runInstall();
-  EXPECT_EQ(journalled(*view, "label Bytes: "),
+  EXPECT_EQ(view->labelHistory(Label::Bytes),
             (std::vector<std::string>{"2k of 10k", "4k of 10k", "6k of 10k", "8k of 10k",
                                       "10k of 10k"}));
 }

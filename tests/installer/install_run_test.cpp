@@ -135,13 +135,9 @@ TEST_F(InstallRunTest, CheckOnlyCountsInTheStatusCaption) {
   c.fileName = "c.dll";
   setList({a, b, c, launchEntry("app.exe")});
   runInstall();
-  std::vector<std::string> captions;
-  for (const std::string& line : view->journal()) {
-    if (line.rfind("label FrameStatus: ", 0) == 0) captions.push_back(line.substr(19));
-  }
-  const std::vector<std::string> expected = {"1 update found...", "2 updates found...",
-                                             "3 updates found...", ""};
-  EXPECT_EQ(captions, expected);
+  EXPECT_EQ(view->labelHistory(Label::FrameStatus),
+            (std::vector<std::string>{"1 update found...", "2 updates found...",
+                                      "3 updates found...", ""}));
   EXPECT_EQ(session.updateCount, 3);
   EXPECT_EQ(server.totalHits(), 0);
   EXPECT_EQ(host.stamps, 0);

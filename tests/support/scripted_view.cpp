@@ -318,6 +318,22 @@ bool ScriptedView::journalHas(const std::string& line) const {
   return false;
 }
 
+std::vector<std::string> ScriptedView::history(const std::string& prefix) const {
+  std::vector<std::string> texts;
+  for (const auto& entry : journal_) {
+    if (entry.rfind(prefix, 0) == 0) texts.push_back(entry.substr(prefix.size()));
+  }
+  return texts;
+}
+
+std::vector<std::string> ScriptedView::labelHistory(Label label) const {
+  return history(std::string("label ") + nameOf(label) + ": ");
+}
+
+std::vector<std::string> ScriptedView::barHistory(Bar bar) const {
+  return history(std::string("bar ") + nameOf(bar) + ": ");
+}
+
 const ScriptedView::MessageBox& ScriptedView::lastMessageBox() const {
   static const MessageBox none{};
   if (boxes_.empty()) {

@@ -103,6 +103,10 @@ class ScriptedView : public View {
   const std::vector<std::string>& journal() const { return journal_; }
   std::string journalText() const;  // the journal, one line per entry, for failure output
   bool journalHas(const std::string& line) const;
+  // Every text the label or bar was given since the journal was last cleared, in order (a
+  // bar's widths as its journal lines write them, e.g. "1775.616").
+  std::vector<std::string> labelHistory(Label label) const;
+  std::vector<std::string> barHistory(Bar bar) const;
   void clearJournal() { journal_.clear(); }
 
   int messageBoxCount() const { return int(boxes_.size()); }
@@ -127,6 +131,7 @@ class ScriptedView : public View {
 
  private:
   void note(std::string line) { journal_.push_back(std::move(line)); }
+  std::vector<std::string> history(const std::string& prefix) const;
   void runPosted(std::deque<std::function<void()>> tasks);
   void finishUnload();
   void deliverTick();
