@@ -60,10 +60,11 @@ void pruneLogs(const std::string& folder) {
        it.increment(ec)) {
     const std::string name = platform::utf8FromPath(it->path().filename());
     if (!isLogName(name)) continue;
+    // A link counts as the oldest. The entry's type comes with the folder listing where the
+    // file system gives it, so each log costs one status read (its time), not two.
     std::error_code timeError;
-    const auto time = it->symlink_status(timeError).type() == fs::file_type::symlink
-                          ? fs::file_time_type::min()
-                          : it->last_write_time(timeError);
+    const auto time = it->is_symlink(timeError) ? fs::file_time_type::min()
+                                                : it->last_write_time(timeError);
     logs.push_back(Entry{timeError ? fs::file_time_type::min() : time, name});
   }
   if (logs.size() <= kKeptRunLogs) return;
