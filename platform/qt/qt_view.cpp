@@ -87,9 +87,6 @@ void QtView::wireEvents() {
           [this] { fire(&FormEvents::cmdRunVersion_Click); });
   connect(cmdCancVersion_, &QPushButton::clicked, this,
           [this] { fire(&FormEvents::cmdCancVersion_Click); });
-  connect(grdVersions_, &VersionsGrid::rowDoubleClicked, this, [this](int row) {
-    if (events_) events_->grdVersions_DblClick(row);
-  });
   connect(&installTimer_, &QTimer::timeout, this,
           [this] { fire(&FormEvents::tmrComInstall_Timer); });
   connect(qApp, &QGuiApplication::commitDataRequest, this, &QtView::sessionEnding);
@@ -130,6 +127,7 @@ void QtView::coverPanels() {
 void QtView::setCaption(const std::string& text) { setWindowTitle(fromText(text)); }
 
 void QtView::setPanelVisible(Panel panel, bool visible) {
+  if (panel == Panel::Versions && visible) versionsGrid();
   panelWidget(panel)->setVisible(visible);
   coverPanels();
 }
@@ -159,19 +157,21 @@ void QtView::setBarWidth(Bar bar, double layoutUnits) {
   (bar == Bar::Total ? prgTotal_ : prgCurrent_)->setUnits(layoutUnits);
 }
 
-void QtView::setGridRows(const std::vector<std::string>& rows) { grdVersions_->setRows(rows); }
-void QtView::setCurrentGridRow(int row) { grdVersions_->setCurrent(row); }
-int QtView::currentGridRow() const { return grdVersions_->currentRow(); }
-int QtView::gridRowCount() const { return grdVersions_->rowCount(); }
+void QtView::setGridRows(const std::vector<std::string>& rows) { versionsGrid()->setRows(rows); }
+void QtView::setCurrentGridRow(int row) { versionsGrid()->setCurrent(row); }
+// A grid not made yet is the empty grid it would be made as.
+int QtView::currentGridRow() const { return grdVersions_ ? grdVersions_->currentRow() : -1; }
+int QtView::gridRowCount() const { return grdVersions_ ? grdVersions_->rowCount() : 0; }
 
 void QtView::setFocus(Focusable target) {
-  QWidget* widget = grdVersions_;
+  QWidget* widget = nullptr;
   switch (target) {
     case Focusable::FilerCode: widget = txtFilerCode_; break;
     case Focusable::Login: widget = txtLogin_; break;
     case Focusable::Password: widget = txtPassword_; break;
-    case Focusable::Grid: widget = grdVersions_; break;
+    case Focusable::Grid: break;
   }
+  if (!widget) widget = versionsGrid();
   widget->setFocus(Qt::OtherFocusReason);
 }
 

@@ -86,6 +86,7 @@ class QtView : public QWidget, public View {
   QWidget* buildLoginPanel();
   QWidget* buildVersionsPanel();
   QWidget* buildInstallPanel();
+  VersionsGrid* versionsGrid();
   void wireEvents();
   QWidget* panelWidget(Panel panel) const;
   QLineEdit* box(TextBox box) const;
@@ -112,7 +113,8 @@ class QtView : public QWidget, public View {
   QPushButton* cmdCancel_ = nullptr;
   QPushButton* cmdRefresh_ = nullptr;
   QLabel* lblStatus_ = nullptr;
-  VersionsGrid* grdVersions_ = nullptr;
+  QWidget* versionsGroup_ = nullptr;
+  VersionsGrid* grdVersions_ = nullptr;  // made on first use: see versionsGrid()
   QPushButton* cmdRunVersion_ = nullptr;
   QPushButton* cmdCancVersion_ = nullptr;
   QLabel* lblMessage_ = nullptr;

@@ -131,10 +131,8 @@ QWidget* QtView::buildVersionsPanel() {
   panel->setAutoFillBackground(true);
 
   auto* group = new QGroupBox(QString::fromUtf8(kVersionsCaption), panel);
-  grdVersions_ = new VersionsGrid(group);
-  grdVersions_->setObjectName(QStringLiteral("grdVersions"));
-  auto* groupLayout = new QVBoxLayout(group);
-  groupLayout->addWidget(grdVersions_);
+  new QVBoxLayout(group);
+  versionsGroup_ = group;
 
   cmdRunVersion_ = button("cmdRunVersion", kRunCaption, panel);
   cmdCancVersion_ = button("cmdCancVersion", kCancelCaption, panel);
@@ -149,6 +147,22 @@ QWidget* QtView::buildVersionsPanel() {
   layout->addWidget(group, 1);
   layout->addLayout(buttons);
   return panel;
+}
+
+// The grid is the costliest control of the window to make, and no one sees it before its
+// panel is first shown; so it is made then, or when the program first fills or moves it,
+// and not with the window. It takes its place in the tab order ahead of the panel's buttons.
+VersionsGrid* QtView::versionsGrid() {
+  if (grdVersions_) return grdVersions_;
+  grdVersions_ = new VersionsGrid(versionsGroup_);
+  grdVersions_->setObjectName(QStringLiteral("grdVersions"));
+  versionsGroup_->layout()->addWidget(grdVersions_);
+  setTabOrder(grdVersions_, cmdRunVersion_);
+  setTabOrder(cmdRunVersion_, cmdCancVersion_);
+  connect(grdVersions_, &VersionsGrid::rowDoubleClicked, this, [this](int row) {
+    if (events_) events_->grdVersions_DblClick(row);
+  });
+  return grdVersions_;
 }
 
 QWidget* QtView::buildInstallPanel() {
