@@ -2,7 +2,8 @@
 #   - the suites of tests/remote, tests/installer, tests/app and tests/platform, the same files
 #     as on Linux but for the list below; tests that need the reference service reach the Linux
 #     service through the control endpoint scripts/test-windows.sh starts;
-#   - tests/win32, the Win32 platform layer's own tests;
+#   - tests/win32, what only the Win32 platform layer has (tests/platform holds the contract
+#     tests both systems share);
 #   - the check that VMIZentro.exe imports only DLLs that ship with Windows.
 # Included from tests/CMakeLists.txt when ZENTRO_WINDOWS is set.
 
@@ -14,16 +15,9 @@ set(zentro_linux_only_tests
   # Named pipes (mkfifo) do not exist as files on Windows.
   installer/file_version_posix_test.cpp
   # Needs a TLS server (cpp-httplib with OpenSSL), which exists for the Linux build only.
-  remote/data_space_tls_test.cpp
-  # tests/platform: the Linux stand-ins' own behaviour, each checked for Windows by its
-  # counterpart in tests/win32 until the two become one contract test compiled into both.
-  platform/archive_test.cpp          # archives made with libzip
-  platform/date_parse_test.cpp       # stricter than the system's (OLE Automation) parser
-  platform/fonts_test.cpp            # fontconfig and the user font folder
-  platform/machine_info_test.cpp     # /proc/meminfo, address-space limits, POSIX locales
-  platform/machine_registry_test.cpp # the hive file
-  platform/paths_test.cpp            # the XDG folders
-  platform/shell_test.cpp)           # spawning and pkexec
+  remote/data_space_tls_test.cpp)
+# Besides, every *_posix_test.cpp: what only Linux has of a service (tests/platform: fontconfig,
+# the XDG folders, pkexec, the hive file...), beside the contract test both programs share.
 foreach(rel ${zentro_linux_only_tests})
   if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${rel})
     message(FATAL_ERROR "tests/windows.cmake names tests/${rel}, which does not exist")
@@ -60,6 +54,7 @@ function(zentro_wine_test_folder name)
   foreach(rel ${zentro_linux_only_tests})
     list(REMOVE_ITEM srcs ${CMAKE_CURRENT_SOURCE_DIR}/${rel})
   endforeach()
+  list(FILTER srcs EXCLUDE REGEX "_posix_test\\.cpp$")
   if(NOT srcs)
     return()
   endif()

@@ -1,88 +1,65 @@
-// The machine registry (HKEY_LOCAL_MACHINE) through the platform layer and the installer's
-// ReadRegistryValue/WriteRegistryValue, checked against the registry itself. The launcher
-// works in the 32-bit view, where the 32-bit installers of its deployments write.
+// The machine registry's 32-bit view, where the 32-bit installers of the launcher's
+// deployments write; tests/platform/machine_registry_test.cpp holds the contract both systems
+// share.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include "installer/registry_values.h"
 #include "platform/machine_registry.h"
-#include "tests/win32/win32_test_support.h"
+#include "platform/win32/text_convert_win.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_system.h"
 
 namespace zentro {
 namespace {
 
-using testing::kNonAscii;
-using testing::ScratchKey;
-using testing::storedString;
+using platform::win32::toWide;
 
-constexpr char kTestParent[] = "SOFTWARE\\VMIZentroTests";
-
-std::string raw32(const std::string& key, const std::string& name) {
-  return storedString(HKEY_LOCAL_MACHINE, key, name, KEY_WOW64_32KEY);
-}
-
-TEST(MachineRegistryTest, StringValuesRoundTripThroughTheRealHive) {
-  ScratchKey key(HKEY_LOCAL_MACHINE, kTestParent, KEY_WOW64_32KEY);
-  // The launcher never creates keys: a missing one refuses the write and stays missing.
-  EXPECT_FALSE(platform::writeMachineString(key.path(), "Corvale Font a.ttf", "a.ttf"));
-  EXPECT_EQ(raw32(key.path(), "Corvale Font a.ttf"), "<missing>");
-  EXPECT_FALSE(platform::readMachineString(key.path(), "Corvale Font a.ttf").has_value());
-
-  ASSERT_TRUE(platform::createMachineKey(key.path() + "\\Fonts"));
-  const std::string fonts = key.path() + "\\Fonts";
-  EXPECT_TRUE(WriteRegistryValue(fonts, "Corvale Font a.ttf", "a.ttf"));
-  EXPECT_EQ(raw32(fonts, "Corvale Font a.ttf"), "a.ttf");
-  EXPECT_EQ(ReadRegistryValue(fonts, "Corvale Font a.ttf"), "a.ttf");
-  // Names are matched as the registry does, without regard to case; writing again replaces.
-  EXPECT_TRUE(WriteRegistryValue(fonts, "CORVALE FONT A.TTF", "b.ttf"));
-  EXPECT_EQ(ReadRegistryValue(fonts, "corvale font a.ttf"), "b.ttf");
-  EXPECT_EQ(ReadRegistryValue(fonts, "Missing"), "");
-  EXPECT_EQ(ReadRegistryValue(key.path() + "\\NoSuchKey", "x"), "");
-
-  // Key, value name and text keep every character (the 8-bit calls would lose the Cyrillic
-  // one to the code page and misread the UTF-8 bytes of the others).
-  const std::string wide = key.path() + "\\" + kNonAscii;
-  ASSERT_TRUE(platform::createMachineKey(wide));
-  EXPECT_TRUE(WriteRegistryValue(wide, kNonAscii, kNonAscii));
-  EXPECT_EQ(raw32(wide, kNonAscii), kNonAscii);
-  EXPECT_EQ(ReadRegistryValue(wide, kNonAscii), kNonAscii);
-}
-
-TEST(MachineRegistryTest, ValuesOfThirtyTwoBitInstallersAreTheOnesRead) {
-  ScratchKey key32(HKEY_LOCAL_MACHINE, kTestParent, KEY_WOW64_32KEY);
-  // A 32-bit installer writes its version value; on 64-bit Windows it lands under WOW6432Node.
+// Writes a value of `type` past the program, creating the key in `view`.
+void setRaw(const std::string& key, REGSAM view, DWORD type, const std::wstring& text) {
   HKEY h = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, platform::win32::toWide(key32.path()).c_str(), 0,
-                            nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &h, nullptr),
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, toWide(key).c_str(), 0, nullptr, 0,
+                            KEY_SET_VALUE | view, nullptr, &h, nullptr),
             ERROR_SUCCESS);
-  const wchar_t version[] = L"4.0.9756.0";
-  RegSetValueExW(h, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version), sizeof version);
+  RegSetValueExW(h, L"Version", 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(h);
-  const std::string physical = "SOFTWARE\\WOW6432Node" + key32.path().substr(8);
-  EXPECT_EQ(storedString(HKEY_LOCAL_MACHINE, physical, "Version", KEY_WOW64_64KEY), "4.0.9756.0");
-  EXPECT_EQ(ReadRegistryValue(key32.path(), "Version"), "4.0.9756.0");
+}
+
+// A string value as stored, read past the program in `view`; "<missing>" when absent.
+std::string stored(const std::string& key, const std::string& name, REGSAM view) {
+  wchar_t buffer[256] = {};
+  DWORD size = sizeof buffer;
+  HKEY h = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, toWide(key).c_str(), 0, KEY_QUERY_VALUE | view, &h)) {
+    return "<missing>";
+  }
+  const LONG rc =
+      RegGetValueW(h, nullptr, toWide(name).c_str(), RRF_RT_REG_SZ, nullptr, buffer, &size);
+  RegCloseKey(h);
+  return rc == ERROR_SUCCESS ? platform::win32::fromWide(buffer) : "<missing>";
+}
+
+TEST(MachineRegistryWinTest, TheThirtyTwoBitViewIsTheOneReadAndWritten) {
+  zentro::testing::TempDir dir;
+  zentro::testing::ScopedUserProfile profile(dir.str());
+  const std::string key32 = profile.scratchMachineKey(), key64 = profile.scratchMachineKey();
+  // A 32-bit installer writes its version value; on 64-bit Windows it lands under WOW6432Node.
+  setRaw(key32, KEY_WOW64_32KEY, REG_SZ, L"4.0.9756.0");
+  EXPECT_EQ(stored("SOFTWARE\\WOW6432Node" + key32.substr(8), "Version", KEY_WOW64_64KEY),
+            "4.0.9756.0");
+  EXPECT_EQ(ReadRegistryValue(key32, "Version"), "4.0.9756.0");
+  EXPECT_TRUE(platform::writeMachineString(key32, "Written", "a.ttf"));
+  EXPECT_EQ(stored(key32, "Written", KEY_WOW64_32KEY), "a.ttf");
+  // A value of another type reads as its text.
+  setRaw(key32, KEY_WOW64_32KEY, REG_EXPAND_SZ, L"4.0.1.0");
+  EXPECT_EQ(ReadRegistryValue(key32, "Version"), "4.0.1.0");
 
   // A value only in the 64-bit view is not the 32-bit components' and is not seen.
-  ScratchKey key64(HKEY_LOCAL_MACHINE, kTestParent, KEY_WOW64_64KEY);
-  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, platform::win32::toWide(key64.path()).c_str(), 0,
-                            nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &h, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExW(h, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version), sizeof version);
-  RegCloseKey(h);
-  EXPECT_EQ(ReadRegistryValue(key64.path(), "Version"), "");
-  EXPECT_FALSE(WriteRegistryValue(key64.path(), "Version", "5.0"));
-}
-
-TEST(MachineRegistryTest, AValueOfAnotherTypeReadsAsItsBytes) {
-  ScratchKey key(HKEY_LOCAL_MACHINE, kTestParent, KEY_WOW64_32KEY);
-  ASSERT_TRUE(platform::createMachineKey(key.path()));
-  HKEY h = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, platform::win32::toWide(key.path()).c_str(), 0,
-                          KEY_SET_VALUE | KEY_WOW64_32KEY, &h),
-            ERROR_SUCCESS);
-  const wchar_t text[] = L"4.0.1.0";
-  RegSetValueExW(h, L"expand", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
-  RegCloseKey(h);
-  EXPECT_EQ(ReadRegistryValue(key.path(), "expand"), "4.0.1.0");
+  setRaw(key64, KEY_WOW64_64KEY, REG_SZ, L"4.0.9756.0");
+  EXPECT_EQ(ReadRegistryValue(key64, "Version"), "");
+  EXPECT_FALSE(WriteRegistryValue(key64, "Version", "5.0"));
 }
 
 }  // namespace

@@ -1,15 +1,17 @@
 // Version resources of real Windows programs: the installer's GetFileVersion (its own PE
-// reader) against what Windows' version library reports, for the probe (5.0.21.1), the
-// test program (no resource) and system DLLs.
+// reader) against what Windows' version library reports, for the probe (5.0.21.1) and system
+// DLLs.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "installer/pe_version.h"
 #include "installer/version_compare.h"
+#include "platform/file_path.h"
 #include "platform/paths.h"
-#include "tests/support/temp_dir.h"
-#include "tests/win32/win32_test_support.h"
+#include "platform/win32/text_convert_win.h"
 
 namespace zentro {
 namespace {
@@ -32,7 +34,7 @@ std::string systemFileVersion(const std::string& path) {
 }
 
 TEST(VersionResourceTest, ProbeVersionReadsTheSameBothWays) {
-  const std::string probe = testing::probePath();
+  const std::string probe = platform::joinPath(platform::programFolder(), ZENTRO_PROBE_EXE);
   EXPECT_EQ(systemFileVersion(probe), "5.0.21.1");
   EXPECT_EQ(GetFileVersion(probe), "5.0.21.1");
   EXPECT_FALSE(IsNewerVersion(GetFileVersion(probe), "5.0.21.1", false));
@@ -50,20 +52,6 @@ TEST(VersionResourceTest, SystemLibrariesReadTheSameBothWays) {
     ASSERT_FALSE(expected.empty()) << path;
     EXPECT_EQ(GetFileVersion(path), expected) << path;
   }
-}
-
-TEST(VersionResourceTest, AProgramWithoutResourceFallsBackToItsSideFile) {
-  zentro::testing::TempDir dir;
-  const std::string copy = dir.file("plain.exe");
-  // The test program itself carries no version resource.
-  wchar_t self[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  ASSERT_TRUE(CopyFileW(self, platform::pathFromUtf8(copy).c_str(), FALSE));
-  EXPECT_EQ(systemFileVersion(copy), "");
-  EXPECT_EQ(GetFileVersion(copy), "");
-  dir.write("plain.exe.ver", " 4. 0 .1 .0 \r\n");
-  EXPECT_EQ(GetFileVersion(copy), "4.0.1.0");
-  EXPECT_EQ(GetFileVersion(dir.file("missing.dll")), "");
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// Fonts on Linux: fontconfig and the user font folder.
 #include "platform/fonts.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,112 @@
+// The HTTP client, one contract for both systems (Linux libcurl, Windows WinHTTP), against the
+// tests' loopback server.
+#include "platform/http.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "platform/http_texts.h"
+#include "tests/support/loopback_http.h"
+
+namespace zentro::platform {
+namespace {
+
+using zentro::testing::HttpReply;
+using zentro::testing::LoopbackHttp;
+
+// The HttpError `call` must raise.
+template <class F>
+HttpError raised(F call) {
+  try {
+    call();
+  } catch (const HttpError& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no HttpError";
+  return HttpError(HttpError::Kind::Other, "");
+}
+
+class HttpClientTest : public ::testing::Test {
+ protected:
+  std::mutex mutex_;
+  zentro::testing::HttpRequest received_;
+  LoopbackHttp server_{[this](const zentro::testing::HttpRequest& request) {
+    std::lock_guard lock(mutex_);
+    received_ = request;
+    HttpReply reply;
+    reply.status = request.target == "/missing" ? 404 : 200;
+    reply.contentType = "text/plain";
+    // A body that trickles in for seconds.
+    if (request.target == "/slow") reply.trickleMs = 20;
+    reply.body = request.target == "/slow" ? std::string(16 * 500, 's') : "hello";
+    return reply;
+  }};
+  std::unique_ptr<HttpClient> client_ = makeHttpClient();
+};
+
+TEST_F(HttpClientTest, PostSendsExactlyTheGivenHeadersAndReadsTheAnswer) {
+  HttpRequest request;
+  request.url = server_.url() + "/msadc/msadcs.dll/CVBO_V2.Init.GetLoginServers?x=1";
+  request.headers = {{"Content-Type", "multipart/mixed; boundary=b"},
+                     {"Proxy-Connection", "Keep-Alive"}};
+  request.body = "body bytes";
+  HttpResponse r = client_->send(request);
+  EXPECT_EQ(r.status, 200);
+  EXPECT_EQ(r.statusLine, "HTTP/1.1 200 OK");
+  EXPECT_EQ(r.body, "hello");
+  EXPECT_EQ(r.bodyBytes, 5);
+  EXPECT_EQ(r.header("CONTENT-type"), "text/plain");
+  EXPECT_NE(r.headerText.find("Content-Type: text/plain\r\n"), std::string::npos);
+  std::lock_guard lock(mutex_);
+  EXPECT_EQ(received_.method, "POST");
+  EXPECT_EQ(received_.target, "/msadc/msadcs.dll/CVBO_V2.Init.GetLoginServers?x=1");
+  EXPECT_EQ(received_.header("Content-Type"), "multipart/mixed; boundary=b");
+  EXPECT_EQ(received_.header("Proxy-Connection"), "Keep-Alive");
+  EXPECT_EQ(received_.body, "body bytes");
+}
+
+TEST_F(HttpClientTest, DownloadsGoToTheSinkAndErrorStatusesAreAnswers) {
+  HttpRequest request;
+  request.method = "GET";
+  request.url = server_.url() + "/missing";
+  std::string received;
+  HttpResponse r = client_->sendToSink(request, [&](const char* data, std::size_t n) {
+    received.append(data, n);
+    return true;
+  });
+  EXPECT_EQ(r.status, 404);
+  EXPECT_EQ(r.statusLine, "HTTP/1.1 404 Not Found");
+  EXPECT_TRUE(r.body.empty());
+  EXPECT_EQ(received, "hello");
+  EXPECT_EQ(r.bodyBytes, 5);
+  // A sink that refuses stops the transfer.
+  EXPECT_EQ(std::string(raised([&] {
+              client_->sendToSink(request, [](const char*, std::size_t) { return false; });
+            }).what()),
+            std::string(http_texts::kAborted));
+}
+
+TEST_F(HttpClientTest, FailuresAreTyped) {
+  HttpRequest request;
+  request.url = "http://127.0.0.1:" + std::to_string(zentro::testing::unusedLoopbackPort()) + "/";
+  HttpError e = raised([&] { client_->send(request); });
+  EXPECT_EQ(e.kind(), HttpError::Kind::Unreachable) << e.what();
+  EXPECT_TRUE(e.transient());
+
+  request.method = "PUT";
+  request.url = server_.url() + "/";
+  EXPECT_EQ(std::string(raised([&] { client_->send(request); }).what()),
+            std::string(http_texts::kBadMethod) + "PUT");
+
+  // Data that keeps arriving does not stretch a call beyond its overall limit.
+  request.method = "POST";
+  request.url = server_.url() + "/slow";
+  request.totalTimeoutMs = 1500;
+  e = raised([&] { client_->send(request); });
+  EXPECT_EQ(e.kind(), HttpError::Kind::Timeout);
+  EXPECT_EQ(std::string(e.what()), std::string(http_texts::kTimedOut) + "1.5 s");
+}
+
+}  // namespace
+}  // namespace zentro::platform
