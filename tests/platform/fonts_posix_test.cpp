@@ -7,6 +7,7 @@
 
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_system.h"
 
 namespace zentro::platform {
 namespace {
@@ -15,13 +16,9 @@ namespace fs = std::filesystem;
 
 class FontsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    env_.set("XDG_RUNTIME_DIR", dir_.file("runtime"));
-    env_.set("XDG_DATA_HOME", dir_.file("data"));
-    env_.set("XDG_CONFIG_HOME", dir_.file("config"));
-    fs::create_directories(dir_.file("runtime"));
-  }
   zentro::testing::TempDir dir_;
+  // XDG_RUNTIME_DIR, XDG_DATA_HOME and XDG_CONFIG_HOME: runtime, data and config below dir_.
+  zentro::testing::ScopedUserProfile profile_{dir_.str()};
   zentro::testing::ScopedEnv env_;
 };
 

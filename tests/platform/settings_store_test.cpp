@@ -25,12 +25,10 @@ class SettingsStoreTest : public ::testing::Test {
   zentro::testing::ScopedUserProfile profile_{dir_.str()};
 };
 
-TEST_F(SettingsStoreTest, MissingKeysGiveTheDefault) {
+TEST_F(SettingsStoreTest, ValuesRoundTripThroughTheSystemsStore) {
+  // Missing keys give the default.
   EXPECT_EQ(getSetting(kApp, kSection, "Remember", "0"), "0");
   EXPECT_EQ(getSetting(kApp, kSection, "Login", ""), "");
-}
-
-TEST_F(SettingsStoreTest, ValuesRoundTripThroughTheSystemsStore) {
   saveSetting(kApp, kSection, "FilerCode", "ABC");
   saveSetting(kApp, kSection, "Login", "jdoe, Jr. = \"x\"");
   saveSetting(kApp, kSection, "Password", "");
@@ -54,11 +52,9 @@ TEST_F(SettingsStoreTest, ValuesRoundTripThroughTheSystemsStore) {
 
   saveSetting(kApp, kSection, "FilerCode", "");
   EXPECT_EQ(getSetting(kApp, kSection, "FilerCode", "-"), "");
-}
-
-TEST_F(SettingsStoreTest, ValuesAnotherProgramWroteReadBack) {
-  zentro::testing::writeStoredSetting(kApp, kSection, "Login", "smith, anna");
-  EXPECT_EQ(getSetting(kApp, kSection, "Login", ""), "smith, anna");
+  // Values another program wrote read back.
+  zentro::testing::writeStoredSetting(kApp, "Third", "Login", "smith, anna");
+  EXPECT_EQ(getSetting(kApp, "Third", "Login", ""), "smith, anna");
 }
 
 TEST_F(SettingsStoreTest, FollowsAChangedConfigFolder) {

@@ -41,6 +41,7 @@ TEST_F(ShellPosixTest, ReportsTheShellsFailureCodes) {
   EXPECT_EQ(shellExecute("", dir_.file("nofolder/VMIClient.exe"), "", dir_.str(), 1), 3);
   EXPECT_EQ(shellExecute("", program_, "", dir_.file("nofolder"), 1), 3);
   EXPECT_EQ(shellExecute("", garbage_, "", dir_.str(), 1), 11);
+  EXPECT_EQ(shellExecute("", "", "", dir_.str(), 1), 2);
   // Elevation without pkexec is refused; a document with nothing to open it, or a verb
   // nothing answers, has no association.
   EXPECT_EQ(shellExecute("runas", program_, "", dir_.str(), 1), 5);

@@ -79,7 +79,6 @@ TEST_F(ShellTest, ShellExecuteStartsTheProgramWithSplitParametersInItsFolder) {
   EXPECT_EQ(record.folder, dir_.file("app"));
 
   EXPECT_EQ(shellExecute("", dir_.file("app/missing.exe"), "", dir_.str(), 1), 2);
-  EXPECT_EQ(shellExecute("", "", "", dir_.str(), 1), 2);
 }
 
 TEST_F(ShellTest, RunAndWaitReturnsTheExitCodeOnceTheProgramHasEnded) {

@@ -1,6 +1,6 @@
 // What only Windows has among the machine facts: the system folders and the user's own
-// thousands separator; tests/platform/paths_test.cpp and machine_info_test.cpp hold the
-// contract both systems share.
+// thousands separator; tests/platform/machine_facts_test.cpp holds the contract both systems
+// share.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -33,24 +33,18 @@ TEST(PathsWinTest, SystemFoldersAreTheRealOnes) {
 
 // "#,##0" groups with the user's own separator, changes in the regional settings included.
 TEST(NumberFormatWinTest, TheUsersThousandsSeparator) {
-  HKEY intl = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\International", 0,
-                          KEY_QUERY_VALUE | KEY_SET_VALUE, &intl),
-            ERROR_SUCCESS);
+  constexpr wchar_t kIntl[] = L"Control Panel\\International";
   wchar_t saved[8] = {};
   DWORD size = sizeof saved;
-  const bool had = RegQueryValueExW(intl, L"sThousand", nullptr, nullptr,
-                                    reinterpret_cast<BYTE*>(saved), &size) == ERROR_SUCCESS;
-  const wchar_t german[] = L".";
-  RegSetValueExW(intl, L"sThousand", 0, REG_SZ, reinterpret_cast<const BYTE*>(german),
-                 sizeof german);
+  const bool had = RegGetValueW(HKEY_CURRENT_USER, kIntl, L"sThousand", RRF_RT_REG_SZ, nullptr,
+                                saved, &size) == ERROR_SUCCESS;
+  RegSetKeyValueW(HKEY_CURRENT_USER, kIntl, L"sThousand", REG_SZ, L".", sizeof L".");
   const std::string count = formatCount(1500);
   if (had) {
-    RegSetValueExW(intl, L"sThousand", 0, REG_SZ, reinterpret_cast<const BYTE*>(saved), size);
+    RegSetKeyValueW(HKEY_CURRENT_USER, kIntl, L"sThousand", REG_SZ, saved, size);
   } else {
-    RegDeleteValueW(intl, L"sThousand");
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kIntl, L"sThousand");
   }
-  RegCloseKey(intl);
   EXPECT_EQ(count, "1.500");
 }
 

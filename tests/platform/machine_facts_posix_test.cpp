@@ -1,8 +1,14 @@
-// The Linux stand-ins for the system's folders: the XDG folders below the home folder.
+// The Linux sources of the machine facts: the XDG folders below the home folder, /proc/meminfo,
+// the address-space limit, the locale that names the thousands separator.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 
+#include "platform/machine_info.h"
+#include "platform/number_format.h"
 #include "platform/paths.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
@@ -48,6 +54,38 @@ TEST_F(XdgFoldersTest, SystemWindowsAndTempFolders) {
   EXPECT_TRUE(fs::is_directory(dir_.file("data/VMIZentro/Windows/Fonts")));
   env_.unset("TMPDIR");
   EXPECT_EQ(tempPath(), "/tmp");
+}
+
+TEST(MachineInfoPosixTest, MemoryFiguresComeFromMeminfoAndTheLimits) {
+  auto m = memoryStatus();
+  ASSERT_TRUE(m.has_value());
+  // /proc/meminfo counts kB; the record holds bytes, all bits set when they do not fit.
+  std::ifstream in("/proc/meminfo");
+  std::string name, unit;
+  std::uint64_t kib = 0;
+  ASSERT_TRUE(in >> name >> kib >> unit);
+  ASSERT_EQ(name, "MemTotal:");
+  EXPECT_EQ(m->totalPhys, std::min<std::uint64_t>(kib * 1024, UINT32_MAX));
+  // Without an address-space limit the process has far more than 4 GiB of it.
+  rlimit limit{};
+  if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur == RLIM_INFINITY) {
+    EXPECT_EQ(m->totalVirtual, UINT32_MAX);
+    EXPECT_EQ(m->availVirtual, UINT32_MAX);
+  }
+}
+
+// The user's thousands separator comes from the locale the environment names for numbers.
+TEST(MachineInfoPosixTest, ThousandsSeparatorFollowsTheNumbersLocale) {
+  zentro::testing::ScopedEnv env;
+  env.unset("LC_ALL");
+  env.set("LC_NUMERIC", "de_DE.UTF-8");
+  EXPECT_EQ(thousandsSeparator(), ".") << "needs the de_DE.UTF-8 locale (scripts/setup.sh)";
+  env.set("LC_NUMERIC", "fr_FR.UTF-8");
+  EXPECT_EQ(thousandsSeparator(), "\xE2\x80\xAF");  // a narrow no-break space, as UTF-8
+  env.set("LC_ALL", "C.UTF-8");  // outranks LC_NUMERIC, and names no separator
+  EXPECT_EQ(thousandsSeparator(), ",");
+  env.set("LC_ALL", "xx_NOWHERE.UTF-8");  // not installed
+  EXPECT_EQ(thousandsSeparator(), ",");
 }
 
 }  // namespace

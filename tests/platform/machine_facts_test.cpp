@@ -1,11 +1,15 @@
-// Folder and path facts, one contract for both systems; paths_posix_test.cpp (the XDG
-// folders) and tests/win32/machine_facts_test.cpp (the system folders) hold the rest.
-#include "platform/paths.h"
-
+// Machine facts (folders and paths, the machine report's figures, the program's own facts),
+// one contract for both systems; machine_facts_posix_test.cpp (the XDG folders, /proc) and
+// tests/win32/machine_facts_test.cpp (the system folders) hold the rest.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 
+#include "platform/machine_info.h"
+#include "platform/paths.h"
+#include "platform/program_info.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_system.h"
@@ -57,11 +61,42 @@ TEST_F(PathsTest, ProgramTempAndRoamingFolders) {
       pathFromUtf8(joinPath(programFolder(), programBaseName() + (kWindows ? ".exe" : "")))));
 
   zentro::testing::ScopedEnv env;
-  env.setTempFolder(dir_.str() + sep_);
+  env.setTempFolder(dir_.str() + sep_ + sep_);
   EXPECT_EQ(tempPath(), dir_.str()) << "no trailing separator";
 
   zentro::testing::ScopedUserProfile profile(in("profile"));
   EXPECT_EQ(roamingAppDataFolder(), joinPath(in("profile"), "config"));
+}
+
+TEST(MachineInfoTest, AddressTableMemoryAndVersionWord) {
+  auto table = ipv4AddressTable();
+  ASSERT_TRUE(table.has_value());
+  EXPECT_TRUE(std::is_sorted(table->begin(), table->end()));
+  EXPECT_NE(std::find(table->begin(), table->end(), 0x7F000001u), table->end())
+      << "127.0.0.1 in host order, first number in the top byte";
+
+  auto m = memoryStatus();
+  ASSERT_TRUE(m.has_value());
+  EXPECT_LE(m->memoryLoad, 100u);
+  EXPECT_GT(m->totalPhys, 0u);
+  EXPECT_LE(m->availPhys, m->totalPhys);
+  EXPECT_GT(m->totalVirtual, 0u);
+  EXPECT_LE(m->availVirtual, m->totalVirtual);
+
+  const std::uint32_t word = osVersionWord();
+  EXPECT_EQ(word & 0x80000000u, 0u) << "the NT family";
+  EXPECT_GE(word & 0xFFu, 2u) << "major version in the low byte";
+}
+
+TEST(ProgramInfo, LocalTimeStampHasFourteenDigitsOfAPlausibleDate) {
+  std::string s = localTimeStamp();
+  ASSERT_EQ(s.size(), 14u);
+  EXPECT_TRUE(std::all_of(s.begin(), s.end(), [](char c) { return std::isdigit(c); }));
+  int month = std::stoi(s.substr(4, 2));
+  int hour = std::stoi(s.substr(8, 2));
+  EXPECT_GE(std::stoi(s.substr(0, 4)), 2024);
+  EXPECT_TRUE(month >= 1 && month <= 12);
+  EXPECT_LE(hour, 23);
 }
 
 }  // namespace
