@@ -4,7 +4,6 @@
 
 #include <filesystem>
 
-#include "platform/runtime_error.h"
 #include "platform/shell.h"
 #include "tests/support/recorder.h"
 #include "tests/support/scoped_env.h"
@@ -61,14 +60,6 @@ TEST_F(ShellPosixTest, ReportsTheShellsFailureCodes) {
   tool("xdg-open", "exit 3\n");
   EXPECT_EQ(shellExecute("", readme_, "", dir_.str(), 1), 31);
   EXPECT_EQ(shellExecute("runas", readme_, "", dir_.str(), 1), 31);
-
-  // A command line longer than the operating system takes is reported as that.
-  try {
-    shellExecute("", program_, std::string(200000, 'x'), dir_.str(), 1);
-    ADD_FAILURE() << "a start was reported";
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.description(), kCommandLineTooLong);
-  }
 }
 
 TEST_F(ShellPosixTest, DocumentsAndElevationGoThroughTheDesktopTools) {

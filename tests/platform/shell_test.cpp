@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/paths.h"
+#include "platform/runtime_error.h"
 #include "tests/support/recorder.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_system.h"
@@ -79,6 +80,13 @@ TEST_F(ShellTest, ShellExecuteStartsTheProgramWithSplitParametersInItsFolder) {
   EXPECT_EQ(record.folder, dir_.file("app"));
 
   EXPECT_EQ(shellExecute("", dir_.file("app/missing.exe"), "", dir_.str(), 1), 2);
+  // A command line longer than the operating system takes is reported as that.
+  try {
+    shellExecute("", program_, std::string(200000, 'x'), dir_.str(), 1);
+    ADD_FAILURE() << "a start was reported";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.description(), kCommandLineTooLong);
+  }
 }
 
 TEST_F(ShellTest, RunAndWaitReturnsTheExitCodeOnceTheProgramHasEnded) {
