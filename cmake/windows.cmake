@@ -1,7 +1,7 @@
 # Dependencies of the Windows build (cross-compiled with cmake/mingw-w64-x86_64.cmake).
 # pugixml and minizip are compiled from Debian's source packages, fetched at build time by
 # scripts/fetch-win-sources.sh into ZENTRO_WIN_SOURCES; zlib is libz-mingw-w64-dev's archive.
-# Defines pugixml::pugixml, zentro_minizip and, with the tests, GTest::gtest/gmock/gtest_main.
+# Defines pugixml::pugixml (also as pugixml::static), zentro_minizip and, with the tests, GTest::gtest/gmock/gtest_main.
 enable_language(C)
 enable_language(RC)
 
@@ -27,6 +27,8 @@ add_library(zentro_pugixml STATIC "${pugixml_dir}/src/pugixml.cpp")
 target_include_directories(zentro_pugixml SYSTEM PUBLIC "${pugixml_dir}/src")
 target_compile_options(zentro_pugixml PRIVATE -w)
 add_library(pugixml::pugixml ALIAS zentro_pugixml)
+# The Linux build links Debian's static library under this name; here it is the same one.
+add_library(pugixml::static ALIAS zentro_pugixml)
 
 set(minizip_dir "${zlib_dir}/contrib/minizip")
 add_library(zentro_minizip STATIC
