@@ -82,7 +82,7 @@ TEST_F(ExpandArchiveTest, ExpandsFilesAndFolders) {
   EXPECT_TRUE(r.holds("sub/dir/readme.txt"));
   EXPECT_FALSE(r.holds("readme.txt"));
   EXPECT_FALSE(r.holds("empty"));
-  // Compared as the system compares file names.
+  // Names compare as the operating system compares file names: without letter case on Windows.
   EXPECT_EQ(r.holds("vmidata.DLL"), kWindows);
 }
 
