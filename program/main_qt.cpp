@@ -4,10 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/event_guard.h"
-#include "app/form_login.h"
 #include "platform/program_info.h"
 #include "platform/qt/qt_view.h"
+#include "program/run_program.h"
 
 namespace {
 
@@ -46,13 +45,5 @@ int main(int argc, char* argv[]) {
   QApplication::setQuitOnLastWindowClosed(false);
 
   zentro::qt::QtView view;
-  zentro::FrmLogin controller(view);
-  zentro::EventGuard guard(controller, view);
-  view.attach(guard);
-
-  guard.Form_Load();
-  if (view.ended()) return controller.exitStatus();
-  view.show();
-  QApplication::exec();
-  return controller.exitStatus();
+  return zentro::runProgram(view, [] { QApplication::exec(); });
 }

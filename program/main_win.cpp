@@ -3,11 +3,11 @@
 #include <windows.h>
 
 #include "app/event_guard.h"
-#include "app/form_login.h"
 #include "platform/program_info.h"
 #include "platform/win32/command_line_win.h"
 #include "platform/win32/shell_win.h"
 #include "platform/win32/win32_view.h"
+#include "program/run_program.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // The wide command line: login and password may hold any character.
@@ -17,13 +17,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   zentro::win32::Win32View view(instance);
   if (!view.windowHandle()) return zentro::EventGuard::kRunTimeErrorExit;
   zentro::platform::win32::setShellOwnerWindow(view.windowHandle());
-  zentro::FrmLogin controller(view);
-  zentro::EventGuard guard(controller, view);
-  view.attach(guard);
-
-  guard.Form_Load();
-  if (view.ended()) return controller.exitStatus();
-  view.show();
-  view.run();
-  return controller.exitStatus();
+  return zentro::runProgram(view, [&view] { view.run(); });
 }
