@@ -47,7 +47,7 @@ TEST_F(InstallRunTest, OnlyLaunchRecordLaunchesOnceWithoutSummary) {
   EXPECT_EQ(host.launches[0], product("app.exe"));
   EXPECT_EQ(session.updateCount, 0);
   EXPECT_EQ(view->messageBoxCount(), 0);
-  EXPECT_EQ(server.totalHits(), 0);
+  EXPECT_EQ(hits(), 0);
   EXPECT_EQ(host.stamps, 1);
   EXPECT_TRUE(view->unloaded());
 }
@@ -80,7 +80,7 @@ TEST_F(InstallRunTest, AltCheckPlaceholdersAreReplacedWithLetterCase) {
   runInstall();
   EXPECT_EQ(session.updateCount, 1);
   EXPECT_TRUE(view->journalHas("label FrameStatus: 1 update found..."));
-  EXPECT_EQ(server.totalHits(), 0);
+  EXPECT_EQ(hits(), 0);
 }
 
 TEST_F(InstallRunTest, RegistryValueGivesTheInstalledVersion) {
@@ -112,7 +112,7 @@ TEST_F(InstallRunTest, PresentFontIsNeverReplaced) {
   runInstall();
   EXPECT_TRUE(session.currentIsFont);
   EXPECT_TRUE(view->journalHas("label FrameStatus: " + std::string(texts::kProcessing)));
-  EXPECT_EQ(server.totalHits(), 0);
+  EXPECT_EQ(hits(), 0);
   EXPECT_EQ(readFile(folders.fontsFolder + "/corvale.ttf"), "old font");
 }
 
@@ -123,7 +123,7 @@ TEST_F(InstallRunTest, MissingFontIsNotInstalledOnASharedSystem) {
   session.sharedEnvironment = true;
   setList({font});
   runInstall();
-  EXPECT_EQ(server.totalHits(), 0);
+  EXPECT_EQ(hits(), 0);
   EXPECT_EQ(host.stamps, 1);
 }
 
@@ -139,14 +139,14 @@ TEST_F(InstallRunTest, CheckOnlyCountsInTheStatusCaption) {
             (std::vector<std::string>{"1 update found...", "2 updates found...",
                                       "3 updates found...", ""}));
   EXPECT_EQ(session.updateCount, 3);
-  EXPECT_EQ(server.totalHits(), 0);
+  EXPECT_EQ(hits(), 0);
   EXPECT_EQ(host.stamps, 0);
   EXPECT_EQ(host.launches.size(), 1u);
 }
 
 TEST_F(InstallRunTest, UpdateAdministratorSeesTheSummaryBeforeTheLaunch) {
   session.isUpdateAdmin = true;
-  server.serve("a.dll", "new a");
+  serve("a.dll", "new a");
   Entry a;
   a.fileName = "a.dll";
   setList({a, launchEntry("app.exe")});
@@ -162,7 +162,7 @@ TEST_F(InstallRunTest, UpdateAdministratorSeesTheSummaryBeforeTheLaunch) {
 TEST_F(InstallRunTest, SummaryCountUsesThousandsSeparator) {
   session.isUpdateAdmin = true;
   session.updateCount = 1499;  // as if fifteen hundred files were updated in this run
-  server.serve("a.dll", "new a");
+  serve("a.dll", "new a");
   Entry a;
   a.fileName = "a.dll";
   setList({a, launchEntry("app.exe")});
@@ -178,7 +178,7 @@ TEST_F(InstallRunTest, MissingRightsStopsTheWalkAndClosesTheWindow) {
   current.fileName = "current.dll";
   needed.fileName = "needed.dll";
   later.fileName = "later.dll";
-  server.serve("needed.dll", "n");
+  serve("needed.dll", "n");
   setList({current, needed, later, launchEntry("app.exe")});
   runInstall();
   ASSERT_EQ(view->messageBoxCount(), 1);
@@ -188,7 +188,7 @@ TEST_F(InstallRunTest, MissingRightsStopsTheWalkAndClosesTheWindow) {
   EXPECT_EQ(box.icon, Icon::Critical);
   EXPECT_EQ(box.title, std::optional<std::string>("Critical Error"));
   EXPECT_TRUE(view->unloaded());
-  EXPECT_EQ(server.totalHits(), 0);
+  EXPECT_EQ(hits(), 0);
   EXPECT_TRUE(host.launches.empty());
   EXPECT_EQ(host.stamps, 0);
   EXPECT_EQ(session.currentFileName, "needed.dll");
@@ -203,8 +203,8 @@ TEST_P(BlockedTargetTest, ShowsInstallationErrorAndStops) {
   // Another program holds the target: it cannot be replaced.
   HeldFile holder(product("locked.dll"));
   ASSERT_TRUE(holder.held());
-  server.serve("locked.dll", "new");
-  server.serve("after.dll", "after");
+  serve("locked.dll", "new");
+  serve("after.dll", "after");
   Entry locked, after;
   locked.fileName = "locked.dll";
   after.fileName = "after.dll";
@@ -222,8 +222,8 @@ TEST_P(BlockedTargetTest, ShowsInstallationErrorAndStops) {
   EXPECT_EQ(box.icon, Icon::None);
   EXPECT_TRUE(view->unloaded());
   EXPECT_EQ(readFile(product("locked.dll")), "old");
-  EXPECT_EQ(server.hits("locked.dll"), 1);
-  EXPECT_EQ(server.hits("after.dll"), 0);
+  EXPECT_EQ(hits("locked.dll"), 1);
+  EXPECT_EQ(hits("after.dll"), 0);
   EXPECT_FALSE(std::filesystem::exists(platform::pathFromUtf8(product("after.dll"))));
   EXPECT_TRUE(host.launches.empty());
   EXPECT_EQ(host.stamps, 0);
@@ -261,18 +261,20 @@ TEST_F(InstallRunTest, TickDuringAWalkDoesNothing) {
 
 TEST_F(InstallRunTest, DownloadedFileIsInstalledAndFoundCurrentNextTime) {
   installed(product("app.dll"), "old", "1.0.0.0");
-  server.serve("bin/app.dll", "new content");
+  serve("bin/app.dll", "new content");
   Entry e;
   e.fileName = "app.dll";
   e.downloadLocation = "bin/app.dll";
   e.description = "The application library";
   setList({e, launchEntry("app.exe")});
+  FaultProxy& seeing = useProxy();
   runInstall();
   EXPECT_TRUE(view->journalHas(
       "label FrameStatus: Downloading and Installing: The application library"));
   EXPECT_EQ(readFile(product("app.dll")), "new content");
   EXPECT_EQ(readFile(product("app.dll.ver")), "2.0.0.0\r\n");
-  EXPECT_EQ(server.proxyConnectionHeaders(), std::vector<std::string>{"Keep-Alive"});
+  ASSERT_EQ(seeing.seen().size(), 1u);
+  EXPECT_EQ(seeing.seen()[0].header("Proxy-Connection"), "Keep-Alive");
   EXPECT_EQ(host.stamps, 1);
   EXPECT_FALSE(view->installTimerEnabled());
 
@@ -280,18 +282,18 @@ TEST_F(InstallRunTest, DownloadedFileIsInstalledAndFoundCurrentNextTime) {
   freshWindow();
   setList({e, launchEntry("app.exe")});
   runInstall();
-  EXPECT_EQ(server.hits("bin/app.dll"), 1);
+  EXPECT_EQ(hits("bin/app.dll"), 1);
   EXPECT_TRUE(view->journalHas("label FrameStatus: " + std::string(texts::kProcessing)));
 }
 
 TEST_F(InstallRunTest, UnknownInstallLocationIsRefused) {
-  server.serve("x.dll", "x");
+  serve("x.dll", "x");
   Entry e;
   e.fileName = "x.dll";
   e.location = "ROOTOFDRIVE";
   setList({e});
   runInstall();
-  EXPECT_EQ(server.totalHits(), 0);
+  EXPECT_EQ(hits(), 0);
   EXPECT_TRUE(session.downloadFailed);
   EXPECT_EQ(host.stamps, 0);
   EXPECT_TRUE(view->unloaded());
