@@ -119,7 +119,7 @@ class TimerEvents : public FormEvents {
 };
 
 class InstallWorld : public ::testing::Test {
- protected:
+ public:  // for the tables of the tests
   InstallWorld() {
     const std::string folderNames[] = {"root",   "company", "product", "temp",    "common",
                                        "broker", "client",  "system",  "windows", "fonts"};
@@ -231,6 +231,15 @@ class InstallWorld : public ::testing::Test {
  private:
   bool started_ = false;
 };
+
+// The lines the window journalled for one label or bar, in order.
+inline std::vector<std::string> journalled(const ScriptedView& view, const std::string& prefix) {
+  std::vector<std::string> out;
+  for (const std::string& line : view.journal()) {
+    if (line.rfind(prefix, 0) == 0) out.push_back(line.substr(prefix.size()));
+  }
+  return out;
+}
 
 // The names in `folder` but ".keep".
 inline std::vector<std::string> leftovers(const std::string& folder) {
