@@ -112,48 +112,47 @@ TEST_F(DownloadTest, EntryNamedLikeAnotherOnesTemporaryFileKeepsItsOwnBytes) {
   EXPECT_FALSE(session.downloadFailed);
 }
 
-TEST_F(DownloadTest, NotFoundNamesTheUrlAndWritesNothing) {
-  installed(product("gone.dll"), "old", "1.0.0.0");
-  setList({file("gone.dll"), launchEntry("app.exe")});
-  runInstall();
-  ASSERT_EQ(view->messageBoxCount(), 1);
-  const auto& box = view->lastMessageBox();
-  EXPECT_EQ(box.text, std::string(texts::kDownloadError) + url("gone.dll") + "\r" +
-                          std::string(texts::kNotFoundOthers) + "\r" +
-                          std::string(texts::kNotFoundContact));
-  EXPECT_EQ(box.title, std::nullopt);
-  EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});
-  EXPECT_EQ(readFile(product("gone.dll")), "old");
-  EXPECT_TRUE(session.downloadFailed);
-  EXPECT_EQ(host.launches.size(), 1u);  // the walk goes on
-  EXPECT_EQ(host.stamps, 0);
-}
+// A download that fails leaves the old file and the temp folder as they were; the walk goes
+// on without stamps, and a message names the URL unless the body was merely cut short.
+struct FailedCase {
+  const char* name;
+  std::optional<refservice::Fault> served;  // nullopt: the service does not have the file
+  bool refused;                              // nothing listens at all
+  bool box;
+  std::string afterUrl;                      // the message's text after the URL
+};
 
-TEST_F(DownloadTest, OtherFailureStatusShowsThePlainMessage) {
-  serve("busy.dll", "try later", {refservice::Fault::Kind::Status500});
-  setList({file("busy.dll")});
-  runInstall();
-  ASSERT_EQ(view->messageBoxCount(), 1);
-  EXPECT_EQ(view->lastMessageBox().text,
-            std::string(texts::kDownloadError) + url("busy.dll"));
-  EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});
-  EXPECT_FALSE(fs::exists(pathFromUtf8(product("busy.dll"))));
-  EXPECT_TRUE(session.downloadFailed);
-}
+class FailedDownload : public InstallWorld, public ::testing::WithParamInterface<FailedCase> {};
 
-TEST_F(DownloadTest, ShortBodyIsDroppedAndTheOldFileStays) {
-  serve("short.dll", noise(10000), {refservice::Fault::Kind::CutBody, 6144});
-  installed(product("short.dll"), "old", "1.0.0.0");
-  setList({file("short.dll"), launchEntry("app.exe")});
+TEST_P(FailedDownload, KeepsTheOldFileAndGoesOn) {
+  const FailedCase& c = GetParam();
+  if (c.served) serve("app.dll", noise(10000), *c.served);
+  if (c.refused) session.installFilesUrl = "http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/";
+  installed(product("app.dll"), "old", "1.0.0.0");
+  setList({file("app.dll"), launchEntry("app.exe")});
   runInstall();
-  EXPECT_EQ(readFile(product("short.dll")), "old");
+  EXPECT_EQ(readFile(product("app.dll")), "old");
   EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});
   EXPECT_TRUE(session.downloadFailed);
   EXPECT_FALSE(session.updateBlocked);
-  EXPECT_EQ(view->messageBoxCount(), 0);
   EXPECT_EQ(host.launches.size(), 1u);
   EXPECT_EQ(host.stamps, 0);
+  ASSERT_EQ(view->messageBoxCount(), c.box ? 1 : 0);
+  if (c.box) {
+    EXPECT_EQ(view->lastMessageBox().text, std::string(texts::kDownloadError) + url("app.dll") + c.afterUrl);
+    EXPECT_EQ(view->lastMessageBox().title, std::nullopt);
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Downloads, FailedDownload,
+    ::testing::Values(
+        FailedCase{"NotFound", std::nullopt, false, true,
+                   "\r" + std::string(texts::kNotFoundOthers) + "\r" + std::string(texts::kNotFoundContact)},
+        FailedCase{"OtherStatus", refservice::Fault{refservice::Fault::Kind::Status500}, false, true, ""},
+        FailedCase{"CutShort", refservice::Fault{refservice::Fault::Kind::CutBody, 6144}, false, false, ""},
+        FailedCase{"ConnectionRefused", std::nullopt, true, true, ""}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(DownloadTest, Sha256IsCheckedBeforeAnythingIsPlaced) {
   const std::string body = noise(3000);
@@ -258,18 +257,6 @@ TEST_F(DownloadTest, HandlerRefusesUnsafeFileName) {
   EXPECT_TRUE(session.downloadFailed);
   EXPECT_FALSE(fs::exists(pathFromUtf8(folders.tempFolder) / ".." / "escaped.dll"));
   EXPECT_FALSE(fs::exists(pathFromUtf8(product("escaped.dll"))));
-}
-
-TEST_F(DownloadTest, RefusedConnectionReportsTheUrl) {
-  session.installFilesUrl = "http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/";
-  setList({file("x.dll"), launchEntry("app.exe")});
-  runInstall();
-  ASSERT_EQ(view->messageBoxCount(), 1);
-  EXPECT_EQ(view->lastMessageBox().text,
-            std::string(texts::kDownloadError) + session.installFilesUrl + "x.dll");
-  EXPECT_EQ(view->lastMessageBox().title, std::nullopt);
-  EXPECT_TRUE(session.downloadFailed);
-  EXPECT_EQ(host.launches.size(), 1u);
 }
 
 TEST_F(DownloadTest, ConnectionDroppedBeforeAnswerIsRetried) {

@@ -121,19 +121,15 @@ class TimerEvents : public FormEvents {
 class InstallWorld : public ::testing::Test {
  public:  // for the tables of the tests
   InstallWorld() {
-    const std::string folderNames[] = {"root",   "company", "product", "temp",    "common",
-                                       "broker", "client",  "system",  "windows", "fonts"};
-    for (const std::string& name : folderNames) dir.write(name + "/.keep", "");
-    folders.rootFolder = dir.file("root");
-    folders.companyFolder = dir.file("company");
-    folders.productFolder = dir.file("product");
-    folders.tempFolder = dir.file("temp");
-    folders.commonFolder = dir.file("common");
-    folders.brokerFolder = dir.file("broker");
-    folders.clientFolder = dir.file("client");
-    folders.systemFolder = dir.file("system");
-    folders.windowsFolder = dir.file("windows");
-    folders.fontsFolder = dir.file("fonts");
+    using F = WorkingFolders;
+    for (auto [name, folder] : {std::pair{"root", &F::rootFolder}, {"company", &F::companyFolder},
+                                {"product", &F::productFolder}, {"temp", &F::tempFolder},
+                                {"common", &F::commonFolder}, {"broker", &F::brokerFolder},
+                                {"client", &F::clientFolder}, {"system", &F::systemFolder},
+                                {"windows", &F::windowsFolder}, {"fonts", &F::fontsFolder}}) {
+      dir.write(std::string(name) + "/.keep", "");
+      folders.*folder = dir.file(name);
+    }
 
     session.deploymentCaption = "[Demo Deployment]";
     session.hasAdminAccess = true;
@@ -218,7 +214,7 @@ class InstallWorld : public ::testing::Test {
 
   TempDir dir;
   ScopedUserProfile profile{dir.file("profile")};
-  std::vector<ServedFile> served;
+  std::vector<FileOnOffer> served;
   ScopedRefService ref;
   std::unique_ptr<FaultProxy> proxy;
   WorkingFolders folders;

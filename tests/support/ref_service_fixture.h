@@ -41,12 +41,12 @@ inline constexpr const char* kDemoBobPassword = "bob-demo";
 
 // A world that only serves files: login server "FILES" with deployment 1 of type "FILES",
 // whose install group 1 holds one entry per file, named and served by its download location.
-struct ServedFile {
+struct FileOnOffer {
   std::string location;
   std::string bytes;
   refservice::Fault fault = {};
 };
-inline refservice::World filesWorld(const std::vector<ServedFile>& files) {
+inline refservice::World filesWorld(const std::vector<FileOnOffer>& files) {
   refservice::World w;
   w.servers.push_back(refservice::Server{"FILES", "127.0.0.1", 0, "/files", {}});
   refservice::Deployment d;
@@ -55,7 +55,7 @@ inline refservice::World filesWorld(const std::vector<ServedFile>& files) {
   w.deployments.push_back(d);
   auto& group = w.groups[1];
   group.id = 1;
-  for (const ServedFile& f : files) {
+  for (const FileOnOffer& f : files) {
     refservice::InstallEntry e;
     e.fileName = e.downloadLocation = f.location;
     e.content = std::make_shared<const std::string>(f.bytes);
