@@ -63,6 +63,7 @@ struct ProgressCase {
   std::vector<std::string> labels;
   std::vector<std::string> someBars;  // among the current bar's widths
 };
+void PrintTo(const ProgressCase& c, std::ostream* os) { *os << c.name; }
 
 class ByteProgress : public InstallWorld, public ::testing::WithParamInterface<ProgressCase> {};
 
@@ -121,6 +122,7 @@ struct FailedCase {
   bool box;
   std::string afterUrl;                      // the message's text after the URL
 };
+void PrintTo(const FailedCase& c, std::ostream* os) { *os << c.name; }
 
 class FailedDownload : public InstallWorld, public ::testing::WithParamInterface<FailedCase> {};
 

@@ -21,6 +21,7 @@ struct QuietCase {
   std::vector<std::string> shown;     // journal lines that must appear
   std::function<void(InstallWorld&)> check = nullptr;  // anything else
 };
+void PrintTo(const QuietCase& c, std::ostream* os) { *os << c.name; }
 
 class QuietRun : public InstallWorld, public ::testing::WithParamInterface<QuietCase> {};
 
