@@ -158,9 +158,8 @@ INSTANTIATE_TEST_SUITE_P(Lists, QuietRun, ::testing::ValuesIn(kQuietRuns),
 TEST_F(InstallRunTest, UpdateAdministratorSeesTheSummaryBeforeTheLaunch) {
   session.isUpdateAdmin = true;
   serve("a.dll", "new a");
-  Entry a;
-  a.fileName = "a.dll";
-  setList({a, launchEntry("app.exe")});
+  serve("b.dll", "new b");
+  setList({named("a.dll"), launchEntry("app.exe")});
   host.onLaunch = [&] { EXPECT_EQ(view->messageBoxCount(), 1); };
   runInstall();
   ASSERT_EQ(view->messageBoxCount(), 1);
@@ -168,15 +167,11 @@ TEST_F(InstallRunTest, UpdateAdministratorSeesTheSummaryBeforeTheLaunch) {
   EXPECT_EQ(view->messageBoxes()[0].title, std::optional<std::string>(""));
   EXPECT_EQ(view->messageBoxes()[0].icon, Icon::None);
   EXPECT_EQ(readFile(product("a.dll")), "new a");
-}
 
-TEST_F(InstallRunTest, SummaryCountUsesThousandsSeparator) {
-  session.isUpdateAdmin = true;
+  // The count uses the thousands separator.
+  freshWindow();
   session.updateCount = 1499;  // as if fifteen hundred files were updated in this run
-  serve("a.dll", "new a");
-  Entry a;
-  a.fileName = "a.dll";
-  setList({a, launchEntry("app.exe")});
+  setList({named("b.dll"), launchEntry("app.exe")});
   runInstall();
   ASSERT_EQ(view->messageBoxCount(), 1);
   EXPECT_EQ(view->messageBoxes()[0].text, session.deploymentCaption + "\r\r1,500 files were updated.");
