@@ -4,10 +4,9 @@
 // the proxy through http_proxy: "POST http://127.0.0.1:40123/msadc/msadcs.dll/...") goes on to
 // that host; one naming a path goes to the `upstream` the proxy was made with. Each answer
 // comes back as it was unless a rule takes it over:
-//   - the XML string a business-object member answers can be rewritten (malformed answers,
-//     login servers moved to an address where nothing listens), or replaced by a huge rowset
-//     made while it is sent, so the proxy never holds it;
-//   - a download can answer a status or bytes of choice without reaching the service;
+//   - the XML string a business-object member answers can be replaced by a huge rowset made
+//     while it is sent, so the proxy never holds it;
+//   - a download can answer bytes of choice without reaching the service;
 //   - any answer can be edited on its way back (status, body, sent chunked or trickled).
 // Every request is recorded. Rules may be changed from the test's thread while the proxy runs;
 // requests are answered on the proxy's own threads. Plain sockets: portable.
@@ -31,7 +30,6 @@ namespace zentro::testing {
 
 class FaultProxy {
  public:
-  using XmlRewrite = std::function<std::string(std::string xml)>;
   // Edits an answer on its way back (status 0 with hangUp: the upstream gave none).
   using Edit = std::function<void(const HttpRequest& request, HttpReply& answer)>;
 
@@ -43,28 +41,12 @@ class FaultProxy {
   // What http_proxy names, or what stands for the upstream's "http://host:port".
   std::string url() const { return server_.url(); }
 
-  // The string that `member` returns is passed through `rewrite` (every listener).
-  void rewriteAnswer(const std::string& member, XmlRewrite rewrite) {
-    editAnswer("." + member, [rewrite](const HttpRequest&, HttpReply& r) {
-      if (auto call = rdsAnswer(r)) {
-        call->returnValue = Value(rewrite(call->returnValue->toText().value_or("")));
-        r.body = rds::encodeResponseBody(call->params, call->returnValue);
-      }
-    });
-  }
   // `member` answers a well-formed call whose XML string is `bytes` long on the wire (an XML
   // rowset of repeated rows), made while it is sent.
   void hugeAnswer(const std::string& member, std::uint64_t bytes) {
     editAnswer("." + member, [this, bytes](const HttpRequest&, HttpReply& r) {
       if (auto call = rdsAnswer(r)) makeHuge(r, *call, bytes);
     });
-  }
-  // Downloads whose path ends with `suffix` answer `status` (with a short text body).
-  void downloadStatus(const std::string& suffix, int status) {
-    std::lock_guard lock(mutex_);
-    HttpReply& r = downloads_[suffix] = HttpReply();
-    r.status = status;
-    r.body = "answered by the fault proxy";
   }
   // Downloads whose path ends with `suffix` answer 200 with `bytes`.
   void downloadBytes(const std::string& suffix, std::string bytes) {
@@ -76,14 +58,8 @@ class FaultProxy {
     std::lock_guard lock(mutex_);
     edits_[suffix] = std::move(edit);
   }
-  void clearRules() {
-    std::lock_guard lock(mutex_);
-    edits_.clear();
-    downloads_.clear();
-  }
 
-  // Requests a rule applied to so far; bytes of huge answers actually sent; every request.
-  int ruleHits() const { return hits_; }
+  // Bytes of huge answers actually sent; every request.
   std::uint64_t hugeBytesSent() const { return hugeSent_; }
   std::vector<HttpRequest> seen() const {
     std::lock_guard lock(mutex_);
@@ -136,10 +112,7 @@ class FaultProxy {
       std::lock_guard lock(mutex_);
       seen_.push_back(req);
       for (const auto& [suffix, rule] : downloads_) {
-        if (req.method == "GET" && endsWith(t.path, suffix)) {
-          ++hits_;
-          return rule;
-        }
+        if (req.method == "GET" && endsWith(t.path, suffix)) return rule;
       }
       for (const auto& [suffix, edit] : edits_)
         if (endsWith(t.path, suffix)) edits.push_back(edit);
@@ -163,10 +136,7 @@ class FaultProxy {
       r.cutAfter = static_cast<long long>(r.body.size());
       r.body.resize(std::strtoul(a.headers.find("Content-Length")->second.c_str(), nullptr, 10));
     }
-    for (const Edit& edit : edits) {
-      ++hits_;
-      edit(req, r);
-    }
+    for (const Edit& edit : edits) edit(req, r);
     return r;
   }
 
@@ -228,7 +198,6 @@ class FaultProxy {
   std::map<std::string, Edit> edits_;
   std::map<std::string, HttpReply> downloads_;
   std::vector<HttpRequest> seen_;
-  std::atomic<int> hits_{0};
   std::atomic<std::uint64_t> hugeSent_{0};
   LoopbackHttp server_{[this](const HttpRequest& req) { return handle(req); }};
 };
