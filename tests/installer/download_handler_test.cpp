@@ -81,8 +81,8 @@ TEST_P(ByteProgress, LabelFollowsTheChunks) {
   installed(product("app.dll"), "old", "1.0.0.0");
   setList({e});
   runInstall();
-  EXPECT_EQ(journalled(*view, "label Bytes: "), c.labels);
-  const std::vector<std::string> bars = journalled(*view, "bar Current: ");
+  EXPECT_EQ(view->labelHistory(Label::Bytes), c.labels);
+  const std::vector<std::string> bars = view->barHistory(Bar::Current);
   for (const std::string& bar : c.someBars) EXPECT_NE(std::find(bars.begin(), bars.end(), bar), bars.end()) << bar;
   EXPECT_EQ(readFile(product("app.dll")), content);
   EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});  // archive deleted

@@ -116,7 +116,7 @@ const QuietCase kQuietRuns[] = {
      },
      3, 0, {"product/app.exe"}, {},
      [](InstallWorld& w) {
-       EXPECT_EQ(journalled(*w.view, "label FrameStatus: "),
+       EXPECT_EQ(w.view->labelHistory(Label::FrameStatus),
                  (std::vector<std::string>{"1 update found...", "2 updates found...", "3 updates found...", ""}));
      }},
     {"TotalBarReachesFullWidth",

@@ -228,15 +228,6 @@ class InstallWorld : public ::testing::Test {
   bool started_ = false;
 };
 
-// The lines the window journalled for one label or bar, in order.
-inline std::vector<std::string> journalled(const ScriptedView& view, const std::string& prefix) {
-  std::vector<std::string> out;
-  for (const std::string& line : view.journal()) {
-    if (line.rfind(prefix, 0) == 0) out.push_back(line.substr(prefix.size()));
-  }
-  return out;
-}
-
 // The names in `folder` but ".keep".
 inline std::vector<std::string> leftovers(const std::string& folder) {
   std::vector<std::string> names;
