@@ -21,7 +21,7 @@
 #include "installer/install_texts.h"
 #include "platform/run_log.h"
 #include "tests/app/app_fixture.h"
-#include "tests/fault/fault_proxy.h"
+#include "tests/support/fault_proxy.h"
 
 namespace zentro::testing {
 

@@ -25,20 +25,10 @@ std::string pattern(std::size_t size) {
   return s;
 }
 
-std::vector<std::string> filesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(pathFromUtf8(folder))) {
-    names.push_back(platform::utf8FromPath(e.path().filename()));
-  }
-  return names;
-}
-
-// The transfer on its own: one GET against the loopback server, its state handler given by
+// The transfer on its own: one GET against the reference service, its state handler given by
 // the test, the window's messages pumped until it has run.
-class TransferTest : public ::testing::Test {
+class TransferTest : public InstallWorld {
  protected:
-  TransferTest() { fs::create_directories(pathFromUtf8(spoolFolder)); }
-
   int fetch(const std::string& name, const std::function<void()>& onComplete,
             InetTransfer* other = nullptr) {
     InetTransfer& t = other ? *other : transfer;
@@ -47,18 +37,17 @@ class TransferTest : public ::testing::Test {
       state = s;
       if (s == InetTransfer::kResponseCompleted) onComplete();
     });
-    EXPECT_TRUE(t.execute(server.baseUrl() + name, "GET", ""));
+    EXPECT_TRUE(t.execute(url(name), "GET", ""));
     while (t.stillExecuting()) {
-      view.processEvents();
+      view->processEvents();
       t.waitForWorker(std::chrono::milliseconds(10));
     }
     return state;
   }
-  static LoopbackFiles::Reply trickle() {
-    LoopbackFiles::Reply r;
-    r.body = pattern(1 << 20);
-    r.trickleMs = 20;
-    return r;
+  // `name` is sent 16 bytes at a time, 20 ms apart.
+  void trickle(const std::string& name) {
+    serve(name, pattern(1 << 20));
+    useProxy().editAnswer(name, [](const HttpRequest&, HttpReply& r) { r.trickleMs = 20; });
   }
   // Every chunk up to the end, and two reads past it.
   std::string readAll() {
@@ -71,16 +60,13 @@ class TransferTest : public ::testing::Test {
     return body;
   }
 
-  TempDir dir;
-  std::string spoolFolder = dir.file("temp");
-  LoopbackFiles server;
-  ScriptedView view;
-  InetTransfer transfer{view, spoolFolder};
+  std::string spoolFolder = folders.tempFolder;
+  InetTransfer transfer{*view, spoolFolder};
 };
 
 TEST_F(TransferTest, BodyKeptUnderAnotherNameIsReadThereAndDroppedUnlessMovedOn) {
   const std::string body = pattern(5000);
-  server.serve("a.bin", body);
+  serve("a.bin", body);
   const std::string part = dir.file("temp/a.bin.part");
   dir.write("temp/a.bin.part", "left over from an earlier run");
 
@@ -88,13 +74,13 @@ TEST_F(TransferTest, BodyKeptUnderAnotherNameIsReadThereAndDroppedUnlessMovedOn)
   EXPECT_FALSE(transfer.keepBodyAs(part));  // nothing has been received yet
   int state = fetch("a.bin", [&] {
     EXPECT_TRUE(transfer.keepBodyAs(part));
-    std::vector<std::string> files = filesIn(spoolFolder);
+    std::vector<std::string> files = leftovers(spoolFolder);
     std::erase_if(files, [](const std::string& f) { return f.ends_with(".lock"); });
     EXPECT_EQ(files, std::vector<std::string>{"a.bin.part"});
     EXPECT_EQ(readAll(), body);
   });
   EXPECT_EQ(state, InetTransfer::kResponseCompleted);
-  EXPECT_TRUE(filesIn(spoolFolder).empty());
+  EXPECT_TRUE(leftovers(spoolFolder).empty());
   EXPECT_FALSE(transfer.keepBodyAs(part));  // the handler has returned
 
   // Moved on by the handler: it stays, whole.
@@ -104,49 +90,49 @@ TEST_F(TransferTest, BodyKeptUnderAnotherNameIsReadThereAndDroppedUnlessMovedOn)
     fs::rename(pathFromUtf8(part), pathFromUtf8(dir.file("temp/a.bin")));
   });
   EXPECT_EQ(state, InetTransfer::kResponseCompleted);
-  EXPECT_EQ(filesIn(spoolFolder), std::vector<std::string>{"a.bin"});
+  EXPECT_EQ(leftovers(spoolFolder), std::vector<std::string>{"a.bin"});
   EXPECT_EQ(readFile(dir.file("temp/a.bin")), body);
 }
 
 TEST_F(TransferTest, BodyIsNotTakenOverOnceReadingHasBegun) {
   // A whole number of chunks: the end shows only as an empty read, which must not start over.
   const std::string body = pattern(2 * texts::kChunkSize);
-  server.serve("b.bin", body);
+  serve("b.bin", body);
   fetch("b.bin", [&] {
     std::string first = transfer.getChunk(texts::kChunkSize);
     EXPECT_FALSE(transfer.keepBodyAs(dir.file("temp/b.bin.part")));
     EXPECT_EQ(first + readAll(), body);
     EXPECT_FALSE(transfer.keepBodyAs(dir.file("temp/b.bin.part")));
   });
-  EXPECT_TRUE(filesIn(spoolFolder).empty());
+  EXPECT_TRUE(leftovers(spoolFolder).empty());
 }
 
 TEST_F(TransferTest, ATrickleFailsAsAStallAfterTheRetries) {
-  server.serve("slow.bin", trickle());
-  server.serve("fast.bin", pattern(100000));
-  InetTransfer limited(view, spoolFolder, platform::makeHttpClient,
+  serve("fast.bin", pattern(100000));
+  trickle("slow.bin");
+  InetTransfer limited(*view, spoolFolder, platform::makeHttpClient,
                        TransferLimits{1024, std::chrono::milliseconds(300)});
   EXPECT_EQ(fetch("slow.bin", [] {}, &limited), InetTransfer::kRequestFailed);
-  EXPECT_EQ(server.hits("slow.bin"), InetTransfer::kAttempts);
+  EXPECT_EQ(hits("slow.bin"), InetTransfer::kAttempts);
   EXPECT_EQ(limited.failureText(), "stalled: fewer than 1024 bytes in 300 ms");
   EXPECT_EQ(fetch("fast.bin", [] {}, &limited), InetTransfer::kResponseCompleted);
-  EXPECT_TRUE(filesIn(spoolFolder).empty());
+  EXPECT_TRUE(leftovers(spoolFolder).empty());
 }
 
 TEST_F(TransferTest, SpoolsOfEndedRunsAreRemovedAndALiveOneStays) {
   dir.write("temp/~zentro-spool-0123456789abcdef.tmp", "left by a launcher killed mid-download");
   dir.write("temp/~zentro-spool-0123456789abcdef.tmp.lock", "its lock, held by no one now");
   dir.write("temp/other.txt", "not a spool");
-  server.serve("slow.bin", trickle());
-  ASSERT_TRUE(transfer.execute(server.baseUrl() + "slow.bin", "GET", ""));
+  trickle("slow.bin");
+  ASSERT_TRUE(transfer.execute(url("slow.bin"), "GET", ""));
   // Wait (bounded) for the live transfer's spool to appear.
-  for (int i = 0; i < 1000 && filesIn(spoolFolder).size() < 5; ++i) {
+  for (int i = 0; i < 1000 && leftovers(spoolFolder).size() < 5; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  std::vector<std::string> before = filesIn(spoolFolder);
+  std::vector<std::string> before = leftovers(spoolFolder);
   ASSERT_EQ(before.size(), 5u);
   removeStaleSpools(spoolFolder);
-  std::vector<std::string> after = filesIn(spoolFolder);
+  std::vector<std::string> after = leftovers(spoolFolder);
   std::sort(after.begin(), after.end());
   ASSERT_EQ(after.size(), 3u);
   EXPECT_EQ(after[0], "other.txt");
@@ -174,14 +160,14 @@ TEST_F(DownloadCopyTest, BodySpooledOnAnotherVolumeIsCopiedIntoPlace) {
   } removeSpool{spool};
 
   const std::string body = pattern(5000);
-  server.serve("c.dll", body);
+  serve("c.dll", body);
   session.currentFileName = "c.dll";
   session.currentInstallType = kInstallReplace;
   session.targetPath = product("c.dll");
   InetTransfer transfer(*view, platform::utf8FromPath(spool));
   DownloadHandler handler(*view, folders, session, transfer);
   transfer.setStateHandler([&](int state) { handler.Inet1_StateChanged(state); });
-  ASSERT_TRUE(transfer.execute(server.baseUrl() + "c.dll", "GET", ""));
+  ASSERT_TRUE(transfer.execute(url("c.dll"), "GET", ""));
   while (transfer.stillExecuting()) {
     view->processEvents();
     transfer.waitForWorker(std::chrono::milliseconds(10));
@@ -191,8 +177,8 @@ TEST_F(DownloadCopyTest, BodySpooledOnAnotherVolumeIsCopiedIntoPlace) {
   EXPECT_EQ(readFile(product("c.dll")), body);
   EXPECT_TRUE(view->journalHas("label Bytes: 2k of 5k"));
   EXPECT_TRUE(view->journalHas("label Bytes: 5k of 5k"));
-  EXPECT_TRUE(filesIn(platform::utf8FromPath(spool)).empty());
-  EXPECT_EQ(filesIn(folders.tempFolder), std::vector<std::string>{".keep"});
+  EXPECT_TRUE(leftovers(platform::utf8FromPath(spool)).empty());
+  EXPECT_TRUE(leftovers(folders.tempFolder).empty());
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 #pragma once
 // The install run's surroundings for the installer tests: real working folders in a fresh
-// temporary folder, an install list built in memory, a loopback file server, the scripted
-// window, a user profile (machine hive, font folders) of the test's own, and a host that
-// records the launch and the stamps.
+// temporary folder, an install list built in memory, the reference service serving its files
+// (with a fault proxy in front when a test needs one), the scripted window, a user profile
+// (machine hive, font folders) of the test's own, and a host that records the launch and the
+// stamps.
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,8 @@
 #include "installer/run_state.h"
 #include "platform/paths.h"
 #include "remote/table.h"
-#include "tests/installer/loopback_files.h"
+#include "tests/support/fault_proxy.h"
+#include "tests/support/ref_service_fixture.h"
 #include "tests/support/scripted_view.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_system.h"
@@ -117,24 +119,19 @@ class TimerEvents : public FormEvents {
 };
 
 class InstallWorld : public ::testing::Test {
- protected:
+ public:  // for the tables of the tests
   InstallWorld() {
-    const std::string folderNames[] = {"root",   "company", "product", "temp",    "common",
-                                       "broker", "client",  "system",  "windows", "fonts"};
-    for (const std::string& name : folderNames) dir.write(name + "/.keep", "");
-    folders.rootFolder = dir.file("root");
-    folders.companyFolder = dir.file("company");
-    folders.productFolder = dir.file("product");
-    folders.tempFolder = dir.file("temp");
-    folders.commonFolder = dir.file("common");
-    folders.brokerFolder = dir.file("broker");
-    folders.clientFolder = dir.file("client");
-    folders.systemFolder = dir.file("system");
-    folders.windowsFolder = dir.file("windows");
-    folders.fontsFolder = dir.file("fonts");
+    using F = WorkingFolders;
+    for (auto [name, folder] : {std::pair{"root", &F::rootFolder}, {"company", &F::companyFolder},
+                                {"product", &F::productFolder}, {"temp", &F::tempFolder},
+                                {"common", &F::commonFolder}, {"broker", &F::brokerFolder},
+                                {"client", &F::clientFolder}, {"system", &F::systemFolder},
+                                {"windows", &F::windowsFolder}, {"fonts", &F::fontsFolder}}) {
+      dir.write(std::string(name) + "/.keep", "");
+      folders.*folder = dir.file(name);
+    }
 
     session.deploymentCaption = "[Demo Deployment]";
-    session.installFilesUrl = server.baseUrl();
     session.hasAdminAccess = true;
     host.session = &session;
     view->attach(events);
@@ -151,8 +148,37 @@ class InstallWorld : public ::testing::Test {
     session.installList = makeInstallList(entries, withSha256);
   }
 
+  // A file the service serves at `location` (to add before the first download).
+  void serve(const std::string& location, std::string bytes, refservice::Fault fault = {}) {
+    served.push_back({location, std::move(bytes), fault});
+  }
+  // Where the install list downloads `location` from (the service starts on first use).
+  std::string url(const std::string& location = "") {
+    if (!started_) {
+      ref.start(filesWorld(served));
+      started_ = true;
+    }
+    if (session.installFilesUrl.empty()) session.installFilesUrl = ref.filesUrl();
+    return session.installFilesUrl + location;
+  }
+  // Downloads go through a fault proxy in front of the service from now on.
+  FaultProxy& useProxy() {
+    const std::string direct = url();
+    proxy = std::make_unique<FaultProxy>(direct);
+    session.installFilesUrl = proxy->url() + direct.substr(direct.find('/', 7));
+    return *proxy;
+  }
+  // Requests the service received for `location` ("" = for any file).
+  int hits(const std::string& location = "") const {
+    int n = 0;
+    if (started_)
+      for (const auto& d : ref.downloads()) n += location.empty() || d.path.ends_with("/" + location);
+    return n;
+  }
+
   // What the deployment start does last: arm the timer; then the window ticks it.
   void runInstall() {
+    url();
     run = std::make_unique<InstallRun>(*view, folders, session, host);
     events.run = run.get();
     view->setInstallTimerEnabled(true);
@@ -188,13 +214,27 @@ class InstallWorld : public ::testing::Test {
 
   TempDir dir;
   ScopedUserProfile profile{dir.file("profile")};
-  LoopbackFiles server;
+  std::vector<FileOnOffer> served;
+  ScopedRefService ref;
+  std::unique_ptr<FaultProxy> proxy;
   WorkingFolders folders;
   InstallSession session;
   TimerEvents events;
   std::unique_ptr<ScriptedView> view = std::make_unique<ScriptedView>();
   RecordingHost host;
   std::unique_ptr<InstallRun> run;
+
+ private:
+  bool started_ = false;
 };
+
+// The names in `folder` but ".keep".
+inline std::vector<std::string> leftovers(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(platform::pathFromUtf8(folder))) {
+    if (e.path().filename() != ".keep") names.push_back(platform::utf8FromPath(e.path().filename()));
+  }
+  return names;
+}
 
 }  // namespace zentro::testing

@@ -53,18 +53,13 @@ TEST(AdoXmlReader, EveryTypeReadsItsTextForms) {
   Table t = readAdoXmlFile(testing::dataPath("ado_all_types.xml"));
   ASSERT_EQ(t.rowCount(), 7u);
   auto type = [&](const char* name) { return t.fields()[static_cast<std::size_t>(t.fieldIndex(name))].type; };
-  EXPECT_EQ(type("NoType"), FieldType::String);
-  EXPECT_EQ(type("I1"), FieldType::Int16);
-  EXPECT_EQ(type("UI2"), FieldType::Int32);
-  EXPECT_EQ(type("UI4"), FieldType::Int64);
-  EXPECT_EQ(type("UI8"), FieldType::Decimal);
-  EXPECT_EQ(type("R4"), FieldType::Double);
-  EXPECT_EQ(type("Money"), FieldType::Currency);
-  EXPECT_EQ(type("Fixed"), FieldType::Currency);
-  EXPECT_EQ(type("VarNumeric"), FieldType::Decimal);
-  EXPECT_EQ(type("DTime"), FieldType::Date);
-  EXPECT_EQ(type("B64"), FieldType::Binary);
-  EXPECT_EQ(type("Id"), FieldType::Guid);
+  for (auto [name, expected] : {std::pair{"NoType", FieldType::String}, {"I1", FieldType::Int16},
+                                 {"UI2", FieldType::Int32}, {"UI4", FieldType::Int64},
+                                 {"UI8", FieldType::Decimal}, {"R4", FieldType::Double},
+                                 {"Money", FieldType::Currency}, {"Fixed", FieldType::Currency},
+                                 {"VarNumeric", FieldType::Decimal}, {"DTime", FieldType::Date},
+                                 {"B64", FieldType::Binary}, {"Id", FieldType::Guid}})
+    EXPECT_EQ(type(name), expected) << name;
   EXPECT_EQ(t.fields()[static_cast<std::size_t>(t.fieldIndex("Blob"))].definedSize, 2147483647);
 
   auto text = [&](const char* name) { return t.field(name).toText().value_or("<null>"); };

@@ -1,19 +1,15 @@
 // The business-object client refuses a server whose certificate it cannot trust. Linux only:
-// the TLS server is cpp-httplib's (tests/windows.cmake).
+// the reference service serves TLS in-process only (tests/windows.cmake).
 #include <gtest/gtest.h>
-#include <httplib.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 
 #include "platform/http.h"
+#include "platform/runtime_error.h"
 #include "remote/data_space.h"
 #include "remote/data_space_texts.h"
-#include "platform/runtime_error.h"
+#include "tests/support/ref_service_fixture.h"
 #include "tests/support/scoped_env.h"
-#include "tests/support/temp_dir.h"
 
 namespace zentro {
 namespace {
@@ -24,37 +20,30 @@ TEST(DataSpaceTls, SelfSignedCertificateIsRefused) {
   testing::ScopedEnv env;
   env.set("no_proxy", "127.0.0.1");
   testing::TempDir temp;
-  const std::string cert = temp.file("cert.pem"), key = temp.file("key.pem");
+  refservice::RefServiceOptions tls{true, temp.file("cert.pem"), temp.file("key.pem"), 0, ""};
   const std::string cmd = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1"
-                          " -addext subjectAltName=IP:127.0.0.1 -keyout '" + key + "' -out '" +
-                          cert + "' >/dev/null 2>&1";
+                          " -addext subjectAltName=IP:127.0.0.1 -keyout '" + tls.keyFile +
+                          "' -out '" + tls.certFile + "' >/dev/null 2>&1";
   ASSERT_EQ(std::system(cmd.c_str()), 0);
-  httplib::SSLServer secure(cert.c_str(), key.c_str());
-  std::atomic<int> calls{0};
-  secure.Post(R"(/.*)", [&](const httplib::Request&, httplib::Response&) { ++calls; });
-  const int port = secure.bind_to_any_port("127.0.0.1");
-  std::thread listener([&] { secure.listen_after_bind(); });
-  while (!secure.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  testing::ScopedRefService ref;
+  ref.start(testing::filesWorld({}), tls);
 
   auto http = platform::makeHttpClient();
   DataSpace space(*http);
-  auto object = space.createObject("CVBO_V2.Init", "https://127.0.0.1:" + std::to_string(port));
+  auto object = space.createObject("CVBO_V2.Init", ref.baseUrl());
   try {
     object->invoke("GetLoginServersXML", {});
     ADD_FAILURE() << "no RuntimeError";
   } catch (const RuntimeError& e) {
     EXPECT_EQ(e.number(), kErrRemote);
+    const std::string hostPort = ref.baseUrl().substr(std::string("https://").size());
     EXPECT_EQ(e.description().rfind("GetLoginServersXML: " + std::string(texts::kTlsFailed) +
-                                        "127.0.0.1:" + std::to_string(port) +
-                                        std::string(texts::kFailed),
-                                    0),
+                                        hostPort + std::string(texts::kFailed), 0),
               0u)
         << e.description();
     EXPECT_NE(e.description().find("certificate"), std::string::npos) << e.description();
   }
-  EXPECT_EQ(calls, 0);
-  secure.stop();
-  listener.join();
+  EXPECT_TRUE(ref.calls().empty());
 }
 
 }  // namespace

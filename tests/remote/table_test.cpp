@@ -75,62 +75,45 @@ TEST_F(TableTest, FilterNarrowsCountEndTestAndMoves) {
   EXPECT_THROW(table_.field("PropValue"), RuntimeError);
 }
 
-TEST_F(TableTest, TextComparisonsIgnoreCaseAndHonourDoubledApostrophes) {
-  table_.setFilter("PropName='baseurl'");
-  EXPECT_EQ(viewIds(), (std::vector<int>{1, 4}));
+// Criteria and the ids of the rows they match, in order.
+TEST_F(TableTest, CriteriaMatchTheirRows) {
   EXPECT_EQ(criteriaLiteral("O'NEIL"), "'O''NEIL'");
-  table_.setFilter("PropValue = " + criteriaLiteral("O'NEIL"));
-  EXPECT_EQ(viewIds(), (std::vector<int>{5}));
-  table_.setFilter("PropValue = 'o''neil' OR PropValue='admin1'");
-  EXPECT_EQ(viewIds(), (std::vector<int>{3, 5}));
-  table_.setFilter("PropName < 'C'");
-  EXPECT_EQ(viewIds(), (std::vector<int>{1, 4}));
-  table_.setFilter("PropName LIKE 'update*'");
-  EXPECT_EQ(viewIds(), (std::vector<int>{3, 5}));
-  table_.setFilter("PropValue LIKE '%example%'");
-  EXPECT_EQ(viewIds(), (std::vector<int>{1, 4}));
-  table_.setFilter("PropValue NOT LIKE 'https*'");
-  EXPECT_EQ(viewIds(), (std::vector<int>{2, 3, 5}));
-  table_.setFilter("[Prop Code] = 'ABC'");
-  EXPECT_EQ(viewIds(), (std::vector<int>{4}));
-}
-
-TEST_F(TableTest, NumbersDatesAndCombinations) {
-  table_.setFilter("Id = 3");
-  EXPECT_EQ(viewIds(), (std::vector<int>{3}));
-  table_.setFilter("Id = '3'");  // a text compared with a number field converts
-  EXPECT_EQ(viewIds(), (std::vector<int>{3}));
-  table_.setFilter("Id >= 2 AND Id < 4");
-  EXPECT_EQ(viewIds(), (std::vector<int>{2, 3}));
-  table_.setFilter("(Id = 1 OR Id = 5) AND PropName = 'BaseURL'");
-  EXPECT_EQ(viewIds(), (std::vector<int>{1}));
-  table_.setFilter("Id = 1 OR Id = 5 AND PropName = 'BaseURL'");  // AND binds tighter
-  EXPECT_EQ(viewIds(), (std::vector<int>{1}));
-  table_.setFilter("Amount < -2");
-  EXPECT_EQ(viewIds(), (std::vector<int>{2}));
-  table_.setFilter("Amount = 1.5 or amount = 1E2");
-  EXPECT_EQ(viewIds(), (std::vector<int>{1, 4}));
-  table_.setFilter("[Prop Code] = 7");  // text cells that are numbers compare as numbers
-  EXPECT_EQ(viewIds(), (std::vector<int>{1}));
-  table_.setFilter("[Prop Code] > 10");
-  EXPECT_EQ(viewIds(), (std::vector<int>{3}));
-  table_.setFilter("When = #2001-02-04#");
-  EXPECT_EQ(viewIds(), (std::vector<int>{2}));
-  table_.setFilter("When > #2/5/2001# AND Id <> 6");
-  EXPECT_EQ(viewIds(), (std::vector<int>{4, 5}));
-}
-
-TEST_F(TableTest, NullMatchesOnlyTheNullTests) {
-  table_.setFilter("PropValue <> 'x'");
-  EXPECT_EQ(viewIds(), (std::vector<int>{1, 2, 3, 4, 5}));
-  table_.setFilter("PropValue = NULL");
-  EXPECT_EQ(viewIds(), (std::vector<int>{6}));
-  table_.setFilter("PropValue IS NULL");
-  EXPECT_EQ(viewIds(), (std::vector<int>{6}));
-  table_.setFilter("When IS NOT NULL AND Id > 4");
-  EXPECT_EQ(viewIds(), (std::vector<int>{5}));
-  table_.setFilter("[Prop Code] = ''");
-  EXPECT_EQ(viewIds(), (std::vector<int>{5}));  // the empty text, not the NULL of row 6
+  const struct {
+    std::string criteria;
+    std::vector<int> ids;
+  } rows[] = {
+      // Texts compare without regard to case; a doubled apostrophe is one.
+      {"PropName='baseurl'", {1, 4}},
+      {"PropValue = " + criteriaLiteral("O'NEIL"), {5}},
+      {"PropValue = 'o''neil' OR PropValue='admin1'", {3, 5}},
+      {"PropName < 'C'", {1, 4}},
+      {"PropName LIKE 'update*'", {3, 5}},
+      {"PropValue LIKE '%example%'", {1, 4}},
+      {"PropValue NOT LIKE 'https*'", {2, 3, 5}},
+      {"[Prop Code] = 'ABC'", {4}},
+      // Numbers, dates and combinations.
+      {"Id = 3", {3}},
+      {"Id = '3'", {3}},  // a text compared with a number field converts
+      {"Id >= 2 AND Id < 4", {2, 3}},
+      {"(Id = 1 OR Id = 5) AND PropName = 'BaseURL'", {1}},
+      {"Id = 1 OR Id = 5 AND PropName = 'BaseURL'", {1}},  // AND binds tighter
+      {"Amount < -2", {2}},
+      {"Amount = 1.5 or amount = 1E2", {1, 4}},
+      {"[Prop Code] = 7", {1}},  // text cells that are numbers compare as numbers
+      {"[Prop Code] > 10", {3}},
+      {"When = #2001-02-04#", {2}},
+      {"When > #2/5/2001# AND Id <> 6", {4, 5}},
+      // NULL matches only the NULL tests.
+      {"PropValue <> 'x'", {1, 2, 3, 4, 5}},
+      {"PropValue = NULL", {6}},
+      {"PropValue IS NULL", {6}},
+      {"When IS NOT NULL AND Id > 4", {5}},
+      {"[Prop Code] = ''", {5}},  // the empty text, not the NULL of row 6
+  };
+  for (const auto& row : rows) {
+    table_.setFilter(row.criteria);
+    EXPECT_EQ(viewIds(), row.ids) << row.criteria;
+  }
 }
 
 struct BadCriteria {

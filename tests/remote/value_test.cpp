@@ -52,67 +52,42 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{Value(std::vector<std::uint8_t>{'H', 0, 0x3D, 0xD8, 0x00, 0xDE, 0x00, 0xD8, 'i', 0, 7}),
                  "H\xF0\x9F\x98\x80\xEF\xBF\xBDi"}));
 
-TEST(Value, NullHasNoTextAndShowsAsNull) {
-  EXPECT_FALSE(Value::null().toText().has_value());
-  EXPECT_FALSE(Value::null().toDouble().has_value());
-  EXPECT_FALSE(Value::null().toInt64().has_value());
-  EXPECT_FALSE(Value::null().toBool().has_value());
-  EXPECT_EQ(Value::null().debugText(), "Null");
-  EXPECT_EQ(Value().debugText(), "");
-  EXPECT_TRUE(Value::null().isNull());
-  EXPECT_TRUE(Value().isEmpty());
-}
-
-TEST(Value, ToBoolReadsTrueFalseInAnyCaseAndNumbers) {
-  EXPECT_EQ(Value("True").toBool(), true);
-  EXPECT_EQ(Value("false").toBool(), false);
-  EXPECT_EQ(Value(" TRUE ").toBool(), true);
-  EXPECT_EQ(Value("0").toBool(), false);
-  EXPECT_EQ(Value("-1").toBool(), true);
-  EXPECT_EQ(Value("2.5").toBool(), true);
-  EXPECT_EQ(Value("yes").toBool(), std::nullopt);
-  EXPECT_EQ(Value("").toBool(), std::nullopt);
-  EXPECT_EQ(Value(std::int32_t{0}).toBool(), false);
-  EXPECT_EQ(Value(Currency{1}).toBool(), true);
-  EXPECT_EQ(Value(decimal(0, 2)).toBool(), false);
-  EXPECT_EQ(Value().toBool(), false);
-}
-
-TEST(Value, ToInt64RoundsHalvesToEven) {
-  EXPECT_EQ(Value(2.5).toInt64(), 2);
-  EXPECT_EQ(Value(3.5).toInt64(), 4);
-  EXPECT_EQ(Value(-2.5).toInt64(), -2);
-  EXPECT_EQ(Value(2.6).toInt64(), 3);
-  EXPECT_EQ(Value("2.5").toInt64(), 2);
-  EXPECT_EQ(Value(" 12 ").toInt64(), 12);
-  EXPECT_EQ(Value("9223372036854775807").toInt64(), 9223372036854775807LL);
-  EXPECT_EQ(Value(Currency{25000}).toInt64(), 2);
-  EXPECT_EQ(Value(Currency{35000}).toInt64(), 4);
-  EXPECT_EQ(Value(Currency{-25000}).toInt64(), -2);
-  EXPECT_EQ(Value(Currency{-35001}).toInt64(), -4);
-  EXPECT_EQ(Value(decimal(25, 1)).toInt64(), 2);
-  EXPECT_EQ(Value(decimal(35, 1, true)).toInt64(), -4);
-  EXPECT_EQ(Value(true).toInt64(), -1);
-  EXPECT_EQ(Value(1e19).toInt64(), std::nullopt);
-  EXPECT_EQ(Value(std::numeric_limits<double>::quiet_NaN()).toInt64(), std::nullopt);
-  EXPECT_EQ(Value("abc").toInt64(), std::nullopt);
-  EXPECT_EQ(Value(GuidValue{}).toInt64(), std::nullopt);
-}
-
-TEST(Value, ToDoubleAcceptsNumericTextsOnly) {
-  EXPECT_EQ(Value(" 3.5 ").toDouble(), 3.5);
-  EXPECT_EQ(Value("-1e3").toDouble(), -1000.0);
-  EXPECT_EQ(Value("+.5").toDouble(), 0.5);
-  EXPECT_EQ(Value("1,5").toDouble(), std::nullopt);
-  EXPECT_EQ(Value("12abc").toDouble(), std::nullopt);
-  EXPECT_EQ(Value("1e999").toDouble(), std::nullopt);
-  EXPECT_EQ(Value("1e-999").toDouble(), 0.0);
-  EXPECT_EQ(Value(true).toDouble(), -1.0);
-  EXPECT_EQ(Value(Currency{12345}).toDouble(), 1.2345);
+// Each conversion as a table; nullopt where the value has no such form.
+TEST(Value, ConvertsToBoolIntegerAndDouble) {
+  const std::optional<bool> noBool;
+  const std::pair<Value, std::optional<bool>> bools[] = {
+      {Value("True"), true}, {Value("false"), false}, {Value(" TRUE "), true},
+      {Value("0"), false}, {Value("-1"), true}, {Value("2.5"), true}, {Value("yes"), noBool},
+      {Value(""), noBool}, {Value(std::int32_t{0}), false}, {Value(Currency{1}), true},
+      {Value(decimal(0, 2)), false}, {Value(), false}, {Value::null(), noBool}};
+  for (const auto& [v, b] : bools) EXPECT_EQ(v.toBool(), b) << v.debugText();
+  // Integers round halves to even.
+  const std::optional<std::int64_t> noInt;
+  const std::pair<Value, std::optional<std::int64_t>> ints[] = {
+      {Value(2.5), 2}, {Value(3.5), 4}, {Value(-2.5), -2}, {Value(2.6), 3}, {Value("2.5"), 2},
+      {Value(" 12 "), 12}, {Value("9223372036854775807"), 9223372036854775807LL},
+      {Value(Currency{25000}), 2}, {Value(Currency{35000}), 4}, {Value(Currency{-25000}), -2},
+      {Value(Currency{-35001}), -4}, {Value(decimal(25, 1)), 2}, {Value(decimal(35, 1, true)), -4},
+      {Value(true), -1}, {Value(1e19), noInt}, {Value(std::numeric_limits<double>::quiet_NaN()), noInt},
+      {Value("abc"), noInt}, {Value(GuidValue{}), noInt}, {Value::null(), noInt}};
+  for (const auto& [v, i] : ints) EXPECT_EQ(v.toInt64(), i) << v.debugText();
+  // Texts only when they are numbers.
+  const std::optional<double> noDouble;
+  const std::pair<Value, std::optional<double>> doubles[] = {
+      {Value(" 3.5 "), 3.5}, {Value("-1e3"), -1000.0}, {Value("+.5"), 0.5}, {Value("1,5"), noDouble},
+      {Value("12abc"), noDouble}, {Value("1e999"), noDouble}, {Value("1e-999"), 0.0},
+      {Value(true), -1.0}, {Value(Currency{12345}), 1.2345}, {Value::null(), noDouble}};
+  for (const auto& [v, d] : doubles) EXPECT_EQ(v.toDouble(), d) << v.debugText();
   EXPECT_TRUE(Value(std::int16_t{1}).isNumeric());
   EXPECT_TRUE(Value(decimal(1, 0)).isNumeric());
   EXPECT_FALSE(Value(true).isNumeric());
   EXPECT_FALSE(Value(DateValue{}).isNumeric());
+  // Null has no text and shows as such; Empty shows as nothing.
+  EXPECT_FALSE(Value::null().toText().has_value());
+  EXPECT_EQ(Value::null().debugText(), "Null");
+  EXPECT_EQ(Value().debugText(), "");
+  EXPECT_TRUE(Value::null().isNull());
+  EXPECT_TRUE(Value().isEmpty());
 }
 
 TEST(TextCase, UpperLowerAndCompareFollowTheWesternLocale) {
@@ -146,12 +121,6 @@ TEST(Utf8, DecodesWellFormedCharactersOnly) {
     EXPECT_EQ(c.overlong, row.overlong) << row.text;
   }
 }
-
-}  // namespace
-}  // namespace zentro
-
-namespace zentro {
-namespace {
 
 // Found by fuzzing the rowset reader: a long run of digits overflowed the fast path's sum.
 TEST(ValueText, LongCurrencyTextsAreOutOfRangeNotOverflow) {

@@ -64,10 +64,10 @@ constexpr std::chrono::seconds kIdleLimit{30};
 // socket does not wake a read or write blocked on it everywhere).
 constexpr long kStopCheckMicroseconds = 50000;
 
-sockaddr_in loopback(int port) {
+sockaddr_in loopback(int port, const char* host = "127.0.0.1") {
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  inet_pton(AF_INET, host, &addr.sin_addr);
   addr.sin_port = htons(static_cast<unsigned short>(port));
   return addr;
 }
@@ -213,6 +213,16 @@ bool answer(Channel& c, const HttpReply& reply) {
     }
     return c.send("0\r\n\r\n");
   }
+  if (reply.stream) {
+    if (!c.send(head + "Content-Length: " + std::to_string(reply.streamSize) + "\r\n\r\n"))
+      return false;
+    for (std::uint64_t at = 0; at < reply.streamSize;) {
+      const std::string piece = reply.stream(at);
+      if (piece.empty() || c.stopped() || !c.send(piece)) return false;
+      at += piece.size();
+    }
+    return true;
+  }
   head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n\r\n";
   if (reply.trickleMs > 0) {
     if (!c.send(head)) return false;
@@ -337,31 +347,31 @@ int LoopbackHttp::port() const { return impl_->port(); }
 std::string LoopbackHttp::url() const { return "http://127.0.0.1:" + std::to_string(port()); }
 
 HttpAnswer httpRequest(int port, const std::string& method, const std::string& target,
-                       const std::string& body, std::chrono::seconds timeout) {
+                       const std::string& body, std::chrono::seconds timeout,
+                       const std::string& host, const HttpHeaders& headers) {
   useSockets();
   HttpAnswer result;
   const Socket s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (s == kNoSocket) return result;
-  sockaddr_in addr = loopback(port);
+  sockaddr_in addr = loopback(port, host.c_str());
+  std::string request = method + " " + target + " HTTP/1.1\r\nHost: " + host +
+                        "\r\nConnection: close\r\nContent-Length: " +
+                        std::to_string(body.size()) + "\r\n";
+  for (const auto& [name, value] : headers) request += name + ": " + value + "\r\n";
   std::string buffer;
   // Connected first (loopback answers at once), then waited on like the server's connections.
   const bool connected = ::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
   Channel c(s, timeout, nullptr);
-  if (connected &&
-      c.send(method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" +
-             "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body)) {
-    const std::size_t headSize = c.receiveHead(buffer);
-    if (headSize > 0) {
-      std::string statusLine;
-      const HttpHeaders headers = parseHeaders(buffer.substr(0, headSize), statusLine);
-      const std::size_t length =
-          std::strtoul(headerOf(headers, "Content-Length").c_str(), nullptr, 10);
-      if (c.receiveUntil(buffer, headSize + length)) {
-        const std::size_t sp = statusLine.find(' ');
-        result.status = sp == std::string::npos ? 0 : std::atoi(statusLine.c_str() + sp + 1);
-        result.body = buffer.substr(headSize, length);
-      }
-    }
+  const std::size_t headSize = connected && c.send(request + "\r\n" + body) ? c.receiveHead(buffer) : 0;
+  if (headSize > 0) {
+    std::string statusLine;
+    result.headers = parseHeaders(buffer.substr(0, headSize), statusLine);
+    const std::size_t length =
+        std::strtoul(headerOf(result.headers, "Content-Length").c_str(), nullptr, 10);
+    result.complete = c.receiveUntil(buffer, headSize + length);
+    const std::size_t sp = statusLine.find(' ');
+    result.status = sp == std::string::npos ? 0 : std::atoi(statusLine.c_str() + sp + 1);
+    result.body = buffer.substr(headSize, length);
   }
   closeSocket(s);
   return result;

@@ -5,6 +5,7 @@
 // thread; the handler must be safe for that. Also a one-shot client for the tests' own calls.
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -36,6 +37,10 @@ struct HttpReply {
   // > 0: the body goes out 16 bytes at a time, one piece every `trickleMs`, for as long as
   // the client keeps reading.
   int trickleMs = 0;
+  // > 0: the body is `streamSize` bytes made piece by piece by `stream(offset)` (never empty
+  // before the end) while they are sent, so a huge answer is never held whole.
+  std::uint64_t streamSize = 0;
+  std::function<std::string(std::uint64_t offset)> stream;
 };
 
 class LoopbackHttp {
@@ -56,14 +61,18 @@ class LoopbackHttp {
   std::unique_ptr<Impl> impl_;
 };
 
-// One request to 127.0.0.1:`port` on a connection of its own; every wait is bounded by
-// `timeout`. status 0 when no complete answer came.
+// One request to `host` (a loopback IPv4 address):`port` on a connection of its own, with
+// `headers` besides Host, Connection and Content-Length; every wait is bounded by `timeout`.
+// status 0 when no answer came; `complete` false when the body ended before its length.
 struct HttpAnswer {
   int status = 0;
+  HttpHeaders headers;
   std::string body;
+  bool complete = false;
 };
 HttpAnswer httpRequest(int port, const std::string& method, const std::string& target,
-                       const std::string& body, std::chrono::seconds timeout);
+                       const std::string& body, std::chrono::seconds timeout,
+                       const std::string& host = "127.0.0.1", const HttpHeaders& headers = {});
 
 // A loopback port nothing listens on (it was free a moment ago).
 int unusedLoopbackPort();

@@ -39,6 +39,32 @@ inline constexpr const char* kDemoAlicePassword = "alice-demo";
 inline constexpr const char* kDemoBob = "BOB";
 inline constexpr const char* kDemoBobPassword = "bob-demo";
 
+// A world that only serves files: login server "FILES" with deployment 1 of type "FILES",
+// whose install group 1 holds one entry per file, named and served by its download location.
+struct FileOnOffer {
+  std::string location;
+  std::string bytes;
+  refservice::Fault fault = {};
+};
+inline refservice::World filesWorld(const std::vector<FileOnOffer>& files) {
+  refservice::World w;
+  w.servers.push_back(refservice::Server{"FILES", "127.0.0.1", 0, "/files", {}});
+  refservice::Deployment d;
+  d.id = d.installGroup.emplace(1);
+  d.type = d.server = "FILES";
+  w.deployments.push_back(d);
+  auto& group = w.groups[1];
+  group.id = 1;
+  for (const FileOnOffer& f : files) {
+    refservice::InstallEntry e;
+    e.fileName = e.downloadLocation = f.location;
+    e.content = std::make_shared<const std::string>(f.bytes);
+    e.fault = f.fault;
+    group.entries.push_back(std::move(e));
+  }
+  return w;
+}
+
 class ScopedRefService {
  public:
   ScopedRefService();
@@ -61,6 +87,8 @@ class ScopedRefService {
 
   std::string baseUrl() const;
   std::string serverUrl(const std::string& name) const;
+  // What DownloadLocation follows for the files of filesWorld().
+  std::string filesUrl() const { return serverUrl("FILES") + "/FILES/InstallFiles/"; }
   // Calls of `member` received so far (any ProgID).
   int callCount(const std::string& member) const;
 

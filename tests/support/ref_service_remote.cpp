@@ -46,7 +46,7 @@ class ScopedRefService::Backend {
     }
     const HttpAnswer answer = httpRequest(std::atoi(port->c_str()), "POST", "/" + command,
                                           control::encodeLines(lines), kControlTimeout);
-    if (answer.status != 200) {
+    if (answer.status != 200 || !answer.complete) {
       throw std::runtime_error("the reference service's control endpoint answered " +
                                std::to_string(answer.status) + " to " + command + ": " +
                                answer.body);

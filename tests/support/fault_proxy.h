@@ -1,0 +1,205 @@
+#pragma once
+// A fault-injecting HTTP proxy on loopback, in front of the reference service, for what the
+// service's own fault modes cannot do. A request naming an absolute URL (the launcher reaches
+// the proxy through http_proxy: "POST http://127.0.0.1:40123/msadc/msadcs.dll/...") goes on to
+// that host; one naming a path goes to the `upstream` the proxy was made with. Each answer
+// comes back as it was unless a rule takes it over:
+//   - the XML string a business-object member answers can be replaced by a huge rowset made
+//     while it is sent, so the proxy never holds it;
+//   - a download can answer bytes of choice without reaching the service;
+//   - any answer can be edited on its way back (status, body, sent chunked or trickled).
+// Every request is recorded. Rules may be changed from the test's thread while the proxy runs;
+// requests are answered on the proxy's own threads. Plain sockets: portable.
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "remote/rds_wire.h"
+#include "tests/support/loopback_http.h"
+
+namespace zentro::testing {
+
+class FaultProxy {
+ public:
+  // Edits an answer on its way back (status 0 with hangUp: the upstream gave none).
+  using Edit = std::function<void(const HttpRequest& request, HttpReply& answer)>;
+
+  // `upstream`: "http://host:port" for requests that name a path only.
+  explicit FaultProxy(const std::string& upstream = {}) : upstream_(parse(upstream + "/")) {}
+  FaultProxy(const FaultProxy&) = delete;
+  FaultProxy& operator=(const FaultProxy&) = delete;
+
+  // What http_proxy names, or what stands for the upstream's "http://host:port".
+  std::string url() const { return server_.url(); }
+
+  // `member` answers a well-formed call whose XML string is `bytes` long on the wire (an XML
+  // rowset of repeated rows), made while it is sent.
+  void hugeAnswer(const std::string& member, std::uint64_t bytes) {
+    editAnswer("." + member, [this, bytes](const HttpRequest&, HttpReply& r) {
+      if (auto call = rdsAnswer(r)) makeHuge(r, *call, bytes);
+    });
+  }
+  // Downloads whose path ends with `suffix` answer 200 with `bytes`.
+  void downloadBytes(const std::string& suffix, std::string bytes) {
+    std::lock_guard lock(mutex_);
+    (downloads_[suffix] = HttpReply()).body = std::move(bytes);
+  }
+  // Answers to requests whose path ends with `suffix` (".Member" for calls) pass through `edit`.
+  void editAnswer(const std::string& suffix, Edit edit) {
+    std::lock_guard lock(mutex_);
+    edits_[suffix] = std::move(edit);
+  }
+
+  // Bytes of huge answers actually sent; every request.
+  std::uint64_t hugeBytesSent() const { return hugeSent_; }
+  std::vector<HttpRequest> seen() const {
+    std::lock_guard lock(mutex_);
+    return seen_;
+  }
+
+ private:
+  struct Target {
+    std::string host;
+    int port = 80;
+    std::string path;
+  };
+
+  // "http://host[:port]/path" -> its parts; host "" when it is no such URL.
+  static Target parse(const std::string& url) {
+    const std::string scheme = "http://";
+    Target t;
+    if (url.rfind(scheme, 0) != 0) return t;
+    const auto slash = std::min(url.find('/', scheme.size()), url.size());
+    const std::string hostPort = url.substr(scheme.size(), slash - scheme.size());
+    const auto colon = hostPort.rfind(':');
+    t.host = hostPort.substr(0, colon);
+    if (colon != std::string::npos) t.port = std::atoi(hostPort.c_str() + colon + 1);
+    t.path = slash < url.size() ? url.substr(slash) : "/";
+    return t;
+  }
+
+  static bool endsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+  }
+
+  // The call answer in `r` when it is a well-formed one with a return value.
+  static std::optional<rds::Response> rdsAnswer(const HttpReply& r) {
+    if (r.status != 200) return std::nullopt;
+    try {
+      rds::Response decoded = rds::decodeResponseBody(r.body, r.contentType);
+      if (!decoded.isError && decoded.returnValue) return decoded;
+    } catch (const rds::WireError&) {
+    }
+    return std::nullopt;
+  }
+
+  HttpReply handle(const HttpRequest& req) {
+    Target t = parse(req.target);
+    if (t.host.empty()) t = {upstream_.host, upstream_.port, req.target};
+    HttpReply r;
+    std::vector<Edit> edits;
+    {
+      std::lock_guard lock(mutex_);
+      seen_.push_back(req);
+      for (const auto& [suffix, rule] : downloads_) {
+        if (req.method == "GET" && endsWith(t.path, suffix)) return rule;
+      }
+      for (const auto& [suffix, edit] : edits_)
+        if (endsWith(t.path, suffix)) edits.push_back(edit);
+    }
+    if (t.host.empty()) {
+      r.status = 400;
+      r.body = "the fault proxy has no upstream for " + req.target;
+      return r;
+    }
+    HttpHeaders headers = req.headers;  // less those of this hop
+    for (const char* name : {"Host", "Connection", "Content-Length", "Proxy-Connection"})
+      headers.erase(name);
+    HttpAnswer a = httpRequest(t.port, req.method, t.path, req.body, std::chrono::seconds(30),
+                               t.host, headers);
+    r.status = a.status;
+    r.hangUp = a.status == 0;
+    r.contentType = a.headers.count("Content-Type") ? a.headers.find("Content-Type")->second
+                                                    : r.contentType;
+    r.body = std::move(a.body);
+    if (!a.complete && a.status != 0) {  // cut short upstream: cut short here too
+      r.cutAfter = static_cast<long long>(r.body.size());
+      r.body.resize(std::strtoul(a.headers.find("Content-Length")->second.c_str(), nullptr, 10));
+    }
+    for (const Edit& edit : edits) edit(req, r);
+    return r;
+  }
+
+  // `r` with its string replaced by a rowset of `bytes` bytes on the wire (UTF-16, so half as
+  // many characters): the encoded answer around a short marker string is split at the marker,
+  // its length field set to the huge size, and the rows are made as they are sent.
+  void makeHuge(HttpReply& r, rds::Response call, std::uint64_t bytes) {
+    const std::string marker = "QQQQQQQQ";
+    call.returnValue = Value(marker);
+    const std::string body = rds::encodeResponseBody(call.params, call.returnValue);
+    const std::string wideMarker = widen(marker);
+    const auto at = body.find(wideMarker);
+    if (at == std::string::npos || at < 4) throw std::runtime_error("no marker in the answer");
+    std::string head = body.substr(0, at);
+    const std::string tail = body.substr(at + wideMarker.size());
+    const auto chars = static_cast<std::uint32_t>(bytes / 2);
+    for (int i = 0; i < 4; ++i) head[at - 4 + i] = static_cast<char>((chars >> (8 * i)) & 0xff);
+    const std::string xmlHead =
+        "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' "
+        "xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882' "
+        "xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'>"
+        "<s:Schema id='RowsetSchema'><s:ElementType name='row' content='eltOnly'>"
+        "<s:AttributeType name='FileName'/></s:ElementType></s:Schema><rs:data>";
+    const std::string row = "<z:row FileName='padding-padding-padding.dat'/>";
+    const std::uint64_t textEnd = head.size() + 2ull * chars;
+    r.body.clear();
+    r.streamSize = textEnd + tail.size();
+    r.stream = [this, head, tail, xmlHead, row, chars, textEnd](std::uint64_t offset) {
+      std::string piece;
+      if (offset < head.size()) {
+        piece = head.substr(offset);
+      } else if (offset < textEnd) {
+        const std::uint64_t charAt = (offset - head.size()) / 2;
+        const std::uint64_t want = std::min<std::uint64_t>(32768, chars - charAt);
+        std::string text;
+        while (text.size() < want) {
+          const std::uint64_t pos = charAt + text.size();
+          text += pos < xmlHead.size() ? xmlHead.substr(pos)
+                                       : row.substr((pos - xmlHead.size()) % row.size());
+        }
+        text.resize(want);
+        piece = widen(text);
+      } else {
+        piece = tail.substr(offset - textEnd);
+      }
+      hugeSent_ += piece.size();
+      return piece;
+    };
+  }
+
+  static std::string widen(const std::string& text) {
+    std::string wide;
+    for (char c : text) wide += {c, '\0'};
+    return wide;
+  }
+
+  const Target upstream_;
+  mutable std::mutex mutex_;
+  std::map<std::string, Edit> edits_;
+  std::map<std::string, HttpReply> downloads_;
+  std::vector<HttpRequest> seen_;
+  std::atomic<std::uint64_t> hugeSent_{0};
+  LoopbackHttp server_{[this](const HttpRequest& req) { return handle(req); }};
+};
+
+}  // namespace zentro::testing
