@@ -18,7 +18,7 @@ fuzz_summary="$here/build-fuzz/fuzz-summary.tsv"
 sanitize_summary="$here/build-asan/sanitize-summary.txt"
 # The ctest names of the suite: every fault suite's name starts with "Fault"; the secrets
 # checks are reported beside them.
-fault_tests='(^|/)(Fault[A-Za-z]*Test|SecretsTest)\.'
+fault_tests='(^|/)(Fault[A-Za-z]*Test|KilledHoldTest|SecretsTest)\.'
 
 run=1
 case "${1:-}" in
@@ -75,13 +75,9 @@ while IFS='|' read -r label pattern note; do
   fault_failed=$((fault_failed + failed))
   row "$label" "$tried" "$passed" "$failed" "$note"
 done <<'EOF'
-fault: service at login and deployment start|FaultLoginTest\.|refused, unreachable, stall, 200 MB
-fault: member answers HTTP 500 / VT_ERROR|FaultMemberTest\.|reported, skipped or ignored
-fault: malformed and hostile XML answers|FaultXmlAnswerTest\.|truncated, not XML, missing field
-fault: downloads|FaultDownloadTest\.|cut, bad length, 404, 503, 500
-fault: disk full, target locked or read-only|FaultDiskTest\.|RLIMIT_FSIZE, full tmpfs, flock, chattr
-fault: archives|FaultArchiveTest\.|corrupt, zip bomb, zip slip
-fault: kill -9 during a run, then a normal run|FaultKillTest\.|23 kill points: by time, by download
+fault: disk, stalls, huge answer, lost report|FaultRunTest\.|RLIMIT_FSIZE, full tmpfs, chattr, stall, 200 MB
+fault: broken downloads through the launcher|FaultDownloadTest\.|cut, zip bomb, lying size, zip slip
+fault: kill -9 during a run, then a normal run|(FaultKillTest|KilledHoldTest)\.|23 kill points: by time, by download
 secrets: password, token, TLS verification|SecretsTest\.|files, logs, self-signed cert
 EOF
 took=$(sed -nE 's/^Total Test time \(real\) = +([0-9.]+) sec.*/\1/p' "$fault_log" | tail -1)
