@@ -6,10 +6,6 @@
 // The reference service runs as a program of its own, so the file it holds in memory is not
 // counted; each launcher run is a forked child whose peak resident set wait4 reports.
 
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,13 +16,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "bench/bench_install_list.h"
 #include "bench/bench_view.h"
+#include "bench/child_process.h"
 #include "installer/install_run.h"
 #include "installer/run_state.h"
 
@@ -46,6 +41,10 @@ constexpr const char* kFileName = "bench-large.bin";
 constexpr const char* kServerName = "MAIN";
 constexpr const char* kServerLinePrefix = "login server MAIN: ";
 constexpr auto kServiceStartLimit = std::chrono::seconds(120);
+// One download of the file, by either side.
+constexpr auto kRunLimit = std::chrono::minutes(5);
+
+using zentro::bench::ChildResult;
 
 double secondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -100,7 +99,7 @@ bool makeWorld(const fs::path& world) {
 }
 
 struct Service {
-  pid_t pid = -1;
+  zentro::bench::Child process;
   std::string serverUrl;
 };
 
@@ -108,44 +107,19 @@ struct Service {
 // (which names each login server's URL) goes to a file beside the world.
 Service startService(const fs::path& work) {
   Service s;
-  std::fflush(nullptr);
   const fs::path ready = work / "ready.txt";
   const fs::path out = work / "service-out.txt";
-  s.pid = fork();
-  if (s.pid == 0) {
-    std::FILE* f = std::freopen(out.c_str(), "w", stdout);
-    if (!f) _exit(127);
-    const std::string world = (work / "world").string();
-    execl(ZENTRO_REFSERVICE_EXE, ZENTRO_REFSERVICE_EXE, "--world", world.c_str(), "--ready-file",
-          ready.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  if (s.pid < 0) return s;
-  const auto start = Clock::now();
-  while (!fs::exists(ready)) {
-    int status = 0;
-    if (waitpid(s.pid, &status, WNOHANG) == s.pid || Clock::now() - start > kServiceStartLimit) {
-      s.pid = -1;
-      return s;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  std::ifstream in(out);
-  std::string line;
-  while (std::getline(in, line)) {
+  s.process = zentro::bench::Child::spawn(
+      {ZENTRO_REFSERVICE_EXE, "--world", (work / "world").string(), "--ready-file",
+       ready.string()},
+      {.env = std::nullopt, .stdoutPath = out});
+  if (!s.process.waitForFile(ready, kServiceStartLimit)) return s;
+  for (const std::string& line : zentro::bench::readLines(out)) {
     if (line.rfind(kServerLinePrefix, 0) == 0) {
       s.serverUrl = line.substr(std::strlen(kServerLinePrefix));
     }
   }
   return s;
-}
-
-void stopService(Service& s) {
-  if (s.pid <= 0) return;
-  kill(s.pid, SIGTERM);
-  int status = 0;
-  waitpid(s.pid, &status, 0);
-  s.pid = -1;
 }
 
 class NoHost final : public zentro::InstallHost {
@@ -201,32 +175,6 @@ int launcherRun(const fs::path& root, const std::string& filesUrl) {
   return 0;
 }
 
-struct ChildResult {
-  bool ok = false;
-  double seconds = 0;
-  long maxRssKiB = 0;
-  double cpuSeconds = 0;  // user + system, all threads
-};
-
-template <typename Body>
-ChildResult timeChild(Body body) {
-  ChildResult r;
-  std::fflush(nullptr);
-  const auto start = Clock::now();
-  const pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  if (pid < 0) return r;
-  int status = 0;
-  rusage usage{};
-  if (wait4(pid, &status, 0, &usage) != pid) return r;
-  r.seconds = secondsSince(start);
-  r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  r.maxRssKiB = usage.ru_maxrss;
-  r.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  return r;
-}
-
 // Byte for byte, outside the timed part.
 bool sameContent(const fs::path& a, const fs::path& b) {
   std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
@@ -245,7 +193,7 @@ bool sameContent(const fs::path& a, const fs::path& b) {
 ChildResult launcherDownload(const fs::path& root, const std::string& filesUrl,
                              const fs::path& original) {
   fs::remove_all(root);
-  ChildResult r = timeChild([&] { return launcherRun(root, filesUrl); });
+  ChildResult r = zentro::bench::runInChild([&] { return launcherRun(root, filesUrl); }, kRunLimit);
   if (r.ok && !sameContent(root / "common" / kFileName, original)) {
     std::fprintf(stderr, "the launcher's file differs from the served one\n");
     r.ok = false;
@@ -257,12 +205,8 @@ ChildResult launcherDownload(const fs::path& root, const std::string& filesUrl,
 ChildResult curlDownload(const fs::path& target, const std::string& url,
                          const fs::path& original) {
   fs::remove(target);
-  ChildResult r = timeChild([&] {
-    // -q: no ~/.curlrc, so both sides send the same plain request.
-    execlp("curl", "curl", "-q", "-s", "-o", target.c_str(), url.c_str(),
-           static_cast<char*>(nullptr));
-    return 127;
-  });
+  // -q: no ~/.curlrc, so both sides send the same plain request.
+  ChildResult r = zentro::bench::runChild({"curl", "-q", "-s", "-o", target.string(), url}, kRunLimit);
   if (r.ok && !sameContent(target, original)) {
     std::fprintf(stderr, "curl's file differs from the served one\n");
     r.ok = false;
@@ -298,12 +242,12 @@ int main() {
     std::printf("world with a %llu MiB file written in %.1f s\n",
                 static_cast<unsigned long long>(kFileSize >> 20), secondsSince(prepared));
     service = startService(work);
-    if (service.pid <= 0 || service.serverUrl.empty()) {
+    if (service.serverUrl.empty()) {
       std::fprintf(stderr, "zentro-refservice did not start\n");
     }
   }
 
-  if (service.pid > 0 && !service.serverUrl.empty()) {
+  if (!service.serverUrl.empty()) {
     const std::string filesUrl = service.serverUrl + "/BROKER/InstallFiles/";
     const std::string url = filesUrl + kFileName;
     std::printf("url: %s\n", url.c_str());
@@ -348,7 +292,7 @@ int main() {
       exitCode = 0;
     }
   }
-  stopService(service);
+  service.process.stop();
   std::error_code ec;
   fs::remove_all(work, ec);
   return exitCode;

@@ -12,6 +12,7 @@
 #include <iostream>
 #include <string>
 
+#include "bench/child_process.h"
 #include "platform/http.h"
 #include "remote/data_space.h"
 #include "remote/rds_wire.h"
@@ -21,6 +22,8 @@
 namespace {
 
 constexpr int kCalls = 1000;
+// curl's one request, and its thousand.
+constexpr auto kCurlLimit = std::chrono::minutes(2);
 
 using Clock = std::chrono::steady_clock;
 
@@ -91,17 +94,19 @@ int main(int argc, char** argv) {
           << "output = \"/dev/null\"\n";
     }
   }
-  const std::string curl = "curl -sS --fail --config " + configFile;
-  if (std::system(("curl -sS --fail -o /dev/null -H 'Content-Type:' --data-binary @" + bodyFile + " " + endpoint).c_str()) != 0) {
+  if (!zentro::bench::runChild({"curl", "-sS", "--fail", "-o", "/dev/null", "-H", "Content-Type:",
+                               "--data-binary", "@" + bodyFile, endpoint},
+                              kCurlLimit)
+           .ok) {
     std::cerr << "curl could not reach the service\n";
     return 1;
   }
-  const auto curlStart = Clock::now();
-  const int rc = std::system(curl.c_str());
-  const double curlSeconds = secondsSince(curlStart);
+  const zentro::bench::ChildResult curl =
+      zentro::bench::runChild({"curl", "-sS", "--fail", "--config", configFile}, kCurlLimit);
+  const double curlSeconds = curl.seconds;
   std::filesystem::remove_all(dir);
   service.stop();
-  if (rc != 0) {
+  if (!curl.ok) {
     std::cerr << "curl failed\n";
     return 1;
   }

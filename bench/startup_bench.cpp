@@ -2,9 +2,6 @@
 // against a bare Qt window program built in the same tree, measured side by side in one run.
 // Both are started alternately under the offscreen platform with a private home and temp
 // folder. Prints the medians and, last, the ratio launcher / bare window (target <= 1.5).
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,11 +12,12 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "bench/child_process.h"
 
 namespace {
 
 constexpr int kRuns = 20;
+// A program that never paints (say, one stuck at a message box nobody answers) is given up.
 constexpr auto kGiveUpAfter = std::chrono::seconds(30);
 
 struct Program {
@@ -30,30 +28,9 @@ struct Program {
 
 // Runs `path` once with `env`; returns the wall time in milliseconds, or -1 when it failed.
 double timeOneStart(const std::string& path, const std::vector<std::string>& env) {
-  std::vector<char*> envp;
-  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
-  char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
-
-  const auto start = std::chrono::steady_clock::now();
-  pid_t pid = 0;
-  if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return -1;
-  // A program that never paints (say, one stuck at a message box nobody answers) is given up.
-  int status = 0;
-  for (;;) {
-    const pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid) break;
-    if (done < 0) return -1;
-    if (std::chrono::steady_clock::now() - start > kGiveUpAfter) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return -1;
-    }
-    usleep(200);
-  }
-  const auto end = std::chrono::steady_clock::now();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-  return std::chrono::duration<double, std::milli>(end - start).count();
+  const zentro::bench::ChildResult r =
+      zentro::bench::runChild({path}, kGiveUpAfter, {.env = env, .stdoutPath = {}});
+  return r.ok ? r.seconds * 1000 : -1;
 }
 
 double median(std::vector<double> values) {

@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (clang, ASan + UBSan) in build-fuzz and runs each one for a
-# bounded time from its seeds: the committed ones in fuzz/corpus/<target>/, the generated ones
-# (scripts/make-fuzz-seeds.sh) and the inputs earlier runs found (build-fuzz/corpus/<target>/).
+# Builds the libFuzzer targets (clang, ASan + UBSan) in build-asan, the build it shares with
+# scripts/sanitize.sh (scripts/sanitizer-build.sh), and runs each one for a bounded time from
+# its seeds: the committed ones in fuzz/corpus/<target>/, the generated ones
+# (scripts/make-fuzz-seeds.sh) and the inputs earlier runs found (build-asan/corpus/<target>/).
 #   scripts/fuzz.sh --smoke               about 20 s per target (CI)
 #   scripts/fuzz.sh --long SECONDS        SECONDS per target
 #   ... [TARGET...]                       only these (e.g. fuzz_rds_wire)
-# Prints per target the executions and the crashes, writes build-fuzz/fuzz-summary.tsv
+# Prints per target the executions and the crashes, writes build-asan/fuzz-summary.tsv
 # (target, runs, seconds, crashes, result, reproducer), keeps crashing, leaking and hanging
-# inputs in build-fuzz/crashes/<target>/, and exits non-zero when any target failed.
-# Replay a reproducer with: build-fuzz/fuzz/<target> build-fuzz/crashes/<target>/<file>
+# inputs in build-asan/crashes/<target>/, and exits non-zero when any target failed.
+# Replay a reproducer with: build-asan/fuzz/<target> build-asan/crashes/<target>/<file>
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
-build="$here/build-fuzz"
+. "$here/scripts/sanitizer-build.sh"
+build="$sanitizer_build"
 
 usage() { echo "usage: $0 --smoke | --long SECONDS [TARGET...]" >&2; exit 2; }
 seconds=""
@@ -30,12 +32,7 @@ for t in "${targets[@]}"; do
   [[ " ${all_targets[*]} " == *" $t "* ]] || { echo "fuzz.sh: unknown target $t" >&2; exit 2; }
 done
 
-if ! command -v clang++ >/dev/null; then
-  echo "fuzz.sh: clang++ is missing; run scripts/setup.sh --no-build" >&2
-  exit 2
-fi
-CC=clang CXX=clang++ cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZENTRO_BUILD_FUZZ=ON -DZENTRO_BUILD_TESTS=OFF -DZENTRO_BUILD_BENCH=OFF >/dev/null
+configure_sanitizer_build || exit 2
 cmake --build "$build" --target fuzz -j2
 bash "$here/scripts/make-fuzz-seeds.sh" "$build/seeds" "$build" >/dev/null
 

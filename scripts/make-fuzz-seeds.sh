@@ -3,11 +3,11 @@
 # (RDS bodies, PE images, ZIP archives, a rowset from the writer) from the seed program of the
 # fuzz build, and the ADO XML files of the test data. The small text seeds are committed in
 # fuzz/corpus/<target>/ and are not copied.
-# Usage: scripts/make-fuzz-seeds.sh OUTDIR [BUILD_DIR]   (BUILD_DIR default: build-fuzz)
+# Usage: scripts/make-fuzz-seeds.sh OUTDIR [BUILD_DIR]   (BUILD_DIR default: build-asan)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:?usage: make-fuzz-seeds.sh OUTDIR [BUILD_DIR]}"
-build="${2:-$here/build-fuzz}"
+build="${2:-$here/build-asan}"
 seeds="$build/fuzz/zentro-fuzz-seeds"
 if [ ! -x "$seeds" ]; then
   echo "make-fuzz-seeds: $seeds is missing; build the fuzz targets first (scripts/fuzz.sh)" >&2

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Prints one table of the reliability figures an administrator asks for:
 #   - the fault-injection suite (tests/fault): cases tried and passed, per kind of fault;
-#   - the fuzz targets: executions and crashes, from build-fuzz/fuzz-summary.tsv
+#   - the fuzz targets: executions and crashes, from build-asan/fuzz-summary.tsv
 #     (written by scripts/fuzz.sh);
 #   - the sanitizer suite: its result, from build-asan/sanitize-summary.txt
 #     (written by scripts/sanitize.sh).
@@ -14,7 +14,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="$here/build"
 fault_log="$build/fault-suite.log"
-fuzz_summary="$here/build-fuzz/fuzz-summary.tsv"
+fuzz_summary="$here/build-asan/fuzz-summary.tsv"
 sanitize_summary="$here/build-asan/sanitize-summary.txt"
 # The ctest names of the suite: every fault suite's name starts with "Fault"; the secrets
 # checks are reported beside them.

@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
-# Builds the whole test suite with AddressSanitizer and UndefinedBehaviorSanitizer in
-# build-asan and runs it with ctest. Any sanitizer report ends the process that made it, so
-# the test fails. Writes build-asan/sanitize-summary.txt (build, passed, failed, skipped, total,
-# and the names of the failed tests) and exits non-zero when the build or any test failed.
+# Builds the test suite with AddressSanitizer and UndefinedBehaviorSanitizer (the build it
+# shares with scripts/fuzz.sh, see scripts/sanitizer-build.sh) and runs it with ctest. Any
+# sanitizer report ends the process that made it, so the test fails. Writes
+# build-asan/sanitize-summary.txt (build, passed, failed, skipped, total, and the names of the
+# failed tests) and exits non-zero when the build or any test failed.
+# Every unit suite runs (remote, platform, installer, app, tools) and the Qt window's tests;
+# the fault suite (tests/fault) does not: its cases drive the same product code as the unit
+# suites, through whole launcher runs whose cost is the process faults themselves (kill -9,
+# file size limits, full disks, stalls), which a sanitizer does not look at.
 # Leaks inside third-party libraries (Qt, fontconfig, ...) are suppressed by scripts/lsan.supp;
 # never project code.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
-build="$here/build-asan"
-
-# -O1 keeps the stacks readable and the suite quick enough; assertions stay on. The link rule
-# is CMake's own (-U drops one a build folder may still hold in its cache).
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
-  -DZENTRO_SANITIZE=ON -DZENTRO_BUILD_TESTS=ON -DZENTRO_BUILD_BENCH=OFF -DZENTRO_BUILD_FUZZ=OFF \
-  -UCMAKE_CXX_LINK_EXECUTABLE >/dev/null
+. "$here/scripts/sanitizer-build.sh"
+build="$sanitizer_build"
+configure_sanitizer_build
 
 # Set before building too: test discovery runs the test programs.
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1"
