@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/ascii_text.h"
+#include "platform/file_io.h"
 #include "platform/file_lock.h"
 #include "platform/file_path.h"
 #include "platform/paths.h"
@@ -254,6 +255,12 @@ void InetTransfer::run(std::shared_ptr<Shared> shared, unsigned long generation,
     return true;
   };
 
+  // The spool is made new, never opened through a file or link someone placed at its name;
+  // each attempt then starts it afresh.
+  if (client && !platform::createNewFile(spoolPath)) {
+    failure = "the spool file cannot be created in the temp folder";
+    client.reset();
+  }
   for (int attempt = 1; client && attempt <= kAttempts; ++attempt) {
     bytes = 0;
     stall.emplace(limits_);

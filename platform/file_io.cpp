@@ -81,6 +81,12 @@ StagedFile::StagedFile(const std::string& target) : target_(target), handle_(det
   failed_ = true;
 }
 
+bool createNewFile(const std::string& path) {
+  bool nameTaken = false;
+  const std::intptr_t file = detail::createExclusive(path, nameTaken);
+  return file != detail::kNoFile && detail::closeFile(file);
+}
+
 StagedFile::~StagedFile() {
   if (handle_ != detail::kNoFile) detail::closeFile(handle_);
   if (!path_.empty()) removeEntry(path_);

@@ -85,6 +85,10 @@ class StagedFile {
   bool failed_ = false;
 };
 
+// Creates an empty file at `path`, failing when any entry (a link included) already has that
+// name: a file made this way is the caller's own and may then be opened by name.
+bool createNewFile(const std::string& path);
+
 // Moves `source` over `target` in one step. Across volumes the source is first copied into a
 // StagedFile beside the target, which then replaces the target; the source is removed
 // afterwards. Never copies onto the target itself, so a failed copy (disk full, network share)
