@@ -21,13 +21,15 @@ TEST(FileIoTest, ANewFileIsNeverOpenedThroughWhatIsAlreadyThere) {
   const std::string existing = dir.write("existing.tmp", "kept");
   EXPECT_FALSE(createNewFile(existing));
   EXPECT_EQ(readWholeFile(existing), "kept");
+  EXPECT_FALSE(createNewFile(dir.file("no-such-folder/a.tmp")));
 
   const std::string victim = dir.write("victim.txt", "victim");
   const std::string planted = dir.file("planted.tmp");
-  if (!testing::makeLink(victim, planted)) GTEST_SKIP() << "no links here";
+  if (!testing::makeLink(victim, planted) || entryKind(planted) != EntryKind::Link) {
+    GTEST_SKIP() << "no links here";  // Wine reports links it does not make
+  }
   EXPECT_FALSE(createNewFile(planted));
   EXPECT_EQ(readWholeFile(victim), "victim");
-  EXPECT_FALSE(createNewFile(dir.file("no-such-folder/a.tmp")));
 }
 
 }  // namespace
