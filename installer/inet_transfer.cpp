@@ -266,7 +266,12 @@ void InetTransfer::run(std::shared_ptr<Shared> shared, unsigned long generation,
     stall.emplace(limits_);
     stalled = false;
     spool.close();
-    spool.open(platform::pathFromUtf8(spoolPath), std::ios::binary | std::ios::trunc);
+    // The first attempt writes into the new, empty spool as it is: truncating a file, even an
+    // empty one, makes some file systems flush the whole download to disk when it is closed.
+    // A retry starts the spool afresh.
+    const auto mode = attempt == 1 ? std::ios::binary | std::ios::in | std::ios::out
+                                   : std::ios::binary | std::ios::out | std::ios::trunc;
+    spool.open(platform::pathFromUtf8(spoolPath), mode);
     if (!spool) {
       failure = "the spool file cannot be created in the temp folder";
       break;
