@@ -4,7 +4,10 @@
 
 #include <openssl/evp.h>
 
+#include <string>
+
 #include "platform/posix/loaded_library.h"
+#include "platform/run_log.h"
 
 namespace zentro::platform {
 namespace {
@@ -31,7 +34,12 @@ const CryptoCalls* cryptoCalls() {
                        library.find(c.init, "EVP_DigestInit_ex") &&
                        library.find(c.update, "EVP_DigestUpdate") &&
                        library.find(c.final, "EVP_DigestFinal_ex");
-    return found ? &c : nullptr;
+    if (found) return &c;
+    // Said once: without it every published hash mismatches, and the log must say why.
+    logLine(LogLevel::Error, "SHA-256 unavailable: " +
+                                 (library.loaded() ? std::string("a libcrypto function is missing")
+                                                   : library.why()));
+    return nullptr;
   }();
   return calls;
 }
