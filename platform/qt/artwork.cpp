@@ -52,14 +52,27 @@ QImage logoImage(int side, qreal ratio, const QRectF& box) {
   p.drawImage(QPointF(0, 0), shapeMask(pixels, ratio, body.intersected(upper)));
   p.setOpacity(1);
 
+  // The letters are strokes of their own geometry, not text: they look the same on every
+  // machine and on both windows (the Windows icons are drawn from the same strokes), and the
+  // window's first paint needs no second font face.
+  const auto at = [&box](qreal x, qreal y) {
+    return QPointF(box.left() + box.width() * x, box.top() + box.height() * y);
+  };
+  constexpr qreal kTop = 0.29;
+  constexpr qreal kBottom = 0.71;
+  QPainterPath letters;
+  letters.moveTo(at(0.15, kTop));
+  letters.lineTo(at(0.32, kBottom));
+  letters.lineTo(at(0.49, kTop));
+  letters.moveTo(at(0.55, kTop));
+  letters.lineTo(at(0.85, kTop));
+  letters.lineTo(at(0.55, kBottom));
+  letters.lineTo(at(0.85, kBottom));
   p.setRenderHint(QPainter::Antialiasing);
-  QFont font = p.font();
-  font.setBold(true);
-  font.setPixelSize(qMax(6, int(box.height() * 0.42)));
-  font.setLetterSpacing(QFont::PercentageSpacing, 92);
-  p.setFont(font);
-  p.setPen(Qt::white);
-  p.drawText(box, Qt::AlignCenter, QStringLiteral("VZ"));
+  p.setPen(QPen(Qt::white, qMax<qreal>(1.2, box.width() * 0.09), Qt::SolidLine, Qt::RoundCap,
+                Qt::RoundJoin));
+  p.setBrush(Qt::NoBrush);
+  p.drawPath(letters);
   return image;
 }
 
