@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/program_info.h"
+#include "platform/qt/font_warm_up.h"
 #include "platform/qt/qt_view.h"
 #include "program/run_program.h"
 
@@ -28,6 +29,8 @@ void hidePassword(int argc, char* argv[], const std::string& commandLine) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // First, so that it runs while the toolkit starts.
+  zentro::qt::FontWarmUp fonts;
   std::string commandLine;
   for (int i = 1; i < argc; ++i) {
     if (i > 1) commandLine += ' ';
@@ -44,6 +47,7 @@ int main(int argc, char* argv[]) {
   // The window ends the program itself when it unloads; a closing message box must not.
   QApplication::setQuitOnLastWindowClosed(false);
 
+  fonts.wait();
   zentro::qt::QtView view;
   return zentro::runProgram(view, [] { QApplication::exec(); });
 }

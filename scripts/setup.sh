@@ -16,7 +16,7 @@ demo_packages=(
   qt6-base-dev libqt6opengl6-dev libgl-dev
   libcurl4-openssl-dev libpugixml-dev libzip-dev
   libcpp-httplib-dev libssl-dev
-  fontconfig fonts-dejavu-core
+  fontconfig libfontconfig-dev fonts-dejavu-core
 )
 
 # Everything else the Linux tests, benchmarks, sanitizer and fuzz builds and screenshots use.
