@@ -25,9 +25,10 @@ std::string withoutBlanks(std::string_view text) {
 }
 
 std::string sideFileVersion(const std::string& path) {
-  // Only a small regular file: a FIFO planted at the name would block the walk.
+  // Read on every walk for every file without a version resource, so in one read; a FIFO
+  // planted at the name refuses it and never blocks the walk.
   const std::optional<std::string> text =
-      platform::readWholeFile(path + std::string(install_commands::kSideFileSuffix), kMaxSideFile);
+      platform::readSmallFile(path + std::string(install_commands::kSideFileSuffix), kMaxSideFile);
   if (!text) return {};
   const std::string_view line = std::string_view(*text).substr(0, text->find('\n'));
   if (line.size() > kMaxSideLine) return {};

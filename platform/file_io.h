@@ -22,6 +22,13 @@ inline constexpr std::size_t kMaxWholeFileBytes = 16u << 20;
 std::optional<std::string> readWholeFile(const std::string& path,
                                          std::size_t maxBytes = kMaxWholeFileBytes);
 
+// The content of a small file read on every walk (side files) in one positional read, without
+// asking its status first. nullopt when the file is missing, holds more than `maxBytes`, or
+// refuses a positional read, as a folder, FIFO or terminal does (so nothing is waited on).
+// Linux: a device that answers a positional read is taken as a file of what it answered, up to
+// the same bound; Windows: as readWholeFile.
+std::optional<std::string> readSmallFile(const std::string& path, std::size_t maxBytes);
+
 // A file open for reads at any offset, opened only when `path` names a regular file (a link
 // counts as the file it leads to) of at most `maxBytes`: a folder, FIFO or device is never
 // read, and the open never waits on one. The checks are made on the open file, so the path is

@@ -9,6 +9,8 @@
 
 #include <array>
 #include <cerrno>
+#include <memory>
+#include <new>
 #include <vector>
 
 namespace zentro::platform {
@@ -49,6 +51,24 @@ ReadOnlyFile::ReadOnlyFile(const std::string& path, std::uint64_t maxBytes,
   }
   handle_ = fd;
   size_ = static_cast<std::uint64_t>(st.st_size);
+}
+
+std::optional<std::string> readSmallFile(const std::string& path, std::size_t maxBytes) {
+  if (path.empty()) return std::nullopt;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return std::nullopt;
+  // One byte more than allowed shows a file that is too large. The buffer is not cleared: only
+  // what the read fills is kept.
+  const std::unique_ptr<char[]> buffer(new (std::nothrow) char[maxBytes + 1]);
+  ssize_t n = -1;
+  if (buffer) {
+    do {
+      n = ::pread(fd, buffer.get(), maxBytes + 1, 0);
+    } while (n < 0 && errno == EINTR);
+  }
+  ::close(fd);
+  if (n < 0 || static_cast<std::size_t>(n) > maxBytes) return std::nullopt;
+  return std::string(buffer.get(), static_cast<std::size_t>(n));
 }
 
 std::optional<std::size_t> ReadOnlyFile::readAt(std::uint64_t offset, char* out,

@@ -120,6 +120,9 @@ TEST_F(GetFileVersionTest, NothingKnownGivesEmpty) {
   // A first line far too long for a version is no version either.
   sideFile("huge.dll", std::string(100000, '1'));
   EXPECT_EQ(GetFileVersion(dir_.file("huge.dll")), "");
+  // Nor is a file far too large for a side file, whatever its first line.
+  sideFile("large.dll", "1.2.3.4\r\n" + std::string(70000, 'x'));
+  EXPECT_EQ(GetFileVersion(dir_.file("large.dll")), "");
 }
 
 }  // namespace
