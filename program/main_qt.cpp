@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/program_info.h"
+#include "platform/qt/artwork.h"
 #include "platform/qt/font_warm_up.h"
 #include "platform/qt/qt_view.h"
 #include "program/run_program.h"
@@ -47,6 +48,8 @@ int main(int argc, char* argv[]) {
   // The window ends the program itself when it unloads; a closing message box must not.
   QApplication::setQuitOnLastWindowClosed(false);
 
+  // The logo needs no font: it is drawn while the font configuration is still loading.
+  zentro::qt::logoPicture(zentro::qt::kLoginLogoSide, app.devicePixelRatio());
   fonts.wait();
   zentro::qt::QtView view;
   return zentro::runProgram(view, [] { QApplication::exec(); });

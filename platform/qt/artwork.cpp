@@ -5,6 +5,9 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <map>
+#include <utility>
+
 namespace zentro::qt {
 namespace {
 
@@ -78,24 +81,21 @@ QImage logoImage(int side, qreal ratio, const QRectF& box) {
 
 }  // namespace
 
+const QImage& logoPicture(int side, qreal ratio) {
+  static std::map<std::pair<int, qreal>, QImage> pictures;
+  QImage& picture = pictures[{side, ratio}];
+  if (picture.isNull()) picture = logoImage(side, ratio, QRectF(0.5, 0.5, side - 1, side - 1));
+  return picture;
+}
+
 LogoMark::LogoMark(int side, QWidget* parent) : QWidget(parent) {
   setFixedSize(side, side);
   setAttribute(Qt::WA_TranslucentBackground);
 }
 
 void LogoMark::paintEvent(QPaintEvent*) {
-  const int side = qMin(width(), height());
-  const qreal ratio = devicePixelRatioF();
-  if (picture_.isNull() || pictureSide_ != side || picture_.devicePixelRatio() != ratio) {
-    picture_ = logoImage(side, ratio, QRectF(0.5, 0.5, side - 1, side - 1));
-    pictureSide_ = side;
-  }
   QPainter p(this);
-  p.drawImage(QPointF(0, 0), picture_);
-}
-
-QPixmap logoPixmap(int side) {
-  return QPixmap::fromImage(logoImage(side, 1, QRectF(0, 0, side, side)));
+  p.drawImage(QPointF(0, 0), logoPicture(qMin(width(), height()), devicePixelRatioF()));
 }
 
 QIcon refreshIcon(int side, const QColor& color) {

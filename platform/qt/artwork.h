@@ -9,22 +9,22 @@
 
 namespace zentro::qt {
 
-// The logo: a rounded square with the letters "VZ", scaled to the widget's square. Drawn once
-// per size and pixel ratio, then shown from that picture.
+// The side of the login panel's logo, which is also the window icon.
+inline constexpr int kLoginLogoSide = 72;
+
+// The logo: a rounded square with the letters "VZ" on a transparent picture of side × side units
+// at `ratio` device pixels per unit. Drawn once per size and ratio and kept, so the window icon
+// and the login panel's logo are one drawing.
+const QImage& logoPicture(int side, qreal ratio);
+
+// The logo scaled to the widget's square, shown from logoPicture.
 class LogoMark : public QWidget {
  public:
   explicit LogoMark(int side, QWidget* parent = nullptr);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-
- private:
-  QImage picture_;
-  int pictureSide_ = 0;
 };
-
-// The logo as a picture of `side` pixels (window icon).
-QPixmap logoPixmap(int side);
 // A circular arrow in `color`, for the cache-refresh button.
 QIcon refreshIcon(int side, const QColor& color);
 

@@ -54,7 +54,7 @@ QString boxTitle(const std::optional<std::string>& title) {
 QtView::QtView(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("frmLogin"));
   setFixedSize(kWidth, kHeight);
-  setWindowIcon(QIcon(logoPixmap(64)));
+  setWindowIcon(QIcon(QPixmap::fromImage(logoPicture(kLoginLogoSide, devicePixelRatioF()))));
 
   // Stacking follows creation order: login at the back, install in front.
   frameLogin_ = buildLoginPanel();

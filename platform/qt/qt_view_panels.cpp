@@ -77,7 +77,7 @@ QWidget* QtView::buildLoginPanel() {
   cmdRefresh_->setFixedSize(30, 30);
   lblStatus_ = statusLabel("lblStatus", panel);
 
-  auto* logo = new LogoMark(72, panel);
+  auto* logo = new LogoMark(kLoginLogoSide, panel);
   logo->setObjectName(QStringLiteral("Image1"));
 
   auto* fields = new QGridLayout;
