@@ -5,6 +5,8 @@
 #include <mutex>
 #include <random>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "platform/file_lock.h"
@@ -23,6 +25,30 @@ std::mutex gMutex;
 std::string gPath;
 platform::RunLogFile gFile;
 std::vector<std::string> gPending;  // lines logged before the folder was known
+
+// Pruning lists the folder, reads each old log's time and deletes the oldest: work that has no
+// business before the window's first paint, so it runs on a thread of its own. One pruning at
+// a time; it ends before the next one starts, when the log is closed, and before the process
+// ends normally.
+class Pruner {
+ public:
+  ~Pruner() { join(); }
+  void start(void (*prune)(const std::string&), const std::string& folder) {
+    join();
+    try {
+      thread_ = std::thread(prune, folder);
+    } catch (const std::system_error&) {
+      prune(folder);  // no thread: pruned here and now
+    }
+  }
+  void join() {
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  std::thread thread_;
+};
+Pruner gPruner;  // only under gMutex
 
 // "YYYY-MM-DD HH:MM:SS" from the platform's thread-safe local time.
 std::string timeNow() {
@@ -129,13 +155,14 @@ void openLog(const std::string& folder) {
     gPending.clear();  // no log can be written there
     return;
   }
-  pruneLogs(folder);
+  gPruner.start(pruneLogs, folder);
   for (const auto& line : gPending) appendLine(line);
   gPending.clear();
 }
 
 void closeLog() {
   std::lock_guard lock(gMutex);
+  gPruner.join();
   gFile.close();
   gPath.clear();
   gPending.clear();

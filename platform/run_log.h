@@ -11,17 +11,18 @@ namespace zentro {
 
 enum class LogLevel { Info, Warning, Error };
 
-// Logs kept in the temp folder: at start-up the older ones are deleted, except those a live
-// run still holds open.
+// Logs kept in the temp folder: from start-up on, beside the window's start, the older ones are
+// deleted, except those a live run still holds open.
 inline constexpr std::size_t kKeptRunLogs = 50;
 // Lines kept while no folder is known yet; later ones are dropped.
 inline constexpr std::size_t kMaxPendingLines = 1000;
 
 // Creates the run's log file in `folder` ("VMIZentro-YYYYMMDDHHMMSS-<n>.log") exclusively,
 // never through a link, holds it until closeLog or the end of the process, writes the lines
-// kept so far and prunes the folder's older logs. Does nothing once a log is open.
+// kept so far and starts pruning the folder's older logs on a thread of its own. Does nothing
+// once a log is open.
 void openLog(const std::string& folder);
-// Releases the log file; the next openLog starts a new one.
+// Waits for the pruning to end and releases the log file; the next openLog starts a new one.
 void closeLog();
 // The log file's path; "" before openLog (or when no file could be created).
 std::string logPath();

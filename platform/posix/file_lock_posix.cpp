@@ -20,9 +20,10 @@ namespace {
 // file's identity and never opened again here.
 using FileId = std::pair<dev_t, ino_t>;
 std::mutex heldMutex;
+// Never destroyed: the run log's pruning thread may still ask while the process ends.
 std::set<FileId>& heldHere() {
-  static std::set<FileId> held;
-  return held;
+  static auto* held = new std::set<FileId>;
+  return *held;
 }
 
 // Whether this process holds `path`. heldMutex must be locked.
