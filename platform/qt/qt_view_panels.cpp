@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -52,6 +53,18 @@ QLineEdit* lineEdit(const char* name, QWidget* parent) {
   return edit;
 }
 
+// Each typed character of a password shows as "*", not the style's own dot; everything else
+// is the application's style. (A style sheet would say the same at the cost of the style sheet
+// machinery, before the window's first paint.)
+class PasswordStyle final : public QProxyStyle {
+ public:
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* data) const override {
+    if (hint == SH_LineEdit_PasswordCharacter) return '*';
+    return QProxyStyle::styleHint(hint, option, widget, data);
+  }
+};
+
 }  // namespace
 
 QWidget* QtView::buildLoginPanel() {
@@ -62,8 +75,9 @@ QWidget* QtView::buildLoginPanel() {
   txtLogin_ = lineEdit("txtLogin", panel);
   txtPassword_ = lineEdit("txtPassword", panel);
   txtPassword_->setEchoMode(QLineEdit::Password);
-  // Each typed character shows as "*" (42), not the style's own dot.
-  txtPassword_->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+  auto* passwordStyle = new PasswordStyle;
+  passwordStyle->setParent(txtPassword_);  // a widget does not own its style
+  txtPassword_->setStyle(passwordStyle);
   chkRemember_ = new QCheckBox(QString::fromUtf8(kRememberCaption), panel);
   chkRemember_->setObjectName(QStringLiteral("chkRemember"));
   cmdLogin_ = button("cmdLogin", kLoginCaption, panel);

@@ -92,6 +92,7 @@ TEST_F(QtWindowTest, DesignKeysClicksAndTheMaskedPassword) {
   EXPECT_EQ(view().text(TextBox::FilerCode), "abc 1");
   EXPECT_EQ(view().text(TextBox::Password), " Pa55 ");
   EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+  EXPECT_EQ(password->displayText(), QStringLiteral("******"));  // not the style's own dot
   QTest::mouseClick(part<QCheckBox>("chkRemember"), Qt::LeftButton);
   EXPECT_TRUE(view().rememberChecked());
   view().setRememberEnabled(false);
