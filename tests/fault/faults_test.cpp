@@ -66,7 +66,7 @@ class FaultRunTest : public FaultTest {
     for (auto& e : world.groups.at(kInstallGroup).entries) {
       if (e.fileName == "demo-data.dat") e.sha256.clear();
     }
-    startDemo(world);
+    startService(world);
   }
 
   // A release larger than the disk will take: a 4 MiB library, and a data archive that is
