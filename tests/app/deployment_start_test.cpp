@@ -266,9 +266,13 @@ TEST_F(DeploymentStartTest, TheTokenGoesAfterEverySchemeSeparator) {
       << "the download base keeps the stored URL";
 }
 
-TEST_F(DeploymentStartTest, TheCloseBoxIsRefusedWhileTheInstallPanelShows) {
+TEST_F(DeploymentStartTest, ALostMachineReportStopsNothingAndTheCloseBoxIsRefused) {
   startService();
-  run(1);
+  ref.setMemberFault("S1", "WriteLoginNotes", refservice::Fault{refservice::Fault::Kind::Status500});
+  run(0);
+  EXPECT_TRUE(ref.notes().empty());
+  EXPECT_EQ(state().install.installList.recordCount(), 2);
+  // The close box is refused while the install panel shows.
   EXPECT_TRUE(view.closeBox());
   EXPECT_TRUE(view.panelVisible(Panel::Install));
   EXPECT_TRUE(view.installTimerEnabled());
