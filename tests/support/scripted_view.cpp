@@ -95,24 +95,22 @@ void ScriptedView::setText(TextBox box, const std::string& text) {
   note(std::string("text ") + nameOf(box) + ": " + text);
 }
 
+void ScriptedView::setFlag(bool& flag, bool value, const char* onLine, const char* offLine) {
+  flag = value;
+  note(value ? onLine : offLine);
+}
+
 void ScriptedView::setRememberChecked(bool checked) {
-  rememberChecked_ = checked;
-  note(checked ? "remember: checked" : "remember: unchecked");
+  setFlag(rememberChecked_, checked, "remember: checked", "remember: unchecked");
 }
-
 void ScriptedView::setRememberEnabled(bool enabled) {
-  rememberEnabled_ = enabled;
-  note(enabled ? "remember: enabled" : "remember: disabled");
+  setFlag(rememberEnabled_, enabled, "remember: enabled", "remember: disabled");
 }
-
 void ScriptedView::setRefreshEnabled(bool enabled) {
-  refreshEnabled_ = enabled;
-  note(enabled ? "refresh: enabled" : "refresh: disabled");
+  setFlag(refreshEnabled_, enabled, "refresh: enabled", "refresh: disabled");
 }
-
 void ScriptedView::setRefreshVisible(bool visible) {
-  refreshVisible_ = visible;
-  note(visible ? "refresh: visible" : "refresh: hidden");
+  setFlag(refreshVisible_, visible, "refresh: visible", "refresh: hidden");
 }
 
 void ScriptedView::setLabel(Label label, const std::string& text) {
@@ -145,10 +143,7 @@ void ScriptedView::setFocus(Focusable target) {
   note(std::string("focus: ") + nameOf(target));
 }
 
-void ScriptedView::setBusy(bool busy) {
-  busy_ = busy;
-  note(busy ? "busy: on" : "busy: off");
-}
+void ScriptedView::setBusy(bool busy) { setFlag(busy_, busy, "busy: on", "busy: off"); }
 
 void ScriptedView::repaint() { note("repaint"); }
 
@@ -158,7 +153,7 @@ void ScriptedView::processEvents() {
     std::lock_guard<std::mutex> lock(postedMutex_);
     tasks.swap(posted_);
   }
-  runPosted(std::move(tasks));
+  for (auto& task : tasks) task();
   if (timerEnabled_ && !ended()) deliverTick();
 }
 
@@ -197,8 +192,7 @@ Answer ScriptedView::messageBox(const std::string& text, Buttons buttons, Icon i
 }
 
 void ScriptedView::setInstallTimerEnabled(bool enabled) {
-  timerEnabled_ = enabled;
-  note(enabled ? "timer: on" : "timer: off");
+  setFlag(timerEnabled_, enabled, "timer: on", "timer: off");
 }
 
 void ScriptedView::unload() {
@@ -258,10 +252,6 @@ void ScriptedView::waitForPosted() {
     }
     tasks.swap(posted_);
   }
-  runPosted(std::move(tasks));
-}
-
-void ScriptedView::runPosted(std::deque<std::function<void()>> tasks) {
   for (auto& task : tasks) task();
 }
 

@@ -130,7 +130,7 @@ class ScriptedView : public View {
  private:
   void note(std::string line) { journal_.push_back(std::move(line)); }
   std::vector<std::string> history(const std::string& prefix) const;
-  void runPosted(std::deque<std::function<void()>> tasks);
+  void setFlag(bool& flag, bool value, const char* onLine, const char* offLine);
   void finishUnload();
   void deliverTick();
 
