@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <initializer_list>
@@ -271,10 +272,7 @@ std::string ScriptedView::journalText() const {
 }
 
 bool ScriptedView::journalHas(const std::string& line) const {
-  for (const auto& entry : journal_) {
-    if (entry == line) return true;
-  }
-  return false;
+  return std::find(journal_.begin(), journal_.end(), line) != journal_.end();
 }
 
 std::vector<std::string> ScriptedView::history(const std::string& prefix) const {
