@@ -9,9 +9,6 @@
 
 # The test files that stay Linux-only, each for its reason.
 set(zentro_linux_only_tests
-  # Runs the demo world, whose runtime installer, setup step and application are Linux
-  # programs; scripts/e2e-windows.sh makes the whole run of the Windows program.
-  app/full_run_test.cpp
   # Named pipes (mkfifo) do not exist as files on Windows.
   installer/file_version_posix_test.cpp
   # Needs a TLS server (cpp-httplib with OpenSSL), which exists for the Linux build only.

@@ -96,8 +96,9 @@ class AppTest : public RefServiceTest {
 
   // Starts the service and writes a configuration pointing at it, plus `extraRows`.
   void startService(const refservice::World& world = SmallWorld(),
-                    const std::string& extraRows = "") {
-    ref.start(world);
+                    const std::string& extraRows = "",
+                    const refservice::RefServiceOptions& options = {}) {
+    ref.start(world, options);
     writeConfig("<z:row PropName='BaseURL' PropValue='" + ref.baseUrl() + "'/>\n" + extraRows);
   }
 
@@ -108,11 +109,16 @@ class AppTest : public RefServiceTest {
   // Creates the window with `commandLine` and runs Form_Load through the error boundary.
   void load(const std::string& commandLine = "USEPROFILE") { open(view, commandLine); }
 
-  // One whole launcher run in a window of its own: Form_Load, then install-timer ticks until
-  // the window ends. The run's window stays for the test to read.
-  ScriptedView& runLauncher(const std::string& commandLine) {
+  // A new launcher run in a window of its own, loaded with `commandLine`. The run's window
+  // stays for the test to read.
+  ScriptedView& startRun(const std::string& commandLine, CallLimits limits = {}) {
     ScriptedView& window = *runs.emplace_back(std::make_unique<ScriptedView>());
-    open(window, commandLine);
+    open(window, commandLine, limits);
+    return window;
+  }
+  // One whole launcher run: Form_Load, then install-timer ticks until the window ends.
+  ScriptedView& runLauncher(const std::string& commandLine, CallLimits limits = {}) {
+    ScriptedView& window = startRun(commandLine, limits);
     window.runInstallTimer();
     return window;
   }
@@ -137,11 +143,11 @@ class AppTest : public RefServiceTest {
 
   ProgramState& state() { return form->state(); }
 
-  void open(ScriptedView& window, const std::string& commandLine) {
+  void open(ScriptedView& window, const std::string& commandLine, CallLimits limits = {}) {
     guard.reset();
     form.reset();
     platform::setCommandLine(commandLine);
-    form = std::make_unique<FrmLogin>(window);
+    form = std::make_unique<FrmLogin>(window, limits);
     guard = std::make_unique<EventGuard>(*form, window);
     window.attach(*guard);
     guard->Form_Load();

@@ -40,27 +40,16 @@ class DeploymentStartTest : public AppTest {
   std::vector<std::string> messages() const { return view.labelHistory(Label::Message); }
 };
 
-TEST_F(DeploymentStartTest, FirstRunOfABrokerIsAFullUpdateWithReportAndToken) {
+// The decision of a first run is the table's (UpdateDecision); here, what else it leaves.
+TEST_F(DeploymentStartTest, FirstRunOfABrokerSendsTheReportAndCarriesTheToken) {
   startService();
-  ref.expectCall("CVBO_V2.Init", "LoginUser");
   ref.expectCall("CVBO_V2.Init", "GetInstallFilesByIDXML");
   ref.expectCall("CVBO_V2.Init", "WriteLoginNotes");
   run(0);
   ProgramState& s = state();
-  EXPECT_EQ(messages(), (std::vector<std::string>{"[Acme Broker] - initializing...",
-                                                  "[Acme Broker] - checking for updates...",
-                                                  "[Acme Broker] - downloading/installing updates..."}));
-  EXPECT_EQ(lastUpdateKeys(), (std::vector<std::string>{"INSTALL_15", "INSTALL_12"}))
-      << "custom group first";
-  EXPECT_FALSE(s.install.skipUpdates);
-  EXPECT_FALSE(s.install.checkOnly);
-  EXPECT_EQ(s.updateCheckAnswer, 6);
-  EXPECT_EQ(s.folders.commonFolder, common("BROKER", "AcmeBroker"));
   EXPECT_TRUE(std::filesystem::is_directory(platform::pathFromUtf8(s.folders.commonFolder)));
   EXPECT_FALSE(std::filesystem::exists(platform::pathFromUtf8(s.folders.commonFolder) / "CVTest"))
       << "probe cleaned";
-  EXPECT_EQ(s.install.installList.recordCount(), 2);
-
   const std::string url = ref.serverUrl("S1");
   EXPECT_EQ(s.install.installFilesUrl, url + "/BROKER/InstallFiles/");
   const std::string token = ref.lastTokenOf("ACME", "JOHN");
@@ -190,6 +179,12 @@ TEST_P(UpdateDecision, FollowsStampsConfigurationAndAnswer) {
 INSTANTIATE_TEST_SUITE_P(
     Table, UpdateDecision,
     ::testing::Values(
+        // The custom group's stamp is asked for first.
+        Decision{"NoStampsMeanAFullUpdate", 0, nullptr, "", {}, {}, false, false,
+                 {"INSTALL_15", "INSTALL_12"},
+                 {kInit, kBroker + std::string("checking for updates..."),
+                  kBroker + std::string("downloading/installing updates...")},
+                 2},
         Decision{"CurrentStampsSkipAndNarrowTheList", 0, nullptr, "",
                  {{"AcmeBroker/INSTALL_12", "  2026-11-30T08:15:00  "},
                   {"AcmeBroker/INSTALL_15", "2026-12-01T09:30:00"}},
@@ -198,10 +193,6 @@ INSTANTIATE_TEST_SUITE_P(
         Decision{"ALaterCustomGroupMeansAFullCheck", 0, nullptr, "",
                  {{"AcmeBroker/INSTALL_12", "2026-11-30T08:15:00"},
                   {"AcmeBroker/INSTALL_15", "2026-11-01T00:00:00"}},
-                 {}, false, false, {"INSTALL_15", "INSTALL_12"}},
-        Decision{"ABadStampMeansAFullCheck", 0, nullptr, "",
-                 {{"AcmeBroker/INSTALL_12", "2026-11-30T08:15:00"},
-                  {"AcmeBroker/INSTALL_15", "not a date"}},
                  {}, false, false, {"INSTALL_15", "INSTALL_12"}},
         Decision{"SameIdForBothGroupsSharesOneStamp", 0,
                  [](refservice::World& w) { w.deployments[0].customGroup = 12; }, "",
@@ -266,9 +257,13 @@ TEST_F(DeploymentStartTest, TheTokenGoesAfterEverySchemeSeparator) {
       << "the download base keeps the stored URL";
 }
 
-TEST_F(DeploymentStartTest, TheCloseBoxIsRefusedWhileTheInstallPanelShows) {
+TEST_F(DeploymentStartTest, ALostMachineReportStopsNothingAndTheCloseBoxIsRefused) {
   startService();
-  run(1);
+  ref.setMemberFault("S1", "WriteLoginNotes", refservice::Fault{refservice::Fault::Kind::Status500});
+  run(0);
+  EXPECT_TRUE(ref.notes().empty());
+  EXPECT_EQ(state().install.installList.recordCount(), 2);
+  // The close box is refused while the install panel shows.
   EXPECT_TRUE(view.closeBox());
   EXPECT_TRUE(view.panelVisible(Panel::Install));
   EXPECT_TRUE(view.installTimerEnabled());

@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
         WarningCase{"", 3, false, ""}, WarningCase{"W ", 3, false, ""},
         WarningCase{"W", 0, false, ""}, WarningCase{"A", 5, true, ""}));
 
-// --- the three attempts -----------------------------------------------------------------------
+// --- the three attempts, the temporary copy and a real start ----------------------------------
 
 struct ShellCall {
   std::string verb, file, parameters, folder;
@@ -119,26 +119,45 @@ class ScriptedShell {
   std::vector<int> results_;
 };
 
-class LaunchAttempts : public ::testing::Test {
+// A deployment on disk: its program (the recorder, so that a real start can be seen) and more
+// files in the product folder, a common folder to start in, and a temp folder for copies.
+class LaunchStageTest : public ::testing::Test {
  protected:
-  LaunchAttempts() {
-    in.busObjUrl = "http://TOKEN123@127.0.0.1:8080/cvbo";
-    in.loginToken = "TOKEN123";
-    in.commonFolder = "/srv/common";
+  LaunchStageTest() {
+    env.setTempFolder(tmp.str());
+    program = target = writeRecorder(product.file("app.exe"));
+    product.write(".hidden.dat", "hidden");
+    product.write("readonly.dll", "ro");
+    fs::permissions(product.path() / "readonly.dll", fs::perms::owner_read | fs::perms::group_read |
+                                                        fs::perms::others_read);
+    product.write("sub/inner.dll", "inner");
+    in.busObjUrl = "http://TOK-42@127.0.0.1:8080/cvbo";
+    in.loginToken = "TOK-42";
+    in.commonFolder = common.str();
     in.launchFileName = "app.exe";
-    in.programFolders = {"/srv/common", "/srv/product"};
+    in.programFolders = {common.str(), product.str()};
   }
+  // Whether `folder` is a copy folder in the temp folder: CVTEMP_<stamp>_<number>, with its
+  // trailing separator.
+  bool isCopyFolder(const std::string& folder, const std::string& number = "00000") const {
+    const std::string start = platform::joinPath(tmp.str(), "CVTEMP_");
+    return folder.rfind(start, 0) == 0 &&
+           std::regex_match(folder.substr(start.size()),
+                            std::regex("[0-9]{14}_" + number + "[\\\\/]"));
+  }
+  TempDir tmp, product, common;
+  ScopedEnv env;
   ScriptedView view;
   LaunchInputs in;
-  std::string target = platform::joinPath("/srv/product", "app.exe");
+  std::string program, target;
 };
 
-TEST_F(LaunchAttempts, ALaunchRecordOutsideTheDeploymentsFoldersStartsNothing) {
-  const std::pair<const char*, const char*> refused[] = {
-      {"../../tmp/x.sh", "/srv/product/../../tmp/x.sh"},  // climbs out of its folder
-      {"app.exe", "/app.exe"},                            // unknown InstallLocation
-      {"app.exe", "/srv/other/app.exe"},
-      {"sub\\app.exe", "/srv/product/sub\\app.exe"}};
+TEST_F(LaunchStageTest, ALaunchRecordOutsideTheDeploymentsFoldersStartsNothing) {
+  const std::pair<std::string, std::string> refused[] = {
+      {"../../tmp/x.sh", product.str() + "/../../tmp/x.sh"},  // climbs out of its folder
+      {"app.exe", "/app.exe"},                                // unknown InstallLocation
+      {"app.exe", tmp.file("app.exe")},
+      {"sub\\app.exe", product.str() + "/sub\\app.exe"}};
   for (const auto& [file, path] : refused) {
     in.launchFileName = file;
     target = path;
@@ -154,31 +173,15 @@ TEST_F(LaunchAttempts, ALaunchRecordOutsideTheDeploymentsFoldersStartsNothing) {
   }
 }
 
-TEST_F(LaunchAttempts, FirstSuccessStartsOnceInTheCommonFolder) {
-  ScriptedShell shell({42});
-  runLaunchStage(view, in, target, shell.fn());
-  ASSERT_EQ(shell.calls.size(), 1u);
-  const ShellCall& c = shell.calls[0];
-  EXPECT_EQ(c.verb, "");
-  EXPECT_EQ(c.file, platform::joinPath("/srv/product", "app.exe"));
-  EXPECT_EQ(c.parameters, "\"http://TOKEN123@127.0.0.1:8080/cvbo TOKEN123\"");
-  EXPECT_EQ(c.folder, "/srv/common");  // not the program's own folder
-  EXPECT_EQ(c.show, 1);
-  EXPECT_EQ(view.messageBoxCount(), 0);
-}
-
-TEST_F(LaunchAttempts, EachFailureLeadsToTheNextAttemptAndAllThreeRaiseWithTheirLines) {
+TEST_F(LaunchStageTest, EachFailureLeadsToTheNextAttemptAndAllThreeRaiseWithTheirLines) {
   const std::string a1(texts::kAttempt1), a2(texts::kAttempt2), a3(texts::kAttempt3);
   const struct {
     std::vector<int> codes;
     long number;  // 0: started, no error
     std::string description;
   } cases[] = {
+      {{42}, 0, ""},      // the first success starts once
       {{32, 33}, 0, ""},  // 32 is still a failure
-      {{2, 2, 2}, 2,
-       "Attempt 1 - ShellExecute() Returned Code 2 : File Not Found\r"
-       "Attempt 2 - ShellExecute(runas) Returned Code 2 : File Not Found\r"
-       "Attempt 3 - ShellExecute(highestAvailable) Returned Code 2 : File Not Found\r"},
       // A last code of 0 is numbered as running out of resources.
       {{5, 31, 0}, texts::kOutOfResourcesNumber,
        a1 + ShellExecuteErrorText(5) + "\r" + a2 + ShellExecuteErrorText(31) + "\r" + a3 +
@@ -199,11 +202,19 @@ TEST_F(LaunchAttempts, EachFailureLeadsToTheNextAttemptAndAllThreeRaiseWithTheir
     }
     const char* verbs[] = {"", "runas", "open"};
     ASSERT_EQ(shell.calls.size(), c.codes.size());
-    for (std::size_t i = 0; i < shell.calls.size(); ++i) EXPECT_EQ(shell.calls[i].verb, verbs[i]);
+    for (std::size_t i = 0; i < shell.calls.size(); ++i) {
+      const ShellCall& call = shell.calls[i];
+      EXPECT_EQ(call.verb, verbs[i]);
+      EXPECT_EQ(call.file, program);
+      EXPECT_EQ(call.parameters, "\"http://TOK-42@127.0.0.1:8080/cvbo TOK-42\"");
+      EXPECT_EQ(call.folder, common.str());  // not the program's own folder
+      EXPECT_EQ(call.show, 1);
+    }
   }
+  EXPECT_EQ(view.messageBoxCount(), 0);
 }
 
-TEST_F(LaunchAttempts, WarningShowsBeforeTheStart) {
+TEST_F(LaunchStageTest, WarningShowsBeforeTheStart) {
   in.warnIfUpdates = "A";
   in.updateCount = 2;
   ScriptedShell shell({42});
@@ -215,44 +226,17 @@ TEST_F(LaunchAttempts, WarningShowsBeforeTheStart) {
   EXPECT_EQ(view.lastMessageBox().buttons, Buttons::Ok);
 }
 
-// --- the temporary copy -----------------------------------------------------------------------
-
-class TempCopy : public ::testing::Test {
- protected:
-  TempCopy() {
-    env.setTempFolder(tmp.str());
-    program = product.write("app.exe", "#!/bin/sh\n");
-    product.write(".hidden.dat", "hidden");
-    product.write("readonly.dll", "ro");
-    fs::permissions(product.path() / "readonly.dll", fs::perms::owner_read | fs::perms::group_read |
-                                                        fs::perms::others_read);
-    product.write("sub/inner.dll", "inner");
-  }
-  // Whether `folder` is a copy folder in the temp folder: CVTEMP_<stamp>_<number>, with its
-  // trailing separator.
-  bool isCopyFolder(const std::string& folder, const std::string& number = "00000") const {
-    const std::string start = platform::joinPath(tmp.str(), "CVTEMP_");
-    return folder.rfind(start, 0) == 0 &&
-           std::regex_match(folder.substr(start.size()),
-                            std::regex("[0-9]{14}_" + number + "[\\\\/]"));
-  }
-  TempDir tmp;
-  TempDir product;
-  ScopedEnv env;
-  std::string program;
-};
-
-TEST_F(TempCopy, CopiesFilesOnlyIntoANewlyNamedFolder) {
+TEST_F(LaunchStageTest, CopiesFilesOnlyIntoANewlyNamedFolder) {
   const std::string copy = CopyToTempFolder(program);
   ASSERT_FALSE(copy.empty());
   EXPECT_TRUE(isCopyFolder(copy)) << copy;
-  EXPECT_EQ(readFile(copy + "app.exe"), "#!/bin/sh\n");
+  EXPECT_EQ(readFile(copy + "app.exe"), readFile(program));
   EXPECT_EQ(readFile(copy + ".hidden.dat"), "hidden");
   EXPECT_EQ(readFile(copy + "readonly.dll"), "ro");
   EXPECT_FALSE(fs::exists(pathFromUtf8(copy + "sub")));
 }
 
-TEST_F(TempCopy, SecondCopyInTheSameSecondCountsOn) {
+TEST_F(LaunchStageTest, SecondCopyInTheSameSecondCountsOn) {
   for (int tries = 0; tries < 5; ++tries) {
     // A fresh temp folder per try: an earlier try's copies may carry this second's stamp.
     const std::string folder = tmp.file("try" + std::to_string(tries));
@@ -270,55 +254,27 @@ TEST_F(TempCopy, SecondCopyInTheSameSecondCountsOn) {
   FAIL() << "never two copies within one second";
 }
 
-TEST_F(TempCopy, GivesUpWhenNoFolderCanBeMade) {
+TEST_F(LaunchStageTest, GivesUpCopyingWhenNoFolderCanBeMade) {
   env.setTempFolder(tmp.file("missing/deeper"));
   EXPECT_EQ(CopyToTempFolder(program), "");
 
   // The launch then starts the program in place, in the common folder.
-  ScriptedView view;
-  LaunchInputs in;
   in.runFromTemp = true;
-  in.commonFolder = "/srv/common";
-  in.launchFileName = "app.exe";
-  in.programFolders = {product.str()};
-  std::string target = program;
   ScriptedShell shell({42});
   runLaunchStage(view, in, target, shell.fn());
   EXPECT_EQ(shell.calls.at(0).file, program);
-  EXPECT_EQ(shell.calls.at(0).folder, "/srv/common");
+  EXPECT_EQ(shell.calls.at(0).folder, common.str());
 }
 
-// --- a real start -----------------------------------------------------------------------------
-
-class RealLaunch : public ::testing::Test {
- protected:
-  RealLaunch() {
-    env.setTempFolder(tmp.str());
-    program = writeRecorder(product.file("app.exe"));
-    in.busObjUrl = "http://TOK-42@127.0.0.1:8080/cvbo";
-    in.loginToken = "TOK-42";
-    in.commonFolder = common.str();
-    in.launchFileName = "app.exe";
-    in.programFolders = {product.str()};
-  }
-  TempDir tmp, product, common;
-  ScopedEnv env;
-  ScriptedView view;
-  LaunchInputs in;
-  std::string program;
-};
-
-TEST_F(RealLaunch, ProgramGetsOneArgumentAndStartsInTheCommonFolder) {
-  std::string target = program;
+TEST_F(LaunchStageTest, ProgramGetsOneArgumentAndStartsInTheCommonFolder) {
   runLaunchStage(view, in, target);
   const Record record = awaitRecord(program);
   EXPECT_EQ(record.args, "http://TOK-42@127.0.0.1:8080/cvbo TOK-42\n");
   EXPECT_TRUE(fs::equivalent(pathFromUtf8(record.folder), common.path())) << record.folder;
 }
 
-TEST_F(RealLaunch, ProgramRunsFromItsCopy) {
+TEST_F(LaunchStageTest, ProgramRunsFromItsCopy) {
   in.runFromTemp = true;
-  std::string target = program;
   runLaunchStage(view, in, target);
   ASSERT_NE(target, program);
   const Record record = awaitRecord(target);
@@ -328,17 +284,18 @@ TEST_F(RealLaunch, ProgramRunsFromItsCopy) {
   EXPECT_FALSE(fs::exists(pathFromUtf8(program + ".args")));
 }
 
-TEST_F(RealLaunch, MissingProgramFailsAllThreeWays) {
+TEST_F(LaunchStageTest, MissingProgramFailsAllThreeWays) {
   in.launchFileName = "absent.exe";
-  std::string target = product.file("absent.exe");
+  target = product.file("absent.exe");
   try {
     runLaunchStage(view, in, target);
     FAIL() << "no error raised";
   } catch (const RuntimeError& e) {
     EXPECT_EQ(e.number(), 2);
-    EXPECT_EQ(e.description(), std::string(texts::kAttempt1) + "2 : File Not Found\r" +
-                                   std::string(texts::kAttempt2) + "2 : File Not Found\r" +
-                                   std::string(texts::kAttempt3) + "2 : File Not Found\r");
+    EXPECT_EQ(e.description(),
+              "Attempt 1 - ShellExecute() Returned Code 2 : File Not Found\r"
+              "Attempt 2 - ShellExecute(runas) Returned Code 2 : File Not Found\r"
+              "Attempt 3 - ShellExecute(highestAvailable) Returned Code 2 : File Not Found\r");
   }
 }
 

@@ -33,21 +33,6 @@ class UpdateStampsTest : public ::testing::Test {
   zentro::testing::TempDir dir_;
 };
 
-TEST_F(UpdateStampsTest, KeyAndFileNameCarryTheGroupIdAsWritten) {
-  EXPECT_EQ(updateStampKey("7"), "INSTALL_7");
-  EXPECT_EQ(updateStampKey(""), "");
-  EXPECT_EQ(updateStampPath("/d/common", updateStampKey("12")),
-            platform::joinPath("/d/common", "INSTALL_12.txt"));
-
-  WriteUpdateStamps(common(), updateStampKey("7"), kServerStamp, "", "");
-  EXPECT_TRUE(fs::exists(dir_.path() / "INSTALL_7.txt"));
-  EXPECT_FALSE(fs::exists(dir_.path() / "INSTALL_07.txt"));
-
-  ASSERT_TRUE(dateOf("2024-01-15").has_value());
-  EXPECT_DOUBLE_EQ(*dateOf("2024-01-15"), 45306.0);
-  EXPECT_FALSE(dateOf("2024-02-30").has_value());
-}
-
 TEST_F(UpdateStampsTest, ReadTakesTheFirstLineWithoutSurroundingSpaces) {
   dir_.write("INSTALL_1.txt", "   2024-01-15 08:30:00  \r\n");
   EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_1"), "2024-01-15 08:30:00");

@@ -67,8 +67,6 @@ class FaultTest : public AppTest {
     ::alarm(150);
   }
   void TearDown() override {
-    guard.reset();
-    form.reset();
     AppTest::TearDown();
     ::alarm(0);
   }
@@ -80,31 +78,10 @@ class FaultTest : public AppTest {
     return std::string(kDemoFiler) + "|" + kDemoBob + "|" + kDemoBobPassword + "|USEPROFILE";
   }
 
-  // Starts the service on `world` and points the configuration at it.
-  void startDemo(const refservice::World& world = demoWorld(),
-                 const refservice::RefServiceOptions& options = {}) {
-    ref.start(world, options);
-    writeConfig("<z:row PropName='BaseURL' PropValue='" + ref.baseUrl() + "'/>\n");
-  }
-
-  // A new launcher run with the window scripted, loaded with `commandLine`.
-  ScriptedView& startRun(const std::string& commandLine, CallLimits limits = {}) {
-    guard.reset();
-    form.reset();
-    runs_.push_back(std::make_unique<ScriptedView>());
-    ScriptedView& v = *runs_.back();
-    platform::setCommandLine(commandLine);
-    form = std::make_unique<FrmLogin>(v, limits);
-    guard = std::make_unique<EventGuard>(*form, v);
-    v.attach(*guard);
-    guard->Form_Load();
-    return v;
-  }
   // A whole run with the automatic login of BOB (whose last choice is the demo broker);
   // returns once the window has ended.
   ScriptedView& runLauncher(CallLimits limits = {}) {
-    ScriptedView& v = startRun(bobCommandLine(), limits);
-    v.runInstallTimer();
+    ScriptedView& v = AppTest::runLauncher(bobCommandLine(), limits);
     EXPECT_TRUE(v.ended()) << "the run did not end by itself\n" << v.journalText();
     return v;
   }
@@ -280,7 +257,6 @@ class FaultTest : public AppTest {
   }
 
   int release_ = 0;
-  std::vector<std::unique_ptr<ScriptedView>> runs_;
   std::size_t logSeen_ = 0;
   std::unique_ptr<FaultProxy> proxy_;
 };

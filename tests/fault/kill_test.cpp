@@ -45,7 +45,7 @@ class FaultKillTest : public FaultTest, public ::testing::WithParamInterface<Kil
   void SetUp() override {
     FaultTest::SetUp();
     env.set("QT_QPA_PLATFORM", "offscreen");
-    startDemo();
+    startService(demoWorld());
   }
 
   pid_t startProgram() {

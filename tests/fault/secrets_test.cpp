@@ -86,7 +86,7 @@ class SecretsTest : public FaultTest {
 };
 
 TEST_F(SecretsTest, NoPasswordOrTokenInAnyFileAfterFullRuns) {
-  startDemo();
+  startService(demoWorld());
   runInteractive(true);
   noteToken();
   EXPECT_EQ(stored(texts::kKeyFilerCode), kDemoFiler);
@@ -154,7 +154,7 @@ TEST_F(SecretsTest, SelfSignedCertificateIsRefusedWhateverTheConfigurationSays) 
   options.https = true;
   options.certFile = certs + "/refservice-cert.pem";
   options.keyFile = certs + "/refservice-key.pem";
-  startDemo(demoWorld(), options);
+  startService(demoWorld(), "", options);
   ASSERT_EQ(ref.baseUrl().rfind("https://", 0), 0u);
   // Settings an administrator might try in order to accept the certificate: none exists.
   const std::string url = ref.baseUrl();

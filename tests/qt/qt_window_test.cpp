@@ -26,6 +26,17 @@ namespace zentro::testing {
 
 namespace {
 
+// Runs the event loop, starting with `start` when given, until something ends it; a guard
+// timer ends a loop that nothing else ends (with 99), so a hang becomes a failed comparison.
+int runEventLoop(int guardMs, const std::function<void()>& start = {}) {
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+  guard.start(guardMs);
+  if (start) QTimer::singleShot(0, qApp, start);
+  return QApplication::exec();
+}
+
 class QtTestWindow : public TestWindow {
  public:
   QtTestWindow() { qt.show(); }
@@ -39,14 +50,8 @@ class QtTestWindow : public TestWindow {
                     enter ? Qt::Key_Return : Qt::Key_Escape);
   }
   void closeBox() override { qt.close(); }
-  // Runs the event loop: a queued request to end it ends it at once, else a guard timer does.
-  bool loopEnds() override {
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-    guard.start(2000);
-    return QApplication::exec() == 0;
-  }
+  // A queued request to end the loop ends it at once, else the guard timer does.
+  bool loopEnds() override { return runEventLoop(2000) == 0; }
   qt::QtView qt;
 };
 
@@ -66,16 +71,6 @@ class QtWindowTest : public WindowTest {
     W* widget = view().findChild<W*>(QString::fromLatin1(name));
     if (!widget) ADD_FAILURE() << "no control " << name;
     return widget;
-  }
-  // Runs the event loop until the window ends it; a guard timer turns a loop that never ends
-  // into a failed comparison instead of a hang.
-  int runLoop(const std::function<void()>& start) {
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-    guard.start(20000);
-    QTimer::singleShot(0, qApp, start);
-    return QApplication::exec();
   }
 };
 
@@ -244,7 +239,7 @@ TEST_F(QtWindowTest, TerminateEndsTheProcessAtOnceWithoutUnloading) {
 
 // The close box and the end of the event loop, within the loop itself.
 TEST_F(QtWindowTest, TheLoopEndsByTheCloseBoxOrElseStillUnloadsWithTheSessionReason) {
-  EXPECT_EQ(runLoop([&] { view().close(); }), 0);
+  EXPECT_EQ(runEventLoop(20000, [&] { view().close(); }), 0);
   EXPECT_EQ(events.calls, (Calls{"Form_QueryUnload 0", "Form_Unload"}));
   EXPECT_FALSE(view().isVisible());
 
@@ -253,7 +248,7 @@ TEST_F(QtWindowTest, TheLoopEndsByTheCloseBoxOrElseStillUnloadsWithTheSessionRea
   otherEvents.refuseUnload = true;  // cannot be refused any more
   other.attach(otherEvents);
   other.show();
-  EXPECT_EQ(runLoop([] { QCoreApplication::exit(0); }), 0);
+  EXPECT_EQ(runEventLoop(20000, [] { QCoreApplication::exit(0); }), 0);
   EXPECT_EQ(otherEvents.calls, (Calls{"Form_QueryUnload 2", "Form_Unload"}));
   EXPECT_TRUE(other.ended());
 }

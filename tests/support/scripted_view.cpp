@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <initializer_list>
+#include <utility>
 
 namespace zentro::testing {
 namespace {
@@ -25,74 +28,44 @@ bool fits(Answer answer, Buttons buttons) {
 
 }  // namespace
 
+// The name of an enumerator as journal lines write it; "?" for a value not listed.
+template <class E>
+const char* pick(E value, std::initializer_list<std::pair<E, const char*>> names) {
+  for (const auto& [v, name] : names) {
+    if (v == value) return name;
+  }
+  return "?";
+}
+
 const char* nameOf(Panel panel) {
-  switch (panel) {
-    case Panel::Login: return "Login";
-    case Panel::Versions: return "Versions";
-    case Panel::Install: return "Install";
-  }
-  return "?";
+  return pick(panel, {{Panel::Login, "Login"}, {Panel::Versions, "Versions"},
+                      {Panel::Install, "Install"}});
 }
-
 const char* nameOf(TextBox box) {
-  switch (box) {
-    case TextBox::FilerCode: return "FilerCode";
-    case TextBox::Login: return "Login";
-    case TextBox::Password: return "Password";
-  }
-  return "?";
+  return pick(box, {{TextBox::FilerCode, "FilerCode"}, {TextBox::Login, "Login"},
+                    {TextBox::Password, "Password"}});
 }
-
 const char* nameOf(Focusable target) {
-  switch (target) {
-    case Focusable::FilerCode: return "FilerCode";
-    case Focusable::Login: return "Login";
-    case Focusable::Password: return "Password";
-    case Focusable::Grid: return "Grid";
-  }
-  return "?";
+  return pick(target, {{Focusable::FilerCode, "FilerCode"}, {Focusable::Login, "Login"},
+                       {Focusable::Password, "Password"}, {Focusable::Grid, "Grid"}});
 }
-
-const char* nameOf(Bar bar) { return bar == Bar::Total ? "Total" : "Current"; }
-
+const char* nameOf(Bar bar) { return pick(bar, {{Bar::Total, "Total"}, {Bar::Current, "Current"}}); }
 const char* nameOf(Label label) {
-  switch (label) {
-    case Label::Status: return "Status";
-    case Label::Message: return "Message";
-    case Label::FrameStatus: return "FrameStatus";
-    case Label::Bytes: return "Bytes";
-  }
-  return "?";
+  return pick(label, {{Label::Status, "Status"}, {Label::Message, "Message"},
+                      {Label::FrameStatus, "FrameStatus"}, {Label::Bytes, "Bytes"}});
 }
-
 const char* nameOf(Buttons buttons) {
-  switch (buttons) {
-    case Buttons::Ok: return "Ok";
-    case Buttons::OkCancel: return "OkCancel";
-    case Buttons::YesNo: return "YesNo";
-  }
-  return "?";
+  return pick(buttons, {{Buttons::Ok, "Ok"}, {Buttons::OkCancel, "OkCancel"},
+                        {Buttons::YesNo, "YesNo"}});
 }
-
 const char* nameOf(Icon icon) {
-  switch (icon) {
-    case Icon::None: return "None";
-    case Icon::Critical: return "Critical";
-    case Icon::Question: return "Question";
-    case Icon::Exclamation: return "Exclamation";
-    case Icon::Information: return "Information";
-  }
-  return "?";
+  return pick(icon, {{Icon::None, "None"}, {Icon::Critical, "Critical"},
+                     {Icon::Question, "Question"}, {Icon::Exclamation, "Exclamation"},
+                     {Icon::Information, "Information"}});
 }
-
 const char* nameOf(Answer answer) {
-  switch (answer) {
-    case Answer::Ok: return "Ok";
-    case Answer::Cancel: return "Cancel";
-    case Answer::Yes: return "Yes";
-    case Answer::No: return "No";
-  }
-  return "?";
+  return pick(answer, {{Answer::Ok, "Ok"}, {Answer::Cancel, "Cancel"}, {Answer::Yes, "Yes"},
+                       {Answer::No, "No"}});
 }
 
 ScriptedView::ScriptedView() {
@@ -123,24 +96,22 @@ void ScriptedView::setText(TextBox box, const std::string& text) {
   note(std::string("text ") + nameOf(box) + ": " + text);
 }
 
+void ScriptedView::setFlag(bool& flag, bool value, const char* onLine, const char* offLine) {
+  flag = value;
+  note(value ? onLine : offLine);
+}
+
 void ScriptedView::setRememberChecked(bool checked) {
-  rememberChecked_ = checked;
-  note(checked ? "remember: checked" : "remember: unchecked");
+  setFlag(rememberChecked_, checked, "remember: checked", "remember: unchecked");
 }
-
 void ScriptedView::setRememberEnabled(bool enabled) {
-  rememberEnabled_ = enabled;
-  note(enabled ? "remember: enabled" : "remember: disabled");
+  setFlag(rememberEnabled_, enabled, "remember: enabled", "remember: disabled");
 }
-
 void ScriptedView::setRefreshEnabled(bool enabled) {
-  refreshEnabled_ = enabled;
-  note(enabled ? "refresh: enabled" : "refresh: disabled");
+  setFlag(refreshEnabled_, enabled, "refresh: enabled", "refresh: disabled");
 }
-
 void ScriptedView::setRefreshVisible(bool visible) {
-  refreshVisible_ = visible;
-  note(visible ? "refresh: visible" : "refresh: hidden");
+  setFlag(refreshVisible_, visible, "refresh: visible", "refresh: hidden");
 }
 
 void ScriptedView::setLabel(Label label, const std::string& text) {
@@ -173,15 +144,9 @@ void ScriptedView::setFocus(Focusable target) {
   note(std::string("focus: ") + nameOf(target));
 }
 
-void ScriptedView::setBusy(bool busy) {
-  busy_ = busy;
-  note(busy ? "busy: on" : "busy: off");
-}
+void ScriptedView::setBusy(bool busy) { setFlag(busy_, busy, "busy: on", "busy: off"); }
 
-void ScriptedView::repaint() {
-  ++repaints_;
-  note("repaint");
-}
+void ScriptedView::repaint() { note("repaint"); }
 
 void ScriptedView::processEvents() {
   std::deque<std::function<void()>> tasks;
@@ -189,7 +154,7 @@ void ScriptedView::processEvents() {
     std::lock_guard<std::mutex> lock(postedMutex_);
     tasks.swap(posted_);
   }
-  runPosted(std::move(tasks));
+  for (auto& task : tasks) task();
   if (timerEnabled_ && !ended()) deliverTick();
 }
 
@@ -228,8 +193,7 @@ Answer ScriptedView::messageBox(const std::string& text, Buttons buttons, Icon i
 }
 
 void ScriptedView::setInstallTimerEnabled(bool enabled) {
-  timerEnabled_ = enabled;
-  note(enabled ? "timer: on" : "timer: off");
+  setFlag(timerEnabled_, enabled, "timer: on", "timer: off");
 }
 
 void ScriptedView::unload() {
@@ -289,10 +253,6 @@ void ScriptedView::waitForPosted() {
     }
     tasks.swap(posted_);
   }
-  runPosted(std::move(tasks));
-}
-
-void ScriptedView::runPosted(std::deque<std::function<void()>> tasks) {
   for (auto& task : tasks) task();
 }
 
@@ -312,10 +272,7 @@ std::string ScriptedView::journalText() const {
 }
 
 bool ScriptedView::journalHas(const std::string& line) const {
-  for (const auto& entry : journal_) {
-    if (entry == line) return true;
-  }
-  return false;
+  return std::find(journal_.begin(), journal_.end(), line) != journal_.end();
 }
 
 std::vector<std::string> ScriptedView::history(const std::string& prefix) const {

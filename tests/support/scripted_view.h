@@ -103,11 +103,10 @@ class ScriptedView : public View {
   const std::vector<std::string>& journal() const { return journal_; }
   std::string journalText() const;  // the journal, one line per entry, for failure output
   bool journalHas(const std::string& line) const;
-  // Every text the label or bar was given since the journal was last cleared, in order (a
-  // bar's widths as its journal lines write them, e.g. "1775.616").
+  // Every text the label or bar was given, in order (a bar's widths as its journal lines
+  // write them, e.g. "1775.616").
   std::vector<std::string> labelHistory(Label label) const;
   std::vector<std::string> barHistory(Bar bar) const;
-  void clearJournal() { journal_.clear(); }
 
   int messageBoxCount() const { return int(boxes_.size()); }
   const std::vector<MessageBox>& messageBoxes() const { return boxes_; }
@@ -122,7 +121,6 @@ class ScriptedView : public View {
   const std::vector<std::string>& gridRows() const { return gridRows_; }
   std::optional<Focusable> focus() const { return focus_; }
   bool busy() const { return busy_; }
-  int repaintCount() const { return repaints_; }
   bool unloaded() const { return unloaded_; }
   bool terminated() const { return terminated_; }
   int exitCode() const { return exitCode_; }
@@ -132,7 +130,7 @@ class ScriptedView : public View {
  private:
   void note(std::string line) { journal_.push_back(std::move(line)); }
   std::vector<std::string> history(const std::string& prefix) const;
-  void runPosted(std::deque<std::function<void()>> tasks);
+  void setFlag(bool& flag, bool value, const char* onLine, const char* offLine);
   void finishUnload();
   void deliverTick();
 
@@ -156,7 +154,6 @@ class ScriptedView : public View {
   int currentRow_ = -1;
   std::optional<Focusable> focus_;
   bool busy_ = false;
-  int repaints_ = 0;
   bool timerEnabled_ = false;
   bool unloaded_ = false;
   bool terminated_ = false;
