@@ -1,6 +1,6 @@
 #pragma once
 // Helpers shared by the persisted-recordset tests: test data, documents built from column
-// and row snippets, UTF-16 encodings, and the configuration lookups the launcher performs.
+// and row snippets, UTF-16 encodings, whole rows.
 
 #include <fstream>
 #include <iterator>
@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/ascii_text.h"
 #include "remote/ado_xml_format.h"
 #include "remote/table.h"
 
@@ -58,28 +57,6 @@ inline std::string toUtf16(const std::string& utf8, bool bigEndian, bool bom) {
 inline std::vector<Value> rowValues(const Table& t, std::size_t i) {
   std::span<const Value> row = t.row(i);
   return std::vector<Value>(row.begin(), row.end());
-}
-
-// The configuration lookups: first row wins, value trimmed, NULL reads as "".
-inline std::string configValue(Table& config, const std::string& name) {
-  std::string result;
-  config.setFilter("PropName=" + criteriaLiteral(name));
-  if (!config.eof()) {
-    if (auto text = config.field("PropValue").toText()) result = platform::trim(*text);
-  }
-  config.setFilter("");
-  return result;
-}
-
-inline bool isUpdateAdminLogin(Table& config, const std::string& login) {
-  config.setFilter("PropName='UPDATEADMINLOGIN'");
-  bool found = false;
-  if (config.recordCount() > 0) {
-    config.moveFirst();
-    found = config.find("PropValue=" + criteriaLiteral(login), 0);
-  }
-  config.setFilter("");
-  return found;
 }
 
 }  // namespace zentro::testing

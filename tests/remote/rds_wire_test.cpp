@@ -60,15 +60,8 @@ const std::string kResponseBody = kExampleResponse.substr(0x26);
 constexpr const char* kBoundary = "rdsexample0boundary1";
 
 // DISP_E_EXCEPTION raised by ADODB.Connection, with an empty help file.
-ErrorValue adoError() {
-  ErrorValue e;
-  e.scode = static_cast<std::int32_t>(0x80020009u);
-  e.scode2 = static_cast<std::int32_t>(0x800A0E7Au);
-  e.hasExcepInfo = true;
-  e.source = "ADODB.Connection";
-  e.description = "Bad";
-  return e;
-}
+const ErrorValue kAdoError{static_cast<std::int32_t>(0x80020009u), static_cast<std::int32_t>(0x800A0E7Au),
+                           true, "ADODB.Connection", "Bad", ""};
 const std::string kErrorBody =
     "Content-Type: application/x-varg\r\nContent-Length: 6\r\n\r\n" +
     hex("0A 00 09 00 02 80 7A 0E 0A 80 20 00 00 00 41 00 44 00 4F 00 44 00 42 00 2E 00 43 00 6F 00"
@@ -114,13 +107,13 @@ TEST(RdsWire, ZeroArgumentsAndSubs) {
 }
 
 TEST(RdsWire, ErrorBodyMirrorsTheRealServer) {
-  EXPECT_EQ(encodeErrorBody(adoError()), kErrorBody);
+  EXPECT_EQ(encodeErrorBody(kAdoError), kErrorBody);
   Response r = decodeResponseBody(kErrorBody);
   ASSERT_TRUE(r.isError);
-  EXPECT_EQ(r.error, adoError());
+  EXPECT_EQ(r.error, kAdoError);
   // Headers sent as real HTTP headers: the body is the bare value.
   r = decodeResponseBody(kErrorBody.substr(kErrorBody.find("\r\n\r\n") + 4), "application/x-varg");
-  EXPECT_EQ(r.error, adoError());
+  EXPECT_EQ(r.error, kAdoError);
   // A long is not a parameter type: I4 when it fits, else R8.
   std::string out;
   encodeValue(Value(std::int64_t{-5}), out);
@@ -143,12 +136,7 @@ struct ValueCase {
   bool written;  // false: only ever read (R4, I8, the null text)
 };
 
-ErrorValue withInfo() {
-  ErrorValue e = adoError();
-  e.source = "S";
-  e.description = "D";
-  return e;
-}
+const ErrorValue kWithInfo{kAdoError.scode, kAdoError.scode2, true, "S", "D", ""};
 
 Value array(std::uint16_t elementType, std::vector<ArrayBound> bounds, std::vector<Value> elements) {
   return Value(ArrayValue{elementType, std::move(bounds), std::move(elements)});
@@ -208,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"DECIMAL", Value(DecimalValue{2, true, 1, 0x0000000200000003ull}),
                   "0E 00 00 00 02 80 01 00 00 00 03 00 00 00 02 00 00 00", true},
         ValueCase{"ErrorPlain", Value(ErrorValue{5, 0, false, "", "", ""}), "0A 00 05 00 00 00", true},
-        ValueCase{"ErrorWithExcepInfo", Value(withInfo()),
+        ValueCase{"ErrorWithExcepInfo", Value(kWithInfo),
                   "0A 00 09 00 02 80 7A 0E 0A 80 02 00 00 00 53 00 02 00 00 00 44 00 00 00 00 00 00",
                   true},
         ValueCase{"I8", Value(std::int64_t{-2}), "14 00 FE FF FF FF FF FF FF FF", false},
@@ -223,7 +211,7 @@ INSTANTIATE_TEST_SUITE_P(
                          Value(std::uint8_t{13})}),
                   "11 20 00 02 00 80 00 01 00 00 00 02 00 00 00 00 00 00 00 02 00 00 00 01 00 00 00 0A 0B 0C 0D",
                   true},
-        ValueCase{"ArrayOfErrors", array(0x0A, {{1, 0}}, {Value(withInfo())}),
+        ValueCase{"ArrayOfErrors", array(0x0A, {{1, 0}}, {Value(kWithInfo)}),
                   "0A 20 00 01 00 80 00 04 00 00 00 01 00 00 00 00 00 00 00"
                   " 09 00 02 80 7A 0E 0A 80 02 00 00 00 53 00 02 00 00 00 44 00 00 00 00 00 00",
                   true},

@@ -70,26 +70,10 @@ TEST(RowBlocks, ZeroWidthRowsAreCountedAndMovesLeaveAnEmptySource) {
   EXPECT_EQ(rows.size(), 0u);  // NOLINT(bugprone-use-after-move): the documented state
   rows.removeLast();           // nothing to remove: no effect
   EXPECT_EQ(rows.size(), 0u);
-}
 
-TEST(RowBlocks, TableOfManyRowsFiltersAndComparesAcrossBlocks) {
-  Table table({{"N", FieldType::Int64, 0, false}, {"Parity", FieldType::String, 4, false}});
-  for (std::size_t i = 0; i < kManyRows; ++i) {
-    table.appendRow({number(i), Value(i % 2 ? "odd" : "even")});
-  }
-  Table copy = table;
-  EXPECT_EQ(copy, table);
-  copy.setFilter("Parity = 'odd' AND N > 4000");
-  EXPECT_EQ(copy.recordCount(), 500);
-  EXPECT_EQ(copy.field("N"), number(4001));
-  copy.moveLast();
-  copy.setField("Parity", Value("last"));
-  EXPECT_EQ(copy.row(kManyRows - 1)[1], Value("last"));
-  EXPECT_FALSE(copy == table);
-
-  RowBlocks wrongWidth(1);
+  // A table takes only rows as wide as its fields.
   EXPECT_THROW(Table({{"A", FieldType::String, 0, true}, {"B", FieldType::String, 0, true}},
-                     std::move(wrongWidth)),
+                     std::move(none)),
                RuntimeError);
 }
 

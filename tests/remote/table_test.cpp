@@ -246,10 +246,11 @@ TEST_F(TableTest, CopiesKeepFilterAndPosition) {
   EXPECT_EQ(copy.recordCount(), 3);
   EXPECT_EQ(copy.field("Id"), Value(std::int32_t{5}));
   EXPECT_TRUE(copy == table_);
+  copy.setField("PropName", Value("changed"));  // the current row of the view: Id 5
+  EXPECT_EQ(copy.row(4)[0], Value("changed"));
+  EXPECT_FALSE(copy == table_);
   copy.setFilter("");
   EXPECT_EQ(table_.recordCount(), 3);
-  copy.setField("PropName", Value("changed"));
-  EXPECT_FALSE(copy == table_);
 }
 
 }  // namespace
