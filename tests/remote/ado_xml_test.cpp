@@ -27,8 +27,9 @@ std::vector<std::string> fieldNames(const Table& t) {
 
 // The cells of one field in every row, ignoring the filter.
 std::vector<Value> column(const Table& t, const char* name) {
+  const auto field = static_cast<std::size_t>(t.fieldIndex(name));
   std::vector<Value> cells;
-  for (std::size_t i = 0; i < t.rowCount(); ++i) cells.push_back(t.row(i)[static_cast<std::size_t>(t.fieldIndex(name))]);
+  for (std::size_t i = 0; i < t.rowCount(); ++i) cells.push_back(t.row(i)[field]);
   return cells;
 }
 
