@@ -10,7 +10,7 @@
 #include "platform/runtime_error.h"
 #include "remote/ado_xml.h"
 #include "remote/ado_xml_document.h"
-#include "tests/remote/ado_xml_support.h"
+#include "tests/remote/remote_support.h"
 
 namespace zentro {
 namespace {

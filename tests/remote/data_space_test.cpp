@@ -8,6 +8,7 @@
 #include "remote/data_space_texts.h"
 #include "remote/rds_wire.h"
 #include "platform/runtime_error.h"
+#include "tests/remote/remote_support.h"
 #include "tests/support/fault_proxy.h"
 #include "tests/support/ref_service_fixture.h"
 #include "tests/support/scoped_env.h"
@@ -19,6 +20,7 @@ namespace {
 namespace texts = data_space_texts;
 using testing::HttpReply;
 using testing::HttpRequest;
+using testing::raised;
 
 // The reference service, and the fault proxy in front of it for answers the service never
 // gives (values of the test's choice, undecodable bodies) and for what the client sent.
@@ -38,18 +40,6 @@ class DataSpaceTest : public ::testing::Test {
   void answer(const std::string& member, const std::vector<Value>& params,
               const std::optional<Value>& result) {
     answer(member, rds::encodeResponseBody(params, result));
-  }
-
-  // Runs `call` and returns the RuntimeError it must raise.
-  template <class F>
-  static RuntimeError raised(F call) {
-    try {
-      call();
-    } catch (const RuntimeError& e) {
-      return e;
-    }
-    ADD_FAILURE() << "no RuntimeError";
-    return RuntimeError(0, "", "");
   }
 
   testing::ScopedEnv env_;
@@ -89,10 +79,9 @@ TEST_F(DataSpaceTest, CallWritesBackByReferenceArgumentsOnly) {
   EXPECT_EQ(sent.header("User-Agent"), "ACTIVEDATA");
   EXPECT_EQ(sent.header("Cache-Control"), "no-cache");
   EXPECT_EQ(sent.header("Connection"), "Keep-Alive");
-  const auto& h = sent.headers;
-  EXPECT_EQ(h.count("Content-Type"), 0u);
-  EXPECT_EQ(h.count("Accept"), 0u);
-  EXPECT_EQ(h.count("Authorization"), 0u);
+  for (const char* name : {"Content-Type", "Accept", "Authorization"}) {
+    EXPECT_EQ(sent.headers.count(name), 0u) << name;
+  }
 
   // A Sub returns Empty; a Null that a text variable cannot hold leaves it alone.
   answer("Sub", {Value::null()}, std::nullopt);

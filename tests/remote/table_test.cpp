@@ -8,6 +8,7 @@
 
 #include "platform/runtime_error.h"
 #include "remote/row_blocks.h"
+#include "tests/remote/remote_support.h"
 
 namespace zentro {
 namespace {
@@ -130,15 +131,11 @@ class TableBadCriteria : public TableTest, public ::testing::WithParamInterface<
 
 TEST_P(TableBadCriteria, ThrowsAndKeepsThePreviousFilter) {
   table_.setFilter("PropName = 'BaseURL'");
-  try {
-    table_.setFilter(GetParam().criteria);
-    FAIL() << "accepted: " << GetParam().criteria;
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.number(), kErrTable);
-    EXPECT_EQ(e.source(), "ADODB.Recordset");
-    EXPECT_NE(e.description().find(GetParam().mentions), std::string::npos) << e.description();
-    EXPECT_NE(e.description().find("at character"), std::string::npos) << e.description();
-  }
+  const RuntimeError e = testing::raised([&] { table_.setFilter(GetParam().criteria); });
+  EXPECT_EQ(e.number(), kErrTable);
+  EXPECT_EQ(e.source(), "ADODB.Recordset");
+  EXPECT_NE(e.description().find(GetParam().mentions), std::string::npos) << e.description();
+  EXPECT_NE(e.description().find("at character"), std::string::npos) << e.description();
   EXPECT_EQ(table_.filter(), "PropName = 'BaseURL'");
   EXPECT_EQ(table_.recordCount(), 2);
 }
@@ -186,23 +183,15 @@ TEST_F(TableTest, FindSearchesForwardFromTheCurrentRow) {
 }
 
 TEST_F(TableTest, FieldAccessErrorsNameTheProblem) {
-  try {
-    table_.field("NoSuchField");
-    FAIL();
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.number(), kErrItemNotFound);
-    EXPECT_NE(e.description().find("Item cannot be found"), std::string::npos);
-    EXPECT_NE(e.description().find("'NoSuchField'"), std::string::npos);
-  }
+  RuntimeError e = testing::raised([&] { table_.field("NoSuchField"); });
+  EXPECT_EQ(e.number(), kErrItemNotFound);
+  EXPECT_NE(e.description().find("Item cannot be found"), std::string::npos);
+  EXPECT_NE(e.description().find("'NoSuchField'"), std::string::npos);
   table_.moveLast();
   table_.moveNext();
-  try {
-    table_.field("PropName");
-    FAIL();
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.number(), kErrTable);
-    EXPECT_NE(e.description().find("Either BOF or EOF is True"), std::string::npos);
-  }
+  e = testing::raised([&] { table_.field("PropName"); });
+  EXPECT_EQ(e.number(), kErrTable);
+  EXPECT_NE(e.description().find("Either BOF or EOF is True"), std::string::npos);
   EXPECT_THROW(table_.field(99), RuntimeError);
   EXPECT_THROW(table_.setField("PropName", Value("x")), RuntimeError);
   EXPECT_EQ(table_.fieldIndex("prop code"), 3);

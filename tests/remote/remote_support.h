@@ -1,6 +1,8 @@
 #pragma once
-// Helpers shared by the persisted-recordset tests: test data, documents built from column
-// and row snippets, UTF-16 encodings, whole rows.
+// Helpers shared by the remote tests: test data, rowset documents built from column and row
+// snippets, UTF-16 encodings, whole rows, and the error a call must raise.
+
+#include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
@@ -8,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/runtime_error.h"
 #include "remote/ado_xml_format.h"
 #include "remote/table.h"
 
@@ -57,6 +60,18 @@ inline std::string toUtf16(const std::string& utf8, bool bigEndian, bool bom) {
 inline std::vector<Value> rowValues(const Table& t, std::size_t i) {
   std::span<const Value> row = t.row(i);
   return std::vector<Value>(row.begin(), row.end());
+}
+
+// The RuntimeError `call` must raise; a test failure and an empty error when it raises none.
+template <class F>
+RuntimeError raised(F call) {
+  try {
+    call();
+  } catch (const RuntimeError& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no RuntimeError";
+  return RuntimeError(0, "", "");
 }
 
 }  // namespace zentro::testing
