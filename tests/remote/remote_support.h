@@ -13,6 +13,7 @@
 #include "platform/runtime_error.h"
 #include "remote/ado_xml_format.h"
 #include "remote/table.h"
+#include "remote/utf8.h"
 
 namespace zentro::testing {
 
@@ -41,16 +42,13 @@ inline std::string toUtf16(const std::string& utf8, bool bigEndian, bool bom) {
   };
   if (bom) put(0xFEFF);
   for (std::size_t i = 0; i < utf8.size();) {
-    auto c = static_cast<unsigned char>(utf8[i]);
-    int len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : 4;
-    unsigned cp = len == 1 ? c : c & (0x7F >> len);
-    for (int k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    i += static_cast<std::size_t>(len);
-    if (cp >= 0x10000) {
-      put(0xD800 + ((cp - 0x10000) >> 10));
-      put(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    const Utf8Char c = decodeUtf8(utf8, i);
+    i += c.length;
+    if (c.codePoint >= 0x10000) {
+      put(0xD800 + ((c.codePoint - 0x10000) >> 10));
+      put(0xDC00 + ((c.codePoint - 0x10000) & 0x3FF));
     } else {
-      put(cp);
+      put(c.codePoint);
     }
   }
   return out;
