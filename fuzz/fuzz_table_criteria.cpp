@@ -19,47 +19,41 @@ using zentro::Value;
 constexpr std::string_view kPreviousFilter = "Id > 1";
 
 Table makeTable() {
-  // The names of the table tests' fields, so their criteria texts make useful seeds.
-  Table t({{"PropName", FieldType::String, 50, false},
-           {"PropValue", FieldType::String, 4000, true},
-           {"Id", FieldType::Int32, 0, false},
-           {"Amount", FieldType::Double, 0, true},
-           {"When", FieldType::Date, 0, true},
-           {"Flag", FieldType::Bool, 0, true},
-           {"Price", FieldType::Currency, 0, true},
-           {"Big", FieldType::Int64, 0, true},
-           {"Small", FieldType::UInt8, 0, true},
-           {"Short", FieldType::Int16, 0, true},
-           {"Exact", FieldType::Decimal, 0, true},
-           {"Bytes", FieldType::Binary, 0, true},
-           {"Key", FieldType::Guid, 0, true},
-           {"Prop Code", FieldType::String, 10, true}});
-  auto date = [](int y, int m, int d) { return Value(*zentro::dateFromParts(y, m, d, 12, 30, 0)); };
-  auto bytes = [](std::vector<std::uint8_t> b) { return Value(std::move(b)); };
   using zentro::Currency;
   using zentro::DecimalValue;
   using zentro::GuidValue;
-  t.appendRow({Value("BaseURL"), Value("https://a.example.test/"), Value(std::int32_t{1}),
-               Value(1.5), date(2001, 2, 3), Value(true), Value(Currency{12345}),
-               Value(std::int64_t{1} << 40), Value(std::uint8_t{7}), Value(std::int16_t{-3}),
-               Value(DecimalValue{2, false, 0, 314}), bytes({1, 2, 3}), Value(GuidValue{{1, 2, 3}}),
-               Value("007")});
-  t.appendRow({Value("O'NEIL"), Value("TRUE"), Value(std::int32_t{2}), Value(-2.25),
-               date(1899, 12, 30), Value(false), Value(Currency{-1}), Value(std::int64_t{-5}),
-               Value(std::uint8_t{255}), Value(std::int16_t{0}), Value(DecimalValue{0, true, 1, 0}),
-               bytes({}), Value::null(), Value("")});
-  // Every cell but the key fields NULL.
-  std::vector<Value> nulls(t.fields().size(), Value::null());
-  nulls[0] = Value("caf\xC3\xA9");
-  nulls[2] = Value(std::int32_t{3});
-  t.appendRow(std::move(nulls));
-  t.appendRow({Value("UPDATEADMINLOGIN"), Value("ADMIN1"), Value(std::int32_t{-4}), Value(1e300),
-               date(9999, 12, 31), Value(true), Value(Currency{0}), Value(std::int64_t{0}),
-               Value(std::uint8_t{0}), Value(std::int16_t{32767}),
-               Value(DecimalValue{28, false, 0, 1}), bytes({0xFF}), Value(GuidValue{}),
-               Value("abc")});
-  t.moveFirst();
-  return t;
+  auto date = [](int y, int m, int d) { return Value(*zentro::dateFromParts(y, m, d, 12, 30, 0)); };
+  auto bytes = [](std::vector<std::uint8_t> b) { return Value(std::move(b)); };
+  // The names of the table tests' fields, so their criteria texts make useful seeds.
+  return Table(
+      {{"PropName", FieldType::String, 50, false},
+       {"PropValue", FieldType::String, 4000, true},
+       {"Id", FieldType::Int32, 0, false},
+       {"Amount", FieldType::Double, 0, true},
+       {"When", FieldType::Date, 0, true},
+       {"Flag", FieldType::Bool, 0, true},
+       {"Price", FieldType::Currency, 0, true},
+       {"Big", FieldType::Int64, 0, true},
+       {"Small", FieldType::UInt8, 0, true},
+       {"Short", FieldType::Int16, 0, true},
+       {"Exact", FieldType::Decimal, 0, true},
+       {"Bytes", FieldType::Binary, 0, true},
+       {"Key", FieldType::Guid, 0, true},
+       {"Prop Code", FieldType::String, 10, true}},
+      {{Value("BaseURL"), Value("https://a.example.test/"), Value(std::int32_t{1}), Value(1.5),
+        date(2001, 2, 3), Value(true), Value(Currency{12345}), Value(std::int64_t{1} << 40),
+        Value(std::uint8_t{7}), Value(std::int16_t{-3}), Value(DecimalValue{2, false, 0, 314}),
+        bytes({1, 2, 3}), Value(GuidValue{{1, 2, 3}}), Value("007")},
+       {Value("O'NEIL"), Value("TRUE"), Value(std::int32_t{2}), Value(-2.25), date(1899, 12, 30),
+        Value(false), Value(Currency{-1}), Value(std::int64_t{-5}), Value(std::uint8_t{255}),
+        Value(std::int16_t{0}), Value(DecimalValue{0, true, 1, 0}), bytes({}), Value::null(),
+        Value("")},
+       // Every cell but the key fields NULL.
+       {Value("caf\xC3\xA9"), Value::null(), Value(std::int32_t{3})},
+       {Value("UPDATEADMINLOGIN"), Value("ADMIN1"), Value(std::int32_t{-4}), Value(1e300),
+        date(9999, 12, 31), Value(true), Value(Currency{0}), Value(std::int64_t{0}),
+        Value(std::uint8_t{0}), Value(std::int16_t{32767}), Value(DecimalValue{28, false, 0, 1}),
+        bytes({0xFF}), Value(GuidValue{}), Value("abc")}});
 }
 
 // Walks the view from its first row; the count of rows walked must be the record count.

@@ -17,14 +17,6 @@ class ScratchDir {
     return dir.path_;
   }
 
-  // Removes everything inside the folder, keeping the folder itself.
-  static void clear() {
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(path(), ec)) {
-      std::filesystem::remove_all(entry.path(), ec);
-    }
-  }
-
  private:
   ScratchDir() {
     const char* base = std::getenv("TMPDIR");

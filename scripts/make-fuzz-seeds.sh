@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Writes the generated seed inputs of the fuzz targets into OUTDIR/<target>/: the binary ones
-# (RDS bodies, PE images, ZIP archives, a rowset from the writer) from the seed program of the
-# fuzz build, and the ADO XML files of the test data. The small text seeds are committed in
-# fuzz/corpus/<target>/ and are not copied.
+# (RDS bodies, PE images, ZIP archives) from the seed program of the fuzz build, and the ADO
+# XML files of the test data (the writer's own output among them). The small text seeds are
+# committed in fuzz/corpus/<target>/ and are not copied.
 # Usage: scripts/make-fuzz-seeds.sh OUTDIR [BUILD_DIR]   (BUILD_DIR default: build-asan)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"

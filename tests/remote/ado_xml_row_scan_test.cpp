@@ -9,8 +9,8 @@
 
 #include "platform/runtime_error.h"
 #include "remote/ado_xml.h"
-#include "remote/ado_xml_types.h"
-#include "tests/remote/ado_xml_support.h"
+#include "remote/ado_xml_document.h"
+#include "tests/remote/remote_support.h"
 
 namespace zentro {
 namespace {
@@ -21,59 +21,35 @@ using ado_xml::firstElementName;
 using ado_xml::scanPlainRows;
 using testing::rowsetDoc;
 
-struct ColumnSpec {
-  std::string name;
-  std::string dtType;  // "" = string
-  std::string dbType;
-  bool hidden = false;
-};
-
 // The columns of every case: one of most types, and a hidden row id.
-const std::vector<ColumnSpec> kColumns = {
-    {"Text", "", "", false},         {"Count", "int", "", false},
-    {"Big", "i8", "", false},        {"Ratio", "float", "", false},
-    {"Price", "number", "currency", false}, {"Flag", "boolean", "", false},
-    {"When", "dateTime", "", false}, {"Bytes", "bin.hex", "", false},
-    {"Id", "uuid", "", false},       {"RowId", "int", "", true},
-};
-
-std::string schemaXml(const std::vector<ColumnSpec>& columns) {
-  std::string xml;
-  for (const ColumnSpec& c : columns) {
-    xml += "<s:AttributeType name='" + c.name + "'" + (c.hidden ? " rs:hidden='true'" : "") +
-           "><s:datatype" + (c.dtType.empty() ? "" : " dt:type='" + c.dtType + "'") +
-           (c.dbType.empty() ? "" : " rs:dbtype='" + c.dbType + "'") + "/></s:AttributeType>\n";
-  }
-  return xml;
-}
-
-ado_xml::RowsetSchema schemaOf(const std::vector<ColumnSpec>& columns) {
-  ado_xml::RowsetSchema schema;
-  schema.rowName = "row";
-  for (const ColumnSpec& c : columns) {
-    ado_xml::SchemaColumn column;
-    column.xmlName = c.name;
-    column.type = ado_xml::columnTypeOf(c.dtType, c.dbType);
-    column.def.name = c.name;
-    column.def.type = column.type.field;
-    column.declaredType = c.dtType.empty() ? "string" : c.dtType;
-    column.hidden = c.hidden;
-    schema.columns.push_back(column);
-  }
-  return schema;
-}
+const std::string kColumns =
+    "<s:AttributeType name='Text'/>\n"
+    "<s:AttributeType name='Count'><s:datatype dt:type='int'/></s:AttributeType>\n"
+    "<s:AttributeType name='Big'><s:datatype dt:type='i8'/></s:AttributeType>\n"
+    "<s:AttributeType name='Ratio'><s:datatype dt:type='float'/></s:AttributeType>\n"
+    "<s:AttributeType name='Price'><s:datatype dt:type='number' rs:dbtype='currency'/></s:AttributeType>\n"
+    "<s:AttributeType name='Flag'><s:datatype dt:type='boolean'/></s:AttributeType>\n"
+    "<s:AttributeType name='When'><s:datatype dt:type='dateTime'/></s:AttributeType>\n"
+    "<s:AttributeType name='Bytes'><s:datatype dt:type='bin.hex'/></s:AttributeType>\n"
+    "<s:AttributeType name='Id'><s:datatype dt:type='uuid'/></s:AttributeType>\n"
+    "<s:AttributeType name='RowId' rs:hidden='true'><s:datatype dt:type='int'/></s:AttributeType>";
 
 // The document of the rows, and the same read by the full reader: a comment ahead of the rows
 // is nothing a table holds, but no plain data section has one.
-std::string plainDoc(const std::string& rows) { return rowsetDoc(schemaXml(kColumns), rows); }
+std::string plainDoc(const std::string& rows) { return rowsetDoc(kColumns, rows); }
 std::string fullReaderDoc(const std::string& rows) {
-  return rowsetDoc(schemaXml(kColumns), "<!-- read by the full reader -->" + rows);
+  return rowsetDoc(kColumns, "<!-- read by the full reader -->" + rows);
 }
 
+// The rows as the scanner reads them, with the schema the reader parses from the document
+// without them.
 std::optional<RowBlocks> scan(const std::string& doc) {
   std::optional<DataSection> section = findDataSection(doc);
   if (!section) return std::nullopt;
-  return scanPlainRows(doc, *section, firstElementName(doc, *section), schemaOf(kColumns));
+  std::string buffer = doc.substr(0, section->contentStart) + doc.substr(section->contentEnd);
+  ado_xml::ParsedRowset parsed;
+  ado_xml::parseRowset(buffer.data(), buffer.size(), {doc, buffer.data()}, parsed);
+  return scanPlainRows(doc, *section, firstElementName(doc, *section), parsed.schema);
 }
 
 struct RowsCase {
@@ -197,19 +173,8 @@ TEST(AdoXmlRowScan, LargeTableRoundTripsThroughThePlainPath) {
                  i % 7 == 0 ? Value::null() : Value("name & <" + std::to_string(i) + ">\t'\""),
                  Value(*dateFromParts(2000 + i % 30, 1 + i % 12, 1 + i % 28, i % 24, 0, 0))});
   }
-  std::string doc = writeAdoXml(t);
-  std::optional<DataSection> section = findDataSection(doc);
-  ASSERT_TRUE(section.has_value());
-  ado_xml::RowsetSchema schema;
-  schema.rowName = "row";
-  for (const char* name : {"N", "Name", "When"}) {
-    ado_xml::SchemaColumn c;
-    c.xmlName = name;
-    c.type = ado_xml::columnTypeOf(std::string_view(name) == "N" ? "int"
-                                  : std::string_view(name) == "When" ? "dateTime" : "string", "");
-    schema.columns.push_back(c);
-  }
-  EXPECT_TRUE(scanPlainRows(doc, *section, firstElementName(doc, *section), schema).has_value());
+  const std::string doc = writeAdoXml(t);
+  EXPECT_TRUE(scan(doc).has_value());
   EXPECT_EQ(readAdoXml(doc), t);
 }
 

@@ -8,6 +8,7 @@
 #include "platform/runtime_error.h"
 #include "remote/data_space.h"
 #include "remote/data_space_texts.h"
+#include "tests/remote/remote_support.h"
 #include "tests/support/ref_service_fixture.h"
 #include "tests/support/scoped_env.h"
 
@@ -31,18 +32,14 @@ TEST(DataSpaceTls, SelfSignedCertificateIsRefused) {
   auto http = platform::makeHttpClient();
   DataSpace space(*http);
   auto object = space.createObject("CVBO_V2.Init", ref.baseUrl());
-  try {
-    object->invoke("GetLoginServersXML", {});
-    ADD_FAILURE() << "no RuntimeError";
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.number(), kErrRemote);
-    const std::string hostPort = ref.baseUrl().substr(std::string("https://").size());
-    EXPECT_EQ(e.description().rfind("GetLoginServersXML: " + std::string(texts::kTlsFailed) +
-                                        hostPort + std::string(texts::kFailed), 0),
-              0u)
-        << e.description();
-    EXPECT_NE(e.description().find("certificate"), std::string::npos) << e.description();
-  }
+  const RuntimeError e = testing::raised([&] { object->invoke("GetLoginServersXML", {}); });
+  EXPECT_EQ(e.number(), kErrRemote);
+  const std::string hostPort = ref.baseUrl().substr(std::string("https://").size());
+  EXPECT_EQ(e.description().rfind("GetLoginServersXML: " + std::string(texts::kTlsFailed) +
+                                      hostPort + std::string(texts::kFailed), 0),
+            0u)
+      << e.description();
+  EXPECT_NE(e.description().find("certificate"), std::string::npos) << e.description();
   EXPECT_TRUE(ref.calls().empty());
 }
 

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 namespace zentro::rds {
 namespace {
 
@@ -60,15 +58,8 @@ const std::string kResponseBody = kExampleResponse.substr(0x26);
 constexpr const char* kBoundary = "rdsexample0boundary1";
 
 // DISP_E_EXCEPTION raised by ADODB.Connection, with an empty help file.
-ErrorValue adoError() {
-  ErrorValue e;
-  e.scode = static_cast<std::int32_t>(0x80020009u);
-  e.scode2 = static_cast<std::int32_t>(0x800A0E7Au);
-  e.hasExcepInfo = true;
-  e.source = "ADODB.Connection";
-  e.description = "Bad";
-  return e;
-}
+const ErrorValue kAdoError{static_cast<std::int32_t>(0x80020009u), static_cast<std::int32_t>(0x800A0E7Au),
+                           true, "ADODB.Connection", "Bad", ""};
 const std::string kErrorBody =
     "Content-Type: application/x-varg\r\nContent-Length: 6\r\n\r\n" +
     hex("0A 00 09 00 02 80 7A 0E 0A 80 20 00 00 00 41 00 44 00 4F 00 44 00 42 00 2E 00 43 00 6F 00"
@@ -114,13 +105,13 @@ TEST(RdsWire, ZeroArgumentsAndSubs) {
 }
 
 TEST(RdsWire, ErrorBodyMirrorsTheRealServer) {
-  EXPECT_EQ(encodeErrorBody(adoError()), kErrorBody);
+  EXPECT_EQ(encodeErrorBody(kAdoError), kErrorBody);
   Response r = decodeResponseBody(kErrorBody);
   ASSERT_TRUE(r.isError);
-  EXPECT_EQ(r.error, adoError());
+  EXPECT_EQ(r.error, kAdoError);
   // Headers sent as real HTTP headers: the body is the bare value.
   r = decodeResponseBody(kErrorBody.substr(kErrorBody.find("\r\n\r\n") + 4), "application/x-varg");
-  EXPECT_EQ(r.error, adoError());
+  EXPECT_EQ(r.error, kAdoError);
   // A long is not a parameter type: I4 when it fits, else R8.
   std::string out;
   encodeValue(Value(std::int64_t{-5}), out);
@@ -143,12 +134,7 @@ struct ValueCase {
   bool written;  // false: only ever read (R4, I8, the null text)
 };
 
-ErrorValue withInfo() {
-  ErrorValue e = adoError();
-  e.source = "S";
-  e.description = "D";
-  return e;
-}
+const ErrorValue kWithInfo{kAdoError.scode, kAdoError.scode2, true, "S", "D", ""};
 
 Value array(std::uint16_t elementType, std::vector<ArrayBound> bounds, std::vector<Value> elements) {
   return Value(ArrayValue{elementType, std::move(bounds), std::move(elements)});
@@ -208,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"DECIMAL", Value(DecimalValue{2, true, 1, 0x0000000200000003ull}),
                   "0E 00 00 00 02 80 01 00 00 00 03 00 00 00 02 00 00 00", true},
         ValueCase{"ErrorPlain", Value(ErrorValue{5, 0, false, "", "", ""}), "0A 00 05 00 00 00", true},
-        ValueCase{"ErrorWithExcepInfo", Value(withInfo()),
+        ValueCase{"ErrorWithExcepInfo", Value(kWithInfo),
                   "0A 00 09 00 02 80 7A 0E 0A 80 02 00 00 00 53 00 02 00 00 00 44 00 00 00 00 00 00",
                   true},
         ValueCase{"I8", Value(std::int64_t{-2}), "14 00 FE FF FF FF FF FF FF FF", false},
@@ -223,7 +209,7 @@ INSTANTIATE_TEST_SUITE_P(
                          Value(std::uint8_t{13})}),
                   "11 20 00 02 00 80 00 01 00 00 00 02 00 00 00 00 00 00 00 02 00 00 00 01 00 00 00 0A 0B 0C 0D",
                   true},
-        ValueCase{"ArrayOfErrors", array(0x0A, {{1, 0}}, {Value(withInfo())}),
+        ValueCase{"ArrayOfErrors", array(0x0A, {{1, 0}}, {Value(kWithInfo)}),
                   "0A 20 00 01 00 80 00 04 00 00 00 01 00 00 00 00 00 00 00"
                   " 09 00 02 80 7A 0E 0A 80 02 00 00 00 53 00 02 00 00 00 44 00 00 00 00 00 00",
                   true},
@@ -355,15 +341,12 @@ INSTANTIATE_TEST_SUITE_P(
         RejectCase{"NoNumArgs", replaceAll(withValues("00 00"), "; num-args=1", "")},
         RejectCase{"FewerValues", withValues("00 00", "2")},
         RejectCase{"TooManyValues", withValues("00 00 00 00 00 00", "1")},
+        // Two values in one part: the second cannot be the return value, which starts its own.
+        RejectCase{"ReturnValueNotInItsOwnPart", withValues("00 00 00 00", "1")},
         RejectCase{"VargNotAnError", "Content-Type: application/x-varg\r\n\r\n" + hex("03 00 01 00 00 00")},
         RejectCase{"VargOversizedLength",
                    "Content-Type: application/x-varg\r\nContent-Length: 99\r\n\r\n" + hex("0A 00 05 00 00 00")}),
     [](const auto& p) { return std::string(p.param.name); });
-
-TEST(RdsWire, ReturnValueMustStartItsOwnPart) {
-  // Two values in one part although num-args=1: the second cannot be the return value.
-  EXPECT_THROW(decodeResponseBody(withValues("00 00 00 00", "1")), WireError);
-}
 
 TEST(RdsWire, ArraysTravelAloneInPartsWithoutLength) {
   const std::string body =
@@ -403,33 +386,6 @@ TEST(RdsWire, ArrayBoundsHoldForTheWholeMessage) {
   Value deep(std::int32_t{1});
   for (int i = 0; i <= 16; ++i) deep = array(0x0C, {{1, 0}}, {deep});
   EXPECT_THROW(encodeValue(deep, out), WireError);
-}
-
-// Every prefix of the known messages, and each with random bytes changed, decodes or throws
-// WireError (nothing else, and no read past the end).
-TEST(RdsWire, PrefixesAndCorruptedBytesDecodeOrThrowWireError) {
-  const auto decodesOrRefuses = [](std::string body) {  // a copy: over-reads leave its heap block
-    for (auto decode : {+[](const std::string& b) { decodeResponseBody(b); },
-                        +[](const std::string& b) { decodeRequestBody(b); }}) {
-      try {
-        decode(body);
-      } catch (const WireError&) {
-      }
-    }
-  };
-  std::mt19937 gen(20240611);
-  const std::string arrays = encodeResponseBody({kStatusArray}, kStatusArray, kBoundary);
-  for (const std::string& full : {kRequestBody, kResponseBody, kErrorBody, arrays}) {
-    for (std::size_t n = 0; n <= full.size(); ++n) {
-      EXPECT_NO_THROW(decodesOrRefuses(full.substr(0, n))) << "prefix length " << n;
-    }
-    for (int round = 0; round < 2000; ++round) {
-      std::string body = full;
-      std::uniform_int_distribution<std::size_t> at(0, body.size() - 1);
-      for (int k = 0; k < 3; ++k) body[at(gen)] = static_cast<char>(gen() & 0xFF);
-      EXPECT_NO_THROW(decodesOrRefuses(body)) << "round " << round;
-    }
-  }
 }
 
 }  // namespace

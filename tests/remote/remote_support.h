@@ -1,6 +1,8 @@
 #pragma once
-// Helpers shared by the persisted-recordset tests: test data, documents built from column
-// and row snippets, UTF-16 encodings, and the configuration lookups the launcher performs.
+// Helpers shared by the remote tests: test data, rowset documents built from column and row
+// snippets, UTF-16 encodings, whole rows, and the error a call must raise.
+
+#include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
@@ -8,9 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/ascii_text.h"
+#include "platform/runtime_error.h"
 #include "remote/ado_xml_format.h"
 #include "remote/table.h"
+#include "remote/utf8.h"
 
 namespace zentro::testing {
 
@@ -39,16 +42,13 @@ inline std::string toUtf16(const std::string& utf8, bool bigEndian, bool bom) {
   };
   if (bom) put(0xFEFF);
   for (std::size_t i = 0; i < utf8.size();) {
-    auto c = static_cast<unsigned char>(utf8[i]);
-    int len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : 4;
-    unsigned cp = len == 1 ? c : c & (0x7F >> len);
-    for (int k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    i += static_cast<std::size_t>(len);
-    if (cp >= 0x10000) {
-      put(0xD800 + ((cp - 0x10000) >> 10));
-      put(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    const Utf8Char c = decodeUtf8(utf8, i);
+    i += c.length;
+    if (c.codePoint >= 0x10000) {
+      put(0xD800 + ((c.codePoint - 0x10000) >> 10));
+      put(0xDC00 + ((c.codePoint - 0x10000) & 0x3FF));
     } else {
-      put(cp);
+      put(c.codePoint);
     }
   }
   return out;
@@ -60,26 +60,16 @@ inline std::vector<Value> rowValues(const Table& t, std::size_t i) {
   return std::vector<Value>(row.begin(), row.end());
 }
 
-// The configuration lookups: first row wins, value trimmed, NULL reads as "".
-inline std::string configValue(Table& config, const std::string& name) {
-  std::string result;
-  config.setFilter("PropName=" + criteriaLiteral(name));
-  if (!config.eof()) {
-    if (auto text = config.field("PropValue").toText()) result = platform::trim(*text);
+// The RuntimeError `call` must raise; a test failure and an empty error when it raises none.
+template <class F>
+RuntimeError raised(F call) {
+  try {
+    call();
+  } catch (const RuntimeError& e) {
+    return e;
   }
-  config.setFilter("");
-  return result;
-}
-
-inline bool isUpdateAdminLogin(Table& config, const std::string& login) {
-  config.setFilter("PropName='UPDATEADMINLOGIN'");
-  bool found = false;
-  if (config.recordCount() > 0) {
-    config.moveFirst();
-    found = config.find("PropValue=" + criteriaLiteral(login), 0);
-  }
-  config.setFilter("");
-  return found;
+  ADD_FAILURE() << "no RuntimeError";
+  return RuntimeError(0, "", "");
 }
 
 }  // namespace zentro::testing
