@@ -25,7 +25,7 @@ struct TextCase {
 
 class ValueToText : public ::testing::TestWithParam<TextCase> {};
 
-TEST_P(ValueToText, ShowsTheLateBoundText) {
+TEST_P(ValueToText, ShowsItsText) {
   EXPECT_EQ(GetParam().value.toText(), std::optional<std::string>(GetParam().text));
 }
 
