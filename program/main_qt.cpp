@@ -48,8 +48,7 @@ int main(int argc, char* argv[]) {
   // The window ends the program itself when it unloads; a closing message box must not.
   QApplication::setQuitOnLastWindowClosed(false);
 
-  // The logo needs no font: it is drawn while the font configuration is still loading.
-  zentro::qt::logoPicture(zentro::qt::kLoginLogoSide, app.devicePixelRatio());
+  zentro::qt::drawLoginArtwork();
   fonts.wait();
   zentro::qt::QtView view;
   return zentro::runProgram(view, [] { QApplication::exec(); });

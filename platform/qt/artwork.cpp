@@ -1,5 +1,6 @@
 #include "platform/qt/artwork.h"
 
+#include <QApplication>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -98,7 +99,9 @@ void LogoMark::paintEvent(QPaintEvent*) {
   p.drawImage(QPointF(0, 0), logoPicture(qMin(width(), height()), devicePixelRatioF()));
 }
 
-QIcon refreshIcon(int side, const QColor& color) {
+namespace {
+
+QIcon drawRefreshIcon(int side, const QColor& color) {
   QPixmap pixmap(side, side);
   pixmap.fill(Qt::transparent);
   QPainter p(&pixmap);
@@ -120,6 +123,20 @@ QIcon refreshIcon(int side, const QColor& color) {
   p.setBrush(color);
   p.drawPath(arrow);
   return QIcon(pixmap);
+}
+
+}  // namespace
+
+QIcon refreshIcon(int side, const QColor& color) {
+  static std::map<std::pair<int, QRgb>, QIcon> icons;
+  QIcon& icon = icons[{side, color.rgba()}];
+  if (icon.isNull()) icon = drawRefreshIcon(side, color);
+  return icon;
+}
+
+void drawLoginArtwork() {
+  logoPicture(kLoginLogoSide, qApp->devicePixelRatio());
+  refreshIcon(kRefreshIconSide, QApplication::palette().color(QPalette::ButtonText));
 }
 
 }  // namespace zentro::qt

@@ -11,6 +11,8 @@ namespace zentro::qt {
 
 // The side of the login panel's logo, which is also the window icon.
 inline constexpr int kLoginLogoSide = 72;
+// The side of the cache-refresh button's arrow.
+inline constexpr int kRefreshIconSide = 32;
 
 // The logo: a rounded square with the letters "VZ" on a transparent picture of side × side units
 // at `ratio` device pixels per unit. Drawn once per size and ratio and kept, so the window icon
@@ -25,7 +27,11 @@ class LogoMark : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
 };
-// A circular arrow in `color`, for the cache-refresh button.
+// A circular arrow in `color`, for the cache-refresh button; drawn once per size and colour.
 QIcon refreshIcon(int side, const QColor& color);
+
+// Draws the login panel's pictures ahead of the window: they need no font, so the program draws
+// them while the font configuration is still loading. The application object must exist.
+void drawLoginArtwork();
 
 }  // namespace zentro::qt

@@ -86,7 +86,7 @@ QWidget* QtView::buildLoginPanel() {
   cmdRefresh_ = new QPushButton(panel);
   cmdRefresh_->setObjectName(QStringLiteral("cmdRefresh"));
   cmdRefresh_->setAutoDefault(true);
-  cmdRefresh_->setIcon(refreshIcon(32, palette().color(QPalette::ButtonText)));
+  cmdRefresh_->setIcon(refreshIcon(kRefreshIconSide, palette().color(QPalette::ButtonText)));
   cmdRefresh_->setIconSize(QSize(16, 16));
   cmdRefresh_->setFixedSize(30, 30);
   lblStatus_ = statusLabel("lblStatus", panel);
