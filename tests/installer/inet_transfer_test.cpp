@@ -6,10 +6,8 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <thread>
 
-#include "installer/download_handler.h"
 #include "tests/installer/install_world.h"
 
 namespace zentro::testing {
@@ -142,11 +140,28 @@ TEST_F(TransferTest, SpoolsOfEndedRunsAreRemovedAndALiveOneStays) {
   transfer.cancel();
 }
 
-using DownloadCopyTest = InstallWorld;
+TEST_F(TransferTest, ACancelledRequestReportsNothingAndTheNextOneRuns) {
+  // Answered late once, so that the first request is cancelled while it runs.
+  serve("slow.dll", pattern(1000), {refservice::Fault::Kind::Delay, 200, 1});
+  int states = 0;
+  transfer.setStateHandler([&](int) { ++states; });
+  ASSERT_TRUE(transfer.execute(url("slow.dll"), "GET", ""));
+  EXPECT_FALSE(transfer.execute(url("slow.dll"), "GET", ""));  // one at a time
+  transfer.cancel();
+  EXPECT_FALSE(transfer.stillExecuting());
+  view->processEvents();
+  EXPECT_EQ(states, 0);
+  // The control is usable again and reports the next request.
+  EXPECT_EQ(fetch("slow.dll", [&] { EXPECT_EQ(readAll(), pattern(1000)); }),
+            InetTransfer::kResponseCompleted);
+  EXPECT_EQ(transfer.responseCode(), 200);
+  EXPECT_NE(transfer.getHeader().find("200"), std::string::npos);
+  EXPECT_TRUE(leftovers(spoolFolder).empty());  // spool removed
+}
 
 // The download handling when the body cannot be taken over (here: the transfer spools on
 // another volume than the temp folder): it writes the copy itself, with the same progress.
-TEST_F(DownloadCopyTest, BodySpooledOnAnotherVolumeIsCopiedIntoPlace) {
+TEST_F(TransferTest, BodySpooledOnAnotherVolumeIsCopiedIntoPlace) {
   const auto other = otherFileSystem(folders.tempFolder);
   if (!other) GTEST_SKIP() << "no second file system";
   const fs::path spool = pathFromUtf8(*other) / dir.path().filename();
@@ -159,22 +174,10 @@ TEST_F(DownloadCopyTest, BodySpooledOnAnotherVolumeIsCopiedIntoPlace) {
     }
   } removeSpool{spool};
 
-  const std::string body = pattern(5000);
-  serve("c.dll", body);
-  session.currentFileName = "c.dll";
-  session.currentInstallType = kInstallReplace;
-  session.targetPath = product("c.dll");
-  InetTransfer transfer(*view, platform::utf8FromPath(spool));
-  DownloadHandler handler(*view, folders, session, transfer);
-  transfer.setStateHandler([&](int state) { handler.Inet1_StateChanged(state); });
-  ASSERT_TRUE(transfer.execute(url("c.dll"), "GET", ""));
-  while (transfer.stillExecuting()) {
-    view->processEvents();
-    transfer.waitForWorker(std::chrono::milliseconds(10));
-  }
-
+  serve("c.dll", pattern(5000));
+  handleDownload("c.dll", "c.dll", platform::utf8FromPath(spool));
   EXPECT_FALSE(session.downloadFailed);
-  EXPECT_EQ(readFile(product("c.dll")), body);
+  EXPECT_EQ(readFile(product("c.dll")), pattern(5000));
   EXPECT_TRUE(view->journalHas("label Bytes: 2k of 5k"));
   EXPECT_TRUE(view->journalHas("label Bytes: 5k of 5k"));
   EXPECT_TRUE(leftovers(platform::utf8FromPath(spool)).empty());

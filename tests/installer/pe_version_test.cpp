@@ -40,76 +40,42 @@ TEST_P(PeVersionImages, ReadsTheFixedFileVersion) {
   EXPECT_EQ(readPeFileVersion(writeBytes(dir, "component.dll", image)), c.expected);
 }
 
-PeImageOptions with(bool pe32Plus, std::uint16_t a, std::uint16_t b, std::uint16_t c,
-                    std::uint16_t d) {
-  PeImageOptions o;
-  o.pe32Plus = pe32Plus;
-  o.version[0] = a;
-  o.version[1] = b;
-  o.version[2] = c;
-  o.version[3] = d;
-  return o;
-}
-
-PeImageOptions noVersion() {
-  PeImageOptions o;
-  o.withVersionResource = false;
-  return o;
-}
-
-PeImageOptions namedTypeFirst() {
-  PeImageOptions o = with(true, 5, 0, 21, 1);
-  o.namedTypeFirst = true;
-  return o;
-}
-
-PeImageOptions onlyResourceSection() {
-  PeImageOptions o = with(false, 1, 2, 3, 4);
-  o.codeSectionFirst = false;
-  return o;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Images, PeVersionImages,
     ::testing::Values(
-        ImageCase{"Pe32Plus", with(true, 300, 1100, 0, 11), PeFileVersion{300, 1100, 0, 11}},
-        ImageCase{"Pe32", with(false, 300, 1100, 0, 11), PeFileVersion{300, 1100, 0, 11}},
+        ImageCase{"Pe32Plus", {}, PeFileVersion{300, 1100, 0, 11}},
+        ImageCase{"Pe32", {.pe32Plus = false}, PeFileVersion{300, 1100, 0, 11}},
         // Halves are unsigned: parts above 32767 keep their value.
-        ImageCase{"HighParts", with(true, 40000, 1, 2, 3), PeFileVersion{40000, 1, 2, 3}},
-        ImageCase{"AllOnes", with(false, 65535, 65535, 65535, 65535),
-                  PeFileVersion{65535, 65535, 65535, 65535}},
-        ImageCase{"NamedTypeBeforeIds", namedTypeFirst(), PeFileVersion{5, 0, 21, 1}},
-        ImageCase{"SingleSection", onlyResourceSection(), PeFileVersion{1, 2, 3, 4}},
-        ImageCase{"NoVersionResource", noVersion(), std::nullopt}),
+        ImageCase{"HighParts", {.version = {40000, 65535, 32768, 65535}},
+                  PeFileVersion{40000, 65535, 32768, 65535}},
+        ImageCase{"NamedTypeBeforeIds", {.version = {5, 0, 21, 1}, .namedTypeFirst = true},
+                  PeFileVersion{5, 0, 21, 1}},
+        ImageCase{"SingleSection", {.pe32Plus = false, .version = {1, 2, 3, 4}, .codeSectionFirst = false},
+                  PeFileVersion{1, 2, 3, 4}},
+        ImageCase{"NoVersionResource", {.withVersionResource = false}, std::nullopt}),
     [](const ::testing::TestParamInfo<ImageCase>& p) { return p.param.name; });
 
-TEST(PeVersion, EveryTruncationIsSafeAndNeverInventsAVersion) {
-  const std::vector<std::uint8_t> image = PeImageBuilder::build(with(true, 7, 8, 9, 10));
-  for (std::size_t length = 0; length <= image.size(); ++length) {
-    std::optional<PeFileVersion> v =
-        parsePeFileVersion(std::span<const std::uint8_t>(image.data(), length));
-    if (v) {
-      EXPECT_EQ(*v, (PeFileVersion{7, 8, 9, 10})) << "length " << length;
-    }
-  }
-  // The section's padding is not needed, but the version block is.
-  EXPECT_TRUE(parsePeFileVersion(image).has_value());
-  EXPECT_FALSE(parsePeFileVersion(std::span<const std::uint8_t>(image.data(), 0x400)));
-}
-
-TEST(PeVersion, FileReadsAgreeWithTheBytesWhereverTheFileEnds) {
-  // Lengths around the part read in one go and around the version block, whatever their
-  // place, and every 61st in between.
-  const std::vector<std::uint8_t> image = PeImageBuilder::build(with(false, 4, 3, 2, 1));
+// Every truncation of an image is safe and never invents a version; reading the file agrees
+// with the bytes wherever it ends (checked around the part read in one go, around the version
+// block, and at every 61st length in between).
+TEST(PeVersion, EveryTruncationIsSafeAndFileReadsAgree) {
   zentro::testing::TempDir dir;
-  for (std::size_t length = 0; length <= image.size(); ++length) {
-    if (length % 61 != 0 && (length < 500 || length > 530) && length + 8 < image.size()) {
-      continue;
+  for (bool pe32Plus : {true, false}) {
+    const std::vector<std::uint8_t> image = PeImageBuilder::build({pe32Plus, {7, 8, 9, 10}});
+    for (std::size_t length = 0; length <= image.size(); ++length) {
+      const std::span<const std::uint8_t> head(image.data(), length);
+      const std::optional<PeFileVersion> v = parsePeFileVersion(head);
+      if (v) {
+        EXPECT_EQ(*v, (PeFileVersion{7, 8, 9, 10})) << "length " << length;
+      }
+      if (length % 61 == 0 || (length >= 500 && length <= 530) || length + 8 >= image.size()) {
+        EXPECT_EQ(readPeFileVersion(writeBytes(dir, "cut.dll", {head.begin(), head.end()})), v)
+            << "length " << length;
+      }
     }
-    const std::vector<std::uint8_t> head(image.begin(),
-                                         image.begin() + static_cast<std::ptrdiff_t>(length));
-    EXPECT_EQ(readPeFileVersion(writeBytes(dir, "cut.dll", head)), parsePeFileVersion(head))
-        << "length " << length;
+    // The section's padding is not needed, but the version block is.
+    EXPECT_TRUE(parsePeFileVersion(image).has_value());
+    EXPECT_FALSE(parsePeFileVersion(std::span<const std::uint8_t>(image.data(), 0x400)));
   }
 }
 
@@ -167,7 +133,7 @@ TEST(PeVersion, GetFileVersionPrefersTheResourceOverTheSideFile) {
   EXPECT_EQ(GetFileVersion(path), "300.1100.0.11");
 
   // Without a version resource the side file speaks.
-  std::string plain = writeBytes(dir, "plain.dll", PeImageBuilder::build(noVersion()));
+  std::string plain = writeBytes(dir, "plain.dll", PeImageBuilder::build({.withVersionResource = false}));
   dir.write("plain.dll.ver", "1.2.3.4\r\n");
   EXPECT_EQ(GetFileVersion(plain), "1.2.3.4");
 }
