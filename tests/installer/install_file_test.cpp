@@ -107,36 +107,30 @@ TEST_F(InstallFileTest, PlantedLinksAreReplacedNeverFollowed) {
             fs::perms::none);
 }
 
-TEST_F(InstallFileTest, TargetInUseBlocksAndKeepsBothFiles) {
-  std::string target = dir_.write("target/app.dll", "old");
-  // Held open by a running program.
-  HeldFile holder(target);
-  ASSERT_TRUE(holder.held());
-
-  std::string fresh = download("app.dll", "new");
-  for (int type : {kInstallRegister, kInstallReplace, kInstallWithVersion}) {
-    EXPECT_TRUE(install(fresh, type, target)) << "type " << type;
-    EXPECT_EQ(readFile(target), "old");
-    EXPECT_EQ(readFile(fresh), "new");
+// What cannot be placed blocks the update, and what must not be placed does not; either way the
+// target and the download stay as they were.
+TEST_F(InstallFileTest, NothingPlacedLeavesTargetAndDownloadAlone) {
+  const std::string target = dir_.write("target/app.dll", "old");
+  const std::string fresh = download("app.dll", "new");
+  for (int type : {0, 6, -1, 99}) EXPECT_FALSE(install(fresh, type, target)) << "type " << type;
+  EXPECT_TRUE(install(platform::utf8FromPath(temp_ / "missing.dll"), kInstallReplace, target));
+  {
+    HeldFile holder(target);  // held open by a running program
+    ASSERT_TRUE(holder.held());
+    for (int type : {kInstallRegister, kInstallReplace, kInstallWithVersion}) {
+      EXPECT_TRUE(install(fresh, type, target)) << "type " << type;
+    }
   }
-  EXPECT_FALSE(fs::exists(pathFromUtf8(target + std::string(install_commands::kSideFileSuffix))));
-  holder.release();
-
-  EXPECT_FALSE(install(fresh, kInstallReplace, target));
-  EXPECT_EQ(readFile(target), "new");
-}
-
-TEST_F(InstallFileTest, MissingDownloadBlocksAndKeepsTheOldFile) {
-  std::string target = dir_.write("target/app.dll", "old");
-  EXPECT_TRUE(install(platform::utf8FromPath(temp_ / "app.dll"), kInstallReplace, target));
   EXPECT_EQ(readFile(target), "old");
-
-  // A target that cannot be replaced at all (a folder of that name) blocks as well.
+  EXPECT_EQ(readFile(fresh), "new");
+  EXPECT_FALSE(fs::exists(pathFromUtf8(target + std::string(install_commands::kSideFileSuffix))));
+  // A target that cannot be replaced at all: a folder of that name.
   fs::create_directories(target_ / "folder.dll");
-  std::string fresh = download("folder.dll", "new");
   EXPECT_TRUE(install(fresh, kInstallReplace, targetFile("folder.dll")));
   EXPECT_TRUE(fs::is_directory(target_ / "folder.dll"));
-  EXPECT_EQ(readFile(fresh), "new");
+  // Once the holder has gone, the same download is placed.
+  EXPECT_FALSE(install(fresh, kInstallReplace, target));
+  EXPECT_EQ(readFile(target), "new");
 }
 
 TEST_F(InstallFileTest, RegisterReplacesThenRegistersWithTheCommonRegistrar) {
@@ -200,16 +194,6 @@ TEST_F(InstallFileTest, RunStartsTheDownloadWithoutWaiting) {
   EXPECT_TRUE(record.ran);
   EXPECT_EQ(record.args, "");
   EXPECT_FALSE(fs::exists(target_ / "update.exe"));
-}
-
-TEST_F(InstallFileTest, OtherTypesLeaveEverythingAlone) {
-  std::string target = dir_.write("target/app.dll", "old");
-  for (int type : {0, 6, -1, 99}) {
-    std::string fresh = download("app.dll", "new");
-    EXPECT_FALSE(install(fresh, type, target)) << "type " << type;
-    EXPECT_EQ(readFile(fresh), "new");
-    EXPECT_EQ(readFile(target), "old");
-  }
 }
 
 }  // namespace

@@ -126,16 +126,27 @@ TEST(PeVersion, FilesThatAreNoImages) {
   EXPECT_FALSE(readPeFileVersion(dir.write("empty.dll", "")));
 }
 
-TEST(PeVersion, GetFileVersionPrefersTheResourceOverTheSideFile) {
+// A file's version: its version resource, else the first line of its side file without blanks
+// (the file itself may be missing), else "".
+TEST(GetFileVersion, ResourceThenSideFileThenNothing) {
   zentro::testing::TempDir dir;
-  std::string path = writeBytes(dir, "msvbvm60.dll", PeImageBuilder::build());
-  dir.write("msvbvm60.dll.ver", "9.9.9.9\r\n");
-  EXPECT_EQ(GetFileVersion(path), "300.1100.0.11");
-
-  // Without a version resource the side file speaks.
-  std::string plain = writeBytes(dir, "plain.dll", PeImageBuilder::build({.withVersionResource = false}));
-  dir.write("plain.dll.ver", "1.2.3.4\r\n");
-  EXPECT_EQ(GetFileVersion(plain), "1.2.3.4");
+  const auto side = [&](const std::string& file, const std::string& content) {
+    dir.write(file + ".ver", content);
+    return dir.file(file);
+  };
+  writeBytes(dir, "msvbvm60.dll", PeImageBuilder::build());
+  writeBytes(dir, "plain.dll", PeImageBuilder::build({.withVersionResource = false}));
+  dir.write("setup.exe", "not a program");
+  const std::pair<std::string, std::string> rows[] = {
+      {side("msvbvm60.dll", "9.9.9.9\r\n"), "300.1100.0.11"},
+      {side("plain.dll", "1.2.3.4\r\n"), "1.2.3.4"},
+      {side("setup.exe", " 4. 0 .1 .0 \r\nsecond line\r\n"), "4.0.1.0"},
+      {side("gone.dll", "2.5.0.0"), "2.5.0.0"},
+      {side("empty.dll", ""), ""},
+      {side("huge.dll", std::string(100000, '1')), ""},  // a first line far too long
+      {side("large.dll", "1.2.3.4\r\n" + std::string(70000, 'x')), ""},  // a file far too large
+      {dir.file("missing.dll"), ""}};
+  for (const auto& [path, expected] : rows) EXPECT_EQ(GetFileVersion(path), expected) << path;
 }
 
 }  // namespace
