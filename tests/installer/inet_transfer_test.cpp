@@ -17,12 +17,6 @@ namespace fs = std::filesystem;
 namespace texts = install_texts;
 using platform::pathFromUtf8;
 
-std::string pattern(std::size_t size) {
-  std::string s(size, '\0');
-  for (std::size_t i = 0; i < size; ++i) s[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
-  return s;
-}
-
 // The transfer on its own: one GET against the reference service, its state handler given by
 // the test, the window's messages pumped until it has run.
 class TransferTest : public InstallWorld {
@@ -44,7 +38,7 @@ class TransferTest : public InstallWorld {
   }
   // `name` is sent 16 bytes at a time, 20 ms apart.
   void trickle(const std::string& name) {
-    serve(name, pattern(1 << 20));
+    serve(name, noise(1 << 20));
     useProxy().editAnswer(name, [](const HttpRequest&, HttpReply& r) { r.trickleMs = 20; });
   }
   // Every chunk up to the end, and two reads past it.
@@ -63,7 +57,7 @@ class TransferTest : public InstallWorld {
 };
 
 TEST_F(TransferTest, BodyKeptUnderAnotherNameIsReadThereAndDroppedUnlessMovedOn) {
-  const std::string body = pattern(5000);
+  const std::string body = noise(5000);
   serve("a.bin", body);
   const std::string part = dir.file("temp/a.bin.part");
   dir.write("temp/a.bin.part", "left over from an earlier run");
@@ -94,7 +88,7 @@ TEST_F(TransferTest, BodyKeptUnderAnotherNameIsReadThereAndDroppedUnlessMovedOn)
 
 TEST_F(TransferTest, BodyIsNotTakenOverOnceReadingHasBegun) {
   // A whole number of chunks: the end shows only as an empty read, which must not start over.
-  const std::string body = pattern(2 * texts::kChunkSize);
+  const std::string body = noise(2 * texts::kChunkSize);
   serve("b.bin", body);
   fetch("b.bin", [&] {
     std::string first = transfer.getChunk(texts::kChunkSize);
@@ -106,7 +100,7 @@ TEST_F(TransferTest, BodyIsNotTakenOverOnceReadingHasBegun) {
 }
 
 TEST_F(TransferTest, ATrickleFailsAsAStallAfterTheRetries) {
-  serve("fast.bin", pattern(100000));
+  serve("fast.bin", noise(100000));
   trickle("slow.bin");
   InetTransfer limited(*view, spoolFolder, platform::makeHttpClient,
                        TransferLimits{1024, std::chrono::milliseconds(300)});
@@ -142,7 +136,7 @@ TEST_F(TransferTest, SpoolsOfEndedRunsAreRemovedAndALiveOneStays) {
 
 TEST_F(TransferTest, ACancelledRequestReportsNothingAndTheNextOneRuns) {
   // Answered late once, so that the first request is cancelled while it runs.
-  serve("slow.dll", pattern(1000), {refservice::Fault::Kind::Delay, 200, 1});
+  serve("slow.dll", noise(1000), {refservice::Fault::Kind::Delay, 200, 1});
   int states = 0;
   transfer.setStateHandler([&](int) { ++states; });
   ASSERT_TRUE(transfer.execute(url("slow.dll"), "GET", ""));
@@ -152,7 +146,7 @@ TEST_F(TransferTest, ACancelledRequestReportsNothingAndTheNextOneRuns) {
   view->processEvents();
   EXPECT_EQ(states, 0);
   // The control is usable again and reports the next request.
-  EXPECT_EQ(fetch("slow.dll", [&] { EXPECT_EQ(readAll(), pattern(1000)); }),
+  EXPECT_EQ(fetch("slow.dll", [&] { EXPECT_EQ(readAll(), noise(1000)); }),
             InetTransfer::kResponseCompleted);
   EXPECT_EQ(transfer.responseCode(), 200);
   EXPECT_NE(transfer.getHeader().find("200"), std::string::npos);
@@ -174,10 +168,10 @@ TEST_F(TransferTest, BodySpooledOnAnotherVolumeIsCopiedIntoPlace) {
     }
   } removeSpool{spool};
 
-  serve("c.dll", pattern(5000));
+  serve("c.dll", noise(5000));
   handleDownload("c.dll", "c.dll", platform::utf8FromPath(spool));
   EXPECT_FALSE(session.downloadFailed);
-  EXPECT_EQ(readFile(product("c.dll")), pattern(5000));
+  EXPECT_EQ(readFile(product("c.dll")), noise(5000));
   EXPECT_TRUE(view->journalHas("label Bytes: 2k of 5k"));
   EXPECT_TRUE(view->journalHas("label Bytes: 5k of 5k"));
   EXPECT_TRUE(leftovers(platform::utf8FromPath(spool)).empty());

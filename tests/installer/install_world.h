@@ -50,10 +50,13 @@ struct Entry {
   std::string sha256;
 };
 
-inline Entry named(const std::string& fileName, const std::string& location = "CORVALEDIR") {
+// An entry for `fileName`, delivered in the ZIP archive `archive` when one is named.
+inline Entry named(const std::string& fileName, const std::string& location = "CORVALEDIR",
+                   const std::string& archive = "") {
   Entry e;
   e.fileName = fileName;
   e.location = location;
+  if (!archive.empty()) e.isCompressed = 1, e.downloadLocation = archive;
   return e;
 }
 
@@ -92,6 +95,16 @@ inline Table makeInstallList(const std::vector<Entry>& entries, bool withSha256 
   }
   if (!entries.empty()) list.moveFirst();
   return list;
+}
+
+// Bytes that do not compress, so an archive's size follows its content's.
+inline std::string noise(std::size_t size, unsigned seed = 7) {
+  std::string s(size, '\0');
+  for (char& c : s) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 16);
+  }
+  return s;
 }
 
 class RecordingHost : public InstallHost {
@@ -208,12 +221,6 @@ class InstallWorld : public ::testing::Test {
     const auto p = platform::pathFromUtf8(path);
     std::filesystem::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary | std::ios::trunc) << content;
-  }
-
-  int boxesWithTitle(const std::string& title) const {
-    int n = 0;
-    for (const auto& box : view->messageBoxes()) n += box.title == title ? 1 : 0;
-    return n;
   }
 
   TempDir dir;

@@ -118,16 +118,8 @@ TEST(PeVersion, RefusesWhatIsNotAVersionBlock) {
   EXPECT_FALSE(parsePeFileVersion(loop));
 }
 
-TEST(PeVersion, FilesThatAreNoImages) {
-  zentro::testing::TempDir dir;
-  EXPECT_FALSE(readPeFileVersion(dir.file("missing.dll")));
-  EXPECT_FALSE(readPeFileVersion(dir.str()));
-  EXPECT_FALSE(readPeFileVersion(dir.write("readme.txt", "MZ but not really a program")));
-  EXPECT_FALSE(readPeFileVersion(dir.write("empty.dll", "")));
-}
-
 // A file's version: its version resource, else the first line of its side file without blanks
-// (the file itself may be missing), else "".
+// (the file itself may be missing), else "" (also for what is no image or no file at all).
 TEST(GetFileVersion, ResourceThenSideFileThenNothing) {
   zentro::testing::TempDir dir;
   const auto side = [&](const std::string& file, const std::string& content) {
@@ -145,7 +137,10 @@ TEST(GetFileVersion, ResourceThenSideFileThenNothing) {
       {side("empty.dll", ""), ""},
       {side("huge.dll", std::string(100000, '1')), ""},  // a first line far too long
       {side("large.dll", "1.2.3.4\r\n" + std::string(70000, 'x')), ""},  // a file far too large
-      {dir.file("missing.dll"), ""}};
+      {dir.file("missing.dll"), ""},
+      {dir.str(), ""},
+      {dir.write("readme.txt", "MZ but not really a program"), ""},
+      {dir.write("zero.dll", ""), ""}};
   for (const auto& [path, expected] : rows) EXPECT_EQ(GetFileVersion(path), expected) << path;
 }
 
