@@ -153,29 +153,35 @@ TEST_F(TransferTest, ACancelledRequestReportsNothingAndTheNextOneRuns) {
   EXPECT_TRUE(leftovers(spoolFolder).empty());  // spool removed
 }
 
-// The download handling when the body cannot be taken over (here: the transfer spools on
-// another volume than the temp folder): it writes the copy itself, with the same progress.
-TEST_F(TransferTest, BodySpooledOnAnotherVolumeIsCopiedIntoPlace) {
+// The download handling when the body cannot be taken over (the transfer spools on another
+// volume than the temp folder): it writes the copy itself, with the same progress. The placing
+// then crosses volumes as well, still in one step: the copy is staged beside the target.
+TEST_F(TransferTest, BodySpooledOnAnotherVolumeIsCopiedAndPlaced) {
   const auto other = otherFileSystem(folders.tempFolder);
   if (!other) GTEST_SKIP() << "no second file system";
-  const fs::path spool = pathFromUtf8(*other) / dir.path().filename();
-  fs::create_directories(spool);
-  struct RemoveSpool {
+  const fs::path elsewhere = pathFromUtf8(*other) / dir.path().filename();
+  fs::create_directories(elsewhere);
+  struct RemoveElsewhere {
     fs::path path;
-    ~RemoveSpool() {
+    ~RemoveElsewhere() {
       std::error_code ec;
       fs::remove_all(path, ec);
     }
-  } removeSpool{spool};
+  } removeElsewhere{elsewhere};
+  folders.tempFolder = platform::utf8FromPath(elsewhere);
 
   serve("c.dll", noise(5000));
-  handleDownload("c.dll", "c.dll", platform::utf8FromPath(spool));
+  installed(product("c.dll"), "old", "1.0.0.0");
+  handleDownload("c.dll", "c.dll", spoolFolder);
   EXPECT_FALSE(session.downloadFailed);
   EXPECT_EQ(readFile(product("c.dll")), noise(5000));
   EXPECT_TRUE(view->journalHas("label Bytes: 2k of 5k"));
   EXPECT_TRUE(view->journalHas("label Bytes: 5k of 5k"));
-  EXPECT_TRUE(leftovers(platform::utf8FromPath(spool)).empty());
+  EXPECT_TRUE(leftovers(spoolFolder).empty());
   EXPECT_TRUE(leftovers(folders.tempFolder).empty());
+  std::vector<std::string> placed = leftovers(folders.productFolder);
+  std::sort(placed.begin(), placed.end());
+  EXPECT_EQ(placed, (std::vector<std::string>{"c.dll", "c.dll.ver"}));  // nothing staged is left
 }
 
 }  // namespace

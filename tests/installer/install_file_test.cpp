@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "installer/install_commands.h"
 #include "platform/shell.h"
@@ -64,24 +62,6 @@ TEST_F(InstallFileTest, ReplaceMovesTheDownloadIntoPlace) {
   if (!zentro::testing::kWindows) {  // Windows files carry no execute right
     EXPECT_NE(fs::status(target).permissions() & fs::perms::owner_exec, fs::perms::none);
   }
-}
-
-TEST_F(InstallFileTest, ReplacesAcrossFileSystems) {
-  // A temp folder on another file system than the target still ends in one atomic step: the
-  // download is copied beside the target first.
-  const auto other = zentro::testing::otherFileSystem(dir_.str());
-  if (!other) GTEST_SKIP() << "no second file system";
-  std::error_code ec;
-  const fs::path elsewhere = pathFromUtf8(*other) / dir_.path().filename();
-  fs::create_directories(elsewhere);
-  const std::string fresh = platform::utf8FromPath(elsewhere / "app.dll");
-  std::ofstream(pathFromUtf8(fresh)) << "new";
-  std::string target = dir_.write("target/app.dll", "old");
-  EXPECT_FALSE(install(fresh, kInstallReplace, target));
-  EXPECT_EQ(readFile(target), "new");
-  EXPECT_FALSE(fs::exists(pathFromUtf8(fresh)));
-  EXPECT_EQ(std::distance(fs::directory_iterator(target_), fs::directory_iterator()), 1);
-  fs::remove_all(elsewhere, ec);
 }
 
 TEST_F(InstallFileTest, PlantedLinksAreReplacedNeverFollowed) {
