@@ -14,7 +14,6 @@ namespace zentro::testing {
 namespace {
 
 namespace fs = std::filesystem;
-namespace texts = install_texts;
 using platform::pathFromUtf8;
 
 // The transfer on its own: one GET against the reference service, its state handler given by
