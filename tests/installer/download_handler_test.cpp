@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <algorithm>
 #include <filesystem>
 
-#include "installer/inet_transfer.h"
 #include "installer/install_downloaded.h"
 #include "platform/machine_registry.h"
 #include "platform/sha256.h"
@@ -24,16 +23,6 @@ std::string zipOf(const std::string& name, const std::string& content) {
   return buildZipArchive({{name, deflateBytes(content), std::nullopt}});
 }
 
-// Bytes that do not compress, so an archive's size follows its content's.
-std::string noise(std::size_t size, unsigned seed = 7) {
-  std::string s(size, '\0');
-  for (char& c : s) {
-    seed = seed * 1103515245u + 12345u;
-    c = static_cast<char>(seed >> 16);
-  }
-  return s;
-}
-
 // A real ZIP archive of exactly `size` bytes holding `name`.
 std::string zipOfSize(const std::string& name, std::size_t size, std::string& content) {
   for (std::size_t n = size; n > 0; --n) {
@@ -46,68 +35,64 @@ std::string zipOfSize(const std::string& name, std::size_t size, std::string& co
   return {};
 }
 
-Entry file(const std::string& name) {
-  Entry e;
-  e.fileName = name;
-  return e;
-}
-
 using DownloadTest = InstallWorld;
 
-// The byte label follows the chunks of a body (of an archive for a compressed entry), the
-// last chunk as short as it comes; the file is placed and the run completes.
-struct ProgressCase {
-  const char* name;
-  std::size_t size;
-  bool compressed;
-  std::vector<std::string> labels;
-  std::vector<std::string> someBars;  // among the current bar's widths
-};
-void PrintTo(const ProgressCase& c, std::ostream* os) { *os << c.name; }
-
-class ByteProgress : public InstallWorld, public ::testing::WithParamInterface<ProgressCase> {};
-
-TEST_P(ByteProgress, LabelFollowsTheChunks) {
-  const ProgressCase& c = GetParam();
-  std::string content = noise(c.size);
-  Entry e = file("app.dll");
-  if (c.compressed) {
-    serve("app.dll.zip", zipOfSize("app.dll", c.size, content));
-    e.isCompressed = 1;
-    e.downloadLocation = "app.dll.zip";
-  } else {
-    serve("app.dll", content);
-  }
+// The byte label follows the chunks of the archive's body, the last chunk as short as it
+// comes; the archive is expanded, its file placed, the archive deleted, and the run completes.
+TEST_F(DownloadTest, ArchiveIsFetchedInChunksExpandedAndPlaced) {
+  std::string content;
+  serve("app.dll.zip", zipOfSize("app.dll", 5000, content));
   installed(product("app.dll"), "old", "1.0.0.0");
-  setList({e});
+  setList({named("app.dll", "CORVALEDIR", "app.dll.zip")});
   runInstall();
-  EXPECT_EQ(view->labelHistory(Label::Bytes), c.labels);
+  EXPECT_EQ(view->labelHistory(Label::Bytes),
+            (std::vector<std::string>{"2k of 5k", "4k of 5k", "5k of 5k"}));
   const std::vector<std::string> bars = view->barHistory(Bar::Current);
-  for (const std::string& bar : c.someBars) EXPECT_NE(std::find(bars.begin(), bars.end(), bar), bars.end()) << bar;
+  for (const char* bar : {"1775.616", "4335"}) {
+    EXPECT_NE(std::ranges::find(bars, bar), bars.end()) << bar;
+  }
   EXPECT_EQ(readFile(product("app.dll")), content);
-  EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});  // archive deleted
+  EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});
   EXPECT_TRUE(view->journalHas("timer: on"));  // enabled again after the response
   EXPECT_FALSE(session.downloadFailed);
   EXPECT_EQ(host.stamps, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Bodies, ByteProgress,
-    ::testing::Values(
-        ProgressCase{"ArchiveOf5000", 5000, true, {"2k of 5k", "4k of 5k", "5k of 5k"}, {"1775.616", "4335"}},
-        ProgressCase{"Of2049", 2049, false, {"2k of 2k"}, {}},
-        ProgressCase{"Of10240", 10240, false, {"2k of 10k", "4k of 10k", "6k of 10k", "8k of 10k", "10k of 10k"}, {}}),
-    [](const auto& p) { return std::string(p.param.name); });
+// A plain file: its one-byte last chunk counts, its side file is written, and a second start
+// finds it current and fetches nothing.
+TEST_F(DownloadTest, DownloadedFileIsInstalledAndFoundCurrentNextTime) {
+  installed(product("app.dll"), "old", "1.0.0.0");
+  serve("bin/app.dll", noise(2049));
+  Entry e = named("app.dll");
+  e.downloadLocation = "bin/app.dll";
+  e.description = "The application library";
+  setList({e, launchEntry("app.exe")});
+  FaultProxy& seeing = useProxy();
+  runInstall();
+  EXPECT_TRUE(view->journalHas(
+      "label FrameStatus: Downloading and Installing: The application library"));
+  EXPECT_EQ(view->labelHistory(Label::Bytes), std::vector<std::string>{"2k of 2k"});
+  EXPECT_EQ(readFile(product("app.dll")), noise(2049));
+  EXPECT_EQ(readFile(product("app.dll.ver")), "2.0.0.0\r\n");
+  EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});
+  ASSERT_EQ(seeing.seen().size(), 1u);
+  EXPECT_EQ(seeing.seen()[0].header("Proxy-Connection"), "Keep-Alive");
+  EXPECT_EQ(host.stamps, 1);
+  EXPECT_FALSE(view->installTimerEnabled());
+
+  freshWindow();
+  setList({e, launchEntry("app.exe")});
+  runInstall();
+  EXPECT_EQ(hits("bin/app.dll"), 1);
+  EXPECT_TRUE(view->journalHas("label FrameStatus: " + std::string(texts::kProcessing)));
+}
 
 // Found by fuzzing: an entry named like another one's temporary file ("x" and "x.part")
 // must not take that file's place while the archive is expanded.
 TEST_F(DownloadTest, EntryNamedLikeAnotherOnesTemporaryFileKeepsItsOwnBytes) {
   serve("app.dll.zip", buildZipArchive({{"app.dll.part", deflateBytes("decoy"), std::nullopt},
                                         {"app.dll", deflateBytes("the library"), std::nullopt}}));
-  Entry e = file("app.dll");
-  e.isCompressed = 1;
-  e.downloadLocation = "app.dll.zip";
-  setList({e});
+  setList({named("app.dll", "CORVALEDIR", "app.dll.zip")});
   runInstall();
   EXPECT_EQ(readFile(product("app.dll")), "the library");
   EXPECT_FALSE(session.downloadFailed);
@@ -131,7 +116,7 @@ TEST_P(FailedDownload, KeepsTheOldFileAndGoesOn) {
   if (c.served) serve("app.dll", noise(10000), *c.served);
   if (c.refused) session.installFilesUrl = "http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/";
   installed(product("app.dll"), "old", "1.0.0.0");
-  setList({file("app.dll"), launchEntry("app.exe")});
+  setList({named("app.dll"), launchEntry("app.exe")});
   runInstall();
   EXPECT_EQ(readFile(product("app.dll")), "old");
   EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});
@@ -161,9 +146,9 @@ TEST_F(DownloadTest, Sha256IsCheckedBeforeAnythingIsPlaced) {
   serve("good.dll", body);
   serve("bad.dll", body);
   installed(product("bad.dll"), "old", "1.0.0.0");
-  Entry good = file("good.dll");
+  Entry good = named("good.dll");
   good.sha256 = upperCase(platform::Sha256::hex(platform::Sha256::of(body)));
-  Entry bad = file("bad.dll");
+  Entry bad = named("bad.dll");
   bad.sha256 = platform::Sha256::hex(platform::Sha256::of(body + "x"));
   setList({good, bad});
   runInstall();
@@ -179,7 +164,7 @@ TEST_F(DownloadTest, Sha256IsCheckedBeforeAnythingIsPlaced) {
 TEST_F(DownloadTest, ListWithoutSha256AndAnswerWithoutLengthInstall) {
   serve("chunked.dll", noise(4500));
   useProxy().editAnswer("chunked.dll", [](const HttpRequest&, HttpReply& r) { r.chunked = true; });
-  setList({file("chunked.dll")}, /*withSha256=*/false);
+  setList({named("chunked.dll")}, /*withSha256=*/false);
   runInstall();
   EXPECT_EQ(readFile(product("chunked.dll")), noise(4500));
   EXPECT_FALSE(session.downloadFailed);
@@ -190,10 +175,7 @@ TEST_F(DownloadTest, ZipSlipArchiveIsRefusedAndNothingStalePassesForIt) {
   installed(product("app.dll"), "old", "1.0.0.0");
   // Left by an earlier run: must not be installed in place of the archive's content.
   writeFile(temp("app.dll"), "stale");
-  Entry e = file("app.dll");
-  e.isCompressed = 1;
-  e.downloadLocation = "app.dll.zip";
-  setList({e, launchEntry("app.exe")});
+  setList({named("app.dll", "CORVALEDIR", "app.dll.zip"), launchEntry("app.exe")});
   runInstall();
   EXPECT_FALSE(fs::exists(dir.path() / "escaped.dll"));
   EXPECT_FALSE(fs::exists(pathFromUtf8(folders.tempFolder) / ".." / ".." / "escaped.dll"));
@@ -202,7 +184,8 @@ TEST_F(DownloadTest, ZipSlipArchiveIsRefusedAndNothingStalePassesForIt) {
   EXPECT_TRUE(session.downloadFailed);
   // The file could not be placed: the run stops as for any target it cannot replace.
   EXPECT_TRUE(session.updateBlocked);
-  EXPECT_EQ(boxesWithTitle(std::string(texts::kInstallErrorTitle)), 1);
+  ASSERT_EQ(view->messageBoxCount(), 1);
+  EXPECT_EQ(view->lastMessageBox().title, std::optional<std::string>(texts::kInstallErrorTitle));
   EXPECT_TRUE(host.launches.empty());
 }
 
@@ -214,11 +197,7 @@ TEST_F(DownloadTest, TempFolderTargetSurvivesAnArchiveThatDoesNotDeliverIt) {
     session.updateBlocked = session.downloadFailed = false;
     freshWindow();
     installed(temp("tool.dll"), "old", "1.0.0.0");
-    Entry e = file("tool.dll");
-    e.location = "TEMPDIR";
-    e.isCompressed = 1;
-    e.downloadLocation = location;
-    setList({e});
+    setList({named("tool.dll", "TEMPDIR", location)});
     runInstall();
     EXPECT_EQ(readFile(temp("tool.dll")), "old") << location;
     EXPECT_TRUE(session.downloadFailed) << location;
@@ -227,9 +206,9 @@ TEST_F(DownloadTest, TempFolderTargetSurvivesAnArchiveThatDoesNotDeliverIt) {
 
 TEST_F(DownloadTest, UnsafeFileNameIsNeverFetched) {
   serve("x.dll", "x");
-  Entry up = file("../x.dll");
+  Entry up = named("../x.dll");
   up.downloadLocation = "x.dll";
-  Entry sub = file("sub/x.dll");
+  Entry sub = named("sub/x.dll");
   sub.downloadLocation = "x.dll";
   setList({up, sub, launchEntry("app.exe")});
   runInstall();
@@ -243,14 +222,7 @@ TEST_F(DownloadTest, UnsafeFileNameIsNeverFetched) {
 // The handler on its own refuses a name that would leave the temp folder.
 TEST_F(DownloadTest, HandlerRefusesUnsafeFileName) {
   serve("x.dll", "x");
-  InetTransfer inet1(*view, folders.tempFolder);
-  DownloadHandler handler(*view, folders, session, inet1);
-  inet1.setStateHandler([&](int state) { handler.Inet1_StateChanged(state); });
-  session.currentFileName = "../escaped.dll";
-  session.currentInstallType = kInstallReplace;
-  session.targetPath = product("escaped.dll");
-  ASSERT_TRUE(inet1.execute(url("x.dll"), "GET", "Proxy-Connection: Keep-Alive"));
-  while (inet1.stillExecuting()) view->waitForPosted();
+  handleDownload("x.dll", "../escaped.dll", folders.tempFolder);
   EXPECT_TRUE(session.downloadFailed);
   EXPECT_FALSE(fs::exists(pathFromUtf8(folders.tempFolder) / ".." / "escaped.dll"));
   EXPECT_FALSE(fs::exists(pathFromUtf8(product("escaped.dll"))));
@@ -258,7 +230,7 @@ TEST_F(DownloadTest, HandlerRefusesUnsafeFileName) {
 
 TEST_F(DownloadTest, ConnectionDroppedBeforeAnswerIsRetried) {
   serve("flaky.dll", "second time lucky", {refservice::Fault::Kind::Refuse, 0, 1});
-  setList({file("flaky.dll")});
+  setList({named("flaky.dll")});
   runInstall();
   EXPECT_EQ(hits("flaky.dll"), 2);
   EXPECT_EQ(readFile(product("flaky.dll")), "second time lucky");
@@ -266,41 +238,12 @@ TEST_F(DownloadTest, ConnectionDroppedBeforeAnswerIsRetried) {
   EXPECT_EQ(view->messageBoxCount(), 0);
 }
 
-TEST_F(DownloadTest, CancelledTransferReportsNothing) {
-  // Answered late once, so that the first request is cancelled while it runs.
-  serve("slow.dll", noise(1000), {refservice::Fault::Kind::Delay, 200, 1});
-  InetTransfer inet1(*view, folders.tempFolder);
-  int states = 0;
-  std::string body;
-  std::string emptyAfter = "not read";
-  inet1.setStateHandler([&](int) {
-    ++states;
-    body = inet1.getChunk(5000);
-    emptyAfter = inet1.getChunk(5000);
-  });
-  ASSERT_TRUE(inet1.execute(url("slow.dll"), "GET", ""));
-  EXPECT_FALSE(inet1.execute(url("slow.dll"), "GET", ""));  // one at a time
-  inet1.cancel();
-  EXPECT_FALSE(inet1.stillExecuting());
-  view->processEvents();
-  EXPECT_EQ(states, 0);
-  // The control is usable again and reports the next request.
-  ASSERT_TRUE(inet1.execute(url("slow.dll"), "GET", ""));
-  while (inet1.stillExecuting()) view->waitForPosted();
-  EXPECT_EQ(states, 1);
-  EXPECT_EQ(inet1.responseCode(), 200);
-  EXPECT_EQ(body, noise(1000));
-  EXPECT_EQ(emptyAfter, "");
-  EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});  // spool removed
-  EXPECT_NE(inet1.getHeader().find("200"), std::string::npos);
-}
-
 TEST_F(DownloadTest, FontIsRegisteredAndLoaded) {
   ASSERT_TRUE(platform::createMachineKey(fontsKey()));
   profile.forgetMachineValue(fontsKey(), "Corvale Font corvale.ttf");
   const std::string bytes = "not really a font, but named like one";
   serve("corvale.ttf", bytes);
-  Entry font = file("corvale.ttf");
+  Entry font = named("corvale.ttf");
   font.location = "FONTSDIR";
   font.installType = kInstallReplace;
   setList({font});

@@ -6,24 +6,15 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <thread>
 
-#include "installer/download_handler.h"
 #include "tests/installer/install_world.h"
 
 namespace zentro::testing {
 namespace {
 
 namespace fs = std::filesystem;
-namespace texts = install_texts;
 using platform::pathFromUtf8;
-
-std::string pattern(std::size_t size) {
-  std::string s(size, '\0');
-  for (std::size_t i = 0; i < size; ++i) s[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
-  return s;
-}
 
 // The transfer on its own: one GET against the reference service, its state handler given by
 // the test, the window's messages pumped until it has run.
@@ -46,7 +37,7 @@ class TransferTest : public InstallWorld {
   }
   // `name` is sent 16 bytes at a time, 20 ms apart.
   void trickle(const std::string& name) {
-    serve(name, pattern(1 << 20));
+    serve(name, noise(1 << 20));
     useProxy().editAnswer(name, [](const HttpRequest&, HttpReply& r) { r.trickleMs = 20; });
   }
   // Every chunk up to the end, and two reads past it.
@@ -65,7 +56,7 @@ class TransferTest : public InstallWorld {
 };
 
 TEST_F(TransferTest, BodyKeptUnderAnotherNameIsReadThereAndDroppedUnlessMovedOn) {
-  const std::string body = pattern(5000);
+  const std::string body = noise(5000);
   serve("a.bin", body);
   const std::string part = dir.file("temp/a.bin.part");
   dir.write("temp/a.bin.part", "left over from an earlier run");
@@ -96,7 +87,7 @@ TEST_F(TransferTest, BodyKeptUnderAnotherNameIsReadThereAndDroppedUnlessMovedOn)
 
 TEST_F(TransferTest, BodyIsNotTakenOverOnceReadingHasBegun) {
   // A whole number of chunks: the end shows only as an empty read, which must not start over.
-  const std::string body = pattern(2 * texts::kChunkSize);
+  const std::string body = noise(2 * texts::kChunkSize);
   serve("b.bin", body);
   fetch("b.bin", [&] {
     std::string first = transfer.getChunk(texts::kChunkSize);
@@ -108,7 +99,7 @@ TEST_F(TransferTest, BodyIsNotTakenOverOnceReadingHasBegun) {
 }
 
 TEST_F(TransferTest, ATrickleFailsAsAStallAfterTheRetries) {
-  serve("fast.bin", pattern(100000));
+  serve("fast.bin", noise(100000));
   trickle("slow.bin");
   InetTransfer limited(*view, spoolFolder, platform::makeHttpClient,
                        TransferLimits{1024, std::chrono::milliseconds(300)});
@@ -142,43 +133,54 @@ TEST_F(TransferTest, SpoolsOfEndedRunsAreRemovedAndALiveOneStays) {
   transfer.cancel();
 }
 
-using DownloadCopyTest = InstallWorld;
+TEST_F(TransferTest, ACancelledRequestReportsNothingAndTheNextOneRuns) {
+  // Answered late once, so that the first request is cancelled while it runs.
+  serve("slow.dll", noise(1000), {refservice::Fault::Kind::Delay, 200, 1});
+  int states = 0;
+  transfer.setStateHandler([&](int) { ++states; });
+  ASSERT_TRUE(transfer.execute(url("slow.dll"), "GET", ""));
+  EXPECT_FALSE(transfer.execute(url("slow.dll"), "GET", ""));  // one at a time
+  transfer.cancel();
+  EXPECT_FALSE(transfer.stillExecuting());
+  view->processEvents();
+  EXPECT_EQ(states, 0);
+  // The control is usable again and reports the next request.
+  EXPECT_EQ(fetch("slow.dll", [&] { EXPECT_EQ(readAll(), noise(1000)); }),
+            InetTransfer::kResponseCompleted);
+  EXPECT_EQ(transfer.responseCode(), 200);
+  EXPECT_NE(transfer.getHeader().find("200"), std::string::npos);
+  EXPECT_TRUE(leftovers(spoolFolder).empty());  // spool removed
+}
 
-// The download handling when the body cannot be taken over (here: the transfer spools on
-// another volume than the temp folder): it writes the copy itself, with the same progress.
-TEST_F(DownloadCopyTest, BodySpooledOnAnotherVolumeIsCopiedIntoPlace) {
+// The download handling when the body cannot be taken over (the transfer spools on another
+// volume than the temp folder): it writes the copy itself, with the same progress. The placing
+// then crosses volumes as well, still in one step: the copy is staged beside the target.
+TEST_F(TransferTest, BodySpooledOnAnotherVolumeIsCopiedAndPlaced) {
   const auto other = otherFileSystem(folders.tempFolder);
   if (!other) GTEST_SKIP() << "no second file system";
-  const fs::path spool = pathFromUtf8(*other) / dir.path().filename();
-  fs::create_directories(spool);
-  struct RemoveSpool {
+  const fs::path elsewhere = pathFromUtf8(*other) / dir.path().filename();
+  fs::create_directories(elsewhere);
+  struct RemoveElsewhere {
     fs::path path;
-    ~RemoveSpool() {
+    ~RemoveElsewhere() {
       std::error_code ec;
       fs::remove_all(path, ec);
     }
-  } removeSpool{spool};
+  } removeElsewhere{elsewhere};
+  folders.tempFolder = platform::utf8FromPath(elsewhere);
 
-  const std::string body = pattern(5000);
-  serve("c.dll", body);
-  session.currentFileName = "c.dll";
-  session.currentInstallType = kInstallReplace;
-  session.targetPath = product("c.dll");
-  InetTransfer transfer(*view, platform::utf8FromPath(spool));
-  DownloadHandler handler(*view, folders, session, transfer);
-  transfer.setStateHandler([&](int state) { handler.Inet1_StateChanged(state); });
-  ASSERT_TRUE(transfer.execute(url("c.dll"), "GET", ""));
-  while (transfer.stillExecuting()) {
-    view->processEvents();
-    transfer.waitForWorker(std::chrono::milliseconds(10));
-  }
-
+  serve("c.dll", noise(5000));
+  installed(product("c.dll"), "old", "1.0.0.0");
+  handleDownload("c.dll", "c.dll", spoolFolder);
   EXPECT_FALSE(session.downloadFailed);
-  EXPECT_EQ(readFile(product("c.dll")), body);
+  EXPECT_EQ(readFile(product("c.dll")), noise(5000));
   EXPECT_TRUE(view->journalHas("label Bytes: 2k of 5k"));
   EXPECT_TRUE(view->journalHas("label Bytes: 5k of 5k"));
-  EXPECT_TRUE(leftovers(platform::utf8FromPath(spool)).empty());
+  EXPECT_TRUE(leftovers(spoolFolder).empty());
   EXPECT_TRUE(leftovers(folders.tempFolder).empty());
+  std::vector<std::string> placed = leftovers(folders.productFolder);
+  std::sort(placed.begin(), placed.end());
+  EXPECT_EQ(placed, (std::vector<std::string>{"c.dll", "c.dll.ver"}));  // nothing staged is left
 }
 
 }  // namespace

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "installer/download_handler.h"
+#include "installer/inet_transfer.h"
 #include "installer/install_file.h"
 #include "installer/install_run.h"
 #include "installer/install_texts.h"
@@ -27,6 +29,7 @@
 #include "tests/support/scripted_view.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_system.h"
+#include "tests/window/window_contract.h"
 
 namespace zentro::testing {
 
@@ -46,6 +49,16 @@ struct Entry {
   std::optional<std::string> downloadLocation;  // default: the file name
   std::string sha256;
 };
+
+// An entry for `fileName`, delivered in the ZIP archive `archive` when one is named.
+inline Entry named(const std::string& fileName, const std::string& location = "CORVALEDIR",
+                   const std::string& archive = "") {
+  Entry e;
+  e.fileName = fileName;
+  e.location = location;
+  if (!archive.empty()) e.isCompressed = 1, e.downloadLocation = archive;
+  return e;
+}
 
 inline Entry launchEntry(const std::string& fileName) {
   Entry e;
@@ -84,6 +97,16 @@ inline Table makeInstallList(const std::vector<Entry>& entries, bool withSha256 
   return list;
 }
 
+// Bytes that do not compress, so an archive's size follows its content's.
+inline std::string noise(std::size_t size, unsigned seed = 7) {
+  std::string s(size, '\0');
+  for (char& c : s) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 16);
+  }
+  return s;
+}
+
 class RecordingHost : public InstallHost {
  public:
   void launchApplication() override {
@@ -96,26 +119,6 @@ class RecordingHost : public InstallHost {
   std::vector<std::string> launches;
   int stamps = 0;
   std::function<void()> onLaunch;
-};
-
-// The window's events as far as the install run needs them: the timer tick.
-class TimerEvents : public FormEvents {
- public:
-  void Form_Load() override {}
-  bool Form_QueryUnload(UnloadReason) override { return false; }
-  void Form_Unload() override {}
-  void cmdLogin_Click() override {}
-  void cmdCancel_Click() override {}
-  void cmdRefresh_Click() override {}
-  void cmdRunVersion_Click() override {}
-  void grdVersions_DblClick(int) override {}
-  void cmdCancVersion_Click() override {}
-  void tmrComInstall_Timer() override {
-    ++ticks;
-    if (run) run->tick();
-  }
-  InstallRun* run = nullptr;
-  int ticks = 0;
 };
 
 class InstallWorld : public ::testing::Test {
@@ -180,10 +183,24 @@ class InstallWorld : public ::testing::Test {
   void runInstall() {
     url();
     run = std::make_unique<InstallRun>(*view, folders, session, host);
-    events.run = run.get();
+    events.onTick = [this] { run->tick(); };
     view->setInstallTimerEnabled(true);
     view->runInstallTimer();
-    events.run = nullptr;
+    events.onTick = nullptr;
+  }
+
+  // The download handling on its own: `location` fetched into session.currentFileName (to be
+  // placed in the product folder) through a transfer that spools in `spool`.
+  void handleDownload(const std::string& location, const std::string& name,
+                      const std::string& spool) {
+    session.currentFileName = name;
+    session.currentInstallType = kInstallReplace;
+    session.targetPath = product(name);
+    InetTransfer inet1(*view, spool);
+    DownloadHandler handler(*view, folders, session, inet1);
+    inet1.setStateHandler([&](int state) { handler.Inet1_StateChanged(state); });
+    ASSERT_TRUE(inet1.execute(url(location), "GET", ""));
+    while (inet1.stillExecuting()) view->waitForPosted();
   }
 
   // Paths joined as the program joins them.
@@ -206,12 +223,6 @@ class InstallWorld : public ::testing::Test {
     std::ofstream(p, std::ios::binary | std::ios::trunc) << content;
   }
 
-  int boxesWithTitle(const std::string& title) const {
-    int n = 0;
-    for (const auto& box : view->messageBoxes()) n += box.title == title ? 1 : 0;
-    return n;
-  }
-
   TempDir dir;
   ScopedUserProfile profile{dir.file("profile")};
   std::vector<FileOnOffer> served;
@@ -219,7 +230,7 @@ class InstallWorld : public ::testing::Test {
   std::unique_ptr<FaultProxy> proxy;
   WorkingFolders folders;
   InstallSession session;
-  TimerEvents events;
+  RecordedEvents events;  // the timer ticks the run
   std::unique_ptr<ScriptedView> view = std::make_unique<ScriptedView>();
   RecordingHost host;
   std::unique_ptr<InstallRun> run;

@@ -40,76 +40,42 @@ TEST_P(PeVersionImages, ReadsTheFixedFileVersion) {
   EXPECT_EQ(readPeFileVersion(writeBytes(dir, "component.dll", image)), c.expected);
 }
 
-PeImageOptions with(bool pe32Plus, std::uint16_t a, std::uint16_t b, std::uint16_t c,
-                    std::uint16_t d) {
-  PeImageOptions o;
-  o.pe32Plus = pe32Plus;
-  o.version[0] = a;
-  o.version[1] = b;
-  o.version[2] = c;
-  o.version[3] = d;
-  return o;
-}
-
-PeImageOptions noVersion() {
-  PeImageOptions o;
-  o.withVersionResource = false;
-  return o;
-}
-
-PeImageOptions namedTypeFirst() {
-  PeImageOptions o = with(true, 5, 0, 21, 1);
-  o.namedTypeFirst = true;
-  return o;
-}
-
-PeImageOptions onlyResourceSection() {
-  PeImageOptions o = with(false, 1, 2, 3, 4);
-  o.codeSectionFirst = false;
-  return o;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Images, PeVersionImages,
     ::testing::Values(
-        ImageCase{"Pe32Plus", with(true, 300, 1100, 0, 11), PeFileVersion{300, 1100, 0, 11}},
-        ImageCase{"Pe32", with(false, 300, 1100, 0, 11), PeFileVersion{300, 1100, 0, 11}},
+        ImageCase{"Pe32Plus", {}, PeFileVersion{300, 1100, 0, 11}},
+        ImageCase{"Pe32", {.pe32Plus = false}, PeFileVersion{300, 1100, 0, 11}},
         // Halves are unsigned: parts above 32767 keep their value.
-        ImageCase{"HighParts", with(true, 40000, 1, 2, 3), PeFileVersion{40000, 1, 2, 3}},
-        ImageCase{"AllOnes", with(false, 65535, 65535, 65535, 65535),
-                  PeFileVersion{65535, 65535, 65535, 65535}},
-        ImageCase{"NamedTypeBeforeIds", namedTypeFirst(), PeFileVersion{5, 0, 21, 1}},
-        ImageCase{"SingleSection", onlyResourceSection(), PeFileVersion{1, 2, 3, 4}},
-        ImageCase{"NoVersionResource", noVersion(), std::nullopt}),
+        ImageCase{"HighParts", {.version = {40000, 65535, 32768, 65535}},
+                  PeFileVersion{40000, 65535, 32768, 65535}},
+        ImageCase{"NamedTypeBeforeIds", {.version = {5, 0, 21, 1}, .namedTypeFirst = true},
+                  PeFileVersion{5, 0, 21, 1}},
+        ImageCase{"SingleSection", {.pe32Plus = false, .version = {1, 2, 3, 4}, .codeSectionFirst = false},
+                  PeFileVersion{1, 2, 3, 4}},
+        ImageCase{"NoVersionResource", {.withVersionResource = false}, std::nullopt}),
     [](const ::testing::TestParamInfo<ImageCase>& p) { return p.param.name; });
 
-TEST(PeVersion, EveryTruncationIsSafeAndNeverInventsAVersion) {
-  const std::vector<std::uint8_t> image = PeImageBuilder::build(with(true, 7, 8, 9, 10));
-  for (std::size_t length = 0; length <= image.size(); ++length) {
-    std::optional<PeFileVersion> v =
-        parsePeFileVersion(std::span<const std::uint8_t>(image.data(), length));
-    if (v) {
-      EXPECT_EQ(*v, (PeFileVersion{7, 8, 9, 10})) << "length " << length;
-    }
-  }
-  // The section's padding is not needed, but the version block is.
-  EXPECT_TRUE(parsePeFileVersion(image).has_value());
-  EXPECT_FALSE(parsePeFileVersion(std::span<const std::uint8_t>(image.data(), 0x400)));
-}
-
-TEST(PeVersion, FileReadsAgreeWithTheBytesWhereverTheFileEnds) {
-  // Lengths around the part read in one go and around the version block, whatever their
-  // place, and every 61st in between.
-  const std::vector<std::uint8_t> image = PeImageBuilder::build(with(false, 4, 3, 2, 1));
+// Every truncation of an image is safe and never invents a version; reading the file agrees
+// with the bytes wherever it ends (checked around the part read in one go, around the version
+// block, and at every 61st length in between).
+TEST(PeVersion, EveryTruncationIsSafeAndFileReadsAgree) {
   zentro::testing::TempDir dir;
-  for (std::size_t length = 0; length <= image.size(); ++length) {
-    if (length % 61 != 0 && (length < 500 || length > 530) && length + 8 < image.size()) {
-      continue;
+  for (bool pe32Plus : {true, false}) {
+    const std::vector<std::uint8_t> image = PeImageBuilder::build({pe32Plus, {7, 8, 9, 10}});
+    for (std::size_t length = 0; length <= image.size(); ++length) {
+      const std::span<const std::uint8_t> head(image.data(), length);
+      const std::optional<PeFileVersion> v = parsePeFileVersion(head);
+      if (v) {
+        EXPECT_EQ(*v, (PeFileVersion{7, 8, 9, 10})) << "length " << length;
+      }
+      if (length % 61 == 0 || (length >= 500 && length <= 530) || length + 8 >= image.size()) {
+        EXPECT_EQ(readPeFileVersion(writeBytes(dir, "cut.dll", {head.begin(), head.end()})), v)
+            << "length " << length;
+      }
     }
-    const std::vector<std::uint8_t> head(image.begin(),
-                                         image.begin() + static_cast<std::ptrdiff_t>(length));
-    EXPECT_EQ(readPeFileVersion(writeBytes(dir, "cut.dll", head)), parsePeFileVersion(head))
-        << "length " << length;
+    // The section's padding is not needed, but the version block is.
+    EXPECT_TRUE(parsePeFileVersion(image).has_value());
+    EXPECT_FALSE(parsePeFileVersion(std::span<const std::uint8_t>(image.data(), 0x400)));
   }
 }
 
@@ -152,24 +118,30 @@ TEST(PeVersion, RefusesWhatIsNotAVersionBlock) {
   EXPECT_FALSE(parsePeFileVersion(loop));
 }
 
-TEST(PeVersion, FilesThatAreNoImages) {
+// A file's version: its version resource, else the first line of its side file without blanks
+// (the file itself may be missing), else "" (also for what is no image or no file at all).
+TEST(GetFileVersion, ResourceThenSideFileThenNothing) {
   zentro::testing::TempDir dir;
-  EXPECT_FALSE(readPeFileVersion(dir.file("missing.dll")));
-  EXPECT_FALSE(readPeFileVersion(dir.str()));
-  EXPECT_FALSE(readPeFileVersion(dir.write("readme.txt", "MZ but not really a program")));
-  EXPECT_FALSE(readPeFileVersion(dir.write("empty.dll", "")));
-}
-
-TEST(PeVersion, GetFileVersionPrefersTheResourceOverTheSideFile) {
-  zentro::testing::TempDir dir;
-  std::string path = writeBytes(dir, "msvbvm60.dll", PeImageBuilder::build());
-  dir.write("msvbvm60.dll.ver", "9.9.9.9\r\n");
-  EXPECT_EQ(GetFileVersion(path), "300.1100.0.11");
-
-  // Without a version resource the side file speaks.
-  std::string plain = writeBytes(dir, "plain.dll", PeImageBuilder::build(noVersion()));
-  dir.write("plain.dll.ver", "1.2.3.4\r\n");
-  EXPECT_EQ(GetFileVersion(plain), "1.2.3.4");
+  const auto side = [&](const std::string& file, const std::string& content) {
+    dir.write(file + ".ver", content);
+    return dir.file(file);
+  };
+  writeBytes(dir, "msvbvm60.dll", PeImageBuilder::build());
+  writeBytes(dir, "plain.dll", PeImageBuilder::build({.withVersionResource = false}));
+  dir.write("setup.exe", "not a program");
+  const std::pair<std::string, std::string> rows[] = {
+      {side("msvbvm60.dll", "9.9.9.9\r\n"), "300.1100.0.11"},
+      {side("plain.dll", "1.2.3.4\r\n"), "1.2.3.4"},
+      {side("setup.exe", " 4. 0 .1 .0 \r\nsecond line\r\n"), "4.0.1.0"},
+      {side("gone.dll", "2.5.0.0"), "2.5.0.0"},
+      {side("empty.dll", ""), ""},
+      {side("huge.dll", std::string(100000, '1')), ""},  // a first line far too long
+      {side("large.dll", "1.2.3.4\r\n" + std::string(70000, 'x')), ""},  // a file far too large
+      {dir.file("missing.dll"), ""},
+      {dir.str(), ""},
+      {dir.write("readme.txt", "MZ but not really a program"), ""},
+      {dir.write("zero.dll", ""), ""}};
+  for (const auto& [path, expected] : rows) EXPECT_EQ(GetFileVersion(path), expected) << path;
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "installer/install_commands.h"
-#include "tests/support/temp_dir.h"
 
 namespace zentro {
 namespace {
@@ -90,40 +88,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseCase{".1", std::nullopt}, ParseCase{"1.2.3.4.5", Parts{1, 2, 3, 4}},
                       ParseCase{"1.2.3.4.5.", std::nullopt},
                       ParseCase{"1.2.beta", std::nullopt}, ParseCase{"v1", std::nullopt}));
-
-class GetFileVersionTest : public ::testing::Test {
- protected:
-  std::string sideFile(const std::string& file, const std::string& content) {
-    return dir_.write(file + std::string(install_commands::kSideFileSuffix), content);
-  }
-  zentro::testing::TempDir dir_;
-};
-
-TEST_F(GetFileVersionTest, ReadsTheSideFileWithoutBlanks) {
-  std::string path = dir_.write("setup.exe", "not a program");
-  sideFile("setup.exe", " 4. 0 .1 .0 \r\nsecond line\r\n");
-  EXPECT_EQ(GetFileVersion(path), "4.0.1.0");
-  EXPECT_FALSE(IsNewerVersion(GetFileVersion(path), "4.0.1.0", false));
-
-  // The side file alone is enough: the file itself may be missing.
-  sideFile("gone.dll", "2.5.0.0");
-  EXPECT_EQ(GetFileVersion(dir_.file("gone.dll")), "2.5.0.0");
-}
-
-TEST_F(GetFileVersionTest, NothingKnownGivesEmpty) {
-  EXPECT_EQ(GetFileVersion(dir_.file("missing.dll")), "");
-  EXPECT_TRUE(IsNewerVersion(GetFileVersion(dir_.file("missing.dll")), "1.0.0.0", false));
-
-  sideFile("empty.dll", "");
-  EXPECT_EQ(GetFileVersion(dir_.file("empty.dll")), "");
-
-  // A first line far too long for a version is no version either.
-  sideFile("huge.dll", std::string(100000, '1'));
-  EXPECT_EQ(GetFileVersion(dir_.file("huge.dll")), "");
-  // Nor is a file far too large for a side file, whatever its first line.
-  sideFile("large.dll", "1.2.3.4\r\n" + std::string(70000, 'x'));
-  EXPECT_EQ(GetFileVersion(dir_.file("large.dll")), "");
-}
 
 }  // namespace
 }  // namespace zentro

@@ -45,6 +45,7 @@ TEST_F(MachineRegistryTest, MatchesWithoutCaseAndKeepsOneValuePerName) {
   for (char& c : otherCase) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   ASSERT_TRUE(writeMachineString(otherCase, "corvale font a.TTF", "B.ttf"));
   EXPECT_EQ(readMachineString(key_, "Corvale Font A.ttf"), "B.ttf");
+  EXPECT_EQ(readMachineString(otherCase, "CORVALE FONT A.TTF"), "B.ttf");
 }
 
 TEST_F(MachineRegistryTest, AnyNameAndDataSurvive) {

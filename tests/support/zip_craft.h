@@ -21,61 +21,6 @@ struct DeflatedData {
   std::uint64_t expandedSize = 0;
 };
 
-// Raw deflate of `data`.
-inline DeflatedData deflateBytes(const std::string& data) {
-  DeflatedData out;
-  z_stream zs{};
-  deflateInit2(&zs, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
-  out.bytes.resize(deflateBound(&zs, data.size()));
-  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  zs.avail_in = static_cast<uInt>(data.size());
-  zs.next_out = reinterpret_cast<Bytef*>(out.bytes.data());
-  zs.avail_out = static_cast<uInt>(out.bytes.size());
-  deflate(&zs, Z_FINISH);
-  out.bytes.resize(zs.total_out);
-  deflateEnd(&zs);
-  out.crc = static_cast<std::uint32_t>(
-      crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
-  out.expandedSize = data.size();
-  return out;
-}
-
-// A deflate stream that expands to `mebibytes` MiB of zero bytes: one fully flushed block of
-// 1 MiB of zeros (it refers to nothing before it) repeated, then the final empty block. About
-// 1 KiB per MiB, so gigabytes of output cost megabytes of archive and no time to make.
-inline DeflatedData deflatedZeros(std::uint64_t mebibytes) {
-  const std::string zeros(1u << 20, '\0');
-  z_stream zs{};
-  deflateInit2(&zs, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
-  std::string block(deflateBound(&zs, zeros.size()) + 64, '\0');
-  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.data()));
-  zs.avail_in = static_cast<uInt>(zeros.size());
-  zs.next_out = reinterpret_cast<Bytef*>(block.data());
-  zs.avail_out = static_cast<uInt>(block.size());
-  deflate(&zs, Z_FULL_FLUSH);
-  block.resize(block.size() - zs.avail_out);
-  char tail[16];
-  zs.next_out = reinterpret_cast<Bytef*>(tail);
-  zs.avail_out = sizeof tail;
-  deflate(&zs, Z_FINISH);
-  const std::string last(tail, sizeof tail - zs.avail_out);
-  deflateEnd(&zs);
-
-  DeflatedData out;
-  out.bytes.reserve(block.size() * mebibytes + last.size());
-  const uLong blockCrc =
-      crc32(0, reinterpret_cast<const Bytef*>(zeros.data()), static_cast<uInt>(zeros.size()));
-  uLong crc = 0;
-  for (std::uint64_t i = 0; i < mebibytes; ++i) {
-    out.bytes += block;
-    crc = crc32_combine(crc, blockCrc, static_cast<z_off_t>(zeros.size()));
-  }
-  out.bytes += last;
-  out.crc = static_cast<std::uint32_t>(crc);
-  out.expandedSize = mebibytes << 20;
-  return out;
-}
-
 struct ZipEntrySpec {
   std::string name;
   DeflatedData data;
@@ -84,6 +29,25 @@ struct ZipEntrySpec {
 };
 
 namespace zip_craft_detail {
+// Raw deflate of `data`, ended by `flush`: Z_FINISH, or Z_FULL_FLUSH for a block that refers to
+// nothing before it and leaves the stream open.
+inline std::string rawDeflate(const std::string& data, int flush) {
+  z_stream zs{};
+  deflateInit2(&zs, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&zs, data.size()) + 64, '\0');
+  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  zs.avail_in = static_cast<uInt>(data.size());
+  zs.next_out = reinterpret_cast<Bytef*>(out.data());
+  zs.avail_out = static_cast<uInt>(out.size());
+  deflate(&zs, flush);
+  out.resize(zs.total_out);
+  deflateEnd(&zs);
+  return out;
+}
+inline std::uint32_t crcOf(const std::string& data) {
+  return static_cast<std::uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+}
 inline void put16(std::string& s, std::uint32_t v) {
   s += static_cast<char>(v & 0xff);
   s += static_cast<char>((v >> 8) & 0xff);
@@ -93,6 +57,29 @@ inline void put32(std::string& s, std::uint32_t v) {
   put16(s, v >> 16);
 }
 }  // namespace zip_craft_detail
+
+// Raw deflate of `data`.
+inline DeflatedData deflateBytes(const std::string& data) {
+  return {zip_craft_detail::rawDeflate(data, Z_FINISH), zip_craft_detail::crcOf(data), data.size()};
+}
+
+// A deflate stream that expands to `mebibytes` MiB of zero bytes: one fully flushed block of
+// 1 MiB of zeros (it refers to nothing before it) repeated, then the final empty block. About
+// 1 KiB per MiB, so gigabytes of output cost megabytes of archive and no time to make.
+inline DeflatedData deflatedZeros(std::uint64_t mebibytes) {
+  const std::string zeros(1u << 20, '\0');
+  const std::string block = zip_craft_detail::rawDeflate(zeros, Z_FULL_FLUSH);
+  const uLong blockCrc = zip_craft_detail::crcOf(zeros);
+  DeflatedData out{{}, 0, mebibytes << 20};
+  out.bytes.reserve(block.size() * mebibytes + 2);
+  for (std::uint64_t i = 0; i < mebibytes; ++i) {
+    out.bytes += block;
+    out.crc = static_cast<std::uint32_t>(
+        crc32_combine(out.crc, blockCrc, static_cast<z_off_t>(zeros.size())));
+  }
+  out.bytes += std::string("\x03\x00", 2);  // the final block: fixed codes, end of block only
+  return out;
+}
 
 // A ZIP archive of deflated entries (no ZIP64: each expanded size must fit 32 bits).
 inline std::string buildZipArchive(const std::vector<ZipEntrySpec>& entries) {
