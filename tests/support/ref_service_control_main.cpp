@@ -5,24 +5,23 @@
 // Listens on a free loopback port and writes that port into FILE once listening (whole, under
 // another name first). Runs until SIGTERM or SIGINT.
 //
-// Requests: POST /<command>, the body in the control text (tests/support/ref_service_wire.h),
-// the first line the command's fields, the answer's lines its result; 400 with the reason on
-// failure. A session is one running service:
-//   start world | start folder DIR DEMOAPP   (then the world's lines) -> session ID, base URL,
-//                                               server NAME URL ...
-//   stop ID | records ID | token ID FILER LOGIN | set-file ID GROUP NAME CONTENT =VERSION|-
-//   last-update ID GROUP TEXT | member-fault ID LISTENER MEMBER KIND AMOUNT REMAINING
-//   file-fault ID GROUP NAME KIND AMOUNT REMAINING | clear-faults ID
+// Requests: POST /<command>, the body its arguments in the control text
+// (tests/support/ref_service_wire.h), the answer its result; 400 with the reason on failure.
+// A session is one running service:
+//   start "world" WORLD | start "folder" DIR DEMOAPP  -> session ID, base URL, server URLs
+//   stop ID | <member> ID ARGUMENTS...  -> the result of RefService::<member> (table below)
 #include <httplib.h>
 #include <signal.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
 #include "tests/support/ref_service_wire.h"
 #include "tools/refservice/ref_service.h"
@@ -30,80 +29,91 @@
 namespace {
 
 using namespace zentro;
-using testing::control::Line;
+using refservice::RefService;
+using testing::control::Fields;
+using testing::control::WireError;
+using Command = std::function<void(RefService&, Fields& in, Fields& out)>;
+
+template <class>
+struct Arguments;
+template <class R, class... A>
+struct Arguments<R (RefService::*)(A...)> {
+  using type = std::tuple<std::decay_t<A>...>;
+};
+template <class R, class... A>
+struct Arguments<R (RefService::*)(A...) const> : Arguments<R (RefService::*)(A...)> {};
+
+// A member of the service reached by name: its arguments taken in order, its result put back.
+template <class Member>
+Command command(Member member) {
+  return [member](RefService& s, Fields& in, Fields& out) {
+    typename Arguments<Member>::type args;
+    std::apply([&](auto&... a) { in.take(a...); }, args);
+    const auto call = [&] { return std::apply([&](auto&... a) { return (s.*member)(a...); }, args); };
+    if constexpr (std::is_void_v<decltype(call())>) {
+      call();
+    } else {
+      out.put(call());
+    }
+  };
+}
+
+const std::map<std::string, Command> kCommands = {
+    {"calls", command(&RefService::calls)},
+    {"notes", command(&RefService::notes)},
+    {"downloads", command(&RefService::downloads)},
+    {"token", command(&RefService::lastTokenOf)},
+    {"set-file", command(&RefService::setFile)},
+    {"last-update", command(&RefService::setLastUpdate)},
+    {"member-fault", command(&RefService::setMemberFault)},
+    {"file-fault", command(&RefService::setFileFault)},
+    {"clear-faults", command(&RefService::clearFaults)},
+};
 
 class Control {
  public:
-  std::vector<Line> handle(const std::string& command, const std::vector<Line>& lines) {
-    if (lines.empty()) throw testing::control::WireError("empty request");
-    const Line& a = lines[0];
+  Fields handle(const std::string& command, Fields in) {
+    Fields out;
     std::lock_guard lock(mutex_);
-    if (command == "start") return start(a, lines);
-    refservice::RefService& s = session(a.at(0));
+    if (command == "start") {
+      start(in, out);
+      return out;
+    }
+    const auto id = in.take<std::string>();
+    auto session = sessions_.find(id);
+    if (session == sessions_.end()) throw WireError("no session " + id);
     if (command == "stop") {
-      sessions_.erase(a[0]);
-      return {};
+      sessions_.erase(session);
+    } else if (auto it = kCommands.find(command); it != kCommands.end()) {
+      it->second(*session->second, in, out);
+    } else {
+      throw WireError("unknown command \"" + command + "\"");
     }
-    if (command == "records") {
-      return testing::control::recordLines({s.calls(), s.notes(), s.downloads()});
-    }
-    if (command == "token") return {{s.lastTokenOf(a.at(1), a.at(2))}};
-    if (command == "set-file") {
-      const std::string& version = a.at(4);
-      const auto v = version == "-" ? std::nullopt : std::optional<std::string>(version.substr(1));
-      return {{s.setFile(std::stol(a.at(1)), a.at(2), a.at(3), v) ? "1" : "0"}};
-    }
-    if (command == "last-update") return {{s.setLastUpdate(std::stol(a.at(1)), a.at(2)) ? "1" : "0"}};
-    if (command == "member-fault") {
-      s.setMemberFault(a.at(1), a.at(2), fault(a, 3));
-      return {};
-    }
-    if (command == "file-fault") {
-      s.setFileFault(std::stol(a.at(1)), a.at(2), fault(a, 3));
-      return {};
-    }
-    if (command == "clear-faults") {
-      s.clearFaults();
-      return {};
-    }
-    throw testing::control::WireError("unknown command \"" + command + "\"");
+    return out;
   }
 
  private:
-  static refservice::Fault fault(const Line& a, std::size_t at) {
-    refservice::Fault f;
-    f.kind = static_cast<refservice::Fault::Kind>(std::stoi(a.at(at)));
-    f.amount = std::stol(a.at(at + 1));
-    f.remaining = std::stoi(a.at(at + 2));
-    return f;
-  }
-
-  std::vector<Line> start(const Line& a, const std::vector<Line>& lines) {
+  void start(Fields& in, Fields& out) {
     refservice::World world;
-    if (a.at(0) == "folder") {
-      world = refservice::loadWorld(a.at(1), refservice::WorldLoadOptions{a.at(2)});
+    if (in.take<std::string>() == "folder") {
+      const auto dir = in.take<std::string>();
+      world = refservice::loadWorld(dir, refservice::WorldLoadOptions{in.take<std::string>()});
     } else {
-      world = testing::control::worldFromLines({lines.begin() + 1, lines.end()});
+      in.take(world);
       world.validate();
     }
-    auto service = std::make_unique<refservice::RefService>();
+    auto service = std::make_unique<RefService>();
     service->start(world);
+    std::map<std::string, std::string> servers;
+    for (const auto& s : world.servers) servers[s.name] = service->serverUrl(s.name);
     const std::string id = std::to_string(++lastId_);
-    std::vector<Line> answer = {{"session", id}, {"base", service->baseUrl()}};
-    for (const auto& s : world.servers) answer.push_back({"server", s.name, service->serverUrl(s.name)});
+    out.put(id, service->baseUrl(), servers);
     sessions_[id] = std::move(service);
-    return answer;
-  }
-
-  refservice::RefService& session(const std::string& id) {
-    auto it = sessions_.find(id);
-    if (it == sessions_.end()) throw testing::control::WireError("no session " + id);
-    return *it->second;
   }
 
   std::mutex mutex_;
   long lastId_ = 0;
-  std::map<std::string, std::unique_ptr<refservice::RefService>> sessions_;
+  std::map<std::string, std::unique_ptr<RefService>> sessions_;
 };
 
 }  // namespace
@@ -127,8 +137,7 @@ int main(int argc, char** argv) {
   httplib::Server server;
   server.Post(R"(/([a-z-]+))", [&](const httplib::Request& req, httplib::Response& res) {
     try {
-      const auto answer = control.handle(req.matches[1], testing::control::decodeLines(req.body));
-      res.set_content(testing::control::encodeLines(answer), "text/plain");
+      res.set_content(control.handle(req.matches[1], Fields(req.body)).text(), "text/plain");
     } catch (const std::exception& e) {
       res.status = 400;
       res.set_content(e.what(), "text/plain");

@@ -14,7 +14,7 @@
 namespace zentro::testing {
 namespace {
 
-using control::Line;
+using control::Fields;
 
 constexpr char kControlVariable[] = "ZENTRO_REFSERVICE_CONTROL";
 constexpr std::chrono::seconds kControlTimeout{60};
@@ -27,9 +27,10 @@ std::string linuxPath(std::string path) {
   return path;
 }
 
-Line faultFields(const refservice::Fault& f) {
-  return {std::to_string(static_cast<int>(f.kind)), std::to_string(f.amount),
-          std::to_string(f.remaining)};
+void defaultOptionsOnly(const refservice::RefServiceOptions& options) {
+  if (options.https || options.basePort != 0 || !options.logFolder.empty()) {
+    throw std::runtime_error("the control endpoint starts services with the default options only");
+  }
 }
 
 }  // namespace
@@ -37,40 +38,33 @@ Line faultFields(const refservice::Fault& f) {
 class ScopedRefService::Backend {
  public:
   // One control request; throws std::runtime_error when the endpoint is missing or refuses.
-  std::vector<Line> call(const std::string& command, std::vector<Line> lines) const {
+  template <class... A>
+  Fields call(const std::string& command, const A&... args) const {
     const auto port = getEnv(kControlVariable);
     if (!port || std::atoi(port->c_str()) <= 0) {
       throw std::runtime_error(std::string(kControlVariable) +
                                " names no control endpoint: run these tests through "
                                "scripts/test-windows.sh");
     }
+    Fields request;
+    request.put(args...);
     const HttpAnswer answer = httpRequest(std::atoi(port->c_str()), "POST", "/" + command,
-                                          control::encodeLines(lines), kControlTimeout);
+                                          request.text(), kControlTimeout);
     if (answer.status != 200 || !answer.complete) {
       throw std::runtime_error("the reference service's control endpoint answered " +
                                std::to_string(answer.status) + " to " + command + ": " +
                                answer.body);
     }
-    return control::decodeLines(answer.body);
+    return Fields(answer.body);
   }
-  std::vector<Line> sessionCall(const std::string& command, Line fields) const {
+  // A member of the started service; its result.
+  template <class R = void, class... A>
+  R member(const std::string& command, const A&... args) const {
     if (session.empty()) throw std::runtime_error("the reference service was not started");
-    fields.insert(fields.begin(), session);
-    return call(command, {std::move(fields)});
+    Fields answer = call(command, session, args...);
+    if constexpr (!std::is_void_v<R>) return answer.take<R>();
   }
-  bool yes(const std::string& command, Line fields) const {
-    const auto answer = sessionCall(command, std::move(fields));
-    return !answer.empty() && !answer[0].empty() && answer[0][0] == "1";
-  }
-  control::Records records() const { return control::recordsFromLines(sessionCall("records", {})); }
-
-  void started(const std::vector<Line>& answer) {
-    for (const Line& line : answer) {
-      if (line.size() == 2 && line[0] == "session") session = line[1];
-      if (line.size() == 2 && line[0] == "base") base = line[1];
-      if (line.size() == 3 && line[0] == "server") servers[line[1]] = line[2];
-    }
-  }
+  void started(Fields answer) { answer.take(session, base, servers); }
 
   std::string session;
   std::string base;
@@ -82,27 +76,21 @@ ScopedRefService::ScopedRefService() : backend_(std::make_unique<Backend>()) {}
 ScopedRefService::~ScopedRefService() {
   try {
     verify();
-    if (!backend_->session.empty()) backend_->sessionCall("stop", {});
+    if (!backend_->session.empty()) backend_->member("stop");
   } catch (const std::exception& e) {
     ADD_FAILURE() << e.what();
   }
 }
 
 void ScopedRefService::start(const refservice::World& world, refservice::RefServiceOptions options) {
-  if (options.https || options.basePort != 0 || !options.logFolder.empty()) {
-    throw std::runtime_error("the control endpoint starts services with the default options only");
-  }
-  std::vector<Line> lines = control::worldLines(world);
-  lines.insert(lines.begin(), Line{"world"});
-  backend_->started(backend_->call("start", std::move(lines)));
+  defaultOptionsOnly(options);
+  backend_->started(backend_->call("start", "world", world));
 }
 
 void ScopedRefService::startFromFolder(const std::string& worldDir, const std::string& demoApp,
                                        refservice::RefServiceOptions options) {
-  if (options.https || options.basePort != 0 || !options.logFolder.empty()) {
-    throw std::runtime_error("the control endpoint starts services with the default options only");
-  }
-  backend_->started(backend_->call("start", {{"folder", linuxPath(worldDir), linuxPath(demoApp)}}));
+  defaultOptionsOnly(options);
+  backend_->started(backend_->call("start", "folder", linuxPath(worldDir), linuxPath(demoApp)));
 }
 
 std::string ScopedRefService::baseUrl() const { return backend_->base; }
@@ -111,40 +99,34 @@ std::string ScopedRefService::serverUrl(const std::string& name) const {
   return it == backend_->servers.end() ? std::string() : it->second;
 }
 std::vector<refservice::CallRecord> ScopedRefService::calls() const {
-  return backend_->records().calls;
+  return backend_->member<std::vector<refservice::CallRecord>>("calls");
 }
 std::vector<refservice::NoteRecord> ScopedRefService::notes() const {
-  return backend_->records().notes;
+  return backend_->member<std::vector<refservice::NoteRecord>>("notes");
 }
 std::vector<refservice::DownloadRecord> ScopedRefService::downloads() const {
-  return backend_->records().downloads;
+  return backend_->member<std::vector<refservice::DownloadRecord>>("downloads");
 }
 std::string ScopedRefService::lastTokenOf(const std::string& filerCode,
                                           const std::string& login) const {
-  const auto answer = backend_->sessionCall("token", {filerCode, login});
-  return answer.empty() || answer[0].empty() ? std::string() : answer[0][0];
+  return backend_->member<std::string>("token", filerCode, login);
 }
 bool ScopedRefService::setFile(long groupId, const std::string& fileName,
                                const std::string& content,
                                const std::optional<std::string>& version) {
-  return backend_->yes("set-file", {std::to_string(groupId), fileName, content,
-                                    version ? "=" + *version : std::string("-")});
+  return backend_->member<bool>("set-file", groupId, fileName, content, version);
 }
 bool ScopedRefService::setLastUpdate(long groupId, const std::string& text) {
-  return backend_->yes("last-update", {std::to_string(groupId), text});
+  return backend_->member<bool>("last-update", groupId, text);
 }
 void ScopedRefService::setMemberFault(const std::string& listener, const std::string& member,
                                       const refservice::Fault& fault) {
-  Line fields = {listener, member};
-  for (auto& f : faultFields(fault)) fields.push_back(f);
-  backend_->sessionCall("member-fault", std::move(fields));
+  backend_->member("member-fault", listener, member, fault);
 }
 void ScopedRefService::setFileFault(long groupId, const std::string& fileName,
                                     const refservice::Fault& fault) {
-  Line fields = {std::to_string(groupId), fileName};
-  for (auto& f : faultFields(fault)) fields.push_back(f);
-  backend_->sessionCall("file-fault", std::move(fields));
+  backend_->member("file-fault", groupId, fileName, fault);
 }
-void ScopedRefService::clearFaults() { backend_->sessionCall("clear-faults", {}); }
+void ScopedRefService::clearFaults() { backend_->member("clear-faults"); }
 
 }  // namespace zentro::testing
