@@ -29,28 +29,27 @@ std::string utf8(const std::wstring& text) {
   return platform::utf8FromPath(std::filesystem::path(text));
 }
 
-void deleteTree(HKEY root, const std::wstring& path) {
+// Runs `use` on `path` opened with `access` in each registry view where it exists.
+template <class Use>
+void inEachView(HKEY root, const std::wstring& path, REGSAM access, Use use) {
   for (REGSAM view : kViews) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) {
-      continue;
-    }
-    RegDeleteTreeW(key, nullptr);
+    if (RegOpenKeyExW(root, path.c_str(), 0, access | view, &key) != ERROR_SUCCESS) continue;
+    use(key, view);
     RegCloseKey(key);
-    RegDeleteKeyExW(root, path.c_str(), view, 0);
   }
 }
 
+void deleteTree(HKEY root, const std::wstring& path) {
+  inEachView(root, path, KEY_ALL_ACCESS, [&](HKEY key, REGSAM view) {
+    RegDeleteTreeW(key, nullptr);
+    RegDeleteKeyExW(root, path.c_str(), view, 0);
+  });
+}
+
 void deleteValue(const std::string& keyPath, const std::string& valueName) {
-  for (REGSAM view : kViews) {
-    HKEY key = nullptr;
-    const std::wstring path = wide(keyPath);
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE | view, &key) != 0) {
-      continue;
-    }
-    RegDeleteValueW(key, wide(valueName).c_str());
-    RegCloseKey(key);
-  }
+  inEachView(HKEY_LOCAL_MACHINE, wide(keyPath), KEY_SET_VALUE,
+             [&](HKEY key, REGSAM) { RegDeleteValueW(key, wide(valueName).c_str()); });
 }
 
 std::optional<std::wstring> readShellFolder(DWORD& type) {
@@ -123,15 +122,10 @@ std::wstring settingsKey(const std::string& app, const std::string& section) {
 
 std::optional<std::string> storedSetting(const std::string& app, const std::string& section,
                                          const std::string& key) {
-  const std::wstring path = settingsKey(app, section);
-  DWORD size = 0;
-  if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), wide(key).c_str(), RRF_RT_REG_SZ, nullptr,
-                   nullptr, &size) != ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
-  if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), wide(key).c_str(), RRF_RT_REG_SZ, nullptr,
-                   value.data(), &size) != ERROR_SUCCESS) {
+  std::wstring value(32768, L'\0');  // more than any value a test stores
+  DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+  if (RegGetValueW(HKEY_CURRENT_USER, settingsKey(app, section).c_str(), wide(key).c_str(),
+                   RRF_RT_REG_SZ, nullptr, value.data(), &size) != ERROR_SUCCESS) {
     return std::nullopt;
   }
   value.resize(wcsnlen(value.c_str(), value.size()));
