@@ -17,7 +17,7 @@ int hexDigit(char c) {
 
 }  // namespace
 
-Fields::Fields(std::string_view text) {
+Fields::Fields(std::string_view text) : reading_(true) {
   std::string field;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\n') {
@@ -53,28 +53,28 @@ std::string Fields::text() const {
   return out;
 }
 
-void Fields::add(const Value& v) {
-  std::string bytes;
-  try {
-    rds::encodeValue(v, bytes);
-  } catch (const rds::WireError&) {  // no wire form: its text stands in
-    bytes.clear();
-    rds::encodeValue(Value(v.debugText()), bytes);
+void Fields::field(std::string& text) {
+  if (!reading_) {
+    fields_.push_back(text);
+  } else if (next_ < fields_.size()) {
+    text = fields_[next_++];
+  } else {
+    throw WireError("fewer fields than expected");
   }
-  add(bytes);
 }
 
-void Fields::add(std::chrono::system_clock::time_point t) {
-  add(std::chrono::duration_cast<std::chrono::microseconds>(t.time_since_epoch()).count());
-}
-
-void Fields::get(std::string& text) {
-  if (next_ >= fields_.size()) throw WireError("fewer fields than expected");
-  text = fields_[next_++];
-}
-
-void Fields::get(Value& v) {
-  const auto bytes = take<std::string>();
+void Fields::field(Value& v) {
+  std::string bytes;
+  if (!reading_) {
+    try {
+      rds::encodeValue(v, bytes);
+    } catch (const rds::WireError&) {  // no wire form: its text stands in
+      bytes.clear();
+      rds::encodeValue(Value(v.debugText()), bytes);
+    }
+  }
+  field(bytes);
+  if (!reading_) return;
   std::size_t pos = 0;
   try {
     v = rds::decodeValue(bytes, pos);
@@ -83,24 +83,30 @@ void Fields::get(Value& v) {
   }
 }
 
-void Fields::get(std::chrono::system_clock::time_point& t) {
-  t = std::chrono::system_clock::time_point(
-      std::chrono::duration_cast<std::chrono::system_clock::duration>(
-          std::chrono::microseconds(number())));
+void Fields::field(std::chrono::system_clock::time_point& t) {
+  using std::chrono::microseconds;
+  long long us = std::chrono::duration_cast<microseconds>(t.time_since_epoch()).count();
+  field(us);
+  using Clock = std::chrono::system_clock;
+  if (reading_) t = Clock::time_point(std::chrono::duration_cast<Clock::duration>(microseconds(us)));
 }
 
-long long Fields::number() {
-  const auto text = take<std::string>();
+void Fields::field(long long& n) {
+  std::string text = std::to_string(n);
+  field(text);
+  if (!reading_) return;
   char* end = nullptr;
-  const long long n = std::strtoll(text.c_str(), &end, 10);
+  n = std::strtoll(text.c_str(), &end, 10);
   if (text.empty() || *end != '\0') throw WireError("bad number \"" + text + "\"");
-  return n;
 }
 
-std::size_t Fields::count() {
-  const long long n = number();
-  if (n < 0 || static_cast<std::size_t>(n) > fields_.size() - next_) throw WireError("bad count");
-  return static_cast<std::size_t>(n);
+void Fields::count(std::size_t& n) {
+  long long wide = static_cast<long long>(n);
+  field(wide);
+  if (wide < 0 || (reading_ && static_cast<std::size_t>(wide) > fields_.size() - next_)) {
+    throw WireError("bad count");
+  }
+  n = static_cast<std::size_t>(wide);
 }
 
 }  // namespace zentro::testing::control

@@ -66,95 +66,78 @@ class Fields {
   explicit Fields(std::string_view text);
   std::string text() const;
 
+  // The values in turn (field() only reads them while writing).
   template <class... T>
   void put(const T&... values) {
-    (add(values), ...);
+    (field(const_cast<T&>(values)), ...);
   }
   // The next values, in the order they were put. Throws WireError when they run out or a
   // field does not read as its type.
   template <class... T>
   void take(T&... values) {
-    (get(values), ...);
+    (field(values), ...);
   }
   template <class T>
   T take() {
     T v{};
-    get(v);
+    take(v);
     return v;
   }
 
  private:
-  void add(const std::string& text) { fields_.push_back(text); }
-  void add(const char* text) { fields_.emplace_back(text); }
-  void add(const Value& v);
-  void add(std::chrono::system_clock::time_point t);
+  // Each writes `v` when writing (leaving it as it is), and sets it when reading.
+  void field(std::string& text);
+  void field(const char* text) { put(std::string(text)); }
+  void field(Value& v);
+  void field(std::chrono::system_clock::time_point& t);
+  void field(long long& n);
   template <class T>
     requires std::is_integral_v<T> || std::is_enum_v<T>
-  void add(T n) {
-    add(std::to_string(static_cast<long long>(n)));
+  void field(T& n) {
+    auto wide = static_cast<long long>(n);
+    field(wide);
+    if (reading_) n = static_cast<T>(wide);
   }
   template <class T>
-  void add(const std::optional<T>& v) {
-    add(v.has_value());
-    if (v) add(*v);
+  void field(std::optional<T>& v) {
+    bool present = v.has_value();
+    field(present);
+    if (reading_) v.reset();
+    if (present) field(v ? *v : v.emplace());
   }
-  void add(const std::shared_ptr<const std::string>& v) { add(v ? std::optional(*v) : std::nullopt); }
+  void field(std::shared_ptr<const std::string>& v) {
+    std::optional<std::string> text = v ? std::optional(*v) : std::nullopt;
+    field(text);
+    if (reading_) v = text ? std::make_shared<const std::string>(*text) : nullptr;
+  }
   template <class T>
-  void add(const std::vector<T>& items) {
-    add(items.size());
-    for (const T& item : items) add(item);
+  void field(std::vector<T>& items) {
+    std::size_t n = items.size();
+    count(n);
+    if (reading_) items.resize(n);
+    for (T& item : items) field(item);
   }
   template <class K, class V>
-  void add(const std::map<K, V>& items) {
-    add(items.size());
-    for (const auto& [key, value] : items) put(key, value);
-  }
-  // Only read here: the members are taken by a non-const reference to serve get() as well.
-  template <Structure T>
-  void add(const T& v) {
-    members(const_cast<T&>(v), [this](const auto&... m) { put(m...); });
-  }
-
-  void get(std::string& text);
-  void get(Value& v);
-  void get(std::chrono::system_clock::time_point& t);
-  long long number();
-  std::size_t count();  // of the items that follow; no more than fields remain
-  template <class T>
-    requires std::is_integral_v<T> || std::is_enum_v<T>
-  void get(T& n) {
-    n = static_cast<T>(number());
-  }
-  template <class T>
-  void get(std::optional<T>& v) {
-    v.reset();
-    if (take<bool>()) get(v.emplace());
-  }
-  void get(std::shared_ptr<const std::string>& v) {
-    const auto text = take<std::optional<std::string>>();
-    v = text ? std::make_shared<const std::string>(*text) : nullptr;
-  }
-  template <class T>
-  void get(std::vector<T>& items) {
-    items.resize(count());
-    for (T& item : items) get(item);
+  void field(std::map<K, V>& items) {
+    std::vector<std::pair<K, V>> pairs(items.begin(), items.end());
+    field(pairs);
+    if (reading_) items = {pairs.begin(), pairs.end()};
   }
   template <class K, class V>
-  void get(std::map<K, V>& items) {
-    items.clear();
-    for (auto n = count(); n > 0; --n) {
-      K key{};
-      get(key);
-      get(items[key]);
-    }
+  void field(std::pair<K, V>& p) {
+    field(p.first);
+    field(p.second);
   }
   template <Structure T>
-  void get(T& v) {
-    members(v, [this](auto&... m) { take(m...); });
+  void field(T& v) {
+    members(v, [this](auto&... m) { (field(m), ...); });
   }
+  // A number of items to follow; when reading, no more than fields remain.
+  void count(std::size_t& n);
 
   std::vector<std::string> fields_;
   std::size_t next_ = 0;
+  bool reading_ = false;
 };
 
 }  // namespace zentro::testing::control
