@@ -19,6 +19,14 @@ struct CliRun {
   std::string err;
 };
 
+// Each call: the arguments, the exit code, and a text the output (or, on failure, the error
+// output) must hold.
+struct DiagCall {
+  std::string args;
+  int exitCode;
+  std::string shows;
+};
+
 class DiagCliTest : public ::testing::Test {
  protected:
   // Runs zentro-diag with `args` (already quoted for the shell).
@@ -33,16 +41,20 @@ class DiagCliTest : public ::testing::Test {
     return r;
   }
   static std::string data(const char* name) { return std::string(ZENTRO_TEST_DATA) + "/" + name; }
+  // Runs each call; a failing one prints nothing on standard output.
+  void check(const std::vector<DiagCall>& calls) {
+    for (const DiagCall& c : calls) {
+      const CliRun r = diag(c.args);
+      EXPECT_EQ(r.exitCode, c.exitCode) << c.args << "\n" << r.err;
+      EXPECT_NE((c.exitCode == 0 ? r.out : r.err).find(c.shows), std::string::npos)
+          << c.args << "\n" << r.out << r.err;
+      if (c.exitCode != 0) {
+        EXPECT_EQ(r.out, "") << c.args;
+      }
+    }
+  }
 
   testing::TempDir temp;
-};
-
-// Each call: the arguments, the exit code, and a text the output (or, on failure, the error
-// output) must hold.
-struct DiagCall {
-  std::string args;
-  int exitCode;
-  std::string shows;
 };
 
 TEST_F(DiagCliTest, FilesArePrintedOrTheirFaultNamed) {
@@ -54,28 +66,19 @@ TEST_F(DiagCliTest, FilesArePrintedOrTheirFaultNamed) {
   t.appendRow({Value("UPDATEADMINLOGIN"), Value::null()});
   temp.write("good/VMIZentroConfig.XML", writeAdoXml(t));
   const std::string broken = data("broken_truncated_rowset.xml");
-  for (const DiagCall& c : std::vector<DiagCall>{
-           {"rowset " + data("rowset_typed_with_nulls.xml"), 0,
-            "rows: 2\n{\"Name\": \"O'Brien & \\\"Sons\\\"\", \"Qty\": 3, \"Last Visit\": "
-            "\"2001-02-03T04:05:06\", \"Active\": true}\n{\"Name\": \"Smith\", \"Qty\": -7, "
-            "\"Last Visit\": null, \"Active\": null}\n"},
-           {"rowset " + broken, 1, "zentro-diag: " + broken + ": "},
-           {"rowset " + temp.file("none.xml"), 1, "zentro-diag: " + temp.file("none.xml") + ": "},
-           {"rowset", 2, ""},
-           {"config " + temp.str(), 0,
-            "no configuration file at " + temp.str() + "/VMIZentroConfig.XML\n"},
-           {"config " + temp.file("good"), 0,
-            "BaseURL = \"http://127.0.0.1:8080/cvbo\"\nSharedEnvironment = \" true \"\n"
-            "UPDATEADMINLOGIN = (null)\n"},
-           {"config " + temp.file("config"), 1, ""}}) {
-    const CliRun r = diag(c.args);
-    EXPECT_EQ(r.exitCode, c.exitCode) << c.args << "\n" << r.err;
-    EXPECT_NE((c.exitCode == 0 ? r.out : r.err).find(c.shows), std::string::npos)
-        << c.args << "\n" << r.out << r.err;
-    if (c.exitCode != 0) {
-      EXPECT_EQ(r.out, "") << c.args;
-    }
-  }
+  check({{"rowset " + data("rowset_typed_with_nulls.xml"), 0,
+       "rows: 2\n{\"Name\": \"O'Brien & \\\"Sons\\\"\", \"Qty\": 3, \"Last Visit\": "
+       "\"2001-02-03T04:05:06\", \"Active\": true}\n{\"Name\": \"Smith\", \"Qty\": -7, "
+       "\"Last Visit\": null, \"Active\": null}\n"},
+      {"rowset " + broken, 1, "zentro-diag: " + broken + ": "},
+      {"rowset " + temp.file("none.xml"), 1, "zentro-diag: " + temp.file("none.xml") + ": "},
+      {"rowset", 2, ""},
+      {"config " + temp.str(), 0,
+       "no configuration file at " + temp.str() + "/VMIZentroConfig.XML\n"},
+      {"config " + temp.file("good"), 0,
+       "BaseURL = \"http://127.0.0.1:8080/cvbo\"\nSharedEnvironment = \" true \"\n"
+       "UPDATEADMINLOGIN = (null)\n"},
+      {"config " + temp.file("config"), 1, ""}});
 }
 
 TEST_F(DiagCliTest, CallsPrintResultsByReferenceValuesAndErrors) {
@@ -87,24 +90,18 @@ TEST_F(DiagCliTest, CallsPrintResultsByReferenceValuesAndErrors) {
   // An array of VARIANTs, as a data factory returns beside a failed call, prints readably.
   ref.service().setMemberFault("EAST", "isValidLogin",
                                refservice::Fault{refservice::Fault::Kind::ArrayAnswer, 0, 1});
-  for (const DiagCall& c : std::vector<DiagCall>{
-           {valid + "s:DEMO s:ALICE s:alice-demo b:false '&b:true'", 0,
-            "result (Array of Variant, 0 To 3): [42, {\"error\": \"0x80004005\", \"source\": "
-            "\"CVBO_V2.Init\", \"description\": \"Fault injected by the reference service\"}, "
-            "[\"one\", null], \"Nothing\"]\nargument 5 by reference (Bool): true\n"},
-           {valid + "s:DEMO s:ALICE s:alice-demo b:false '&b:true'", 0,
-            "result (Bool): true\nargument 5 by reference (Bool): true\n"},
-           {login, 0, "argument 1 by reference (String): DEMO\nargument 2 by reference (String): "
-                      "ALICE\nargument 3 by reference (String): alice-demo\n"},
-           {"call " + ref.serverUrl("EAST") + " CVBO_V2.Init NoSuchMember", 1,
-            "(0x80070057) from CVBO_V2.Init: NoSuchMember: "},
-           {valid + "x:1", 2, ""},
-           {valid + "i:twelve", 2, ""}}) {
-    const CliRun r = diag(c.args);
-    EXPECT_EQ(r.exitCode, c.exitCode) << c.args << "\n" << r.err;
-    EXPECT_NE((c.exitCode == 0 ? r.out : r.err).find(c.shows), std::string::npos)
-        << c.args << "\n" << r.out << r.err;
-  }
+  check({{valid + "s:DEMO s:ALICE s:alice-demo b:false '&b:true'", 0,
+       "result (Array of Variant, 0 To 3): [42, {\"error\": \"0x80004005\", \"source\": "
+       "\"CVBO_V2.Init\", \"description\": \"Fault injected by the reference service\"}, "
+       "[\"one\", null], \"Nothing\"]\nargument 5 by reference (Bool): true\n"},
+      {valid + "s:DEMO s:ALICE s:alice-demo b:false '&b:true'", 0,
+       "result (Bool): true\nargument 5 by reference (Bool): true\n"},
+      {login, 0, "argument 1 by reference (String): DEMO\nargument 2 by reference (String): "
+                 "ALICE\nargument 3 by reference (String): alice-demo\n"},
+      {"call " + ref.serverUrl("EAST") + " CVBO_V2.Init NoSuchMember", 1,
+       "(0x80070057) from CVBO_V2.Init: NoSuchMember: "},
+      {valid + "x:1", 2, ""},
+      {valid + "i:twelve", 2, ""}});
   EXPECT_NE(diag(login).out.find("result (String): " + ref.service().lastTokenOf("DEMO", "ALICE")),
             std::string::npos);
 }
