@@ -21,27 +21,9 @@ using refservice::kLoginProgId;
 
 constexpr const char* kObjectNotFound = "HTTP/1.1 404 Object Not Found";
 
-std::shared_ptr<const std::string> bytes(std::size_t n, char seed) {
-  std::string s(n, '\0');
-  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>(seed + i % 251);
-  return std::make_shared<const std::string>(std::move(s));
-}
-
-refservice::InstallEntry entry(const char* name, const char* location, int compressed,
-                               std::shared_ptr<const std::string> content) {
-  refservice::InstallEntry e;
-  e.fileName = name;
-  e.sequenceId = 10;
-  e.installType = 2;
-  e.fileVersion = "1.0.0.0";
-  e.installLocation = "COMMONDIR";
-  e.isCompressed = compressed;
-  e.downloadLocation = location;
-  e.content = std::move(content);
-  return e;
-}
-
-// Two servers on two loopback addresses; deployment 1 (BROKER) on S1, 2 (CLIENT) on S2.
+// Two servers on two loopback addresses; deployment 1 (BROKER) on S1 with group 1, deployment 2
+// (CLIENT) on S2 with group 2. "gone.dll" is listed without content; "packed.dat" is served
+// as an archive.
 refservice::World twoServerWorld() {
   refservice::World w;
   w.filers["F"] = "";
@@ -51,14 +33,24 @@ refservice::World twoServerWorld() {
   w.servers.push_back({"S2", "127.0.0.2", 0, "/other", {}});
   w.deployments.push_back({1, "BROKER", "Broker", "S1", "", "b", 1L, std::nullopt, "Y", {}});
   w.deployments.push_back({2, " CLIENT ", "Client", "S2", "", "c", 2L, std::nullopt, "N", {}});
-  refservice::InstallGroup g1{1, "2026-01-01T00:00:00", {}};
-  g1.entries.push_back(entry("a.bin", "a.bin", 0, bytes(5000, 'a')));
-  g1.entries.push_back(entry("packed.dat", "sub/packed.cmp", 1, bytes(5000, 'p')));
-  g1.entries.push_back(entry("gone.dll", "gone.dll", 0, nullptr));
-  refservice::InstallGroup g2{2, "", {}};
-  g2.entries.push_back(entry("c.bin", "c.bin", 0, bytes(2049, 'c')));
-  w.groups[1] = g1;
-  w.groups[2] = g2;
+  struct File {
+    long group;
+    const char* name;
+    const char* location;
+    int compressed;
+    std::size_t size;  // 0: no content
+  };
+  for (const File& f : {File{1, "a.bin", "a.bin", 0, 5000},
+                        File{1, "packed.dat", "sub/packed.cmp", 1, 5000},
+                        File{1, "gone.dll", "gone.dll", 0, 0}, File{2, "c.bin", "c.bin", 0, 2049}}) {
+    refservice::InstallEntry e;
+    e.fileName = f.name;
+    e.downloadLocation = f.location;
+    e.isCompressed = f.compressed;
+    if (f.size > 0) e.content = std::make_shared<const std::string>(f.size, f.name[0]);
+    w.groups[f.group].id = f.group;
+    w.groups[f.group].entries.push_back(e);
+  }
   return w;
 }
 
