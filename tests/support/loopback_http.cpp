@@ -201,45 +201,33 @@ const char* reason(int status) {
 // Sends `reply`; false when the connection must close afterwards.
 bool answer(Channel& c, const HttpReply& reply) {
   if (reply.hangUp) return false;
+  const std::uint64_t size = reply.stream ? reply.streamSize : reply.body.size();
   std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reason(reply.status) +
                      "\r\nContent-Type: " + reply.contentType + "\r\n";
-  if (reply.chunked) {
-    if (!c.send(head + "Transfer-Encoding: chunked\r\n\r\n")) return false;
-    for (std::size_t at = 0; at < reply.body.size(); at += 1000) {
-      const std::size_t n = std::min<std::size_t>(1000, reply.body.size() - at);
-      char size[16];
-      std::snprintf(size, sizeof size, "%zx\r\n", n);
-      if (!c.send(size) || !c.send(reply.body.data() + at, n) || !c.send("\r\n")) return false;
+  head += reply.chunked ? "Transfer-Encoding: chunked\r\n\r\n"
+                        : "Content-Length: " + std::to_string(size) + "\r\n\r\n";
+  if (!c.send(head)) return false;
+  const std::uint64_t end =
+      reply.cutAfter >= 0 ? std::min(size, static_cast<std::uint64_t>(reply.cutAfter)) : size;
+  for (std::uint64_t at = 0; at < end;) {
+    std::string piece;
+    if (reply.stream) {
+      piece = reply.stream(at);
+    } else {
+      if (reply.trickleMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(reply.trickleMs));
+      piece = reply.body.substr(at, reply.trickleMs > 0 ? 16 : reply.chunked ? 1000 : end - at);
     }
-    return c.send("0\r\n\r\n");
-  }
-  if (reply.stream) {
-    if (!c.send(head + "Content-Length: " + std::to_string(reply.streamSize) + "\r\n\r\n"))
-      return false;
-    for (std::uint64_t at = 0; at < reply.streamSize;) {
-      const std::string piece = reply.stream(at);
-      if (piece.empty() || c.stopped() || !c.send(piece)) return false;
-      at += piece.size();
+    piece.resize(std::min<std::uint64_t>(piece.size(), end - at));
+    if (piece.empty() || c.stopped()) return false;
+    at += piece.size();
+    if (reply.chunked) {
+      char chunkSize[16];
+      std::snprintf(chunkSize, sizeof chunkSize, "%zx\r\n", piece.size());
+      piece = chunkSize + piece + "\r\n";
     }
-    return true;
+    if (!c.send(piece)) return false;
   }
-  head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n\r\n";
-  if (reply.trickleMs > 0) {
-    if (!c.send(head)) return false;
-    for (std::size_t at = 0; at < reply.body.size(); at += 16) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(reply.trickleMs));
-      const std::size_t n = std::min<std::size_t>(16, reply.body.size() - at);
-      if (c.stopped() || !c.send(reply.body.data() + at, n)) return false;
-    }
-    return true;
-  }
-  if (reply.cutAfter >= 0) {
-    c.send(head);
-    c.send(reply.body.data(),
-           std::min<std::size_t>(reply.body.size(), static_cast<std::size_t>(reply.cutAfter)));
-    return false;
-  }
-  return c.send(head) && c.send(reply.body);
+  return reply.cutAfter < 0 && (!reply.chunked || c.send("0\r\n\r\n"));
 }
 
 }  // namespace

@@ -3,28 +3,21 @@
 // <own path>.cwd, each under a temporary name first; ends with the number in <own path>.exit.
 #include <windows.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace {
 
 std::string utf8(const std::wstring& text) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                      nullptr, nullptr);
-  return out;
+  const std::u8string bytes = std::filesystem::path(text).u8string();
+  return std::string(bytes.begin(), bytes.end());
 }
 
 void writeWhole(const std::wstring& path, const std::string& text) {
   const std::wstring temporary = path + L".tmp";
-  if (FILE* f = _wfopen(temporary.c_str(), L"wb")) {
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fclose(f);
-    MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
-  }
+  std::ofstream(std::filesystem::path(temporary), std::ios::binary) << text;
+  MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 }  // namespace
@@ -34,11 +27,8 @@ int main() {
   GetModuleFileNameW(nullptr, self, 32768);
   const std::wstring program = self;
 
-  int exitCode = 0;
-  if (FILE* f = _wfopen((program + L".exit").c_str(), L"rb")) {
-    if (std::fscanf(f, "%d", &exitCode) != 1) exitCode = 0;
-    std::fclose(f);
-  }
+  int exitCode = 0;  // also when the file is missing or holds no number
+  std::ifstream(std::filesystem::path(program + L".exit")) >> exitCode;
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   std::string args;
