@@ -87,11 +87,6 @@ class FaultProxy {
     return t;
   }
 
-  static bool endsWith(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() &&
-           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-  }
-
   // The call answer in `r` when it is a well-formed one with a return value.
   static std::optional<rds::Response> rdsAnswer(const HttpReply& r) {
     if (r.status != 200) return std::nullopt;
@@ -112,10 +107,10 @@ class FaultProxy {
       std::lock_guard lock(mutex_);
       seen_.push_back(req);
       for (const auto& [suffix, rule] : downloads_) {
-        if (req.method == "GET" && endsWith(t.path, suffix)) return rule;
+        if (req.method == "GET" && t.path.ends_with(suffix)) return rule;
       }
       for (const auto& [suffix, edit] : edits_)
-        if (endsWith(t.path, suffix)) edits.push_back(edit);
+        if (t.path.ends_with(suffix)) edits.push_back(edit);
     }
     if (t.host.empty()) {
       r.status = 400;

@@ -1,13 +1,10 @@
-// The reference-service fixture's own check; what a login may see and use (its deployments, the
-// client flag, its token, its groups); and the service's log: every call and report, never a
-// password or a login token.
+// The reference-service fixture's own check, and the service's log: every call and report, never
+// a password or a login token.
 
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include "platform/http.h"
-#include "platform/runtime_error.h"
-#include "remote/ado_xml.h"
 #include "remote/data_space.h"
 #include "tests/support/ref_service_fixture.h"
 #include "tools/refservice/business_objects.h"
@@ -25,44 +22,6 @@ TEST(RefServiceFixtureTest, MissingExpectedCallFailsTheTest) {
         s.expectCall(kLoginProgId, "isValidLogin");
       },
       "CVBO_V2.Init.isValidLogin but received 0");
-}
-
-TEST(RefServiceMembersTest, AnswersFollowTheLoginItsTokenAndTheClientFlag) {
-  testing::ScopedRefService ref;
-  ref.startFromFolder(testing::demoWorldDir(), testing::demoAppPath());
-  auto http = platform::makeHttpClient();
-  DataSpace space(*http);
-  auto base = space.createObject(kLoginProgId, ref.baseUrl());
-  auto east = space.createObject(kLoginProgId, ref.serverUrl("EAST"));
-  std::string filer = testing::kDemoFiler, bob = testing::kDemoBob, alice = testing::kDemoAlice;
-  auto deployments = [&](std::string& login) {
-    return readAdoXml(*base->invoke("GetDeploymentsXML", {Arg::byRef(filer), Arg::byRef(login)})
-                           .toText())
-        .recordCount();
-  };
-  EXPECT_EQ(deployments(bob), 2);  // the pilot is ALICE's only
-  EXPECT_EQ(deployments(alice), 3);
-  bool automatic = false;
-  auto valid = [&](bool isClient) {
-    return east->invoke("isValidLogin", {Arg::byVal(Value(filer)), Arg::byVal(Value(alice)),
-                                         Arg::byVal(Value(testing::kDemoAlicePassword)),
-                                         Arg::byVal(Value(isClient)), Arg::byRef(automatic)});
-  };
-  EXPECT_EQ(valid(false), Value(true));
-  EXPECT_EQ(valid(true), Value(false));  // no client deployment on EAST
-  std::string password = testing::kDemoBobPassword;
-  std::string token = *east->invoke("LoginUser", {Arg::byRef(filer), Arg::byRef(bob),
-                                                  Arg::byRef(password), Arg::byVal(Value(""))})
-                           .toText();
-  std::string unknown = "0000";
-  for (auto [who, group] : {std::pair{&unknown, 12}, std::pair{&token, 30}}) {
-    // An unknown token, and a group the login may not use.
-    EXPECT_THROW(east->invoke("GetInstallFilesByIDXML", {Arg::byRef(*who),
-                                                         Arg::byVal(Value(std::int32_t{group})),
-                                                         Arg::byVal(Value::null())}),
-                 RuntimeError)
-        << group;
-  }
 }
 
 TEST(RefServiceLogTest, HoldsCallsAndReportsButNoPasswordOrToken) {

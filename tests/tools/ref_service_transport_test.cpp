@@ -8,6 +8,7 @@
 #include "platform/http.h"
 #include "platform/http_texts.h"
 #include "platform/runtime_error.h"
+#include "remote/ado_xml.h"
 #include "remote/data_space.h"
 #include "tests/support/ref_service_fixture.h"
 #include "tests/support/scoped_env.h"
@@ -22,12 +23,13 @@ using refservice::kLoginProgId;
 constexpr const char* kObjectNotFound = "HTTP/1.1 404 Object Not Found";
 
 // Two servers on two loopback addresses; deployment 1 (BROKER) on S1 with group 1, deployment 2
-// (CLIENT) on S2 with group 2. "gone.dll" is listed without content; "packed.dat" is served
+// (CLIENT) on S2 with group 2; login U may use both, V only the first. "gone.dll" is listed without content; "packed.dat" is served
 // as an archive.
 refservice::World twoServerWorld() {
   refservice::World w;
   w.filers["F"] = "";
   w.logins.push_back({"F", "U", "pw", {1, 2}});
+  w.logins.push_back({"F", "V", "pw", {1}});
   w.base.path = "/bo";
   w.servers.push_back({"S1", "127.0.0.1", 0, "/bo", {}});
   w.servers.push_back({"S2", "127.0.0.2", 0, "/other", {}});
@@ -159,11 +161,41 @@ TEST_F(RefServiceTransportTest, MemberFaultsReachTheCallerAsErrorsNamingTheMembe
   ref.service().setMemberFault("*", "*", Fault{Fault::Kind::Status500, 0, 1});
   EXPECT_THROW(base->invoke("GetLoginServersXML", {Arg::byRef(f), Arg::byRef(u)}), RuntimeError);
   EXPECT_EQ(call(), Value(true));
-  // The client flag decides between the servers' deployment types.
+}
+
+// What a login may see and use: its deployments, the client flag, its token, its groups.
+TEST_F(RefServiceTransportTest, AnswersFollowTheLoginItsTokenAndTheClientFlag) {
+  DataSpace space(*http);
+  auto s1 = space.createObject(kLoginProgId, ref.serverUrl("S1"));
   auto s2 = space.createObject(kLoginProgId, ref.serverUrl("S2"));
-  EXPECT_EQ(s2->invoke("isValidLogin", {Arg::byVal(Value("F")), Arg::byVal(Value("U")), Arg::byVal(Value("pw")),
-                                        Arg::byVal(Value(true)), Arg::byRef(autoFlag)}),
-            Value(true));
+  std::string filer = "F", u = "U", v = "V", password = "pw";
+  auto deployments = [&](std::string& login) {
+    return readAdoXml(*s1->invoke("GetDeploymentsXML", {Arg::byRef(filer), Arg::byRef(login)})
+                           .toText())
+        .recordCount();
+  };
+  EXPECT_EQ(deployments(u), 2);
+  EXPECT_EQ(deployments(v), 1);
+  bool automatic = false;
+  auto valid = [&](ServiceObject& server, bool isClient) {
+    return server.invoke("isValidLogin", {Arg::byVal(Value(filer)), Arg::byVal(Value(u)),
+                                          Arg::byVal(Value(password)), Arg::byVal(Value(isClient)),
+                                          Arg::byRef(automatic)});
+  };
+  EXPECT_EQ(valid(*s1, false), Value(true));
+  EXPECT_EQ(valid(*s1, true), Value(false));  // no client deployment on S1
+  EXPECT_EQ(valid(*s2, true), Value(true));
+  std::string token = *s1->invoke("LoginUser", {Arg::byRef(filer), Arg::byRef(v),
+                                                Arg::byRef(password), Arg::byVal(Value(""))})
+                           .toText();
+  auto files = [&](std::string& who, std::int32_t group) {
+    return s1->invoke("GetInstallFilesByIDXML",
+                      {Arg::byRef(who), Arg::byVal(Value(group)), Arg::byVal(Value::null())});
+  };
+  EXPECT_NO_THROW(files(token, 1));
+  std::string unknown = "0000";
+  EXPECT_THROW(files(unknown, 1), RuntimeError);
+  EXPECT_THROW(files(token, 2), RuntimeError);  // a group V may not use
 }
 
 // The launcher's own client against the service over TLS (data_space_tls_test.cpp checks that
