@@ -5,23 +5,21 @@
 // Listens on a free loopback port and writes that port into FILE once listening (whole, under
 // another name first). Runs until SIGTERM or SIGINT.
 //
-// Requests: POST /<command>, the body its arguments in the control text
+// Requests: POST /<command>[?session=ID], the body its arguments in the control text
 // (tests/support/ref_service_wire.h), the answer its result; 400 with the reason on failure.
 // A session is one running service:
 //   start "world" WORLD | start "folder" DIR DEMOAPP  -> session ID, base URL, server URLs
-//   stop ID | <member> ID ARGUMENTS...  -> the result of RefService::<member> (table below)
+//   stop | any command of control::serve               -> its result
 #include <httplib.h>
 #include <signal.h>
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <tuple>
 
 #include "tests/support/ref_service_wire.h"
 #include "tools/refservice/ref_service.h"
@@ -32,68 +30,21 @@ using namespace zentro;
 using refservice::RefService;
 using testing::control::Fields;
 using testing::control::WireError;
-using Command = std::function<void(RefService&, Fields& in, Fields& out)>;
-
-template <class>
-struct Arguments;
-template <class R, class... A>
-struct Arguments<R (RefService::*)(A...)> {
-  using type = std::tuple<std::decay_t<A>...>;
-};
-template <class R, class... A>
-struct Arguments<R (RefService::*)(A...) const> : Arguments<R (RefService::*)(A...)> {};
-
-// A member of the service reached by name: its arguments taken in order, its result put back.
-template <class Member>
-Command command(Member member) {
-  return [member](RefService& s, Fields& in, Fields& out) {
-    typename Arguments<Member>::type args;
-    std::apply([&](auto&... a) { in.take(a...); }, args);
-    const auto call = [&] { return std::apply([&](auto&... a) { return (s.*member)(a...); }, args); };
-    if constexpr (std::is_void_v<decltype(call())>) {
-      call();
-    } else {
-      out.put(call());
-    }
-  };
-}
-
-const std::map<std::string, Command> kCommands = {
-    {"calls", command(&RefService::calls)},
-    {"notes", command(&RefService::notes)},
-    {"downloads", command(&RefService::downloads)},
-    {"token", command(&RefService::lastTokenOf)},
-    {"set-file", command(&RefService::setFile)},
-    {"last-update", command(&RefService::setLastUpdate)},
-    {"member-fault", command(&RefService::setMemberFault)},
-    {"file-fault", command(&RefService::setFileFault)},
-    {"clear-faults", command(&RefService::clearFaults)},
-};
 
 class Control {
  public:
-  Fields handle(const std::string& command, Fields in) {
-    Fields out;
+  Fields handle(const std::string& command, const std::string& id, Fields in) {
     std::lock_guard lock(mutex_);
-    if (command == "start") {
-      start(in, out);
-      return out;
-    }
-    const auto id = in.take<std::string>();
+    if (command == "start") return start(in);
     auto session = sessions_.find(id);
     if (session == sessions_.end()) throw WireError("no session " + id);
-    if (command == "stop") {
-      sessions_.erase(session);
-    } else if (auto it = kCommands.find(command); it != kCommands.end()) {
-      it->second(*session->second, in, out);
-    } else {
-      throw WireError("unknown command \"" + command + "\"");
-    }
-    return out;
+    if (command != "stop") return testing::control::serve(*session->second, command, in);
+    sessions_.erase(session);
+    return {};
   }
 
  private:
-  void start(Fields& in, Fields& out) {
+  Fields start(Fields& in) {
     refservice::World world;
     if (in.take<std::string>() == "folder") {
       const auto dir = in.take<std::string>();
@@ -107,8 +58,10 @@ class Control {
     std::map<std::string, std::string> servers;
     for (const auto& s : world.servers) servers[s.name] = service->serverUrl(s.name);
     const std::string id = std::to_string(++lastId_);
+    Fields out;
     out.put(id, service->baseUrl(), servers);
     sessions_[id] = std::move(service);
+    return out;
   }
 
   std::mutex mutex_;
@@ -137,7 +90,9 @@ int main(int argc, char** argv) {
   httplib::Server server;
   server.Post(R"(/([a-z-]+))", [&](const httplib::Request& req, httplib::Response& res) {
     try {
-      res.set_content(control.handle(req.matches[1], Fields(req.body)).text(), "text/plain");
+      const Fields answer =
+          control.handle(req.matches[1], req.get_param_value("session"), Fields(req.body));
+      res.set_content(answer.text(), "text/plain");
     } catch (const std::exception& e) {
       res.status = 400;
       res.set_content(e.what(), "text/plain");

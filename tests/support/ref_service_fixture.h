@@ -7,8 +7,8 @@
 // One interface, two homes: the Linux test programs run the service in-process
 // (ref_service_inprocess.cpp); the Windows test programs, which cannot host it, reach the
 // Linux service through the control endpoint that scripts/test-windows.sh starts
-// (ref_service_remote.cpp, tests/support/ref_service_control_main.cpp). There, call records
-// carry their arguments as values but the time they were received on the caller's clock.
+// (ref_service_remote.cpp, tests/support/ref_service_control_main.cpp). In both, what the
+// service saw and the run-time changes travel in the control text, so both use it alike.
 // Test thread only; the service answers on its own threads.
 
 #include <gtest/gtest.h>
@@ -25,6 +25,10 @@
 #include "tools/refservice/world.h"
 
 namespace zentro::testing {
+
+namespace control {
+class Fields;
+}
 
 #if defined(ZENTRO_SOURCE_DIR) && defined(ZENTRO_BINARY_DIR)
 // The demo world of the source tree and the demo application it delivers.
@@ -111,6 +115,12 @@ class ScopedRefService {
 
  private:
   class Backend;
+  // A member of the running service by name (the control text's command), its arguments and
+  // its result in the control text (tests/support/ref_service_wire.h); each home sends it its
+  // own way. Throws std::runtime_error when the service cannot be reached.
+  control::Fields request(const std::string& command, const control::Fields& arguments) const;
+  template <class R = void, class... A>
+  R ask(const std::string& command, const A&... arguments) const;
   struct Expectation {
     std::string progId;
     std::string member;

@@ -1,7 +1,67 @@
 // The reference-service fixture of the Linux test programs: the service runs in this process.
+// Its members are reached through the control text all the same (ref_service_wire.h), so the
+// Windows programs' way to the service is tried here too.
+#include <functional>
+#include <map>
+#include <tuple>
+
 #include "tests/support/ref_service_fixture.h"
+#include "tests/support/ref_service_wire.h"
 
 namespace zentro::testing {
+namespace control {
+namespace {
+
+using refservice::RefService;
+using Command = std::function<void(RefService&, Fields& in, Fields& out)>;
+
+template <class>
+struct Arguments;
+template <class R, class... A>
+struct Arguments<R (RefService::*)(A...)> {
+  using type = std::tuple<std::decay_t<A>...>;
+};
+template <class R, class... A>
+struct Arguments<R (RefService::*)(A...) const> : Arguments<R (RefService::*)(A...)> {};
+
+// A member of the service: its arguments taken in order, its result put back.
+template <class Member>
+Command command(Member member) {
+  return [member](RefService& s, Fields& in, Fields& out) {
+    typename Arguments<Member>::type args;
+    std::apply([&](auto&... a) { in.take(a...); }, args);
+    const auto call = [&] { return std::apply([&](auto&... a) { return (s.*member)(a...); }, args); };
+    if constexpr (std::is_void_v<decltype(call())>) {
+      call();
+    } else {
+      out.put(call());
+    }
+  };
+}
+
+const std::map<std::string, Command> kCommands = {
+    {"calls", command(&RefService::calls)},
+    {"notes", command(&RefService::notes)},
+    {"downloads", command(&RefService::downloads)},
+    {"token", command(&RefService::lastTokenOf)},
+    {"set-file", command(&RefService::setFile)},
+    {"last-update", command(&RefService::setLastUpdate)},
+    {"member-fault", command(&RefService::setMemberFault)},
+    {"file-fault", command(&RefService::setFileFault)},
+    {"clear-faults", command(&RefService::clearFaults)},
+};
+
+}  // namespace
+
+Fields serve(RefService& service, const std::string& command, Fields& in) {
+  const auto it = kCommands.find(command);
+  if (it == kCommands.end()) throw WireError("unknown command \"" + command + "\"");
+  Fields out;
+  it->second(service, in, out);
+  return out;
+}
+
+}  // namespace control
 
 class ScopedRefService::Backend {
  public:
@@ -30,35 +90,11 @@ std::string ScopedRefService::baseUrl() const { return backend_->service.baseUrl
 std::string ScopedRefService::serverUrl(const std::string& name) const {
   return backend_->service.serverUrl(name);
 }
-std::vector<refservice::CallRecord> ScopedRefService::calls() const {
-  return backend_->service.calls();
+
+control::Fields ScopedRefService::request(const std::string& command,
+                                          const control::Fields& arguments) const {
+  control::Fields in(arguments.text());
+  return control::Fields(control::serve(backend_->service, command, in).text());
 }
-std::vector<refservice::NoteRecord> ScopedRefService::notes() const {
-  return backend_->service.notes();
-}
-std::vector<refservice::DownloadRecord> ScopedRefService::downloads() const {
-  return backend_->service.downloads();
-}
-std::string ScopedRefService::lastTokenOf(const std::string& filerCode,
-                                          const std::string& login) const {
-  return backend_->service.lastTokenOf(filerCode, login);
-}
-bool ScopedRefService::setFile(long groupId, const std::string& fileName,
-                               const std::string& content,
-                               const std::optional<std::string>& version) {
-  return backend_->service.setFile(groupId, fileName, content, version);
-}
-bool ScopedRefService::setLastUpdate(long groupId, const std::string& text) {
-  return backend_->service.setLastUpdate(groupId, text);
-}
-void ScopedRefService::setMemberFault(const std::string& listener, const std::string& member,
-                                      const refservice::Fault& fault) {
-  backend_->service.setMemberFault(listener, member, fault);
-}
-void ScopedRefService::setFileFault(long groupId, const std::string& fileName,
-                                    const refservice::Fault& fault) {
-  backend_->service.setFileFault(groupId, fileName, fault);
-}
-void ScopedRefService::clearFaults() { backend_->service.clearFaults(); }
 
 }  // namespace zentro::testing

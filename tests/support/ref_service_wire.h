@@ -20,6 +20,10 @@
 #include "tools/refservice/call_log.h"
 #include "tools/refservice/world.h"
 
+namespace zentro::refservice {
+class RefService;
+}
+
 namespace zentro::testing::control {
 
 class WireError : public std::runtime_error {
@@ -139,5 +143,9 @@ class Fields {
   std::size_t next_ = 0;
   bool reading_ = false;
 };
+
+// Runs `command` on `service` with the arguments in `in`; its result (Linux only:
+// ref_service_inprocess.cpp). Throws WireError for an unknown command.
+Fields serve(refservice::RefService& service, const std::string& command, Fields& in);
 
 }  // namespace zentro::testing::control
