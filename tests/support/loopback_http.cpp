@@ -214,7 +214,8 @@ bool answer(Channel& c, const HttpReply& reply) {
     if (reply.stream) {
       piece = reply.stream(at);
     } else {
-      if (reply.trickleMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(reply.trickleMs));
+      const auto pause = std::chrono::milliseconds(reply.trickleMs);
+      if (pause.count() > 0) std::this_thread::sleep_for(pause);
       piece = reply.body.substr(at, reply.trickleMs > 0 ? 16 : reply.chunked ? 1000 : end - at);
     }
     piece.resize(std::min<std::uint64_t>(piece.size(), end - at));

@@ -30,7 +30,9 @@ Command command(Member member) {
   return [member](RefService& s, Fields& in, Fields& out) {
     typename Arguments<Member>::type args;
     std::apply([&](auto&... a) { in.take(a...); }, args);
-    const auto call = [&] { return std::apply([&](auto&... a) { return (s.*member)(a...); }, args); };
+    const auto call = [&] {
+      return std::apply([&](auto&... a) { return (s.*member)(a...); }, args);
+    };
     if constexpr (std::is_void_v<decltype(call())>) {
       call();
     } else {

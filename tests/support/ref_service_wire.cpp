@@ -84,11 +84,12 @@ void Fields::field(Value& v) {
 }
 
 void Fields::field(std::chrono::system_clock::time_point& t) {
-  using std::chrono::microseconds;
-  long long us = std::chrono::duration_cast<microseconds>(t.time_since_epoch()).count();
+  using namespace std::chrono;
+  long long us = duration_cast<microseconds>(t.time_since_epoch()).count();
   field(us);
-  using Clock = std::chrono::system_clock;
-  if (reading_) t = Clock::time_point(std::chrono::duration_cast<Clock::duration>(microseconds(us)));
+  if (reading_) {
+    t = system_clock::time_point(duration_cast<system_clock::duration>(microseconds(us)));
+  }
 }
 
 void Fields::field(long long& n) {

@@ -23,8 +23,8 @@ using refservice::kLoginProgId;
 constexpr const char* kObjectNotFound = "HTTP/1.1 404 Object Not Found";
 
 // Two servers on two loopback addresses; deployment 1 (BROKER) on S1 with group 1, deployment 2
-// (CLIENT) on S2 with group 2; login U may use both, V only the first. "gone.dll" is listed without content; "packed.dat" is served
-// as an archive.
+// (CLIENT) on S2 with group 2; login U may use both, V only the first. "gone.dll" is listed
+// without content; "packed.dat" is served as an archive.
 refservice::World twoServerWorld() {
   refservice::World w;
   w.filers["F"] = "";

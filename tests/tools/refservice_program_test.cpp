@@ -28,7 +28,9 @@ class RefServiceProgramTest : public ::testing::Test {
       waitpid(pid_, nullptr, 0);
     }
   }
-  std::string program() const { return std::string(ZENTRO_BINARY_DIR) + "/tools/zentro-refservice"; }
+  static std::string program() {
+    return std::string(ZENTRO_BINARY_DIR) + "/tools/zentro-refservice";
+  }
   // Starts the program with `args`; its output goes to files in the temporary folder.
   void launch(std::vector<std::string> args) {
     args.insert(args.begin(), program());
