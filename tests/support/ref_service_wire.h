@@ -1,10 +1,10 @@
 #pragma once
-// The text the Windows tests and the reference service's control endpoint exchange
-// (tests/support/ref_service_remote.cpp, ref_service_control_main.cpp): a list of fields, one
-// a line, each with '%' and the control bytes written as %XX, so any bytes travel. Values go in
-// with put and come out with take in the same order: texts, numbers, optional values, lists,
-// maps, faults, call arguments (with their types) and the world's and the records' structures,
-// each kept exactly. Pure; any thread.
+// The text the reference-service fixture and its service exchange (across the control endpoint
+// for the Windows tests, in-process on Linux): a list of fields, one a line, each with '%' and
+// the control bytes written as %XX, so any bytes travel. Values go in with put and come out
+// with take in the same order: texts, numbers, optional values, lists, maps, faults, call
+// arguments (with their types) and the world's and the records' structures, each kept exactly.
+// Fields is a plain value; any thread.
 
 #include <chrono>
 #include <map>
