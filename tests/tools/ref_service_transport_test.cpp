@@ -80,6 +80,13 @@ class RefServiceTransportTest : public testing::RefServiceTest {
       return e.what();
     }
   }
+  // U's isValidLogin call on `server`.
+  static Value isValidLogin(ServiceObject& server, bool isClient = false) {
+    bool automatic = false;
+    return server.invoke("isValidLogin", {Arg::byVal(Value("F")), Arg::byVal(Value("U")),
+                                          Arg::byVal(Value("pw")), Arg::byVal(Value(isClient)),
+                                          Arg::byRef(automatic)});
+  }
   std::unique_ptr<platform::HttpClient> http;
 };
 
@@ -126,13 +133,7 @@ TEST_F(RefServiceTransportTest, MemberFaultsReachTheCallerAsErrorsNamingTheMembe
   auto hurriedHttp = platform::makeHttpClient();
   DataSpace hurriedSpace(*hurriedHttp, CallLimits{5000, 300});
   auto hurried = hurriedSpace.createObject(kLoginProgId, ref.serverUrl("S1"));
-  bool autoFlag = false;
-  auto callOn = [&](ServiceObject& x) {
-    return x.invoke("isValidLogin", {Arg::byVal(Value("F")), Arg::byVal(Value("U")), Arg::byVal(Value("pw")),
-                                      Arg::byVal(Value(false)), Arg::byRef(autoFlag)});
-  };
-  auto call = [&] { return callOn(*o); };
-  ASSERT_EQ(call(), Value(true));
+  ASSERT_EQ(isValidLogin(*o), Value(true));
   const std::vector<std::pair<Fault, std::string>> faults = {
       {Fault{Fault::Kind::Refuse, 0, -1}, "isValidLogin: "},
       {Fault{Fault::Kind::Status500, 0, -1}, "isValidLogin: the server answered HTTP 500"},
@@ -144,7 +145,7 @@ TEST_F(RefServiceTransportTest, MemberFaultsReachTheCallerAsErrorsNamingTheMembe
   for (const auto& [fault, prefix] : faults) {
     ref.service().setMemberFault("S1", "isValidLogin", fault);
     try {
-      callOn(fault.kind == Fault::Kind::Delay ? *hurried : *o);
+      isValidLogin(fault.kind == Fault::Kind::Delay ? *hurried : *o);
       ADD_FAILURE() << refservice::describeFault(fault) << " did not fail the call";
     } catch (const RuntimeError& e) {
       EXPECT_EQ(e.description().rfind(prefix, 0), 0u) << refservice::describeFault(fault) << ": " << e.description();
@@ -160,7 +161,7 @@ TEST_F(RefServiceTransportTest, MemberFaultsReachTheCallerAsErrorsNamingTheMembe
   ref.service().clearFaults();
   ref.service().setMemberFault("*", "*", Fault{Fault::Kind::Status500, 0, 1});
   EXPECT_THROW(base->invoke("GetLoginServersXML", {Arg::byRef(f), Arg::byRef(u)}), RuntimeError);
-  EXPECT_EQ(call(), Value(true));
+  EXPECT_EQ(isValidLogin(*o), Value(true));
 }
 
 // What a login may see and use: its deployments, the client flag, its token, its groups.
@@ -176,15 +177,8 @@ TEST_F(RefServiceTransportTest, AnswersFollowTheLoginItsTokenAndTheClientFlag) {
   };
   EXPECT_EQ(deployments(u), 2);
   EXPECT_EQ(deployments(v), 1);
-  bool automatic = false;
-  auto valid = [&](ServiceObject& server, bool isClient) {
-    return server.invoke("isValidLogin", {Arg::byVal(Value(filer)), Arg::byVal(Value(u)),
-                                          Arg::byVal(Value(password)), Arg::byVal(Value(isClient)),
-                                          Arg::byRef(automatic)});
-  };
-  EXPECT_EQ(valid(*s1, false), Value(true));
-  EXPECT_EQ(valid(*s1, true), Value(false));  // no client deployment on S1
-  EXPECT_EQ(valid(*s2, true), Value(true));
+  EXPECT_EQ(isValidLogin(*s1, true), Value(false));  // no client deployment on S1
+  EXPECT_EQ(isValidLogin(*s2, true), Value(true));
   std::string token = *s1->invoke("LoginUser", {Arg::byRef(filer), Arg::byRef(v),
                                                 Arg::byRef(password), Arg::byVal(Value(""))})
                            .toText();
