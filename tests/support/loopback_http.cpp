@@ -105,22 +105,21 @@ class Channel {
   }
   bool send(const std::string& text) { return send(text.data(), text.size()); }
 
-  // One read; <= 0 when nothing more comes.
-  int receive(char* into, int size) {
+  // Appends what one read brings to `buffer`; false when nothing more comes.
+  bool receive(std::string& buffer) {
+    char chunk[16384];
     for (;;) {
-      const int n = static_cast<int>(::recv(s_, into, size, 0));
-      if (n >= 0 || !wouldBlock()) return n;
-      if (!wait(false)) return -1;
+      const int n = static_cast<int>(::recv(s_, chunk, sizeof chunk, 0));
+      if (n > 0) buffer.append(chunk, static_cast<std::size_t>(n));
+      if (n >= 0 || !wouldBlock()) return n > 0;
+      if (!wait(false)) return false;
     }
   }
 
   // Reads until `buffer` holds `want` bytes; false when the peer stopped first.
   bool receiveUntil(std::string& buffer, std::size_t want) {
-    char chunk[16384];
     while (buffer.size() < want) {
-      const int n = receive(chunk, sizeof chunk);
-      if (n <= 0) return false;
-      buffer.append(chunk, static_cast<std::size_t>(n));
+      if (!receive(buffer)) return false;
     }
     return true;
   }
@@ -128,14 +127,10 @@ class Channel {
   // Reads up to the end of a header block; its size including the blank line, 0 when the peer
   // stopped first.
   std::size_t receiveHead(std::string& buffer) {
-    char chunk[4096];
     for (;;) {
       const auto end = buffer.find("\r\n\r\n");
       if (end != std::string::npos) return end + 4;
-      if (buffer.size() > (1 << 20)) return 0;
-      const int n = receive(chunk, sizeof chunk);
-      if (n <= 0) return 0;
-      buffer.append(chunk, static_cast<std::size_t>(n));
+      if (buffer.size() > (1 << 20) || !receive(buffer)) return 0;
     }
   }
 
