@@ -6,19 +6,27 @@
 
 namespace zentro::qt {
 
+// The loaded configuration becomes the process's current one, which the toolkit's font
+// database then uses. A failure to load is the toolkit's to meet, as without the warm-up.
+void FontWarmUp::loadUnlessClaimed() {
+  bool unclaimed = false;
+  if (claimed_.compare_exchange_strong(unclaimed, true)) FcInit();
+}
+
 FontWarmUp::FontWarmUp() {
   try {
-    // The loaded configuration becomes the process's current one, which the toolkit's font
-    // database then uses. A failure to load is the toolkit's to meet, as without the warm-up.
-    thread_ = std::thread([] { FcInit(); });
+    thread_ = std::thread([this] { loadUnlessClaimed(); });
   } catch (const std::system_error&) {
-    // No thread: nothing is lost but the head start.
+    // No thread: the window's thread loads it when it waits.
   }
 }
 
 FontWarmUp::~FontWarmUp() { wait(); }
 
 void FontWarmUp::wait() {
+  // A thread that has not begun by now (the machine was busy) is not waited for: this thread
+  // loads the configuration itself, and the other finds it claimed.
+  loadUnlessClaimed();
   if (thread_.joinable()) thread_.join();
 }
 

@@ -4,6 +4,7 @@
 // a thread of its own from program start, while the toolkit starts up; the window waits for it
 // before its first text is laid out, and then finds it loaded. Window thread only.
 
+#include <atomic>
 #include <thread>
 
 namespace zentro::qt {
@@ -20,6 +21,10 @@ class FontWarmUp {
   void wait();
 
  private:
+  // Loads the configuration unless the other thread has begun to.
+  void loadUnlessClaimed();
+
+  std::atomic<bool> claimed_{false};
   std::thread thread_;
 };
 
