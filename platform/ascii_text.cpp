@@ -18,4 +18,8 @@ bool equalsNoCaseAscii(std::string_view a, std::string_view b) {
          });
 }
 
+bool startsWithNoCaseAscii(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && equalsNoCaseAscii(text.substr(0, prefix.size()), prefix);
+}
+
 }  // namespace zentro::platform

@@ -20,5 +20,7 @@ std::string_view trim(std::string_view text, std::string_view chars = kSpaces);
 // True when `a` and `b` are equal, ASCII letters compared without regard to case and every
 // other byte exactly (protocol names: HTTP headers, MIME parameters, registry names).
 bool equalsNoCaseAscii(std::string_view a, std::string_view b);
+// True when `text` begins with `prefix`, compared as equalsNoCaseAscii does (URL schemes, paths).
+bool startsWithNoCaseAscii(std::string_view text, std::string_view prefix);
 
 }  // namespace zentro::platform

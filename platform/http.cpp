@@ -62,14 +62,11 @@ HttpError timeoutError(const HttpRequest& request, bool connected) {
   return HttpError(Kind::Timeout, std::string(http_texts::kStalled));
 }
 
-bool isHttps(std::string_view url) {
-  return url.size() >= 6 && equalsNoCaseAscii(url.substr(0, 6), "https:");
-}
+bool isHttps(std::string_view url) { return startsWithNoCaseAscii(url, "https:"); }
 
 bool isInsecureRedirect(const HttpRequest& request, int status, std::string_view location) {
   location = trim(location, kWhiteSpace);
-  return status / 100 == 3 && isHttps(request.url) && location.size() >= 5 &&
-         equalsNoCaseAscii(location.substr(0, 5), "http:");
+  return status / 100 == 3 && isHttps(request.url) && startsWithNoCaseAscii(location, "http:");
 }
 
 }  // namespace http_detail

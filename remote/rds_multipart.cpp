@@ -24,6 +24,7 @@ constexpr std::size_t kMaxHeaderLines = 64;
 constexpr std::string_view kErrorContentLength = "6";
 
 using platform::equalsNoCaseAscii;
+using platform::startsWithNoCaseAscii;
 using platform::kBlanks;
 using platform::trim;
 
@@ -319,7 +320,7 @@ std::string requestPath(std::string_view progId, std::string_view member) {
 std::pair<std::string, std::string> parseRequestPath(std::string_view path) {
   path = path.substr(0, path.find_first_of("?#"));
   std::string_view endpoint(kEndpoint);
-  if (path.size() <= endpoint.size() || !equalsNoCaseAscii(path.substr(0, endpoint.size()), endpoint)) {
+  if (path.size() <= endpoint.size() || !startsWithNoCaseAscii(path, endpoint)) {
     throw WireError("\"" + std::string(path) + "\" is not an RDS method path");
   }
   std::string_view rest = path.substr(endpoint.size());

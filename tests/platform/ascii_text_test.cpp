@@ -12,6 +12,8 @@ TEST(AsciiText, TrimsTheGivenCharactersAndFoldsOnlyAsciiLetters) {
   for (const auto& row : rows) EXPECT_EQ(trim(row.text, row.chars), row.trimmed) << row.text;
   EXPECT_TRUE(equalsNoCaseAscii("Content-TYPE", "content-type"));
   EXPECT_FALSE(equalsNoCaseAscii("\xc3\x84", "\xc3\xa4") || equalsNoCaseAscii("abc", "abcd"));
+  EXPECT_TRUE(startsWithNoCaseAscii("HTTPS://h/", "https:") && startsWithNoCaseAscii("x", ""));
+  EXPECT_FALSE(startsWithNoCaseAscii("http", "https:") || startsWithNoCaseAscii("xhttps:", "https:"));
 }
 
 }  // namespace
