@@ -26,29 +26,6 @@ std::string gPath;
 platform::RunLogFile gFile;
 std::vector<std::string> gPending;  // lines logged before the folder was known
 
-// Pruning lists the folder, reads each old log's time and deletes the oldest: work that has no
-// business before the window's first paint, so it runs on a thread of its own. One pruning at
-// a time; it ends before the next one starts, when the log is closed, and before the process
-// ends normally.
-class Pruner {
- public:
-  ~Pruner() { join(); }
-  void start(void (*prune)(const std::string&), const std::string& folder) {
-    join();
-    try {
-      thread_ = std::thread(prune, folder);
-    } catch (const std::system_error&) {
-      prune(folder);  // no thread: pruned here and now
-    }
-  }
-  void join() {
-    if (thread_.joinable()) thread_.join();
-  }
-
- private:
-  std::thread thread_;
-};
-Pruner gPruner;  // only under gMutex
 
 // "YYYY-MM-DD HH:MM:SS" from the platform's thread-safe local time.
 std::string timeNow() {
@@ -101,6 +78,30 @@ void pruneLogs(const std::string& folder) {
     platform::removeUnlessInUse(platform::joinPath(folder, logs[i].name));
   }
 }
+
+// Pruning lists the folder, reads each old log's time and deletes the oldest: work that has no
+// business before the window's first paint, so it runs on a thread of its own. One pruning at
+// a time; it ends before the next one starts, when the log is closed, and before the process
+// ends normally.
+class Pruner {
+ public:
+  ~Pruner() { join(); }
+  void start(const std::string& folder) {
+    join();
+    try {
+      thread_ = std::thread(pruneLogs, folder);
+    } catch (const std::system_error&) {
+      pruneLogs(folder);  // no thread: pruned here and now
+    }
+  }
+  void join() {
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  std::thread thread_;
+};
+Pruner gPruner;  // only under gMutex
 
 void appendLine(const std::string& line) { gFile.append(line + "\n"); }
 
@@ -155,7 +156,7 @@ void openLog(const std::string& folder) {
     gPending.clear();  // no log can be written there
     return;
   }
-  gPruner.start(pruneLogs, folder);
+  gPruner.start(folder);
   for (const auto& line : gPending) appendLine(line);
   gPending.clear();
 }
