@@ -134,6 +134,10 @@ QIcon refreshIcon(int side, const QColor& color) {
   return icon;
 }
 
+QIcon windowIcon() {
+  return QIcon(QPixmap::fromImage(logoPicture(kLoginLogoSide, qApp->devicePixelRatio())));
+}
+
 void drawLoginArtwork() {
   logoPicture(kLoginLogoSide, qApp->devicePixelRatio());
   refreshIcon(kRefreshIconSide, QApplication::palette().color(QPalette::ButtonText));

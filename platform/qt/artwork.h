@@ -27,6 +27,8 @@ class LogoMark : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
 };
+// The window icon: the login panel's logo at the application's pixel ratio.
+QIcon windowIcon();
 // A circular arrow in `color`, for the cache-refresh button; drawn once per size and colour.
 QIcon refreshIcon(int side, const QColor& color);
 

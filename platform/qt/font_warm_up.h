@@ -2,7 +2,8 @@
 // The machine's font configuration (dozens of configuration files) is the largest single cost
 // of the window's first paint, and loading it needs nothing from the toolkit. So it is loaded on
 // a thread of its own from program start, while the toolkit starts up; the window waits for it
-// before its first text is laid out, and then finds it loaded. Window thread only.
+// before its first text is laid out, and then finds it loaded. The object is the window thread's;
+// only its own thread runs beside it.
 
 #include <atomic>
 #include <thread>
@@ -11,7 +12,7 @@ namespace zentro::qt {
 
 class FontWarmUp {
  public:
-  // Starts loading; when no thread can be started, the configuration loads on first use as ever.
+  // Starts loading; when no thread can be started, wait() loads the configuration itself.
   FontWarmUp();
   ~FontWarmUp();
   FontWarmUp(const FontWarmUp&) = delete;

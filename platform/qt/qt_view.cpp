@@ -54,7 +54,7 @@ QString boxTitle(const std::optional<std::string>& title) {
 QtView::QtView(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("frmLogin"));
   setFixedSize(kWidth, kHeight);
-  setWindowIcon(QIcon(QPixmap::fromImage(logoPicture(kLoginLogoSide, devicePixelRatioF()))));
+  setWindowIcon(windowIcon());
 
   // Stacking follows creation order: login at the back, install in front.
   frameLogin_ = buildLoginPanel();
@@ -169,10 +169,9 @@ void QtView::setFocus(Focusable target) {
     case Focusable::FilerCode: widget = txtFilerCode_; break;
     case Focusable::Login: widget = txtLogin_; break;
     case Focusable::Password: widget = txtPassword_; break;
-    case Focusable::Grid: break;
+    case Focusable::Grid: widget = versionsGrid(); break;
   }
-  if (!widget) widget = versionsGrid();
-  widget->setFocus(Qt::OtherFocusReason);
+  if (widget) widget->setFocus(Qt::OtherFocusReason);
 }
 
 void QtView::setBusy(bool busy) {
