@@ -20,6 +20,19 @@ constexpr std::size_t kCopyChunk = 64 * 1024;
 // The longest signature ReadOnlyFile looks for.
 constexpr std::size_t kMaxSignatureBytes = 16;
 
+// Opens `path` for reading; O_NONBLOCK keeps a FIFO from blocking the open. -1 on failure.
+int openForReading(const std::string& path) {
+  return path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+}
+
+// One positional read, repeated when a signal interrupts it; a FIFO or terminal refuses it.
+ssize_t readAtOffset(int fd, char* out, std::size_t count, std::uint64_t offset) {
+  for (;;) {
+    const ssize_t n = ::pread(fd, out, count, static_cast<off_t>(offset));
+    if (n >= 0 || errno != EINTR) return n;
+  }
+}
+
 }  // namespace
 
 ReadOnlyFile::ReadOnlyFile(const std::string& path, std::uint64_t maxBytes)
@@ -28,14 +41,13 @@ ReadOnlyFile::ReadOnlyFile(const std::string& path, std::uint64_t maxBytes)
 ReadOnlyFile::ReadOnlyFile(const std::string& path, std::uint64_t maxBytes,
                            std::string_view signature)
     : handle_(detail::kNoFile) {
-  // O_NONBLOCK keeps a FIFO from blocking the open; the descriptor's own status decides.
-  if (path.empty()) return;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  // The descriptor's own status decides, so the path is looked up once.
+  const int fd = openForReading(path);
   if (fd < 0) return;
   if (!signature.empty()) {
     std::array<char, kMaxSignatureBytes> lead;
     const ssize_t n = signature.size() <= lead.size()
-                          ? ::pread(fd, lead.data(), signature.size(), 0)
+                          ? readAtOffset(fd, lead.data(), signature.size(), 0)
                           : -1;
     if (n != static_cast<ssize_t>(signature.size()) ||
         std::string_view(lead.data(), signature.size()) != signature) {
@@ -54,18 +66,12 @@ ReadOnlyFile::ReadOnlyFile(const std::string& path, std::uint64_t maxBytes,
 }
 
 std::optional<std::string> readSmallFile(const std::string& path, std::size_t maxBytes) {
-  if (path.empty()) return std::nullopt;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  const int fd = openForReading(path);
   if (fd < 0) return std::nullopt;
   // One byte more than allowed shows a file that is too large. The buffer is not cleared: only
   // what the read fills is kept.
   const std::unique_ptr<char[]> buffer(new (std::nothrow) char[maxBytes + 1]);
-  ssize_t n = -1;
-  if (buffer) {
-    do {
-      n = ::pread(fd, buffer.get(), maxBytes + 1, 0);
-    } while (n < 0 && errno == EINTR);
-  }
+  const ssize_t n = buffer ? readAtOffset(fd, buffer.get(), maxBytes + 1, 0) : -1;
   ::close(fd);
   if (n < 0 || static_cast<std::size_t>(n) > maxBytes) return std::nullopt;
   return std::string(buffer.get(), static_cast<std::size_t>(n));
@@ -75,12 +81,9 @@ std::optional<std::size_t> ReadOnlyFile::readAt(std::uint64_t offset, char* out,
                                                 std::size_t count) const {
   if (!isOpen()) return std::nullopt;
   // A regular file reads short only at its end, so one read answers.
-  for (;;) {
-    const ssize_t n = ::pread(static_cast<int>(handle_), out, count, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    return static_cast<std::size_t>(n);
-  }
+  const ssize_t n = readAtOffset(static_cast<int>(handle_), out, count, offset);
+  if (n < 0) return std::nullopt;
+  return static_cast<std::size_t>(n);
 }
 
 bool StagedFile::copyFrom(const std::string& source) {
