@@ -7,7 +7,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${ZENTRO_WIN_BUILD:-$here/build-win}"
-snapshot="$build/tests/win32/win32_panel_snapshot.exe"
+snapshot="$build/tools/screenshots/win32_panel_snapshot.exe"
 [ -f "$snapshot" ] || bash "$here/scripts/build-windows.sh" --all
 shots="$here/docs/screenshots"
 mkdir -p "$shots"

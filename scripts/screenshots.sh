@@ -39,4 +39,4 @@ display=":$(tr -d '[:space:]' <"$work/display")"
 mkdir -p "$out"
 # A private home keeps the run away from the user's own settings and caches.
 env -i PATH="$PATH" HOME="$work" XDG_RUNTIME_DIR="$work" DISPLAY="$display" QT_QPA_PLATFORM=xcb \
-  "$build/tests/panel_snapshot" "$out"
+  "$build/tools/screenshots/panel_snapshot" "$out"

@@ -1,6 +1,6 @@
 // Shows each panel of the Qt window filled with demonstration texts and saves a picture of
 // it: login.png, versions.png and install.png in the folder given as the only argument.
-// Used by scripts/screenshots.sh; not a test.
+// Used by scripts/screenshots.sh.
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
