@@ -14,6 +14,7 @@
 #include "platform/paths.h"
 #include "platform/program_info.h"
 #include "platform/run_log_file.h"
+#include "platform/side_thread.h"
 
 namespace zentro {
 namespace {
@@ -89,7 +90,7 @@ class Pruner {
   void start(const std::string& folder) {
     join();
     try {
-      thread_ = std::thread(pruneLogs, folder);
+      thread_ = platform::startBeside([folder] { pruneLogs(folder); });
     } catch (const std::system_error&) {
       pruneLogs(folder);  // no thread: pruned here and now
     }
