@@ -54,22 +54,10 @@ inline refservice::World SmallWorld() {
   w.groups[15] = group(15, "2026-12-01T09:30:00", "custom.dat", 2, 5, "1.0.0.0");
   w.groups[20] = group(20, "", "client.dat", 1, 0, "1.0.0.0");
   w.groups[30] = group(30, "10/15/2026 5:45:00 PM", "pilot.dat", 1, 5, "2.0");
-  auto deployment = [&](long id, const char* type, const char* description, const char* server,
-                        const char* folder, long install, std::optional<long> custom,
-                        const char* check) {
-    Deployment& d = w.deployments.emplace_back();
-    d.id = id;
-    d.type = type;
-    d.description = description;
-    d.server = server;
-    d.deployFolder = folder;
-    d.installGroup = install;
-    d.customGroup = custom;
-    d.checkForUpdates = check;
-  };
-  deployment(1, "BROKER", " Acme Broker ", "S1", "AcmeBroker", 12, 15, "Y");
-  deployment(2, "CLIENT", "Acme Client", "S2", "AcmeClient", 20, std::nullopt, "Y");
-  deployment(3, "BROKER", "Acme Pilot", "S2", "AcmePilot", 30, 0, "");
+  // Id, type, description, server, BusObjURL, folder, install and custom group, whether to check.
+  w.deployments = {{1, "BROKER", " Acme Broker ", "S1", "", "AcmeBroker", 12, 15, "Y", {}},
+                   {2, "CLIENT", "Acme Client", "S2", "", "AcmeClient", 20, std::nullopt, "Y", {}},
+                   {3, "BROKER", "Acme Pilot", "S2", "", "AcmePilot", 30, 0, "", {}}};
   return w;
 }
 

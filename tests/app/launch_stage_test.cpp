@@ -24,28 +24,19 @@ using platform::pathFromUtf8;
 
 // --- ShellExecuteErrorText --------------------------------------------------------------------
 
-struct CodeCase {
-  long code;
-  const char* text;
-};
-
-class ShellErrorText : public ::testing::TestWithParam<CodeCase> {};
-
-TEST_P(ShellErrorText, CodeThenMeaning) {
-  EXPECT_EQ(ShellExecuteErrorText(GetParam().code), GetParam().text);
+TEST(ShellErrorText, CodeThenMeaning) {
+  // A handful of rows: a known code, the longest text, both ends of the known range and codes
+  // beside it.
+  const std::pair<long, const char*> rows[] = {
+      {2, "2 : File Not Found"},
+      {31, "31 : No Application Associated With The Given Filename Extension"},
+      {32, "32 : DLL Not Found"},
+      {0, "0 : (Unknown Error Code)"},
+      {25, "25 : (Unknown Error Code)"},
+      {33, "33 : (Unknown Error Code)"},
+      {-1, "-1 : (Unknown Error Code)"}};
+  for (const auto& [code, text] : rows) EXPECT_EQ(ShellExecuteErrorText(code), text);
 }
-
-// A handful of rows: a known code, the longest text, both ends of the known range and codes
-// beside it.
-INSTANTIATE_TEST_SUITE_P(
-    Table, ShellErrorText,
-    ::testing::Values(CodeCase{2, "2 : File Not Found"},
-                      CodeCase{31, "31 : No Application Associated With The Given Filename "
-                                   "Extension"},
-                      CodeCase{32, "32 : DLL Not Found"}, CodeCase{0, "0 : (Unknown Error Code)"},
-                      CodeCase{25, "25 : (Unknown Error Code)"},
-                      CodeCase{33, "33 : (Unknown Error Code)"},
-                      CodeCase{-1, "-1 : (Unknown Error Code)"}));
 
 TEST(LoginToken, OnlyATokenWithoutQuotesBlanksOrControlsIsUsable) {
   EXPECT_TRUE(isUsableLoginToken("TOK-42_x.y=z"));
@@ -57,40 +48,30 @@ TEST(LoginToken, OnlyATokenWithoutQuotesBlanksOrControlsIsUsable) {
 
 // --- the out-of-date warning ------------------------------------------------------------------
 
-struct WarningCase {
-  std::string warnIfUpdates;
-  long count;
-  bool admin;
-  std::string expected;  // "" = no warning
-};
-
-class OutOfDate : public ::testing::TestWithParam<WarningCase> {};
-
-TEST_P(OutOfDate, TextFollowsCountAndSetting) {
-  LaunchInputs in;
-  in.warnIfUpdates = GetParam().warnIfUpdates;
-  in.updateCount = GetParam().count;
-  in.isUpdateAdmin = GetParam().admin;
-  EXPECT_EQ(outOfDateWarning(in), GetParam().expected);
+TEST(OutOfDate, TextFollowsCountAndSetting) {
+  const std::string start =
+      "WARNING: You are not using the latest version of this application.  There are ";
+  const std::string notify = "\r\rPlease notify your System Administrator.";
+  const struct {
+    std::string warnIfUpdates;
+    long count;
+    bool admin;
+    std::string expected;  // "" = no warning
+  } cases[] = {{"W", 1, false, start + "1 file needing an update on this machine/server."},
+               {"A", 1, false, start + "1 file needing an update on this machine/server." + notify},
+               {"W", 2, false, start + "2 files needing an update on this machine/server."},
+               {"A", 1500, false,
+                start + "1,500 files needing an update on this machine/server." + notify},
+               {"w", 3, false, ""}, {"a", 3, false, ""}, {"", 3, false, ""}, {"W ", 3, false, ""},
+               {"W", 0, false, ""}, {"A", 5, true, ""}};
+  for (const auto& c : cases) {
+    LaunchInputs in;
+    in.warnIfUpdates = c.warnIfUpdates;
+    in.updateCount = c.count;
+    in.isUpdateAdmin = c.admin;
+    EXPECT_EQ(outOfDateWarning(in), c.expected) << c.warnIfUpdates << " " << c.count;
+  }
 }
-
-const std::string kStart =
-    "WARNING: You are not using the latest version of this application.  There are ";
-
-INSTANTIATE_TEST_SUITE_P(
-    Rules, OutOfDate,
-    ::testing::Values(
-        WarningCase{"W", 1, false, kStart + "1 file needing an update on this machine/server."},
-        WarningCase{"A", 1, false,
-                    kStart + "1 file needing an update on this machine/server.\r\r"
-                             "Please notify your System Administrator."},
-        WarningCase{"W", 2, false, kStart + "2 files needing an update on this machine/server."},
-        WarningCase{"A", 1500, false,
-                    kStart + "1,500 files needing an update on this machine/server.\r\r"
-                             "Please notify your System Administrator."},
-        WarningCase{"w", 3, false, ""}, WarningCase{"a", 3, false, ""},
-        WarningCase{"", 3, false, ""}, WarningCase{"W ", 3, false, ""},
-        WarningCase{"W", 0, false, ""}, WarningCase{"A", 5, true, ""}));
 
 // --- the three attempts, the temporary copy and a real start ----------------------------------
 
@@ -99,25 +80,18 @@ struct ShellCall {
   int show;
 };
 
-// Answers the stage's shell calls from a list; records them.
-class ScriptedShell {
- public:
-  explicit ScriptedShell(std::vector<int> results) : results_(std::move(results)) {}
-  ShellExecuteFn fn() {
-    return [this](const std::string& verb, const std::string& file, const std::string& params,
-                  const std::string& folder, int show) {
-      calls.push_back({verb, file, params, folder, show});
-      const int r = results_.at(calls.size() - 1);
-      if (r == kRaise) throw std::runtime_error("the shell cannot be called");
-      return r;
-    };
-  }
-  static constexpr int kRaise = -9999;
-  std::vector<ShellCall> calls;
+constexpr int kRaise = -9999;  // a shell call that raises instead of answering
 
- private:
-  std::vector<int> results_;
-};
+// Answers the stage's shell calls from `results` in turn and records them in `calls`.
+ShellExecuteFn scriptedShell(std::vector<int> results, std::vector<ShellCall>& calls) {
+  return [results, &calls](const std::string& verb, const std::string& file,
+                           const std::string& params, const std::string& folder, int show) {
+    calls.push_back({verb, file, params, folder, show});
+    const int r = results.at(calls.size() - 1);
+    if (r == kRaise) throw std::runtime_error("the shell cannot be called");
+    return r;
+  };
+}
 
 // A deployment on disk: its program (the recorder, so that a real start can be seen) and more
 // files in the product folder, a common folder to start in, and a temp folder for copies.
@@ -137,13 +111,12 @@ class LaunchStageTest : public ::testing::Test {
     in.launchFileName = "app.exe";
     in.programFolders = {common.str(), product.str()};
   }
-  // Whether `folder` is a copy folder in the temp folder: CVTEMP_<stamp>_<number>, with its
-  // trailing separator.
-  bool isCopyFolder(const std::string& folder, const std::string& number = "00000") const {
+  // Whether `folder` is the first copy folder in the temp folder: CVTEMP_<stamp>_00000, with
+  // its trailing separator.
+  bool isCopyFolder(const std::string& folder) const {
     const std::string start = platform::joinPath(tmp.str(), "CVTEMP_");
     return folder.rfind(start, 0) == 0 &&
-           std::regex_match(folder.substr(start.size()),
-                            std::regex("[0-9]{14}_" + number + "[\\\\/]"));
+           std::regex_match(folder.substr(start.size()), std::regex("[0-9]{14}_00000[\\\\/]"));
   }
   TempDir tmp, product, common;
   ScopedEnv env;
@@ -161,20 +134,22 @@ TEST_F(LaunchStageTest, ALaunchRecordOutsideTheDeploymentsFoldersStartsNothing) 
   for (const auto& [file, path] : refused) {
     in.launchFileName = file;
     target = path;
-    ScriptedShell shell({42});
+    std::vector<ShellCall> calls;
     try {
-      runLaunchStage(view, in, target, shell.fn());
+      runLaunchStage(view, in, target, scriptedShell({42}, calls));
       ADD_FAILURE() << file << " was started";
     } catch (const RuntimeError& e) {
       EXPECT_EQ(e.number(), texts::kLaunchRefusedNumber);
       EXPECT_EQ(e.description(), texts::kLaunchRefused);
     }
-    EXPECT_TRUE(shell.calls.empty()) << file;
+    EXPECT_TRUE(calls.empty()) << file;
   }
 }
 
 TEST_F(LaunchStageTest, EachFailureLeadsToTheNextAttemptAndAllThreeRaiseWithTheirLines) {
-  const std::string a1(texts::kAttempt1), a2(texts::kAttempt2), a3(texts::kAttempt3);
+  const std::string a1 = "Attempt 1 - ShellExecute() Returned Code ";
+  const std::string a2 = "Attempt 2 - ShellExecute(runas) Returned Code ";
+  const std::string a3 = "Attempt 3 - ShellExecute(highestAvailable) Returned Code ";
   const struct {
     std::vector<int> codes;
     long number;  // 0: started, no error
@@ -187,13 +162,13 @@ TEST_F(LaunchStageTest, EachFailureLeadsToTheNextAttemptAndAllThreeRaiseWithThei
        a1 + ShellExecuteErrorText(5) + "\r" + a2 + ShellExecuteErrorText(31) + "\r" + a3 +
            "0 : (Unknown Error Code)\r"},
       // A raising call is recorded under its attempt and leaves the last code as it was.
-      {{3, ScriptedShell::kRaise, 11}, 11,
+      {{3, kRaise, 11}, 11,
        a1 + "3 : Path Not Found\r" + a2 + "3 : Path Not Found\r" +
            "   Error: the shell cannot be called\r" + a3 + "11 : Bad Format\r"}};
   for (const auto& c : cases) {
-    ScriptedShell shell(c.codes);
+    std::vector<ShellCall> calls;
     try {
-      runLaunchStage(view, in, target, shell.fn());
+      runLaunchStage(view, in, target, scriptedShell(c.codes, calls));
       EXPECT_EQ(c.number, 0) << "no error raised";
     } catch (const RuntimeError& e) {
       EXPECT_EQ(e.number(), c.number);
@@ -201,9 +176,9 @@ TEST_F(LaunchStageTest, EachFailureLeadsToTheNextAttemptAndAllThreeRaiseWithThei
       EXPECT_EQ(e.description(), c.description);
     }
     const char* verbs[] = {"", "runas", "open"};
-    ASSERT_EQ(shell.calls.size(), c.codes.size());
-    for (std::size_t i = 0; i < shell.calls.size(); ++i) {
-      const ShellCall& call = shell.calls[i];
+    ASSERT_EQ(calls.size(), c.codes.size());
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+      const ShellCall& call = calls[i];
       EXPECT_EQ(call.verb, verbs[i]);
       EXPECT_EQ(call.file, program);
       EXPECT_EQ(call.parameters, "\"http://TOK-42@127.0.0.1:8080/cvbo TOK-42\"");
@@ -212,28 +187,6 @@ TEST_F(LaunchStageTest, EachFailureLeadsToTheNextAttemptAndAllThreeRaiseWithThei
     }
   }
   EXPECT_EQ(view.messageBoxCount(), 0);
-}
-
-TEST_F(LaunchStageTest, WarningShowsBeforeTheStart) {
-  in.warnIfUpdates = "A";
-  in.updateCount = 2;
-  ScriptedShell shell({42});
-  runLaunchStage(view, in, target, shell.fn());
-  ASSERT_EQ(view.messageBoxCount(), 1);
-  EXPECT_EQ(view.lastMessageBox().text, outOfDateWarning(in));
-  EXPECT_EQ(view.lastMessageBox().title, std::optional<std::string>(""));
-  EXPECT_EQ(view.lastMessageBox().icon, Icon::None);
-  EXPECT_EQ(view.lastMessageBox().buttons, Buttons::Ok);
-}
-
-TEST_F(LaunchStageTest, CopiesFilesOnlyIntoANewlyNamedFolder) {
-  const std::string copy = CopyToTempFolder(program);
-  ASSERT_FALSE(copy.empty());
-  EXPECT_TRUE(isCopyFolder(copy)) << copy;
-  EXPECT_EQ(readFile(copy + "app.exe"), readFile(program));
-  EXPECT_EQ(readFile(copy + ".hidden.dat"), "hidden");
-  EXPECT_EQ(readFile(copy + "readonly.dll"), "ro");
-  EXPECT_FALSE(fs::exists(pathFromUtf8(copy + "sub")));
 }
 
 TEST_F(LaunchStageTest, SecondCopyInTheSameSecondCountsOn) {
@@ -260,43 +213,43 @@ TEST_F(LaunchStageTest, GivesUpCopyingWhenNoFolderCanBeMade) {
 
   // The launch then starts the program in place, in the common folder.
   in.runFromTemp = true;
-  ScriptedShell shell({42});
-  runLaunchStage(view, in, target, shell.fn());
-  EXPECT_EQ(shell.calls.at(0).file, program);
-  EXPECT_EQ(shell.calls.at(0).folder, common.str());
+  std::vector<ShellCall> calls;
+  runLaunchStage(view, in, target, scriptedShell({42}, calls));
+  EXPECT_EQ(calls.at(0).file, program);
+  EXPECT_EQ(calls.at(0).folder, common.str());
 }
 
-TEST_F(LaunchStageTest, ProgramGetsOneArgumentAndStartsInTheCommonFolder) {
+TEST_F(LaunchStageTest, WarningThenTheProgramWithOneArgumentInTheCommonFolder) {
+  in.warnIfUpdates = "A";
+  in.updateCount = 2;
   runLaunchStage(view, in, target);
+  ASSERT_EQ(view.messageBoxCount(), 1);
+  EXPECT_EQ(view.lastMessageBox().text, outOfDateWarning(in));
+  EXPECT_EQ(view.lastMessageBox().title, std::optional<std::string>(""));
+  EXPECT_EQ(view.lastMessageBox().icon, Icon::None);
+  EXPECT_EQ(view.lastMessageBox().buttons, Buttons::Ok);
   const Record record = awaitRecord(program);
   EXPECT_EQ(record.args, "http://TOK-42@127.0.0.1:8080/cvbo TOK-42\n");
   EXPECT_TRUE(fs::equivalent(pathFromUtf8(record.folder), common.path())) << record.folder;
 }
 
+// The copy holds the program folder's files, hidden and read-only ones included, but not its
+// subfolders, in a newly named folder.
 TEST_F(LaunchStageTest, ProgramRunsFromItsCopy) {
   in.runFromTemp = true;
   runLaunchStage(view, in, target);
   ASSERT_NE(target, program);
+  const std::string copy = platform::utf8FromPath(pathFromUtf8(target).parent_path()) + "/";
+  EXPECT_TRUE(isCopyFolder(copy)) << copy;
+  EXPECT_EQ(readFile(copy + "app.exe"), readFile(program));
+  EXPECT_EQ(readFile(copy + ".hidden.dat"), "hidden");
+  EXPECT_EQ(readFile(copy + "readonly.dll"), "ro");
+  EXPECT_FALSE(fs::exists(pathFromUtf8(copy + "sub")));
   const Record record = awaitRecord(target);
   EXPECT_EQ(record.args, "http://TOK-42@127.0.0.1:8080/cvbo TOK-42\n");
   EXPECT_TRUE(fs::equivalent(pathFromUtf8(record.folder), pathFromUtf8(target).parent_path()))
       << record.folder;
   EXPECT_FALSE(fs::exists(pathFromUtf8(program + ".args")));
-}
-
-TEST_F(LaunchStageTest, MissingProgramFailsAllThreeWays) {
-  in.launchFileName = "absent.exe";
-  target = product.file("absent.exe");
-  try {
-    runLaunchStage(view, in, target);
-    FAIL() << "no error raised";
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.number(), 2);
-    EXPECT_EQ(e.description(),
-              "Attempt 1 - ShellExecute() Returned Code 2 : File Not Found\r"
-              "Attempt 2 - ShellExecute(runas) Returned Code 2 : File Not Found\r"
-              "Attempt 3 - ShellExecute(highestAvailable) Returned Code 2 : File Not Found\r");
-  }
 }
 
 }  // namespace

@@ -34,18 +34,16 @@ class UpdateStampsTest : public ::testing::Test {
 };
 
 TEST_F(UpdateStampsTest, ReadTakesTheFirstLineWithoutSurroundingSpaces) {
-  dir_.write("INSTALL_1.txt", "   2024-01-15 08:30:00  \r\n");
-  EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_1"), "2024-01-15 08:30:00");
-
-  dir_.write("INSTALL_2.txt", "1/15/2024\nsecond line\r\n");
-  EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_2"), "1/15/2024");
-
-  dir_.write("INSTALL_3.txt", "no line end");
-  EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_3"), "no line end");
-
-  dir_.write("INSTALL_4.txt", "");
-  EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_4"), "");
-  EXPECT_FALSE(isValidDate(ReadUpdateStamp(common(), "INSTALL_4")));
+  const std::pair<const char*, const char*> files[] = {
+      {"   2024-01-15 08:30:00  \r\n", "2024-01-15 08:30:00"},
+      {"1/15/2024\nsecond line\r\n", "1/15/2024"},
+      {"no line end", "no line end"},
+      {"", ""}};
+  for (const auto& [text, stamp] : files) {
+    dir_.write("INSTALL_1.txt", text);
+    EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_1"), stamp) << text;
+  }
+  EXPECT_FALSE(isValidDate(ReadUpdateStamp(common(), "INSTALL_1")));
 
   EXPECT_EQ(ReadUpdateStamp(common(), "INSTALL_missing"), "");
   EXPECT_EQ(ReadUpdateStamp(dir_.file("no/such/folder"), "INSTALL_1"), "");

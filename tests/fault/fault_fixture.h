@@ -38,7 +38,6 @@ inline void failOnOverrun(int) {
 
 // One file the launcher installs, as the service currently serves it.
 struct ServedFile {
-  std::string name;
   std::string path;       // where the launcher places it
   std::string bytes;      // its bytes (expanded, for a compressed entry)
   std::string version;    // FileVersion
@@ -115,8 +114,8 @@ class FaultTest : public AppTest {
         } else {
           continue;  // fonts and system folders are shared with other deployments
         }
-        out.push_back(ServedFile{e.fileName, folder + "/" + e.fileName, *e.content,
-                                 e.fileVersion, e.installType == 5});
+        out.push_back(
+            ServedFile{folder + "/" + e.fileName, *e.content, e.fileVersion, e.installType == 5});
       }
     }
     return out;
