@@ -90,9 +90,17 @@ TEST_F(DeploymentStartTest, GroupIdsThatAreNoWholeNumbersMeanNoGroup) {
   EXPECT_FALSE(state().install.skipUpdates);
 }
 
-TEST_F(DeploymentStartTest, ServerFoldersStayInsideTheRootFolder) {
+TEST_F(DeploymentStartTest, ALostMachineReportStopsNothingAndServerFoldersStayInTheRoot) {
   startService();
+  ref.setMemberFault("S1", "WriteLoginNotes", refservice::Fault{refservice::Fault::Kind::Status500});
   run(0);
+  EXPECT_TRUE(ref.notes().empty());
+  EXPECT_EQ(state().install.installList.recordCount(), 2);
+  // The close box is refused while the install panel shows.
+  EXPECT_TRUE(view.closeBox());
+  EXPECT_TRUE(view.panelVisible(Panel::Install));
+  EXPECT_TRUE(view.installTimerEnabled());
+
   auto startWith = [&](const char* field, const char* value) {
     Table& t = std::string(field) == "LoginType" ? state().deploymentChoices : state().deployments;
     if (&t == &state().deployments) {
@@ -244,18 +252,6 @@ TEST_F(DeploymentStartTest, AMissingDeploymentIsReportedInWords) {
   guard->cmdRunVersion_Click();
   ASSERT_TRUE(view.terminated());
   EXPECT_EQ(view.lastMessageBox().text, texts::kDeploymentGone);
-}
-
-TEST_F(DeploymentStartTest, ALostMachineReportStopsNothingAndTheCloseBoxIsRefused) {
-  startService();
-  ref.setMemberFault("S1", "WriteLoginNotes", refservice::Fault{refservice::Fault::Kind::Status500});
-  run(0);
-  EXPECT_TRUE(ref.notes().empty());
-  EXPECT_EQ(state().install.installList.recordCount(), 2);
-  // The close box is refused while the install panel shows.
-  EXPECT_TRUE(view.closeBox());
-  EXPECT_TRUE(view.panelVisible(Panel::Install));
-  EXPECT_TRUE(view.installTimerEnabled());
 }
 
 }  // namespace

@@ -130,7 +130,7 @@ TEST_F(AppTest, CommandLineWithTooFewFieldsOrABlankPasswordFillsTheBoxesAndWaits
 
 // --- the login flow and the deployment selection ---
 
-TEST_F(AppTest, EachMissingFieldHasItsMessageAndFocus) {
+TEST_F(AppTest, EachMissingFieldHasItsMessageAndFocusThenOneChoiceStartsAtOnce) {
   startService();
   load();
   struct Case {
@@ -150,6 +150,13 @@ TEST_F(AppTest, EachMissingFieldHasItsMessageAndFocus) {
   }
   EXPECT_EQ(view.lastMessageBox().text, "Password is missing.  Please try again.");
   EXPECT_EQ(ref.callCount("GetLoginServersXML"), 0);
+
+  login("acme", "one", kOnePassword);
+  EXPECT_FALSE(view.panelVisible(Panel::Versions));
+  EXPECT_TRUE(view.panelVisible(Panel::Install));
+  EXPECT_TRUE(view.panelVisible(Panel::Login)) << "only an automatic login hides it";
+  EXPECT_EQ(state().install.deploymentCaption, "[Acme Broker]");
+  EXPECT_TRUE(view.installTimerEnabled());
 }
 
 TEST_F(AppTest, UnknownLoginIsFailureAButUnreachableLoginServersAreFailureB) {
@@ -188,17 +195,6 @@ TEST_F(AppTest, WrongPasswordIsFailureBAndEveryPairIsTried) {
     clientFlags.push_back(call.args[3].debugText());
   }
   EXPECT_EQ(clientFlags, (std::vector<std::string>{"False", "True", "False"}));
-}
-
-TEST_F(AppTest, OneChoiceStartsAtOnce) {
-  startService();
-  load();
-  login("acme", "one", kOnePassword);
-  EXPECT_FALSE(view.panelVisible(Panel::Versions));
-  EXPECT_TRUE(view.panelVisible(Panel::Install));
-  EXPECT_TRUE(view.panelVisible(Panel::Login)) << "only an automatic login hides it";
-  EXPECT_EQ(state().install.deploymentCaption, "[Acme Broker]");
-  EXPECT_TRUE(view.installTimerEnabled());
 }
 
 TEST_F(AppTest, SeveralChoicesFillTheGridAndADoubleClickStartsARow) {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -157,14 +158,12 @@ class FaultTest : public AppTest {
     SCOPED_TRACE(context);
     const std::vector<ServedFile> now = servedFiles();
     for (const ServedFile& old : before.files) {
-      const ServedFile* current = nullptr;
-      for (const ServedFile& f : now) {
-        if (f.path == old.path) current = &f;
-      }
+      const auto current = std::find_if(now.begin(), now.end(),
+                                        [&](const ServedFile& f) { return f.path == old.path; });
       ASSERT_TRUE(std::filesystem::exists(old.path)) << old.path << " went missing";
       const std::string bytes = readFile(old.path);
       const bool isOld = bytes == old.bytes;
-      const bool isNew = current && bytes == current->bytes;
+      const bool isNew = current != now.end() && bytes == current->bytes;
       EXPECT_TRUE(isOld || isNew) << old.path << " is neither release (partial?)";
       if (old.sideFile && isOld && !isNew) {
         EXPECT_EQ(readFile(old.path + ".ver"), old.version + "\r\n") << old.path;
