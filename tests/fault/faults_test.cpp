@@ -68,25 +68,24 @@ class FaultRunTest : public FaultTest {
     }
     startService(world);
   }
+};
 
-  // A release larger than the disk will take: a 4 MiB library, and a data archive that is
-  // small to download but expands to 4 MiB.
-  void publishLargeRelease() {
-    publishUpdate(4u << 20);
-    ASSERT_TRUE(ref.service().setFile(kInstallGroup, "demo-data.dat",
-                                      std::string(4u << 20, '\0'), "1.0.99.0"));
-    newLog();
-  }
-  void expectBothRefusedForLackOfSpace(const std::string& log, const std::string& expandWhy) {
+// The disk refusing writes, first through a file-size limit on this process, then with the
+// temp folder on a small file system, while a release larger than either will take waits: a
+// 4 MiB library, and a data archive that is small to download but expands to 4 MiB.
+TEST_F(FaultRunTest, DiskRefusingWritesThenAFullTempFolder) {
+  const Installed before = installThenPublish();
+  publishUpdate(4u << 20);
+  ASSERT_TRUE(ref.service().setFile(kInstallGroup, "demo-data.dat", std::string(4u << 20, '\0'),
+                                    "1.0.99.0"));
+  newLog();
+  auto expectRefused = [&](const std::string& log, const std::string& expandWhy,
+                           const std::string& context) {
     EXPECT_TRUE(contains(log, "ERROR download of demo-library.dll from ")) << log;
     EXPECT_TRUE(contains(log, "(the spool file cannot be written)")) << log;
     EXPECT_TRUE(contains(log, "did not expand: " + expandWhy)) << log;
-  }
-};
-
-TEST_F(FaultRunTest, DiskRefusingWrites) {
-  const Installed before = installThenPublish();
-  publishLargeRelease();
+    expectFailedRunKeptThingsWhole(before, context);
+  };
   // No file of this process may grow past 1 MiB while the run lasts (the service serves from
   // memory); a write past it fails with EFBIG instead of ending the program.
   rlimit saved{};
@@ -95,20 +94,12 @@ TEST_F(FaultRunTest, DiskRefusingWrites) {
   limited.rlim_cur = 1u << 20;
   const auto handler = ::signal(SIGXFSZ, SIG_IGN);
   ::setrlimit(RLIMIT_FSIZE, &limited);
-  ScriptedView& v = runLauncher();
+  ScriptedView& limitedRun = runLauncher();
   ::setrlimit(RLIMIT_FSIZE, &saved);
   ::signal(SIGXFSZ, handler);
-  EXPECT_TRUE(contains(boxTexts(v), texts::kInstallErrorSingle)) << boxTexts(v);
-  expectBothRefusedForLackOfSpace(newLog(), "cannot write demo-data.dat: File too large");
-  expectFailedRunKeptThingsWhole(before, "disk refusing writes");
+  EXPECT_TRUE(contains(boxTexts(limitedRun), texts::kInstallErrorSingle)) << boxTexts(limitedRun);
+  expectRefused(newLog(), "cannot write demo-data.dat: File too large", "disk refusing writes");
 
-  runLauncher();
-  expectUpToDate("after the disk took writes again");
-}
-
-TEST_F(FaultRunTest, TempFolderOnAFullFileSystem) {
-  const Installed before = installThenPublish();
-  publishLargeRelease();
   std::string log;
   {
     // The temp folder (downloads, archive expansion, the run log) on a 2 MiB file system.
@@ -121,11 +112,10 @@ TEST_F(FaultRunTest, TempFolderOnAFullFileSystem) {
     log = readFile(logPath());
     closeLog();
   }
-  expectBothRefusedForLackOfSpace(log, "not enough free space for 4194304 bytes");
-  expectFailedRunKeptThingsWhole(before, "temp folder full");
+  expectRefused(log, "not enough free space for 4194304 bytes", "temp folder full");
 
   runLauncher();
-  expectUpToDate("after the temp folder had room again");
+  expectUpToDate("after the disk had room again");
 }
 
 TEST_F(FaultRunTest, ImmutableTarget) {
