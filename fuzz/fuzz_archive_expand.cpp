@@ -14,7 +14,7 @@
 #include <system_error>
 #include <vector>
 
-#include "fuzz/scratch_dir.h"
+#include "fuzz/fuzz_support.h"
 #include "fuzz/zip_script.h"
 #include "platform/archive.h"
 

@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "fuzz/scratch_dir.h"
+#include "fuzz/fuzz_support.h"
 #include "installer/pe_version.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

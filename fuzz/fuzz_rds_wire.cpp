@@ -10,13 +10,17 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "remote/rds_wire.h"
 
 namespace {
 
 using zentro::Value;
+using zentro::fuzz::unlessRefused;
 using zentro::ValueType;
 namespace rds = zentro::rds;
+
+constexpr const char* kBoundary = "fuzzboundary00000000";
 
 // A double or a date that is NaN, which never equals itself.
 bool isNaN(const Value& v) {
@@ -49,44 +53,32 @@ bool sameValues(const std::vector<Value>& a, const std::vector<Value>& b) {
 }
 
 void request(std::string_view body, std::string_view contentType) {
-  std::vector<Value> args;
-  try {
-    args = rds::decodeRequestBody(body, contentType);
-  } catch (const rds::WireError&) {
-    return;
-  }
-  std::string again;
-  try {
-    again = rds::encodeRequestBody(args, "fuzzboundary00000000");
-  } catch (const rds::WireError&) {
-    return;
-  }
-  if (!sameValues(args, rds::decodeRequestBody(again))) std::abort();
+  const auto args = unlessRefused<rds::WireError>(
+      [&] { return rds::decodeRequestBody(body, contentType); });
+  if (!args) return;
+  const auto again =
+      unlessRefused<rds::WireError>([&] { return rds::encodeRequestBody(*args, kBoundary); });
+  if (again && !sameValues(*args, rds::decodeRequestBody(*again))) std::abort();
 }
 
 void response(std::string_view body, std::string_view contentType) {
-  rds::Response r;
-  try {
-    r = rds::decodeResponseBody(body, contentType);
-  } catch (const rds::WireError&) {
+  const auto r = unlessRefused<rds::WireError>(
+      [&] { return rds::decodeResponseBody(body, contentType); });
+  if (!r) return;
+  const auto again = unlessRefused<rds::WireError>([&] {
+    return r->isError ? rds::encodeErrorBody(r->error)
+                      : rds::encodeResponseBody(r->params, r->returnValue, kBoundary);
+  });
+  if (!again) return;
+  rds::Response back = rds::decodeResponseBody(*again);
+  if (back.isError != r->isError) std::abort();
+  if (r->isError) {
+    if (!(back.error == r->error)) std::abort();
     return;
   }
-  std::string again;
-  try {
-    again = r.isError ? rds::encodeErrorBody(r.error)
-                      : rds::encodeResponseBody(r.params, r.returnValue, "fuzzboundary00000000");
-  } catch (const rds::WireError&) {
-    return;
-  }
-  rds::Response back = rds::decodeResponseBody(again);
-  if (back.isError != r.isError) std::abort();
-  if (r.isError) {
-    if (!(back.error == r.error)) std::abort();
-    return;
-  }
-  if (!sameValues(r.params, back.params)) std::abort();
-  if (back.returnValue.has_value() != r.returnValue.has_value()) std::abort();
-  if (r.returnValue && !sameAfterTravel(*r.returnValue, *back.returnValue)) std::abort();
+  if (!sameValues(r->params, back.params)) std::abort();
+  if (back.returnValue.has_value() != r->returnValue.has_value()) std::abort();
+  if (r->returnValue && !sameAfterTravel(*r->returnValue, *back.returnValue)) std::abort();
 }
 
 }  // namespace

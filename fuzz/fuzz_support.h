@@ -1,14 +1,28 @@
 #pragma once
-// A private temporary folder for fuzz targets that must go through real files. Created on
-// first use under $TMPDIR (else /tmp) and removed when the process ends normally; a crashed
-// run leaves it behind for inspection. One per process; libFuzzer runs inputs on one thread.
+// What several fuzz targets share: a call whose documented refusal ends the input's run, and
+// a private temporary folder for targets that must go through real files.
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
 namespace zentro::fuzz {
+
+// What `call` returns, or nothing when it refuses its input with the documented exception E.
+template <class E, class F>
+auto unlessRefused(F call) -> std::optional<decltype(call())> {
+  try {
+    return call();
+  } catch (const E&) {
+    return std::nullopt;
+  }
+}
+
+// Created on first use under $TMPDIR (else /tmp) and removed when the process ends normally;
+// a crashed run leaves it behind for inspection. One per process; libFuzzer runs inputs on
+// one thread.
 
 class ScratchDir {
  public:
