@@ -10,9 +10,7 @@
 # The test files that stay Linux-only, each for its reason.
 set(zentro_linux_only_tests
   # Named pipes (mkfifo) do not exist as files on Windows.
-  installer/file_version_posix_test.cpp
-  # Needs a TLS server (cpp-httplib with OpenSSL), which exists for the Linux build only.
-  remote/data_space_tls_test.cpp)
+  installer/file_version_posix_test.cpp)
 # Besides, every *_posix_test.cpp: what only Linux has of a service (tests/platform: fontconfig,
 # the XDG folders, pkexec, the hive file...), beside the contract test both programs share.
 foreach(rel ${zentro_linux_only_tests})
