@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,15 +12,13 @@
 #include "remote/ado_xml_format.h"
 #include "remote/table.h"
 #include "remote/utf8.h"
+#include "tests/support/temp_dir.h"
 
 namespace zentro::testing {
 
 inline std::string dataPath(const std::string& name) { return std::string(ZENTRO_TEST_DATA) + "/" + name; }
 
-inline std::string readData(const std::string& name) {
-  std::ifstream in(dataPath(name), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+inline std::string readData(const std::string& name) { return readFile(dataPath(name)); }
 
 // A document in the writer's namespaces with the given AttributeTypes and rows.
 inline std::string rowsetDoc(const std::string& columns, const std::string& rows) {
