@@ -143,21 +143,16 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST(AdoXmlRowScan, FindsTheDataSectionFromTheText) {
+  // A '>' inside a quoted attribute value does not end the start tag.
   const std::string rows = "<z:row Text='a'/>";
   std::string doc = plainDoc(rows);
+  doc.replace(doc.find("<rs:data>"), 9, "<rs:data note='a>b'>");
   std::optional<DataSection> section = findDataSection(doc);
   ASSERT_TRUE(section.has_value());
   EXPECT_EQ(doc.substr(section->nameOffset, 7), "rs:data");
   EXPECT_EQ(doc.substr(section->contentStart, section->contentEnd - section->contentStart),
             "\n" + rows + "\n");
   EXPECT_EQ(firstElementName(doc, *section), "z:row");
-
-  // A '>' inside a quoted attribute value does not end the start tag.
-  std::string attributed = doc;
-  attributed.replace(section->nameOffset, 7, "rs:data note='a>b'");
-  section = findDataSection(attributed);
-  ASSERT_TRUE(section.has_value());
-  EXPECT_EQ(attributed.substr(section->contentStart, rows.size() + 1), "\n" + rows);
 
   EXPECT_FALSE(findDataSection("<xml><s:Schema/><rs:data/></xml>"));  // an empty-element tag
   EXPECT_FALSE(findDataSection("<xml><s:Schema/></xml>"));
