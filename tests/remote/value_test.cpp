@@ -10,14 +10,6 @@
 namespace zentro {
 namespace {
 
-DecimalValue decimal(std::uint64_t lo, std::uint8_t scale, bool negative = false) {
-  DecimalValue d;
-  d.lo64 = lo;
-  d.scale = scale;
-  d.negative = negative;
-  return d;
-}
-
 struct TextCase {
   Value value;
   const char* text;
@@ -43,8 +35,9 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{Value(123456789012345678.0), "1.23456789012346E+17"},
         TextCase{Value(true), "True"}, TextCase{Value(false), "False"},
         TextCase{Value(Currency{125000}), "12.5"}, TextCase{Value(Currency{-1}), "-0.0001"},
-        TextCase{Value(decimal(150, 2)), "1.5"}, TextCase{Value(decimal(150, 2, true)), "-1.5"},
-        TextCase{Value(decimal(5, 3)), "0.005"},
+        TextCase{Value(DecimalValue{2, false, 0, 150}), "1.5"},
+        TextCase{Value(DecimalValue{2, true, 0, 150}), "-1.5"},
+        TextCase{Value(DecimalValue{3, false, 0, 5}), "0.005"},
         TextCase{Value(*dateFromParts(2001, 2, 3, 4, 5, 6)), "2001-02-03T04:05:06"},
         TextCase{Value(GuidValue{{0x8A, 0xC6, 0x8D, 0x3D, 0x8A, 0x09, 0x44, 0x03, 0x88, 0x60, 0xD0,
                                   0xE4, 0x94, 0xBB, 0xE8, 0x94}}),
@@ -59,7 +52,7 @@ TEST(Value, ConvertsToBoolIntegerAndDouble) {
       {Value("True"), true}, {Value("false"), false}, {Value(" TRUE "), true},
       {Value("0"), false}, {Value("-1"), true}, {Value("2.5"), true}, {Value("yes"), noBool},
       {Value(""), noBool}, {Value(std::int32_t{0}), false}, {Value(Currency{1}), true},
-      {Value(decimal(0, 2)), false}, {Value(), false}, {Value::null(), noBool}};
+      {Value(DecimalValue{2, false, 0, 0}), false}, {Value(), false}, {Value::null(), noBool}};
   for (const auto& [v, b] : bools) EXPECT_EQ(v.toBool(), b) << v.debugText();
   // Integers round halves to even.
   const std::optional<std::int64_t> noInt;
@@ -67,7 +60,8 @@ TEST(Value, ConvertsToBoolIntegerAndDouble) {
       {Value(2.5), 2}, {Value(3.5), 4}, {Value(-2.5), -2}, {Value(2.6), 3}, {Value("2.5"), 2},
       {Value(" 12 "), 12}, {Value("9223372036854775807"), 9223372036854775807LL},
       {Value(Currency{25000}), 2}, {Value(Currency{35000}), 4}, {Value(Currency{-25000}), -2},
-      {Value(Currency{-35001}), -4}, {Value(decimal(25, 1)), 2}, {Value(decimal(35, 1, true)), -4},
+      {Value(Currency{-35001}), -4}, {Value(DecimalValue{1, false, 0, 25}), 2},
+      {Value(DecimalValue{1, true, 0, 35}), -4},
       {Value(true), -1}, {Value(1e19), noInt}, {Value(std::numeric_limits<double>::quiet_NaN()), noInt},
       {Value("abc"), noInt}, {Value(GuidValue{}), noInt}, {Value::null(), noInt}};
   for (const auto& [v, i] : ints) EXPECT_EQ(v.toInt64(), i) << v.debugText();
@@ -79,7 +73,7 @@ TEST(Value, ConvertsToBoolIntegerAndDouble) {
       {Value(true), -1.0}, {Value(Currency{12345}), 1.2345}, {Value::null(), noDouble}};
   for (const auto& [v, d] : doubles) EXPECT_EQ(v.toDouble(), d) << v.debugText();
   EXPECT_TRUE(Value(std::int16_t{1}).isNumeric());
-  EXPECT_TRUE(Value(decimal(1, 0)).isNumeric());
+  EXPECT_TRUE(Value(DecimalValue{0, false, 0, 1}).isNumeric());
   EXPECT_FALSE(Value(true).isNumeric());
   EXPECT_FALSE(Value(DateValue{}).isNumeric());
   // Null has no text and shows as such; Empty shows as nothing.
