@@ -84,12 +84,9 @@ TEST(RdsWire, WorkedExampleRequestMatchesByteForByte) {
   EXPECT_THROW(requestPath("Shop Orders", "Method"), WireError);
 }
 
+// Read back by RdsAccepts/Canonical.
 TEST(RdsWire, WorkedExampleResponseMatchesByteForByte) {
   EXPECT_EQ(encodeResponseBody({Value("ABC"), Value()}, Value("OK"), kBoundary), kResponseBody);
-  Response r = decodeResponseBody(kResponseBody);
-  EXPECT_FALSE(r.isError);
-  EXPECT_EQ(r.params, (std::vector<Value>{Value("ABC"), Value()}));
-  EXPECT_EQ(r.returnValue, Value("OK"));
 }
 
 TEST(RdsWire, ZeroArgumentsAndSubs) {
@@ -236,6 +233,7 @@ class RdsAccepts : public ::testing::TestWithParam<AcceptCase> {};
 
 TEST_P(RdsAccepts, ReadsTheExampleAnswer) {
   Response r = decodeResponseBody(GetParam().body, GetParam().httpContentType);
+  EXPECT_FALSE(r.isError);
   EXPECT_EQ(r.params, (std::vector<Value>{Value("ABC"), Value()}));
   EXPECT_EQ(r.returnValue, Value("OK"));
 }
