@@ -253,18 +253,24 @@ Value number(std::size_t i) { return Value(static_cast<std::int64_t>(i)); }
 // Enough rows of one column to fill several blocks.
 constexpr std::size_t kManyRows = 5000;
 
-TEST(RowBlocks, RowsAcrossBlocksKeepTheirCellsAndOrder) {
-  RowBlocks rows(2);
-  rows.reserve(kManyRows);
-  for (std::size_t i = 0; i < kManyRows; ++i) {
+// Rows `from` to kManyRows: even ones appended with their first cell only (the second is
+// padded with NULL), odd ones opened as NULLs and filled.
+void fill(RowBlocks& rows, std::size_t from) {
+  for (std::size_t i = from; i < kManyRows; ++i) {
     if (i % 2 == 0) {
-      rows.append({number(i)});  // the second cell is padded with NULL
+      rows.append({number(i)});
     } else {
       std::span<Value> cells = rows.appendNull();
       cells[0] = number(i);
       cells[1] = Value("odd");
     }
   }
+}
+
+TEST(RowBlocks, RowsAcrossBlocksKeepTheirCellsAndOrder) {
+  RowBlocks rows(2);
+  rows.reserve(kManyRows);
+  fill(rows, 0);
   ASSERT_EQ(rows.size(), kManyRows);
   for (std::size_t i = 0; i < kManyRows; ++i) {
     ASSERT_EQ(rows[i].size(), 2u);
@@ -277,13 +283,7 @@ TEST(RowBlocks, RowsAcrossBlocksKeepTheirCellsAndOrder) {
   for (std::size_t i = 0; i < kManyRows / 2; ++i) copy.removeLast();
   EXPECT_EQ(copy.size(), kManyRows / 2);
   EXPECT_FALSE(copy == rows);
-  for (std::size_t i = kManyRows / 2; i < kManyRows; ++i) {
-    if (i % 2 == 0) {
-      copy.append({number(i)});
-    } else {
-      copy.append({number(i), Value("odd")});
-    }
-  }
+  fill(copy, kManyRows / 2);
   EXPECT_TRUE(copy == rows);
   copy[kManyRows - 1][1] = Value("changed");
   EXPECT_FALSE(copy == rows);
