@@ -285,6 +285,10 @@ TEST(RowBlocks, RowsAcrossBlocksKeepTheirCellsAndOrder) {
   EXPECT_FALSE(copy == rows);
   fill(copy, kManyRows / 2);
   EXPECT_TRUE(copy == rows);
+  // And back across every boundary: no emptied block may stay behind.
+  while (copy.size() > 0) copy.removeLast();
+  fill(copy, 0);
+  EXPECT_TRUE(copy == rows);
   copy[kManyRows - 1][1] = Value("changed");
   EXPECT_FALSE(copy == rows);
 }
