@@ -9,14 +9,10 @@ namespace {
 
 // "0B 00 FF FF" -> bytes
 std::string hex(std::string_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size();) {
-    if (text[i] == ' ') {
-      ++i;
-      continue;
-    }
-    out += static_cast<char>(std::stoi(std::string(text.substr(i, 2)), nullptr, 16));
-    i += 2;
+  std::string digits(text), out;
+  std::erase(digits, ' ');
+  for (std::size_t i = 0; i < digits.size(); i += 2) {
+    out += static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16));
   }
   return out;
 }
