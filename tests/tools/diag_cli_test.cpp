@@ -34,11 +34,8 @@ class DiagCliTest : public ::testing::Test {
     const std::string program = std::string(ZENTRO_BINARY_DIR) + "/tools/zentro-diag";
     const std::string cmd = program + " " + args + " > " + temp.file("out.txt") + " 2> " + temp.file("err.txt");
     const int status = std::system(cmd.c_str());
-    CliRun r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = testing::readFile(temp.file("out.txt"));
-    r.err = testing::readFile(temp.file("err.txt"));
-    return r;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, testing::readFile(temp.file("out.txt")),
+            testing::readFile(temp.file("err.txt"))};
   }
   static std::string data(const char* name) { return std::string(ZENTRO_TEST_DATA) + "/" + name; }
   // Runs each call; a failing one prints nothing on standard output.
