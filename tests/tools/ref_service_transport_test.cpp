@@ -1,6 +1,7 @@
 // The reference service seen from the client's transport: every fault mode, the "404 Object
-// Not Found" status line, several loopback addresses, HTTPS.
+// Not Found" status line, several loopback addresses, HTTPS; and the fixture's own check.
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -22,6 +23,16 @@ using refservice::Fault;
 using refservice::kLoginProgId;
 
 constexpr const char* kObjectNotFound = "HTTP/1.1 404 Object Not Found";
+
+TEST(RefServiceFixtureTest, MissingExpectedCallFailsTheTest) {
+  EXPECT_NONFATAL_FAILURE(
+      {
+        testing::ScopedRefService s;
+        s.startFromFolder(testing::demoWorldDir(), testing::demoAppPath());
+        s.expectCall(kLoginProgId, "isValidLogin");
+      },
+      "CVBO_V2.Init.isValidLogin but received 0");
+}
 
 // Two servers on two loopback addresses; deployment 1 (BROKER) on S1 with group 1, deployment 2
 // (CLIENT) on S2 with group 2; login U may use both, V only the first. "gone.dll" is listed

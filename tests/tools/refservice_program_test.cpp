@@ -1,4 +1,5 @@
-// The zentro-refservice program as the demo runs it: ready file, URLs, log, clean stop.
+// The zentro-refservice program as the demo runs it: ready file, URLs, a log without secrets,
+// clean stop.
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,9 @@
 #include <thread>
 
 #include "platform/http.h"
+#include "remote/data_space.h"
 #include "tests/support/ref_service_fixture.h"
+#include "tools/refservice/business_objects.h"
 
 extern char** environ;
 
@@ -63,7 +66,7 @@ class RefServiceProgramTest : public ::testing::Test {
   pid_t pid_ = -1;
 };
 
-TEST_F(RefServiceProgramTest, ReportsABrokenWorldOrServesUntilTerminated) {
+TEST_F(RefServiceProgramTest, ReportsABrokenWorldOrServesAndLogsWithoutSecrets) {
   temp.write("world/world.ini", "[server S]\ncolour = red\n");
   const int status = std::system((program() + " --world " + temp.file("world") + " --ready-file " +
                                   temp.file("ready") + " 2> " + temp.file("stderr.txt")).c_str());
@@ -82,18 +85,35 @@ TEST_F(RefServiceProgramTest, ReportsABrokenWorldOrServesUntilTerminated) {
       << out;
   const auto east = out.find("login server EAST: ");
   ASSERT_NE(east, std::string::npos) << out;
+  const std::string eastUrl = out.substr(east + 19, out.find('\n', east) - east - 19);
   auto http = platform::makeHttpClient();
   platform::HttpRequest r;
   r.method = "GET";
-  r.url = out.substr(east + 19, out.find('\n', east) - east - 19) +
-          "/BROKER/InstallFiles/zentro-demo-app";
+  r.url = eastUrl + "/BROKER/InstallFiles/zentro-demo-app";
   const auto app = http->send(r);
   EXPECT_EQ(app.status, 200);
   EXPECT_EQ(app.body, testing::readFile(testing::demoAppPath()));
+
+  // The log holds every call and report, but never a password or a login token.
+  DataSpace space(*http);
+  auto o = space.createObject(refservice::kLoginProgId, eastUrl);
+  std::string filer = testing::kDemoFiler, name = testing::kDemoAlice,
+              password = testing::kDemoAlicePassword;
+  std::string token = *o->invoke("LoginUser", {Arg::byRef(filer), Arg::byRef(name),
+                                               Arg::byRef(password), Arg::byVal(Value("127.0.0.1"))})
+                           .toText();
+  ASSERT_FALSE(token.empty());
+  std::string notes = "Memory Load = %37\r\n";
+  o->invoke("WriteLoginNotes", {Arg::byRef(token), Arg::byRef(notes)});
   EXPECT_EQ(stop(), 0);
-  EXPECT_NE(testing::readFile(temp.file("log/refservice.log"))
-                .find("GET /cvbo/BROKER/InstallFiles/zentro-demo-app -> 200"),
-            std::string::npos);
+  const std::string log = testing::readFile(temp.file("log/refservice.log"));
+  for (const char* line : {"GET /cvbo/BROKER/InstallFiles/zentro-demo-app -> 200",
+                           "CVBO_V2.Init.LoginUser(\"DEMO\", \"ALICE\", \"***\", \"127.0.0.1\")",
+                           "    Memory Load = %37", ".WriteLoginNotes(\"***\", "}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+  }
+  EXPECT_EQ(log.find(testing::kDemoAlicePassword), std::string::npos) << log;
+  EXPECT_EQ(log.find(token), std::string::npos) << log;
 }
 
 }  // namespace
