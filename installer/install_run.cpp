@@ -127,7 +127,7 @@ class InstallRun::Impl {
   // False when the walk must end here (missing rights).
   bool ordinaryEntry(const std::string& fileName, const std::string& location,
                      const TargetFolder& target);
-  std::string installedVersionOf(bool isFont);
+  std::string installedVersionOf(const TargetFolder& target);
   void startDownload(const std::string& url);
   void showInstallationError();
   void endOfList();
@@ -267,7 +267,7 @@ void InstallRun::Impl::launchRecord() {
   host_.launchApplication();
 }
 
-std::string InstallRun::Impl::installedVersionOf(bool isFont) {
+std::string InstallRun::Impl::installedVersionOf(const TargetFolder& target) {
   const Table& list = session_.installList;
   const std::string altCheck = text(list, fields_.altCheck);
   const std::string altRegValue = text(list, fields_.altCheckRegValue);
@@ -280,11 +280,13 @@ std::string InstallRun::Impl::installedVersionOf(bool isFont) {
     replaceAll(path, texts::kAltProgramFiles, folders_.rootFolder);
     replaceAll(path, texts::kAltWindowsDir, folders_.windowsFolder);
     installed = GetFileVersion(localPath(path));
-  } else {
+  } else if (target.folder) {
+    // Outside the known folders nothing is installed: a file that happens to lie at the root of
+    // the drive must not make the entry look current and so escape its refusal.
     installed = GetFileVersion(session_.targetPath);
   }
 
-  if (isFont) {
+  if (target.isFont) {
     // Fonts are never replaced on a shared system, nor anywhere once present.
     std::error_code ec;
     // its length can be read
@@ -304,7 +306,7 @@ bool InstallRun::Impl::ordinaryEntry(const std::string& fileName, const std::str
       static_cast<std::int16_t>(fields_.installType.of(list).toInt64().value_or(0));
   session_.serverVersion = trimmedText(list, fields_.fileVersion);
   session_.currentSha256 = optionalText(list, fields_.sha256);
-  session_.installedVersion = installedVersionOf(target.isFont);
+  session_.installedVersion = installedVersionOf(target);
 
   if (!IsNewerVersion(session_.installedVersion, session_.serverVersion, session_.skipUpdates)) {
     if (!session_.checkOnly) view_.setLabel(Label::FrameStatus, std::string(texts::kProcessing));
