@@ -5,71 +5,18 @@
 // Listens on a free loopback port and writes that port into FILE once listening (whole, under
 // another name first). Runs until SIGTERM or SIGINT.
 //
-// Requests: POST /<command>[?session=ID], the body its arguments in the control text
-// (tests/support/ref_service_wire.h), the answer its result; 400 with the reason on failure.
-// A session is one running service:
-//   start "world" WORLD | start "folder" DIR DEMOAPP  -> session ID, base URL, server URLs
-//   stop | any command of control::serve               -> its result
+// Requests: POST /<command>[?session=ID], the body its arguments in the control text, the
+// answer its result (control::send, tests/support/ref_service_wire.h); 400 with the reason on
+// failure.
 #include <httplib.h>
 #include <signal.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <map>
-#include <memory>
-#include <mutex>
 #include <thread>
 
 #include "tests/support/ref_service_wire.h"
-#include "tools/refservice/ref_service.h"
-
-namespace {
-
-using namespace zentro;
-using refservice::RefService;
-using testing::control::Fields;
-using testing::control::WireError;
-
-class Control {
- public:
-  Fields handle(const std::string& command, const std::string& id, Fields in) {
-    std::lock_guard lock(mutex_);
-    if (command == "start") return start(in);
-    auto session = sessions_.find(id);
-    if (session == sessions_.end()) throw WireError("no session " + id);
-    if (command != "stop") return testing::control::serve(*session->second, command, in);
-    sessions_.erase(session);
-    return {};
-  }
-
- private:
-  Fields start(Fields& in) {
-    refservice::World world;
-    if (in.take<std::string>() == "folder") {
-      const auto dir = in.take<std::string>();
-      world = refservice::loadWorld(dir, refservice::WorldLoadOptions{in.take<std::string>()});
-    } else {
-      in.take(world);
-      world.validate();
-    }
-    auto service = std::make_unique<RefService>();
-    service->start(world);
-    std::map<std::string, std::string> servers;
-    for (const auto& s : world.servers) servers[s.name] = service->serverUrl(s.name);
-    const std::string id = std::to_string(++lastId_);
-    Fields out;
-    out.put(id, service->baseUrl(), servers);
-    sessions_[id] = std::move(service);
-    return out;
-  }
-
-  std::mutex mutex_;
-  long lastId_ = 0;
-  std::map<std::string, std::unique_ptr<RefService>> sessions_;
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3 || std::string(argv[1]) != "--ready-file") {
@@ -86,12 +33,12 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  Control control;
+  using zentro::testing::control::Fields;
   httplib::Server server;
   server.Post(R"(/([a-z-]+))", [&](const httplib::Request& req, httplib::Response& res) {
     try {
-      const Fields answer =
-          control.handle(req.matches[1], req.get_param_value("session"), Fields(req.body));
+      const Fields answer = zentro::testing::control::send(
+          req.matches[1], req.get_param_value("session"), Fields(req.body));
       res.set_content(answer.text(), "text/plain");
     } catch (const std::exception& e) {
       res.status = 400;

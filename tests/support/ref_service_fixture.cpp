@@ -1,10 +1,30 @@
-// What both homes of the reference-service fixture share: the expected calls, and the members
-// reached through the control text.
+// The reference-service fixture in both homes: everything travels in the control text, and
+// only its way (control::send) differs.
 #include "tests/support/ref_service_fixture.h"
 
 #include "tests/support/ref_service_wire.h"
 
 namespace zentro::testing {
+
+ScopedRefService::~ScopedRefService() {
+  try {
+    verify();
+    if (!session_.empty()) control::send("stop", session_, {});
+  } catch (const std::exception& e) {  // records that do not travel: a fault of the test support
+    ADD_FAILURE() << e.what();
+  }
+}
+
+void ScopedRefService::start(const refservice::World& world, refservice::RefServiceOptions options) {
+  control::Fields in;
+  in.put(world, options);
+  control::send("start", "", in).take(session_, base_, servers_);
+}
+
+std::string ScopedRefService::serverUrl(const std::string& name) const {
+  const auto it = servers_.find(name);
+  return it == servers_.end() ? std::string() : it->second;
+}
 
 void ScopedRefService::expectCall(const std::string& progId, const std::string& member, int times) {
   expected_.push_back(Expectation{progId, member, times});
@@ -35,9 +55,10 @@ int ScopedRefService::callCount(const std::string& member) const {
 
 template <class R, class... A>
 R ScopedRefService::ask(const std::string& command, const A&... arguments) const {
+  if (session_.empty()) throw std::runtime_error("the reference service was not started");
   control::Fields in;
   in.put(arguments...);
-  control::Fields out = request(command, in);
+  control::Fields out = control::send(command, session_, in);
   if constexpr (!std::is_void_v<R>) return out.take<R>();
 }
 
@@ -54,22 +75,9 @@ std::string ScopedRefService::lastTokenOf(const std::string& filerCode,
                                           const std::string& login) const {
   return ask<std::string>("token", filerCode, login);
 }
-bool ScopedRefService::setFile(long groupId, const std::string& fileName,
-                               const std::string& content,
-                               const std::optional<std::string>& version) {
-  return ask<bool>("set-file", groupId, fileName, content, version);
-}
-bool ScopedRefService::setLastUpdate(long groupId, const std::string& text) {
-  return ask<bool>("last-update", groupId, text);
-}
 void ScopedRefService::setMemberFault(const std::string& listener, const std::string& member,
                                       const refservice::Fault& fault) {
   ask("member-fault", listener, member, fault);
 }
-void ScopedRefService::setFileFault(long groupId, const std::string& fileName,
-                                    const refservice::Fault& fault) {
-  ask("file-fault", groupId, fileName, fault);
-}
-void ScopedRefService::clearFaults() { ask("clear-faults"); }
 
 }  // namespace zentro::testing

@@ -4,17 +4,16 @@
 // out of scope, fails the running test for every expected call that never arrived.
 // RefServiceTest is a GoogleTest fixture holding one, plus a fresh temporary folder.
 //
-// One interface, two homes: the Linux test programs run the service in-process
-// (ref_service_inprocess.cpp); the Windows test programs, which cannot host it, reach the
-// Linux service through the control endpoint that scripts/test-windows.sh starts
-// (ref_service_remote.cpp, tests/support/ref_service_control_main.cpp). In both, what the
-// service saw and the run-time changes travel in the control text, so both use it alike.
+// One interface, two homes: the Linux test programs run the service in-process; the Windows
+// test programs, which cannot host it, reach the Linux service through the control endpoint
+// that scripts/test-windows.sh starts. In both, the world, what the service saw and the
+// run-time changes travel in the control text (ref_service_wire.h), so both use it alike.
 // Test thread only; the service answers on its own threads.
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,10 +24,6 @@
 #include "tools/refservice/world.h"
 
 namespace zentro::testing {
-
-namespace control {
-class Fields;
-}
 
 #if defined(ZENTRO_SOURCE_DIR) && defined(ZENTRO_BINARY_DIR)
 // The demo world of the source tree and the demo application it delivers.
@@ -71,25 +66,21 @@ inline refservice::World filesWorld(const std::vector<FileOnOffer>& files) {
 
 class ScopedRefService {
  public:
-  ScopedRefService();
+  ScopedRefService() = default;
   // Verifies the expectations (ADD_FAILURE for each missing call), then stops the service.
   ~ScopedRefService();
   ScopedRefService(const ScopedRefService&) = delete;
   ScopedRefService& operator=(const ScopedRefService&) = delete;
 
-  // Starts on free loopback ports (unless the world fixes them). Throws on failure. Through
-  // the control endpoint only the default options are available.
+  // Starts on free loopback ports (unless the world or the options fix them). Throws on failure.
   void start(const refservice::World& world, refservice::RefServiceOptions options = {});
-  // Loads `worldDir` with the demo application at `demoApp`, then starts.
-  void startFromFolder(const std::string& worldDir, const std::string& demoApp,
-                       refservice::RefServiceOptions options = {});
 
   // Registers a call that must arrive at least `times` times before the end of the test.
   void expectCall(const std::string& progId, const std::string& member, int times = 1);
   // Checks the expectations now; each missing call fails the test once. Idempotent.
   void verify();
 
-  std::string baseUrl() const;
+  std::string baseUrl() const { return base_; }
   std::string serverUrl(const std::string& name) const;
   // What DownloadLocation follows for the files of filesWorld().
   std::string filesUrl() const { return serverUrl("FILES") + "/FILES/InstallFiles/"; }
@@ -101,24 +92,19 @@ class ScopedRefService {
   std::vector<refservice::NoteRecord> notes() const;
   std::vector<refservice::DownloadRecord> downloads() const;
   std::string lastTokenOf(const std::string& filerCode, const std::string& login) const;
-  bool setFile(long groupId, const std::string& fileName, const std::string& content,
-               const std::optional<std::string>& version = std::nullopt);
-  bool setLastUpdate(long groupId, const std::string& text);
   void setMemberFault(const std::string& listener, const std::string& member,
                       const refservice::Fault& fault);
-  void setFileFault(long groupId, const std::string& fileName, const refservice::Fault& fault);
-  void clearFaults();
 
-  // The in-process service, for the Linux-only suites (the Windows test programs do not
-  // define it, so a portable test that reaches for it does not link there).
+  // For the Linux-only suites (the Windows test programs do not define these, so a portable
+  // test that reaches for them does not link there): the in-process service, and a start in
+  // the world of `worldDir` with the demo application at `demoApp`.
   refservice::RefService& service();
+  void startFromFolder(const std::string& worldDir, const std::string& demoApp,
+                       refservice::RefServiceOptions options = {});
 
  private:
-  class Backend;
-  // A member of the running service by name (the control text's command), its arguments and
-  // its result in the control text (tests/support/ref_service_wire.h); each home sends it its
-  // own way. Throws std::runtime_error when the service cannot be reached.
-  control::Fields request(const std::string& command, const control::Fields& arguments) const;
+  // A member of the running service by name (the control text's command), its arguments
+  // and its result in the control text. Throws std::runtime_error when it cannot be reached.
   template <class R = void, class... A>
   R ask(const std::string& command, const A&... arguments) const;
   struct Expectation {
@@ -127,7 +113,9 @@ class ScopedRefService {
     int times;
     bool reported = false;
   };
-  std::unique_ptr<Backend> backend_;
+  std::string session_;  // "" until started
+  std::string base_;
+  std::map<std::string, std::string> servers_;
   std::vector<Expectation> expected_;
 };
 

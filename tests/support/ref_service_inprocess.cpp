@@ -1,106 +1,97 @@
-// The reference-service fixture of the Linux test programs: the service runs in this process.
-// Its members are reached through the control text all the same (ref_service_wire.h), so the
-// Windows programs' way to the service is tried here too.
-#include <functional>
+// The reference services of the Linux test programs, in this process: the fixture's and, in
+// zentro-refservice-control, those of the Windows test programs. Requests and results go
+// through the control text all the same, so the Windows programs' way is tried here too.
 #include <map>
-#include <tuple>
+#include <memory>
+#include <mutex>
 
 #include "tests/support/ref_service_fixture.h"
 #include "tests/support/ref_service_wire.h"
 
 namespace zentro::testing {
-namespace control {
 namespace {
 
+using control::Fields;
+using control::WireError;
 using refservice::RefService;
-using Command = std::function<void(RefService&, Fields& in, Fields& out)>;
 
-template <class>
-struct Arguments;
-template <class R, class... A>
-struct Arguments<R (RefService::*)(A...)> {
-  using type = std::tuple<std::decay_t<A>...>;
-};
-template <class R, class... A>
-struct Arguments<R (RefService::*)(A...) const> : Arguments<R (RefService::*)(A...)> {};
-
-// A member of the service: its arguments taken in order, its result put back.
-template <class Member>
-Command command(Member member) {
-  return [member](RefService& s, Fields& in, Fields& out) {
-    typename Arguments<Member>::type args;
-    std::apply([&](auto&... a) { in.take(a...); }, args);
-    const auto call = [&] {
-      return std::apply([&](auto&... a) { return (s.*member)(a...); }, args);
-    };
-    if constexpr (std::is_void_v<decltype(call())>) {
-      call();
+class Sessions {
+ public:
+  Fields handle(const std::string& command, const std::string& id, Fields& in) {
+    std::lock_guard lock(mutex_);
+    if (command == "start") return start(in);
+    RefService& s = find(id);
+    Fields out;
+    if (command == "stop") {
+      sessions_.erase(id);
+    } else if (command == "calls") {
+      out.put(s.calls());
+    } else if (command == "notes") {
+      out.put(s.notes());
+    } else if (command == "downloads") {
+      out.put(s.downloads());
+    } else if (command == "token") {
+      const auto filerCode = in.take<std::string>();
+      out.put(s.lastTokenOf(filerCode, in.take<std::string>()));
+    } else if (command == "member-fault") {
+      const auto listener = in.take<std::string>();
+      const auto member = in.take<std::string>();
+      s.setMemberFault(listener, member, in.take<refservice::Fault>());
     } else {
-      out.put(call());
+      throw WireError("unknown command \"" + command + "\"");
     }
-  };
-}
+    return out;
+  }
 
-const std::map<std::string, Command> kCommands = {
-    {"calls", command(&RefService::calls)},
-    {"notes", command(&RefService::notes)},
-    {"downloads", command(&RefService::downloads)},
-    {"token", command(&RefService::lastTokenOf)},
-    {"set-file", command(&RefService::setFile)},
-    {"last-update", command(&RefService::setLastUpdate)},
-    {"member-fault", command(&RefService::setMemberFault)},
-    {"file-fault", command(&RefService::setFileFault)},
-    {"clear-faults", command(&RefService::clearFaults)},
+  RefService& service(const std::string& id) {
+    std::lock_guard lock(mutex_);
+    return find(id);
+  }
+
+ private:
+  Fields start(Fields& in) {
+    refservice::World world;
+    refservice::RefServiceOptions options;
+    in.take(world, options);
+    auto service = std::make_unique<RefService>();
+    service->start(world, options);
+    std::map<std::string, std::string> servers;
+    for (const auto& s : world.servers) servers[s.name] = service->serverUrl(s.name);
+    const std::string id = std::to_string(++lastId_);
+    Fields out;
+    out.put(id, service->baseUrl(), servers);
+    sessions_[id] = std::move(service);
+    return out;
+  }
+
+  RefService& find(const std::string& id) {
+    const auto it = sessions_.find(id);
+    if (it == sessions_.end()) throw WireError("no session \"" + id + "\"");
+    return *it->second;
+  }
+
+  std::mutex mutex_;
+  long lastId_ = 0;
+  std::map<std::string, std::unique_ptr<RefService>> sessions_;
 };
+
+Sessions& sessions() {
+  static Sessions all;
+  return all;
+}
 
 }  // namespace
 
-Fields serve(RefService& service, const std::string& command, Fields& in) {
-  const auto it = kCommands.find(command);
-  if (it == kCommands.end()) throw WireError("unknown command \"" + command + "\"");
-  Fields out;
-  it->second(service, in, out);
-  return out;
+Fields control::send(const std::string& command, const std::string& session, const Fields& in) {
+  Fields arguments(in.text());
+  return Fields(sessions().handle(command, session, arguments).text());
 }
 
-}  // namespace control
-
-class ScopedRefService::Backend {
- public:
-  refservice::RefService service;
-};
-
-ScopedRefService::ScopedRefService() : backend_(std::make_unique<Backend>()) {}
-
-ScopedRefService::~ScopedRefService() {
-  try {
-    verify();
-  } catch (const std::exception& e) {  // records that do not travel: a fault of the test support
-    ADD_FAILURE() << e.what();
-  }
-  backend_->service.stop();
-}
-
-void ScopedRefService::start(const refservice::World& world, refservice::RefServiceOptions options) {
-  backend_->service.start(world, options);
-}
+refservice::RefService& ScopedRefService::service() { return sessions().service(session_); }
 
 void ScopedRefService::startFromFolder(const std::string& worldDir, const std::string& demoApp,
                                        refservice::RefServiceOptions options) {
-  backend_->service.start(refservice::loadWorld(worldDir, refservice::WorldLoadOptions{demoApp}),
-                          options);
-}
-
-refservice::RefService& ScopedRefService::service() { return backend_->service; }
-std::string ScopedRefService::baseUrl() const { return backend_->service.baseUrl(); }
-std::string ScopedRefService::serverUrl(const std::string& name) const {
-  return backend_->service.serverUrl(name);
-}
-
-control::Fields ScopedRefService::request(const std::string& command,
-                                          const control::Fields& arguments) const {
-  control::Fields in(arguments.text());
-  return control::Fields(control::serve(backend_->service, command, in).text());
+  start(refservice::loadWorld(worldDir, refservice::WorldLoadOptions{demoApp}), options);
 }
 
 }  // namespace zentro::testing

@@ -1,10 +1,10 @@
 #pragma once
-// The text the reference-service fixture and its service exchange (across the control endpoint
-// for the Windows tests, in-process on Linux): a list of fields, one a line, each with '%' and
-// the control bytes written as %XX, so any bytes travel. Values go in with put and come out
-// with take in the same order: texts, numbers, optional values, lists, maps, faults, call
-// arguments (with their types) and the world's and the records' structures, each kept exactly.
-// Fields is a plain value; any thread.
+// The text the reference-service fixture and its services exchange (across the control
+// endpoint for the Windows tests, in-process on Linux): a list of fields, one a line, each with
+// '%' and the control bytes written as %XX, so any bytes travel. Values go in with put and come
+// out with take in the same order: texts, numbers, optional values, lists, maps, faults, call
+// arguments (with their types) and the world's, the options' and the records' structures, each
+// kept exactly. Fields is a plain value; any thread.
 
 #include <chrono>
 #include <map>
@@ -18,11 +18,8 @@
 
 #include "remote/value.h"
 #include "tools/refservice/call_log.h"
+#include "tools/refservice/ref_service.h"
 #include "tools/refservice/world.h"
-
-namespace zentro::refservice {
-class RefService;
-}
 
 namespace zentro::testing::control {
 
@@ -51,6 +48,9 @@ void members(refservice::Deployment& d, auto&& each) {
 }
 void members(refservice::World& w, auto&& each) {
   each(w.filers, w.logins, w.base, w.servers, w.deployments, w.groups);
+}
+void members(refservice::RefServiceOptions& o, auto&& each) {
+  each(o.https, o.certFile, o.keyFile, o.basePort, o.logFolder);
 }
 void members(refservice::CallRecord& c, auto&& each) {
   each(c.time, c.listener, c.progId, c.member, c.args, c.outcome);
@@ -144,8 +144,14 @@ class Fields {
   bool reading_ = false;
 };
 
-// Runs `command` on `service` with the arguments in `in`; its result (Linux only:
-// ref_service_inprocess.cpp). Throws WireError for an unknown command.
-Fields serve(refservice::RefService& service, const std::string& command, Fields& in);
+// One request to the reference services the fixture starts, one a session; its result:
+//   "start" WORLD OPTIONS -> session ID, base URL, URL of each login server by name
+//   "stop", "calls", "notes", "downloads", "token" FILER LOGIN,
+//   "member-fault" LISTENER MEMBER FAULT -> as refservice::RefService's members
+// `session` is "" for "start". On Linux the services run in this process
+// (ref_service_inprocess.cpp; zentro-refservice-control serves them to the Windows test
+// programs); the Windows programs send to that control endpoint (ref_service_remote.cpp).
+// Throws std::runtime_error (WireError for a request the services refuse).
+Fields send(const std::string& command, const std::string& session, const Fields& in);
 
 }  // namespace zentro::testing::control
