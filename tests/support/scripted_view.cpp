@@ -26,9 +26,8 @@ bool fits(Answer answer, Buttons buttons) {
   return false;
 }
 
-}  // namespace
-
-// The name of an enumerator as journal lines write it; "?" for a value not listed.
+// The name of an enumerator as journal lines write it ("FilerCode", "Install", "YesNo", ...);
+// "?" for a value not listed.
 template <class E>
 const char* pick(E value, std::initializer_list<std::pair<E, const char*>> names) {
   for (const auto& [v, name] : names) {
@@ -67,6 +66,8 @@ const char* nameOf(Answer answer) {
   return pick(answer, {{Answer::Ok, "Ok"}, {Answer::Cancel, "Cancel"}, {Answer::Yes, "Yes"},
                        {Answer::No, "No"}});
 }
+
+}  // namespace
 
 ScriptedView::ScriptedView() {
   // The window as designed: only the login panel shows, the install message has its text.
@@ -149,12 +150,7 @@ void ScriptedView::setBusy(bool busy) { setFlag(busy_, busy, "busy: on", "busy: 
 void ScriptedView::repaint() { note("repaint"); }
 
 void ScriptedView::processEvents() {
-  std::deque<std::function<void()>> tasks;
-  {
-    std::lock_guard<std::mutex> lock(postedMutex_);
-    tasks.swap(posted_);
-  }
-  for (auto& task : tasks) task();
+  runPosted(false);
   if (timerEnabled_ && !ended()) deliverTick();
 }
 
@@ -196,20 +192,19 @@ void ScriptedView::setInstallTimerEnabled(bool enabled) {
   setFlag(timerEnabled_, enabled, "timer: on", "timer: off");
 }
 
-void ScriptedView::unload() {
-  note("unload");
-  if (events_ && events_->Form_QueryUnload(UnloadReason::FormCode)) {
-    note("unload cancelled");
-    return;
-  }
-  finishUnload();
-}
+void ScriptedView::unload() { queryUnload(UnloadReason::FormCode, "unload", "unload cancelled"); }
 
-void ScriptedView::finishUnload() {
+bool ScriptedView::queryUnload(UnloadReason reason, const char* line, const char* refusedLine) {
+  note(line);
+  if (events_ && events_->Form_QueryUnload(reason)) {
+    note(refusedLine);
+    return true;
+  }
   if (events_) events_->Form_Unload();
   unloaded_ = true;
   timerEnabled_ = false;
   note("unloaded");
+  return false;
 }
 
 void ScriptedView::terminate(int exitCode) {
@@ -234,20 +229,17 @@ void ScriptedView::clickGridRow(int row) {
 }
 
 bool ScriptedView::closeBox() {
-  note("close box");
-  if (events_ && events_->Form_QueryUnload(UnloadReason::FormControlMenu)) {
-    note("close refused");
-    return true;
-  }
-  finishUnload();
-  return false;
+  return queryUnload(UnloadReason::FormControlMenu, "close box", "close refused");
 }
 
-void ScriptedView::waitForPosted() {
+void ScriptedView::waitForPosted() { runPosted(true); }
+
+void ScriptedView::runPosted(bool wait) {
   std::deque<std::function<void()>> tasks;
   {
     std::unique_lock<std::mutex> lock(postedMutex_);
-    if (!postedArrived_.wait_for(lock, std::chrono::minutes(1), [&] { return !posted_.empty(); })) {
+    const auto arrived = [&] { return !posted_.empty(); };
+    if (wait && !postedArrived_.wait_for(lock, std::chrono::minutes(1), arrived)) {
       ADD_FAILURE() << "nothing was posted to the window within a minute";
       return;
     }

@@ -129,9 +129,13 @@ class ScriptedView : public View {
 
  private:
   void note(std::string line) { journal_.push_back(std::move(line)); }
+  // Runs the tasks posted so far; with `wait`, waits (bounded) for the first one.
+  void runPosted(bool wait);
   std::vector<std::string> history(const std::string& prefix) const;
   void setFlag(bool& flag, bool value, const char* onLine, const char* offLine);
-  void finishUnload();
+  // Notes `line`, then Form_QueryUnload(reason); unless refused (noted as `refusedLine`, true),
+  // Form_Unload and the window is unloaded.
+  bool queryUnload(UnloadReason reason, const char* line, const char* refusedLine);
   void deliverTick();
 
   static constexpr int kMaxTickDepth = 8;
@@ -164,15 +168,5 @@ class ScriptedView : public View {
   std::condition_variable postedArrived_;
   std::deque<std::function<void()>> posted_;
 };
-
-// Names used in journal lines ("FilerCode", "Install", "YesNo", ...).
-const char* nameOf(Panel panel);
-const char* nameOf(TextBox box);
-const char* nameOf(Focusable target);
-const char* nameOf(Bar bar);
-const char* nameOf(Label label);
-const char* nameOf(Buttons buttons);
-const char* nameOf(Icon icon);
-const char* nameOf(Answer answer);
 
 }  // namespace zentro::testing
