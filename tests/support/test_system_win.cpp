@@ -52,26 +52,33 @@ void deleteValue(const std::string& keyPath, const std::string& valueName) {
              [&](HKEY key, REGSAM) { RegDeleteValueW(key, wide(valueName).c_str()); });
 }
 
-std::optional<std::wstring> readShellFolder(DWORD& type) {
-  wchar_t buffer[MAX_PATH * 2] = {};
-  DWORD size = sizeof buffer - sizeof(wchar_t);
-  if (RegGetValueW(HKEY_CURRENT_USER, kShellFolders, kAppDataValue,
-                   RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, &type, buffer,
+// A string value of the user's key `path`, of a type `flags` allow; nullopt when missing.
+std::optional<std::wstring> userString(const std::wstring& path, const std::wstring& name,
+                                       DWORD flags, DWORD* type = nullptr) {
+  std::wstring value(32768, L'\0');  // more than any value a test stores
+  DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+  if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str(), flags, type, value.data(),
                    &size) != ERROR_SUCCESS) {
     return std::nullopt;
   }
-  return std::wstring(buffer);
+  value.resize(wcsnlen(value.c_str(), value.size()));
+  return value;
 }
 
-void writeShellFolder(const std::wstring& value, DWORD type) {
+void setUserString(const std::wstring& path, const std::wstring& name,
+                   const std::wstring& value, DWORD type = REG_SZ) {
   HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                       &key, nullptr) != ERROR_SUCCESS) {
     return;
   }
-  RegSetValueExW(key, kAppDataValue, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+  RegSetValueExW(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(key);
+}
+
+std::wstring settingsKey(const std::string& app, const std::string& section) {
+  return kSettingsRoot + wide(app) + L"\\" + wide(section);
 }
 
 }  // namespace
@@ -112,37 +119,15 @@ bool makeLink(const std::string& target, const std::string& link) {
 
 bool makeNamedPipe(const std::string&) { return false; }
 
-namespace {
-
-std::wstring settingsKey(const std::string& app, const std::string& section) {
-  return kSettingsRoot + wide(app) + L"\\" + wide(section);
-}
-
-}  // namespace
-
 std::optional<std::string> storedSetting(const std::string& app, const std::string& section,
                                          const std::string& key) {
-  std::wstring value(32768, L'\0');  // more than any value a test stores
-  DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-  if (RegGetValueW(HKEY_CURRENT_USER, settingsKey(app, section).c_str(), wide(key).c_str(),
-                   RRF_RT_REG_SZ, nullptr, value.data(), &size) != ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  value.resize(wcsnlen(value.c_str(), value.size()));
-  return utf8(value);
+  const auto value = userString(settingsKey(app, section), wide(key), RRF_RT_REG_SZ);
+  return value ? std::optional(utf8(*value)) : std::nullopt;
 }
 
 void writeStoredSetting(const std::string& app, const std::string& section,
                         const std::string& key, const std::string& value) {
-  HKEY h = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, settingsKey(app, section).c_str(), 0, nullptr, 0,
-                      KEY_SET_VALUE, nullptr, &h, nullptr) != ERROR_SUCCESS) {
-    return;
-  }
-  const std::wstring text = wide(value);
-  RegSetValueExW(h, wide(key).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(h);
+  setUserString(settingsKey(app, section), wide(key), wide(value));
 }
 
 HeldFile::HeldFile(const std::string& path) {
@@ -168,17 +153,20 @@ ScopedUserProfile::ScopedUserProfile(const std::string& root) : root_(root) {
     setEnv(name, root + "\\tmp");
   }
   DWORD type = REG_EXPAND_SZ;
-  if (auto old = readShellFolder(type)) {
+  const DWORD anyString = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND;
+  if (auto old = userString(kShellFolders, kAppDataValue, anyString, &type)) {
     savedAppData_ = utf8(*old);
     savedAppDataType_ = type;
   }
-  writeShellFolder(wide(root + "\\config"), REG_SZ);
+  setUserString(kShellFolders, kAppDataValue, wide(root + "\\config"));
   deleteTree(HKEY_CURRENT_USER, kSettingsRoot + std::wstring(L"VMIZentro"));
 }
 
 ScopedUserProfile::~ScopedUserProfile() {
   deleteTree(HKEY_CURRENT_USER, kSettingsRoot + std::wstring(L"VMIZentro"));
-  if (savedAppData_) writeShellFolder(wide(*savedAppData_), savedAppDataType_);
+  if (savedAppData_) {
+    setUserString(kShellFolders, kAppDataValue, wide(*savedAppData_), savedAppDataType_);
+  }
   for (const auto& key : scratchKeys_) deleteTree(HKEY_LOCAL_MACHINE, wide(key));
   for (const auto& [key, value] : forgottenValues_) deleteValue(key, value);
   for (auto it = savedEnv_.rbegin(); it != savedEnv_.rend(); ++it) setEnv(it->first, it->second);
