@@ -21,6 +21,7 @@
 #include <list>
 #include <mutex>
 #include <stdexcept>
+#include <string_view>
 #include <thread>
 
 namespace zentro::testing {
@@ -88,13 +89,12 @@ class Channel {
     setNonBlocking(s);
   }
 
-  bool send(const char* data, std::size_t size) {
-    while (size > 0) {
-      const int n = ::send(s_, data, static_cast<int>(std::min<std::size_t>(size, 1 << 16)),
-                           kSendFlags);
+  bool send(std::string_view data) {
+    while (!data.empty()) {
+      const auto piece = static_cast<int>(std::min<std::size_t>(data.size(), 1 << 16));
+      const int n = ::send(s_, data.data(), piece, kSendFlags);
       if (n > 0) {
-        data += n;
-        size -= static_cast<std::size_t>(n);
+        data.remove_prefix(static_cast<std::size_t>(n));
       } else if (n < 0 && wouldBlock()) {
         if (!wait(true)) return false;
       } else {
@@ -103,7 +103,6 @@ class Channel {
     }
     return true;
   }
-  bool send(const std::string& text) { return send(text.data(), text.size()); }
 
   // Appends what one read brings to `buffer`; false when nothing more comes.
   bool receive(std::string& buffer) {

@@ -13,16 +13,13 @@
 
 namespace zentro::testing {
 
-// What every temporary folder's name carries after "zentro-test".
-inline constexpr const char* kTempNameLetters = "-Pr\xC3\xBC" "fung-\xC3\x9F";
-
 class TempDir {
  public:
   TempDir() {
     std::random_device rd;
     auto base = std::filesystem::temp_directory_path();
     for (;;) {
-      path_ = base / platform::pathFromUtf8("zentro-test" + std::string(kTempNameLetters) + "-" +
+      path_ = base / platform::pathFromUtf8("zentro-test-Pr\xC3\xBC" "fung-\xC3\x9F-" +
                                             std::to_string(rd()));
       if (std::filesystem::create_directory(path_)) break;
     }

@@ -78,12 +78,8 @@ void writeStoredSetting(const std::string& app, const std::string& section,
 
 HeldFile::HeldFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
-  if (::flock(fd, LOCK_EX) != 0) {
-    ::close(fd);
-    return;
-  }
   handle_ = fd;
+  if (fd >= 0 && ::flock(fd, LOCK_EX) != 0) release();
 }
 
 void HeldFile::release() {
