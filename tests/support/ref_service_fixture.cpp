@@ -15,7 +15,8 @@ ScopedRefService::~ScopedRefService() {
   }
 }
 
-void ScopedRefService::start(const refservice::World& world, refservice::RefServiceOptions options) {
+void ScopedRefService::start(const refservice::World& world,
+                             refservice::RefServiceOptions options) {
   control::Fields in;
   in.put(world, options);
   control::send("start", "", in).take(session_, base_, servers_);

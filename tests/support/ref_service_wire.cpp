@@ -1,55 +1,30 @@
 #include "tests/support/ref_service_wire.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdlib>
 
 #include "remote/rds_wire.h"
 
 namespace zentro::testing::control {
-namespace {
-
-constexpr char kHex[] = "0123456789ABCDEF";
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-}  // namespace
 
 Fields::Fields(std::string_view text) : reading_(true) {
-  std::string field;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      fields_.push_back(std::move(field));
-      field.clear();
-    } else if (text[i] != '%') {
-      field += text[i];
-    } else {
-      const int hi = i + 2 < text.size() ? hexDigit(text[i + 1]) : -1;
-      const int lo = hi >= 0 ? hexDigit(text[i + 2]) : -1;
-      if (lo < 0) throw WireError("broken escape");
-      field += static_cast<char>(hi * 16 + lo);
-      i += 2;
+  while (!text.empty()) {
+    const std::size_t colon = std::min(text.find(':'), text.size());
+    std::size_t size = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + colon, size);
+    if (colon == text.size() || error != std::errc() || end != text.data() + colon ||
+        size > text.size() - colon - 1) {
+      throw WireError("broken field");
     }
+    fields_.emplace_back(text.substr(colon + 1, size));
+    text.remove_prefix(colon + 1 + size);
   }
-  if (!field.empty()) throw WireError("last line without its end");
 }
 
 std::string Fields::text() const {
   std::string out;
-  for (const std::string& field : fields_) {
-    for (unsigned char c : field) {
-      if (c == '%' || c < 0x20 || c == 0x7F) {
-        out += '%';
-        out += kHex[c >> 4];
-        out += kHex[c & 0xF];
-      } else {
-        out += static_cast<char>(c);
-      }
-    }
-    out += '\n';
-  }
+  for (const std::string& field : fields_) out += std::to_string(field.size()) + ":" + field;
   return out;
 }
 

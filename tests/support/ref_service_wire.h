@@ -1,8 +1,8 @@
 #pragma once
 // The text the reference-service fixture and its services exchange (across the control
-// endpoint for the Windows tests, in-process on Linux): a list of fields, one a line, each with
-// '%' and the control bytes written as %XX, so any bytes travel. Values go in with put and come
-// out with take in the same order: texts, numbers, optional values, lists, maps, faults, call
+// endpoint for the Windows tests, in-process on Linux): a list of fields, each its length in
+// decimal, ':' and its bytes, so any bytes travel. Values go in with put and come out with take
+// in the same order: texts, numbers, optional values, lists, maps, faults, call
 // arguments (with their types) and the world's, the options' and the records' structures, each
 // kept exactly. Fields is a plain value; any thread.
 
@@ -66,7 +66,7 @@ concept Structure = requires(T& v) { members(v, [](auto&...) {}); };
 class Fields {
  public:
   Fields() = default;
-  // Reads what text() wrote. Throws WireError on a broken escape or a last line without end.
+  // Reads what text() wrote. Throws WireError when a length is missing or runs past the end.
   explicit Fields(std::string_view text);
   std::string text() const;
 
@@ -91,7 +91,6 @@ class Fields {
  private:
   // Each writes `v` when writing (leaving it as it is), and sets it when reading.
   void field(std::string& text);
-  void field(const char* text) { put(std::string(text)); }
   void field(Value& v);
   void field(std::chrono::system_clock::time_point& t);
   void field(long long& n);
