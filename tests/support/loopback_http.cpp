@@ -182,14 +182,11 @@ std::string headerOf(const HttpHeaders& headers, const std::string& name) {
 }
 
 const char* reason(int status) {
-  switch (status) {
-    case 200: return "OK";
-    case 400: return "Bad Request";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    case 503: return "Service Unavailable";
-    default: return "Status";
-  }
+  static const std::map<int, const char*> kReasons = {
+      {200, "OK"}, {400, "Bad Request"}, {404, "Not Found"}, {500, "Internal Server Error"},
+      {503, "Service Unavailable"}};
+  const auto it = kReasons.find(status);
+  return it == kReasons.end() ? "Status" : it->second;
 }
 
 // Sends `reply`; false when the connection must close afterwards.

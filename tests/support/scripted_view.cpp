@@ -80,51 +80,39 @@ ScriptedView::ScriptedView() {
   bars_ = {{Bar::Total, 0.0}, {Bar::Current, 0.0}};
 }
 
-void ScriptedView::setCaption(const std::string& text) {
-  caption_ = text;
-  note("caption: " + text);
-}
+void ScriptedView::setCaption(const std::string& text) { set(caption_, text, "caption: " + text); }
 
 void ScriptedView::setPanelVisible(Panel panel, bool visible) {
-  panels_[panel] = visible;
-  note(std::string(visible ? "show: " : "hide: ") + nameOf(panel));
+  set(panels_[panel], visible, std::string(visible ? "show: " : "hide: ") + nameOf(panel));
 }
 
 std::string ScriptedView::text(TextBox box) const { return texts_.at(box); }
 
 void ScriptedView::setText(TextBox box, const std::string& text) {
-  texts_[box] = text;
-  note(std::string("text ") + nameOf(box) + ": " + text);
-}
-
-void ScriptedView::setFlag(bool& flag, bool value, const char* onLine, const char* offLine) {
-  flag = value;
-  note(value ? onLine : offLine);
+  set(texts_[box], text, std::string("text ") + nameOf(box) + ": " + text);
 }
 
 void ScriptedView::setRememberChecked(bool checked) {
-  setFlag(rememberChecked_, checked, "remember: checked", "remember: unchecked");
+  set(rememberChecked_, checked, checked ? "remember: checked" : "remember: unchecked");
 }
 void ScriptedView::setRememberEnabled(bool enabled) {
-  setFlag(rememberEnabled_, enabled, "remember: enabled", "remember: disabled");
+  set(rememberEnabled_, enabled, enabled ? "remember: enabled" : "remember: disabled");
 }
 void ScriptedView::setRefreshEnabled(bool enabled) {
-  setFlag(refreshEnabled_, enabled, "refresh: enabled", "refresh: disabled");
+  set(refreshEnabled_, enabled, enabled ? "refresh: enabled" : "refresh: disabled");
 }
 void ScriptedView::setRefreshVisible(bool visible) {
-  setFlag(refreshVisible_, visible, "refresh: visible", "refresh: hidden");
+  set(refreshVisible_, visible, visible ? "refresh: visible" : "refresh: hidden");
 }
 
 void ScriptedView::setLabel(Label label, const std::string& text) {
-  labels_[label] = text;
-  note(std::string("label ") + nameOf(label) + ": " + text);
+  set(labels_[label], text, std::string("label ") + nameOf(label) + ": " + text);
 }
 
 std::string ScriptedView::label(Label label) const { return labels_.at(label); }
 
 void ScriptedView::setBarWidth(Bar bar, double layoutUnits) {
-  bars_[bar] = layoutUnits;
-  note(std::string("bar ") + nameOf(bar) + ": " + numberText(layoutUnits));
+  set(bars_[bar], layoutUnits, std::string("bar ") + nameOf(bar) + ": " + numberText(layoutUnits));
 }
 
 void ScriptedView::setGridRows(const std::vector<std::string>& rows) {
@@ -141,11 +129,10 @@ void ScriptedView::setCurrentGridRow(int row) {
 }
 
 void ScriptedView::setFocus(Focusable target) {
-  focus_ = target;
-  note(std::string("focus: ") + nameOf(target));
+  set(focus_, target, std::string("focus: ") + nameOf(target));
 }
 
-void ScriptedView::setBusy(bool busy) { setFlag(busy_, busy, "busy: on", "busy: off"); }
+void ScriptedView::setBusy(bool busy) { set(busy_, busy, busy ? "busy: on" : "busy: off"); }
 
 void ScriptedView::repaint() { note("repaint"); }
 
@@ -189,7 +176,7 @@ Answer ScriptedView::messageBox(const std::string& text, Buttons buttons, Icon i
 }
 
 void ScriptedView::setInstallTimerEnabled(bool enabled) {
-  setFlag(timerEnabled_, enabled, "timer: on", "timer: off");
+  set(timerEnabled_, enabled, enabled ? "timer: on" : "timer: off");
 }
 
 void ScriptedView::unload() { queryUnload(UnloadReason::FormCode, "unload", "unload cancelled"); }

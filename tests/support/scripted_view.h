@@ -26,6 +26,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/view.h"
@@ -132,7 +133,12 @@ class ScriptedView : public View {
   // Runs the tasks posted so far; with `wait`, waits (bounded) for the first one.
   void runPosted(bool wait);
   std::vector<std::string> history(const std::string& prefix) const;
-  void setFlag(bool& flag, bool value, const char* onLine, const char* offLine);
+  // Sets `field` to `value` and journals `line`.
+  template <class T>
+  void set(T& field, const std::type_identity_t<T>& value, std::string line) {
+    field = value;
+    note(std::move(line));
+  }
   // Notes `line`, then Form_QueryUnload(reason); unless refused (noted as `refusedLine`, true),
   // Form_Unload and the window is unloaded.
   bool queryUnload(UnloadReason reason, const char* line, const char* refusedLine);

@@ -90,21 +90,20 @@ void HeldFile::release() {
 
 namespace {
 
+// Each names a folder of the profile, but for the machine hive, a file.
 constexpr const char* kProfileVariables[][2] = {
     {"HOME", "home"},          {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
-    {"XDG_RUNTIME_DIR", "runtime"}, {"TMPDIR", "tmp"},        {"ZENTRO_MACHINE_HIVE", ""}};
+    {"XDG_RUNTIME_DIR", "runtime"}, {"TMPDIR", "tmp"},
+    {"ZENTRO_MACHINE_HIVE", "machine-hive.ini"}};
 
 }  // namespace
 
 ScopedUserProfile::ScopedUserProfile(const std::string& root) : root_(root) {
   for (const auto& [name, sub] : kProfileVariables) {
     savedEnv_.emplace_back(name, getEnv(name));
-    if (*sub == '\0') {
-      setEnv(name, root + "/machine-hive.ini");
-      continue;
-    }
-    std::filesystem::create_directories(root + "/" + sub);
-    setEnv(name, root + "/" + sub);
+    const std::string path = root + "/" + sub;
+    setEnv(name, path);
+    if (!path.ends_with(".ini")) std::filesystem::create_directories(path);
   }
 }
 
