@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <list>
 #include <mutex>
+#include <sstream>
 #include <stdexcept>
 #include <string_view>
 #include <thread>
@@ -205,8 +206,7 @@ bool answer(Channel& c, const HttpReply& reply) {
     if (reply.stream) {
       piece = reply.stream(at);
     } else {
-      const auto pause = std::chrono::milliseconds(reply.trickleMs);
-      if (pause.count() > 0) std::this_thread::sleep_for(pause);
+      std::this_thread::sleep_for(std::chrono::milliseconds(reply.trickleMs));
       piece = reply.body.substr(at, reply.trickleMs > 0 ? 16 : reply.chunked ? 1000 : end - at);
     }
     piece.resize(std::min<std::uint64_t>(piece.size(), end - at));
@@ -294,10 +294,7 @@ class LoopbackHttp::Impl {
       std::string firstLine;
       request.headers = parseHeaders(buffer.substr(0, headSize), firstLine);
       request.remotePort = remotePort;
-      const std::size_t sp1 = firstLine.find(' ');
-      const std::size_t sp2 = firstLine.find(' ', sp1 + 1);
-      request.method = firstLine.substr(0, sp1);
-      request.target = firstLine.substr(sp1 + 1, sp2 - sp1 - 1);
+      std::istringstream(firstLine) >> request.method >> request.target;
       const std::size_t length =
           std::strtoul(request.header("Content-Length").c_str(), nullptr, 10);
       if (!c.receiveUntil(buffer, headSize + length)) return;
