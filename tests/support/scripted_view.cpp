@@ -69,17 +69,6 @@ const char* nameOf(Answer answer) {
 
 }  // namespace
 
-ScriptedView::ScriptedView() {
-  // The window as designed: only the login panel shows, the install message has its text.
-  panels_ = {{Panel::Login, true}, {Panel::Versions, false}, {Panel::Install, false}};
-  for (TextBox box : {TextBox::FilerCode, TextBox::Login, TextBox::Password}) texts_[box] = "";
-  for (Label label : {Label::Status, Label::Message, Label::FrameStatus, Label::Bytes}) {
-    labels_[label] = "";
-  }
-  labels_[Label::Message] = kDesignMessageText;
-  bars_ = {{Bar::Total, 0.0}, {Bar::Current, 0.0}};
-}
-
 void ScriptedView::setCaption(const std::string& text) { set(caption_, text, "caption: " + text); }
 
 void ScriptedView::setPanelVisible(Panel panel, bool visible) {

@@ -45,8 +45,6 @@ class ScriptedView : public View {
  public:
   using MessageBox = MessageBoxShown;
 
-  ScriptedView();
-
   // Where the window sends its events (closeBox, unload, runInstallTimer, processEvents).
   void attach(FormEvents& events) { events_ = &events; }
 
@@ -152,14 +150,20 @@ class ScriptedView : public View {
   std::vector<MessageBox> boxes_;
 
   std::string caption_;
-  std::map<Panel, bool> panels_;
-  std::map<TextBox, std::string> texts_;
+  // The window as designed: only the login panel shows, the install message has its text.
+  std::map<Panel, bool> panels_ = {
+      {Panel::Login, true}, {Panel::Versions, false}, {Panel::Install, false}};
+  std::map<TextBox, std::string> texts_ = {
+      {TextBox::FilerCode, ""}, {TextBox::Login, ""}, {TextBox::Password, ""}};
   bool rememberChecked_ = false;
   bool rememberEnabled_ = true;
   bool refreshEnabled_ = true;
   bool refreshVisible_ = true;
-  std::map<Label, std::string> labels_;
-  std::map<Bar, double> bars_;
+  std::map<Label, std::string> labels_ = {{Label::Status, ""},
+                                          {Label::Message, kDesignMessageText},
+                                          {Label::FrameStatus, ""},
+                                          {Label::Bytes, ""}};
+  std::map<Bar, double> bars_ = {{Bar::Total, 0.0}, {Bar::Current, 0.0}};
   std::vector<std::string> gridRows_;
   int currentRow_ = -1;
   std::optional<Focusable> focus_;
