@@ -224,13 +224,8 @@ void ScriptedView::runPosted(bool wait) {
   for (auto& task : tasks) task();
 }
 
-int ScriptedView::runInstallTimer(int maxTicks) {
-  int ticks = 0;
-  while (ticks < maxTicks && timerEnabled_ && !ended() && events_) {
-    ++ticks;
-    deliverTick();
-  }
-  return ticks;
+void ScriptedView::runInstallTimer() {
+  for (int ticks = 0; ticks < 1000 && timerEnabled_ && !ended() && events_; ++ticks) deliverTick();
 }
 
 std::string ScriptedView::journalText() const {

@@ -93,9 +93,9 @@ class ScriptedView : public View {
   // Blocks until at least one task has been posted, then runs every posted task. Fails the
   // test (and returns) if nothing arrives within a minute, so a hang shows as a failure.
   void waitForPosted();
-  // Delivers install-timer ticks while the timer is enabled and the window has not ended,
-  // at most `maxTicks`. Returns the number of ticks delivered.
-  int runInstallTimer(int maxTicks = 1000);
+  // Delivers install-timer ticks while the timer is enabled and the window has not ended, at
+  // most 1000.
+  void runInstallTimer();
 
   // --- script and observations ---
   void answerNext(Answer answer) { answers_.push_back(answer); }
