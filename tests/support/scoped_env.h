@@ -19,7 +19,8 @@ class ScopedEnv {
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
-  void set(const std::string& name, const std::string& value) {
+  // Sets (or, with nullopt, removes) a variable.
+  void set(const std::string& name, const std::optional<std::string>& value) {
     saved_.emplace_back(name, getEnv(name));
     setEnv(name, value);
   }
@@ -27,10 +28,7 @@ class ScopedEnv {
   void setTempFolder(const std::string& folder) {
     for (const std::string& name : tempFolderVariables()) set(name, folder);
   }
-  void unset(const std::string& name) {
-    saved_.emplace_back(name, getEnv(name));
-    setEnv(name, std::nullopt);
-  }
+  void unset(const std::string& name) { set(name, std::nullopt); }
 
  private:
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
