@@ -2,6 +2,8 @@
 // only its way (control::send) differs.
 #include "tests/support/ref_service_fixture.h"
 
+#include <stdexcept>
+
 #include "tests/support/ref_service_wire.h"
 
 namespace zentro::testing {
@@ -10,7 +12,7 @@ ScopedRefService::~ScopedRefService() {
   try {
     verify();
     if (!session_.empty()) control::send("stop", session_, {});
-  } catch (const std::exception& e) {  // records that do not travel: a fault of the test support
+  } catch (const std::exception& e) {  // a fault of the test support: no endpoint, bad records
     ADD_FAILURE() << e.what();
   }
 }

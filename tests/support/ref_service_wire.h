@@ -2,9 +2,9 @@
 // The text the reference-service fixture and its services exchange (across the control
 // endpoint for the Windows tests, in-process on Linux): a list of fields, each its length in
 // decimal, ':' and its bytes, so any bytes travel. Values go in with put and come out with take
-// in the same order: texts, numbers, optional values, lists, maps, faults, call
-// arguments (with their types) and the world's, the options' and the records' structures, each
-// kept exactly. Fields is a plain value; any thread.
+// in the same order: texts, numbers, optional values, lists, maps, faults, call arguments (with
+// their types) and the structures of the world, the options and the records, each kept exactly.
+// Fields is a plain value; any thread.
 
 #include <chrono>
 #include <map>
