@@ -23,67 +23,48 @@ std::string zipOf(const std::string& name, const std::string& content) {
   return buildZipArchive({{name, deflateBytes(content), std::nullopt}});
 }
 
-// A real ZIP archive of exactly `size` bytes holding `name`.
-std::string zipOfSize(const std::string& name, std::size_t size, std::string& content) {
-  for (std::size_t n = size; n > 0; --n) {
-    content = noise(n);
-    std::string zip = zipOf(name, content);
-    if (zip.size() == size) return zip;
-    if (zip.size() < size) break;
-  }
-  ADD_FAILURE() << "no archive of " << size << " bytes";
-  return {};
-}
-
 using DownloadTest = InstallWorld;
 
-// The byte label follows the chunks of the archive's body, the last chunk as short as it
-// comes; the archive is expanded, its file placed, the archive deleted, and the run completes.
-TEST_F(DownloadTest, ArchiveIsFetchedInChunksExpandedAndPlaced) {
-  std::string content;
-  serve("app.dll.zip", zipOfSize("app.dll", 5000, content));
+// The byte label follows the chunks of an archive and of a plain file, the last chunk as short
+// as it comes (one byte for the plain file); the archive is expanded, its file placed and the
+// archive deleted; the plain file gets its side file; a second start finds both current.
+TEST_F(DownloadTest, FilesAreFetchedInChunksPlacedAndFoundCurrentNextTime) {
+  const std::string content = noise(4883);
+  const std::string zip = zipOf("app.dll", content);
+  ASSERT_EQ(zip.size(), 5000u);  // the bytes do not compress
+  serve("app.dll.zip", zip);
+  serve("bin/lib.dll", noise(2049));
   installed(product("app.dll"), "old", "1.0.0.0");
-  setList({named("app.dll", "CORVALEDIR", "app.dll.zip")});
-  runInstall();
+  installed(product("lib.dll"), "old", "1.0.0.0");
+  Entry lib = named("lib.dll");
+  lib.downloadLocation = "bin/lib.dll";
+  lib.description = "The application library";
+  const std::vector<Entry> list = {named("app.dll", "CORVALEDIR", "app.dll.zip"), lib,
+                                   launchEntry("app.exe")};
+  FaultProxy& seeing = useProxy();
+  runInstall(list);
   EXPECT_EQ(view->labelHistory(Label::Bytes),
-            (std::vector<std::string>{"2k of 5k", "4k of 5k", "5k of 5k"}));
+            (std::vector<std::string>{"2k of 5k", "4k of 5k", "5k of 5k", "2k of 2k"}));
   const std::vector<std::string> bars = view->barHistory(Bar::Current);
   for (const char* bar : {"1775.616", "4335"}) {
     EXPECT_NE(std::ranges::find(bars, bar), bars.end()) << bar;
   }
-  EXPECT_EQ(readFile(product("app.dll")), content);
-  EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});
-  EXPECT_TRUE(view->journalHas("timer: on"));  // enabled again after the response
-  EXPECT_FALSE(session.downloadFailed);
-  EXPECT_EQ(host.stamps, 1);
-}
-
-// A plain file: its one-byte last chunk counts, its side file is written, and a second start
-// finds it current and fetches nothing.
-TEST_F(DownloadTest, DownloadedFileIsInstalledAndFoundCurrentNextTime) {
-  installed(product("app.dll"), "old", "1.0.0.0");
-  serve("bin/app.dll", noise(2049));
-  Entry e = named("app.dll");
-  e.downloadLocation = "bin/app.dll";
-  e.description = "The application library";
-  setList({e, launchEntry("app.exe")});
-  FaultProxy& seeing = useProxy();
-  runInstall();
   EXPECT_TRUE(view->journalHas(
       "label FrameStatus: Downloading and Installing: The application library"));
-  EXPECT_EQ(view->labelHistory(Label::Bytes), std::vector<std::string>{"2k of 2k"});
-  EXPECT_EQ(readFile(product("app.dll")), noise(2049));
-  EXPECT_EQ(readFile(product("app.dll.ver")), "2.0.0.0\r\n");
+  EXPECT_EQ(readFile(product("app.dll")), content);
+  EXPECT_EQ(readFile(product("lib.dll")), noise(2049));
+  EXPECT_EQ(readFile(product("lib.dll.ver")), "2.0.0.0\r\n");
   EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});
-  ASSERT_EQ(seeing.seen().size(), 1u);
+  ASSERT_EQ(seeing.seen().size(), 2u);
   EXPECT_EQ(seeing.seen()[0].header("Proxy-Connection"), "Keep-Alive");
+  EXPECT_TRUE(view->journalHas("timer: on"));  // enabled again after the response
+  EXPECT_FALSE(session.downloadFailed);
   EXPECT_EQ(host.stamps, 1);
   EXPECT_FALSE(view->installTimerEnabled());
 
   freshWindow();
-  setList({e, launchEntry("app.exe")});
-  runInstall();
-  EXPECT_EQ(hits("bin/app.dll"), 1);
+  runInstall(list);
+  EXPECT_EQ(hits(), 2);
   EXPECT_TRUE(view->journalHas("label FrameStatus: " + std::string(texts::kProcessing)));
 }
 
@@ -92,8 +73,7 @@ TEST_F(DownloadTest, DownloadedFileIsInstalledAndFoundCurrentNextTime) {
 TEST_F(DownloadTest, EntryNamedLikeAnotherOnesTemporaryFileKeepsItsOwnBytes) {
   serve("app.dll.zip", buildZipArchive({{"app.dll.part", deflateBytes("decoy"), std::nullopt},
                                         {"app.dll", deflateBytes("the library"), std::nullopt}}));
-  setList({named("app.dll", "CORVALEDIR", "app.dll.zip")});
-  runInstall();
+  runInstall({named("app.dll", "CORVALEDIR", "app.dll.zip")});
   EXPECT_EQ(readFile(product("app.dll")), "the library");
   EXPECT_FALSE(session.downloadFailed);
 }
@@ -116,8 +96,7 @@ TEST_P(FailedDownload, KeepsTheOldFileAndGoesOn) {
   if (c.served) serve("app.dll", noise(10000), *c.served);
   if (c.refused) session.installFilesUrl = "http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/";
   installed(product("app.dll"), "old", "1.0.0.0");
-  setList({named("app.dll"), launchEntry("app.exe")});
-  runInstall();
+  runInstall({named("app.dll"), launchEntry("app.exe")});
   EXPECT_EQ(readFile(product("app.dll")), "old");
   EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});
   EXPECT_TRUE(session.downloadFailed);
@@ -150,8 +129,7 @@ TEST_F(DownloadTest, Sha256IsCheckedBeforeAnythingIsPlaced) {
   good.sha256 = upperCase(platform::Sha256::hex(platform::Sha256::of(body)));
   Entry bad = named("bad.dll");
   bad.sha256 = platform::Sha256::hex(platform::Sha256::of(body + "x"));
-  setList({good, bad});
-  runInstall();
+  runInstall({good, bad});
   EXPECT_EQ(readFile(product("good.dll")), body);
   EXPECT_EQ(readFile(product("bad.dll")), "old");
   EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});
@@ -164,8 +142,7 @@ TEST_F(DownloadTest, Sha256IsCheckedBeforeAnythingIsPlaced) {
 TEST_F(DownloadTest, ListWithoutSha256AndAnswerWithoutLengthInstall) {
   serve("chunked.dll", noise(4500));
   useProxy().editAnswer("chunked.dll", [](const HttpRequest&, HttpReply& r) { r.chunked = true; });
-  setList({named("chunked.dll")}, /*withSha256=*/false);
-  runInstall();
+  runInstall({named("chunked.dll")}, /*withSha256=*/false);
   EXPECT_EQ(readFile(product("chunked.dll")), noise(4500));
   EXPECT_FALSE(session.downloadFailed);
 }
@@ -174,9 +151,8 @@ TEST_F(DownloadTest, ZipSlipArchiveIsRefusedAndNothingStalePassesForIt) {
   serve("app.dll.zip", zipOf("../../escaped.dll", "evil"));
   installed(product("app.dll"), "old", "1.0.0.0");
   // Left by an earlier run: must not be installed in place of the archive's content.
-  writeFile(temp("app.dll"), "stale");
-  setList({named("app.dll", "CORVALEDIR", "app.dll.zip"), launchEntry("app.exe")});
-  runInstall();
+  dir.write(temp("app.dll"), "stale");
+  runInstall({named("app.dll", "CORVALEDIR", "app.dll.zip"), launchEntry("app.exe")});
   EXPECT_FALSE(fs::exists(dir.path() / "escaped.dll"));
   EXPECT_FALSE(fs::exists(pathFromUtf8(folders.tempFolder) / ".." / ".." / "escaped.dll"));
   EXPECT_FALSE(fs::exists(pathFromUtf8(temp("app.dll.cmp"))));
@@ -197,8 +173,7 @@ TEST_F(DownloadTest, TempFolderTargetSurvivesAnArchiveThatDoesNotDeliverIt) {
     session.updateBlocked = session.downloadFailed = false;
     freshWindow();
     installed(temp("tool.dll"), "old", "1.0.0.0");
-    setList({named("tool.dll", "TEMPDIR", location)});
-    runInstall();
+    runInstall({named("tool.dll", "TEMPDIR", location)});
     EXPECT_EQ(readFile(temp("tool.dll")), "old") << location;
     EXPECT_TRUE(session.downloadFailed) << location;
   }
@@ -210,8 +185,7 @@ TEST_F(DownloadTest, UnsafeFileNameIsNeverFetched) {
   up.downloadLocation = "x.dll";
   Entry sub = named("sub/x.dll");
   sub.downloadLocation = "x.dll";
-  setList({up, sub, launchEntry("app.exe")});
-  runInstall();
+  runInstall({up, sub, launchEntry("app.exe")});
   EXPECT_EQ(hits(), 0);
   EXPECT_FALSE(fs::exists(pathFromUtf8(folders.productFolder) / ".." / "x.dll"));
   EXPECT_TRUE(session.downloadFailed);
@@ -230,8 +204,7 @@ TEST_F(DownloadTest, HandlerRefusesUnsafeFileName) {
 
 TEST_F(DownloadTest, ConnectionDroppedBeforeAnswerIsRetried) {
   serve("flaky.dll", "second time lucky", {refservice::Fault::Kind::Refuse, 0, 1});
-  setList({named("flaky.dll")});
-  runInstall();
+  runInstall({named("flaky.dll")});
   EXPECT_EQ(hits("flaky.dll"), 2);
   EXPECT_EQ(readFile(product("flaky.dll")), "second time lucky");
   EXPECT_FALSE(session.downloadFailed);
@@ -243,11 +216,9 @@ TEST_F(DownloadTest, FontIsRegisteredAndLoaded) {
   profile.forgetMachineValue(fontsKey(), "Corvale Font corvale.ttf");
   const std::string bytes = "not really a font, but named like one";
   serve("corvale.ttf", bytes);
-  Entry font = named("corvale.ttf");
-  font.location = "FONTSDIR";
+  Entry font = named("corvale.ttf", "FONTSDIR");
   font.installType = kInstallReplace;
-  setList({font});
-  runInstall();
+  runInstall({font});
   EXPECT_EQ(readFile(platform::joinPath(folders.fontsFolder, "corvale.ttf")), bytes);
   EXPECT_EQ(fontsKey(), std::string(texts::kFontsKeyNt));
   EXPECT_EQ(platform::readMachineString(fontsKey(), "Corvale Font corvale.ttf"),
@@ -257,26 +228,21 @@ TEST_F(DownloadTest, FontIsRegisteredAndLoaded) {
   EXPECT_TRUE(view->journalHas("busy: off"));
 }
 
-struct BytesCase {
-  long long received;
-  long long expected;
-  std::string text;
-};
-
-class ByteProgressFormat : public ::testing::TestWithParam<BytesCase> {};
-
-TEST_P(ByteProgressFormat, RoundsHalvesToEven) {
-  EXPECT_EQ(formatByteProgress(GetParam().received, GetParam().expected), GetParam().text);
+TEST(ByteProgressFormat, RoundsHalvesToEven) {
+  const struct {
+    long long received;
+    long long expected;
+    const char* text;
+  } rows[] = {{3072, 10240, "3k of 10k"}, {0, 0, "0k of 0k"},
+              {512, 1536, "0k of 2k"},     // 0.5 -> 0, 1.5 -> 2
+              {2560, 3584, "2k of 4k"},    // 2.5 -> 2, 3.5 -> 4
+              {513, 1535, "1k of 1k"},     // nearest otherwise
+              {2048, 5000, "2k of 5k"},
+              {1073741824LL * 3, 1073741824LL * 3, "3145728k of 3145728k"}};
+  for (const auto& row : rows) {
+    EXPECT_EQ(formatByteProgress(row.received, row.expected), row.text) << row.received;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Kilobytes, ByteProgressFormat,
-    ::testing::Values(BytesCase{3072, 10240, "3k of 10k"}, BytesCase{0, 0, "0k of 0k"},
-                      BytesCase{512, 1536, "0k of 2k"},      // 0.5 -> 0, 1.5 -> 2
-                      BytesCase{2560, 3584, "2k of 4k"},     // 2.5 -> 2, 3.5 -> 4
-                      BytesCase{513, 1535, "1k of 1k"},      // nearest otherwise
-                      BytesCase{2048, 5000, "2k of 5k"},
-                      BytesCase{1073741824LL * 3, 1073741824LL * 3, "3145728k of 3145728k"}));
 
 TEST(loggableUrl, MasksUserInformation) {
   EXPECT_EQ(loggableUrl("http://token@host:80/a@b"), "http://***@host:80/a@b");

@@ -29,8 +29,7 @@ class QuietRun : public InstallWorld, public ::testing::WithParamInterface<Quiet
 
 TEST_P(QuietRun, LaunchesCountsAndStamps) {
   const QuietCase& c = GetParam();
-  setList(c.prepare(*this));
-  runInstall();
+  runInstall(c.prepare(*this));
   EXPECT_EQ(hits(), 0);
   EXPECT_EQ(session.updateCount, c.updates);
   EXPECT_EQ(host.stamps, c.stamps);
@@ -149,9 +148,8 @@ TEST_F(InstallRunTest, UpdateAdministratorSeesTheSummaryBeforeTheLaunch) {
   session.isUpdateAdmin = true;
   serve("a.dll", "new a");
   serve("b.dll", "new b");
-  setList({named("a.dll"), launchEntry("app.exe")});
   host.onLaunch = [&] { EXPECT_EQ(view->messageBoxCount(), 1); };
-  runInstall();
+  runInstall({named("a.dll"), launchEntry("app.exe")});
   ASSERT_EQ(view->messageBoxCount(), 1);
   EXPECT_EQ(view->messageBoxes()[0].text, session.deploymentCaption + "\r\r1 file was updated.");
   EXPECT_EQ(view->messageBoxes()[0].title, std::optional<std::string>(""));
@@ -161,8 +159,7 @@ TEST_F(InstallRunTest, UpdateAdministratorSeesTheSummaryBeforeTheLaunch) {
   // The count uses the thousands separator.
   freshWindow();
   session.updateCount = 1499;  // as if fifteen hundred files were updated in this run
-  setList({named("b.dll"), launchEntry("app.exe")});
-  runInstall();
+  runInstall({named("b.dll"), launchEntry("app.exe")});
   ASSERT_EQ(view->messageBoxCount(), 1);
   EXPECT_EQ(view->messageBoxes()[0].text, session.deploymentCaption + "\r\r1,500 files were updated.");
 }
@@ -178,8 +175,7 @@ TEST_P(BlockedTargetTest, ShowsInstallationErrorAndStops) {
   ASSERT_TRUE(holder.held());
   serve("locked.dll", "new");
   serve("after.dll", "after");
-  setList({named("locked.dll"), named("after.dll"), launchEntry("app.exe")});
-  runInstall();
+  runInstall({named("locked.dll"), named("after.dll"), launchEntry("app.exe")});
   holder.release();
 
   EXPECT_TRUE(session.updateBlocked);
@@ -202,7 +198,6 @@ TEST_P(BlockedTargetTest, ShowsInstallationErrorAndStops) {
 INSTANTIATE_TEST_SUITE_P(SharedOrSingle, BlockedTargetTest, ::testing::Bool());
 
 TEST_F(InstallRunTest, TickDuringAWalkDoesNothing) {
-  setList({launchEntry("app.exe"), launchEntry("other.exe")});
   std::size_t journalBefore = 0;
   bool sawWalking = false;
   host.onLaunch = [&] {
@@ -212,7 +207,7 @@ TEST_F(InstallRunTest, TickDuringAWalkDoesNothing) {
     run->tick();  // as a timer tick delivered while the walk processes messages
     EXPECT_EQ(view->journal().size(), journalBefore);
   };
-  runInstall();
+  runInstall({launchEntry("app.exe"), launchEntry("other.exe")});
   EXPECT_TRUE(sawWalking);
   EXPECT_EQ(host.launches.size(), 2u);  // the walk went on past the nested tick
   EXPECT_FALSE(run->walking());
