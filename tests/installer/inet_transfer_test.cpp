@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "tests/installer/install_world.h"
+#include "tests/support/scoped_env.h"
 
 namespace zentro::testing {
 namespace {
@@ -158,16 +159,10 @@ TEST_F(TransferTest, ACancelledRequestReportsNothingAndTheNextOneRuns) {
 TEST_F(TransferTest, BodySpooledOnAnotherVolumeIsCopiedAndPlaced) {
   const auto other = otherFileSystem(folders.tempFolder);
   if (!other) GTEST_SKIP() << "no second file system";
-  const fs::path elsewhere = pathFromUtf8(*other) / dir.path().filename();
-  fs::create_directories(elsewhere);
-  struct RemoveElsewhere {
-    fs::path path;
-    ~RemoveElsewhere() {
-      std::error_code ec;
-      fs::remove_all(path, ec);
-    }
-  } removeElsewhere{elsewhere};
-  folders.tempFolder = platform::utf8FromPath(elsewhere);
+  ScopedEnv env;
+  env.setTempFolder(*other);
+  const TempDir elsewhere;
+  folders.tempFolder = elsewhere.str();
 
   serve("c.dll", noise(5000));
   installed(product("c.dll"), "old", "1.0.0.0");
