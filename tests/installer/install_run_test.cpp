@@ -167,7 +167,6 @@ TEST_F(InstallRunTest, UpdateAdministratorSeesTheSummaryBeforeTheLaunch) {
   EXPECT_EQ(readFile(product("a.dll")), "new a");
 
   // The count uses the thousands separator.
-  freshWindow();
   session.updateCount = 1499;  // as if fifteen hundred files were updated in this run
   runInstall({named("b.dll"), launchEntry("app.exe")});
   ASSERT_EQ(view->messageBoxCount(), 1);
@@ -279,7 +278,6 @@ TEST_F(DownloadTest, FilesAreFetchedInChunksPlacedAndFoundCurrentNextTime) {
   EXPECT_EQ(host.stamps, 1);
   EXPECT_FALSE(view->installTimerEnabled());
 
-  freshWindow();
   runInstall(list);
   EXPECT_EQ(hits(), 2);
   EXPECT_TRUE(view->journalHas("label FrameStatus: " + std::string(texts::kProcessing)));
@@ -388,7 +386,6 @@ TEST_F(DownloadTest, TempFolderTargetSurvivesAnArchiveThatDoesNotDeliverIt) {
   serve("other.zip", zipOf("other.dll", "other"));
   for (const char* location : {"broken.zip", "other.zip"}) {
     session.updateBlocked = session.downloadFailed = false;
-    freshWindow();
     installed(temp("tool.dll"), "old", "1.0.0.0");
     runInstall({named("tool.dll", "TEMPDIR", location)});
     EXPECT_EQ(readFile(temp("tool.dll")), "old") << location;

@@ -138,13 +138,6 @@ class InstallWorld : public ::testing::Test {
     view->attach(events);
   }
 
-  // A new window for a second start (the first one has unloaded).
-  void freshWindow() {
-    run.reset();
-    view = std::make_unique<ScriptedView>();
-    view->attach(events);
-  }
-
   // A file the service serves at `location` (to add before the first download).
   void serve(const std::string& location, std::string bytes, refservice::Fault fault = {}) {
     served.push_back({location, std::move(bytes), fault});
@@ -176,6 +169,11 @@ class InstallWorld : public ::testing::Test {
   // What the deployment start does last: set the install list and arm the timer; then the
   // window ticks it.
   void runInstall(const std::vector<Entry>& entries, bool withSha256 = true) {
+    if (run) {  // a second start, in a new window: the first one has unloaded
+      run.reset();
+      view = std::make_unique<ScriptedView>();
+      view->attach(events);
+    }
     session.installList = makeInstallList(entries, withSha256);
     url();
     run = std::make_unique<InstallRun>(*view, folders, session, host);
