@@ -127,12 +127,20 @@ const QuietCase kQuietRuns[] = {
                                            "4 updates found...", "5 updates found...", "6 updates found...", ""}));
        EXPECT_DOUBLE_EQ(w.view->barWidth(Bar::Total), kTotalBarWidth);
      }},
-    {"UnknownInstallLocationIsRefused",
+    // Neither an unknown location nor a name that leaves its folder is fetched; the walk goes on.
+    {"UnknownLocationAndUnsafeNamesAreRefused",
      [](InstallWorld& w) {
        w.serve("x.dll", "x");
-       return std::vector<Entry>{named("x.dll", "ROOTOFDRIVE")};
+       std::vector<Entry> list = {named("x.dll", "ROOTOFDRIVE"), named("../x.dll"), named("sub/x.dll"),
+                                  launchEntry("app.exe")};
+       list[1].downloadLocation = list[2].downloadLocation = "x.dll";
+       return list;
      },
-     0, 0, {}, {}, [](InstallWorld& w) { EXPECT_TRUE(w.session.downloadFailed) << w.view->journalText(); }},
+     0, 0, {"product/app.exe"}, {},
+     [](InstallWorld& w) {
+       EXPECT_TRUE(w.session.downloadFailed) << w.view->journalText();
+       EXPECT_FALSE(std::filesystem::exists(w.dir.path() / "x.dll"));
+     }},
     {"MissingRightsStopTheWalk",
      [](InstallWorld& w) {
        w.session.hasAdminAccess = false;
@@ -391,20 +399,6 @@ TEST_F(DownloadTest, TempFolderTargetSurvivesAnArchiveThatDoesNotDeliverIt) {
     EXPECT_EQ(readFile(temp("tool.dll")), "old") << location;
     EXPECT_TRUE(session.downloadFailed) << location;
   }
-}
-
-TEST_F(DownloadTest, UnsafeFileNameIsNeverFetched) {
-  serve("x.dll", "x");
-  Entry up = named("../x.dll");
-  up.downloadLocation = "x.dll";
-  Entry sub = named("sub/x.dll");
-  sub.downloadLocation = "x.dll";
-  runInstall({up, sub, launchEntry("app.exe")});
-  EXPECT_EQ(hits(), 0);
-  EXPECT_FALSE(fs::exists(pathFromUtf8(folders.productFolder) / ".." / "x.dll"));
-  EXPECT_TRUE(session.downloadFailed);
-  EXPECT_EQ(host.launches.size(), 1u);
-  EXPECT_EQ(host.stamps, 0);
 }
 
 // The handler on its own refuses a name that would leave the temp folder.
