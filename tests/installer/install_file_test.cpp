@@ -36,10 +36,10 @@ class InstallFileTest : public ::testing::Test {
   }
   std::string targetFile(const std::string& name) const { return dir_.file("target/" + name); }
 
-  bool install(const std::string& downloaded, int type, const std::string& target,
-               const std::string& version = "1.2.3.4") {
+  // Placed with version 1.2.3.4 for its side file.
+  bool install(const std::string& downloaded, int type, const std::string& target) {
     bool blocked = false;
-    InstallFile(downloaded, type, target, version, dir_.file("common"), blocked);
+    InstallFile(downloaded, type, target, "1.2.3.4", dir_.file("common"), blocked);
     return blocked;
   }
 
