@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
 
 #include "installer/version_compare.h"
 #include "tests/installer/pe_image_builder.h"
