@@ -79,6 +79,7 @@ TEST_F(ShellTest, ShellExecuteStartsTheProgramWithSplitParametersInItsFolder) {
   EXPECT_EQ(record.args, "a\nb c\n");
   EXPECT_EQ(record.folder, dir_.file("app"));
 
+  EXPECT_EQ(shellExecute("", dir_.file("app/missing.exe"), "", dir_.str(), 1), 2);
   // A command line longer than the operating system takes is reported as that.
   try {
     shellExecute("", program_, std::string(200000, 'x'), dir_.str(), 1);
