@@ -21,10 +21,10 @@ using zentro::testing::readFile;
 
 class InstallFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    fs::create_directories(temp_);
-    fs::create_directories(target_);
-    fs::create_directories(common_);
+  InstallFileTest() {
+    for (const char* folder : {"temp", "target", "common"}) {
+      fs::create_directories(dir_.path() / folder);
+    }
   }
 
   std::string download(const std::string& name, const std::string& content) {
@@ -34,20 +34,16 @@ class InstallFileTest : public ::testing::Test {
   std::string recorder(const std::string& relative, int exitCode) {
     return zentro::testing::writeRecorder(dir_.file(relative), exitCode);
   }
-  std::string targetFile(const std::string& name) { return (target_ / name).string(); }
-  std::string common() const { return common_.string(); }
+  std::string targetFile(const std::string& name) const { return dir_.file("target/" + name); }
 
-  bool install(const std::string& downloaded, int type, const std::string& target,
-               const std::string& version = "1.2.3.4") {
+  // Placed with version 1.2.3.4 for its side file.
+  bool install(const std::string& downloaded, int type, const std::string& target) {
     bool blocked = false;
-    InstallFile(downloaded, type, target, version, common(), blocked);
+    InstallFile(downloaded, type, target, "1.2.3.4", dir_.file("common"), blocked);
     return blocked;
   }
 
   zentro::testing::TempDir dir_;
-  fs::path temp_ = dir_.path() / "temp";
-  fs::path target_ = dir_.path() / "target";
-  fs::path common_ = dir_.path() / "common";
 };
 
 // The download takes the target's place, whose read-only attribute does not refuse it; a
@@ -93,7 +89,7 @@ TEST_F(InstallFileTest, NothingPlacedLeavesTargetAndDownloadAlone) {
   const std::string target = dir_.write("target/app.dll", "old");
   const std::string fresh = download("app.dll", "new");
   for (int type : {0, 6, -1, 99}) EXPECT_FALSE(install(fresh, type, target)) << "type " << type;
-  EXPECT_TRUE(install(platform::utf8FromPath(temp_ / "missing.dll"), kInstallReplace, target));
+  EXPECT_TRUE(install(dir_.file("temp/missing.dll"), kInstallReplace, target));
   {
     HeldFile holder(target);  // held open by a running program
     ASSERT_TRUE(holder.held());
@@ -105,9 +101,10 @@ TEST_F(InstallFileTest, NothingPlacedLeavesTargetAndDownloadAlone) {
   EXPECT_EQ(readFile(fresh), "new");
   EXPECT_FALSE(fs::exists(pathFromUtf8(target + std::string(install_commands::kSideFileSuffix))));
   // A target that cannot be replaced at all: a folder of that name.
-  fs::create_directories(target_ / "folder.dll");
-  EXPECT_TRUE(install(fresh, kInstallReplace, targetFile("folder.dll")));
-  EXPECT_TRUE(fs::is_directory(target_ / "folder.dll"));
+  const std::string folder = targetFile("folder.dll");
+  fs::create_directories(pathFromUtf8(folder));
+  EXPECT_TRUE(install(fresh, kInstallReplace, folder));
+  EXPECT_TRUE(fs::is_directory(pathFromUtf8(folder)));
   // Once the holder has gone, the same download is placed.
   EXPECT_FALSE(install(fresh, kInstallReplace, target));
   EXPECT_EQ(readFile(target), "new");
@@ -117,7 +114,7 @@ TEST_F(InstallFileTest, RegisterReplacesThenRegistersWithTheCommonRegistrar) {
   // Without a registrar nothing else happens.
   EXPECT_FALSE(install(download("comp.ocx", "first"), kInstallRegister, targetFile("comp.ocx")));
   EXPECT_EQ(readFile(targetFile("comp.ocx")), "first");
-  EXPECT_TRUE(fs::is_empty(common_));
+  EXPECT_TRUE(fs::is_empty(dir_.path() / "common"));
 
   std::string registrar = recorder("common/" + std::string(install_commands::kRegistrar), 0);
   std::string target = dir_.write("target/comp.ocx", "old");
@@ -173,7 +170,7 @@ TEST_F(InstallFileTest, RunStartsTheDownloadWithoutWaiting) {
   const auto record = awaitRecord(program);
   EXPECT_TRUE(record.ran);
   EXPECT_EQ(record.args, "");
-  EXPECT_FALSE(fs::exists(target_ / "update.exe"));
+  EXPECT_FALSE(fs::exists(pathFromUtf8(targetFile("update.exe"))));
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -61,8 +60,7 @@ inline Entry named(const std::string& fileName, const std::string& location = "C
 }
 
 inline Entry launchEntry(const std::string& fileName) {
-  Entry e;
-  e.fileName = fileName;
+  Entry e = named(fileName);
   e.sequenceId = 9999;
   e.installType = 0;
   e.fileVersion = "";
@@ -140,17 +138,6 @@ class InstallWorld : public ::testing::Test {
     view->attach(events);
   }
 
-  // A new window for a second start (the first one has unloaded).
-  void freshWindow() {
-    run.reset();
-    view = std::make_unique<ScriptedView>();
-    view->attach(events);
-  }
-
-  void setList(const std::vector<Entry>& entries, bool withSha256 = true) {
-    session.installList = makeInstallList(entries, withSha256);
-  }
-
   // A file the service serves at `location` (to add before the first download).
   void serve(const std::string& location, std::string bytes, refservice::Fault fault = {}) {
     served.push_back({location, std::move(bytes), fault});
@@ -179,8 +166,15 @@ class InstallWorld : public ::testing::Test {
     return n;
   }
 
-  // What the deployment start does last: arm the timer; then the window ticks it.
-  void runInstall() {
+  // What the deployment start does last: set the install list and arm the timer; then the
+  // window ticks it.
+  void runInstall(const std::vector<Entry>& entries, bool withSha256 = true) {
+    if (run) {  // a second start, in a new window: the first one has unloaded
+      run.reset();
+      view = std::make_unique<ScriptedView>();
+      view->attach(events);
+    }
+    session.installList = makeInstallList(entries, withSha256);
     url();
     run = std::make_unique<InstallRun>(*view, folders, session, host);
     events.onTick = [this] { run->tick(); };
@@ -211,16 +205,12 @@ class InstallWorld : public ::testing::Test {
     return platform::joinPath(folders.tempFolder, name);
   }
 
-  // A file with a version side file, as an earlier install of type 5 leaves it.
-  static void installed(const std::string& path, const std::string& content,
-                        const std::string& version) {
-    writeFile(path, content);
-    writeFile(path + ".ver", version + "\r\n");
-  }
-  static void writeFile(const std::string& path, const std::string& content) {
-    const auto p = platform::pathFromUtf8(path);
-    std::filesystem::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary | std::ios::trunc) << content;
+  // A file with a version side file, as an earlier install of type 5 leaves it (dir.write
+  // takes a full path as it stands).
+  void installed(const std::string& path, const std::string& content,
+                 const std::string& version) const {
+    dir.write(path, content);
+    dir.write(path + ".ver", version + "\r\n");
   }
 
   TempDir dir;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <span>
 
 #include "installer/version_compare.h"
 #include "tests/installer/pe_image_builder.h"
@@ -14,14 +14,7 @@ namespace {
 using testing::PeImageBuilder;
 using testing::PeImageOptions;
 
-std::string writeBytes(const zentro::testing::TempDir& dir, const std::string& name,
-                       const std::vector<std::uint8_t>& bytes) {
-  std::string path = dir.file(name);
-  std::ofstream(platform::pathFromUtf8(path), std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-  return path;
-}
+std::string text(std::span<const std::uint8_t> bytes) { return {bytes.begin(), bytes.end()}; }
 
 struct ImageCase {
   const char* name;
@@ -37,7 +30,7 @@ TEST_P(PeVersionImages, ReadsTheFixedFileVersion) {
   EXPECT_EQ(parsePeFileVersion(image), c.expected);
 
   zentro::testing::TempDir dir;
-  EXPECT_EQ(readPeFileVersion(writeBytes(dir, "component.dll", image)), c.expected);
+  EXPECT_EQ(readPeFileVersion(dir.write("component.dll", text(image))), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -69,7 +62,7 @@ TEST(PeVersion, EveryTruncationIsSafeAndFileReadsAgree) {
         EXPECT_EQ(*v, (PeFileVersion{7, 8, 9, 10})) << "length " << length;
       }
       if (length % 61 == 0 || (length >= 500 && length <= 530) || length + 8 >= image.size()) {
-        EXPECT_EQ(readPeFileVersion(writeBytes(dir, "cut.dll", {head.begin(), head.end()})), v)
+        EXPECT_EQ(readPeFileVersion(dir.write("cut.dll", text(head))), v)
             << "length " << length;
       }
     }
@@ -126,8 +119,8 @@ TEST(GetFileVersion, ResourceThenSideFileThenNothing) {
     dir.write(file + ".ver", content);
     return dir.file(file);
   };
-  writeBytes(dir, "msvbvm60.dll", PeImageBuilder::build());
-  writeBytes(dir, "plain.dll", PeImageBuilder::build({.withVersionResource = false}));
+  dir.write("msvbvm60.dll", text(PeImageBuilder::build()));
+  dir.write("plain.dll", text(PeImageBuilder::build({.withVersionResource = false})));
   dir.write("setup.exe", "not a program");
   const std::pair<std::string, std::string> rows[] = {
       {side("msvbvm60.dll", "9.9.9.9\r\n"), "300.1100.0.11"},

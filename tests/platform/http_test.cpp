@@ -1,5 +1,6 @@
 // The HTTP client, one contract for both systems (Linux libcurl, Windows WinHTTP), against the
-// tests' loopback server.
+// tests' loopback server, and what both clients share: the refusal of a redirect from https
+// down to http, which the Windows client must recognise in the redirect it is handed back.
 #include "platform/http.h"
 
 #include <gtest/gtest.h>
@@ -106,6 +107,26 @@ TEST_F(HttpClientTest, FailuresAreTyped) {
   e = raised([&] { client_->send(request); });
   EXPECT_EQ(e.kind(), HttpError::Kind::Timeout);
   EXPECT_EQ(std::string(e.what()), std::string(http_texts::kTimedOut) + "1.5 s");
+}
+
+TEST(HttpSharedTest, OnlyARedirectFromHttpsToHttpIsInsecure) {
+  const struct {
+    const char* url;
+    int status;
+    const char* location;
+    bool insecure;
+  } rows[] = {
+      {"HTTPS://h/a.bin", 302, "http://other/a.bin", true}, {"HTTPS://h/", 301, " HTTP://o/", true},
+      {"HTTPS://h/a.bin", 307, "https://other/a.bin", false}, {"HTTPS://h/", 302, "/rel", false},
+      {"HTTPS://h/a.bin", 200, "http://other/", false}, {"HTTPS://h/", 404, "http://o/", false},
+      {"http://h/a.bin", 302, "http://other/a.bin", false}, {"HTTPS://h/", 302, "", false},
+  };
+  for (const auto& r : rows) {
+    HttpRequest request;
+    request.url = r.url;
+    EXPECT_EQ(http_detail::isInsecureRedirect(request, r.status, r.location), r.insecure)
+        << r.url << " " << r.status << " " << r.location;
+  }
 }
 
 }  // namespace

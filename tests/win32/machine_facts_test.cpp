@@ -5,30 +5,26 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 #include "installer/count_format.h"
-#include "platform/paths.h"
 #include "platform/file_path.h"
+#include "platform/paths.h"
+#include "platform/win32/text_convert_win.h"
 
 namespace zentro::platform {
 namespace {
 
 TEST(PathsWinTest, SystemFoldersAreTheRealOnes) {
-  auto lower = [](std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-  };
   const std::string windows = windowsFolder();
   const std::string system = systemFolder();
   EXPECT_TRUE(std::filesystem::is_directory(pathFromUtf8(windows))) << windows;
   EXPECT_TRUE(std::filesystem::is_directory(pathFromUtf8(system))) << system;
   // SYSTEMDIR is where 32-bit programs load from: this 64-bit program on 64-bit Windows asks
   // for SysWOW64, not its own System32.
-  EXPECT_EQ(lower(system), lower(windows) + "\\syswow64");
+  EXPECT_EQ(CompareStringOrdinal(win32::toWide(system).c_str(), -1,
+                                 win32::toWide(windows + "\\SysWOW64").c_str(), -1, TRUE),
+            CSTR_EQUAL);
 }
 
 // "#,##0" groups with the user's own separator, changes in the regional settings included.
