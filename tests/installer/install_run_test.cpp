@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include "installer/count_format.h"
 #include "installer/download_handler.h"
@@ -52,6 +53,9 @@ TEST_P(QuietRun, LaunchesCountsAndStamps) {
   EXPECT_EQ(std::ranges::count(events.calls, "tmrComInstall_Timer"), 1);
   if (c.check) c.check(*this);
 }
+
+// Where an unknown install location's path ends up: the root of the drive.
+const std::string kAtTheRoot = platform::joinPath("", "zentro-outside-every-folder.dll");
 
 const QuietCase kQuietRuns[] = {
     {"EmptyList", [](InstallWorld&) { return std::vector<Entry>{}; }, 0, 1, {},
@@ -140,6 +144,21 @@ const QuietCase kQuietRuns[] = {
      [](InstallWorld& w) {
        EXPECT_TRUE(w.session.downloadFailed) << w.view->journalText();
        EXPECT_FALSE(std::filesystem::exists(w.dir.path() / "x.dll"));
+     }},
+    // Where the machine lets a test write there, a current copy at the root of the drive (where
+    // an unknown location's path ends up) does not pass the entry off as installed.
+    {"UnknownLocationIsRefusedWhateverLiesAtTheRoot",
+     [](InstallWorld&) {
+       std::ofstream(platform::pathFromUtf8(kAtTheRoot)) << "x";
+       std::ofstream(platform::pathFromUtf8(kAtTheRoot + ".ver")) << "99.0.0.0\r\n";
+       return std::vector<Entry>{named("zentro-outside-every-folder.dll", "ROOTOFDRIVE")};
+     },
+     0, 0, {}, {},
+     [](InstallWorld& w) {
+       EXPECT_TRUE(w.session.downloadFailed) << w.view->journalText();
+       std::error_code ec;
+       std::filesystem::remove(platform::pathFromUtf8(kAtTheRoot), ec);
+       std::filesystem::remove(platform::pathFromUtf8(kAtTheRoot + ".ver"), ec);
      }},
     {"MissingRightsStopTheWalk",
      [](InstallWorld& w) {
