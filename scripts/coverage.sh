@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Linux test suite with gcov instrumentation in build-cov, runs it with ctest, and
 # prints line and branch coverage of the product code (app/, installer/, remote/, platform/,
-# tools/) with gcovr. Tests, benchmarks and fuzz targets are not counted as product code.
+# tools/) with gcovr. Tests, benchmarks, fuzz targets and the screenshot programs are not counted
+# as product code.
 # Writes build-cov/coverage-summary.txt. Extra arguments go to ctest (for example -E fault).
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -28,6 +29,7 @@ tail -n 3 "$build/coverage-ctest.log"
 gcovr --root "$here" --object-directory "$build" \
   --filter "$here/app/" --filter "$here/installer/" --filter "$here/remote/" \
   --filter "$here/platform/" --filter "$here/tools/" \
+  --exclude "$here/tools/screenshots/" \
   --exclude-directories "$build/CMakeFiles" --exclude-throw-branches --exclude-unreachable-branches \
   --print-summary --txt "$build/coverage-report.txt" | tee "$build/coverage-summary.txt"
 exit "$status"
