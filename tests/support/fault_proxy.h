@@ -4,8 +4,8 @@
 // the proxy through http_proxy: "POST http://127.0.0.1:40123/msadc/msadcs.dll/...") goes on to
 // that host; one naming a path goes to the `upstream` the proxy was made with. Each answer
 // comes back as it was unless a rule takes it over:
-//   - the XML string a business-object member answers can be replaced by a huge rowset made
-//     while it is sent, so the proxy never holds it;
+//   - a business-object member can answer a huge body made while it is sent, so the proxy
+//     never holds it;
 //   - a download can answer bytes of choice without reaching the service;
 //   - any answer can be edited on its way back (status, body, sent chunked or trickled).
 // Every request is recorded. Rules may be changed from the test's thread while the proxy runs;
@@ -19,11 +19,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "remote/rds_wire.h"
 #include "tests/support/loopback_http.h"
 
 namespace zentro::testing {
@@ -41,11 +39,18 @@ class FaultProxy {
   // What http_proxy names, or what stands for the upstream's "http://host:port".
   std::string url() const { return server_.url(); }
 
-  // `member` answers a well-formed call whose XML string is `bytes` long on the wire (an XML
-  // rowset of repeated rows), made while it is sent.
+  // `member` answers 200 with a body `bytes` long, made while it is sent, so the proxy never
+  // holds it.
   void hugeAnswer(const std::string& member, std::uint64_t bytes) {
     editAnswer("." + member, [this, bytes](const HttpRequest&, HttpReply& r) {
-      if (auto call = rdsAnswer(r)) makeHuge(r, *call, bytes);
+      r.status = 200;
+      r.body.clear();
+      r.streamSize = bytes;
+      r.stream = [this](std::uint64_t) {
+        constexpr std::size_t kPiece = 32768;
+        hugeSent_ += kPiece;
+        return std::string(kPiece, 'x');
+      };
     });
   }
   // Downloads whose path ends with `suffix` answer 200 with `bytes`.
@@ -59,7 +64,7 @@ class FaultProxy {
     edits_[suffix] = std::move(edit);
   }
 
-  // Bytes of huge answers actually sent; every request.
+  // Bytes of huge answers made for sending (whole pieces); every request.
   std::uint64_t hugeBytesSent() const { return hugeSent_; }
   std::vector<HttpRequest> seen() const {
     std::lock_guard lock(mutex_);
@@ -85,17 +90,6 @@ class FaultProxy {
     if (colon != std::string::npos) t.port = std::atoi(hostPort.c_str() + colon + 1);
     t.path = slash < url.size() ? url.substr(slash) : "/";
     return t;
-  }
-
-  // The call answer in `r` when it is a well-formed one with a return value.
-  static std::optional<rds::Response> rdsAnswer(const HttpReply& r) {
-    if (r.status != 200) return std::nullopt;
-    try {
-      rds::Response decoded = rds::decodeResponseBody(r.body, r.contentType);
-      if (!decoded.isError && decoded.returnValue) return decoded;
-    } catch (const rds::WireError&) {
-    }
-    return std::nullopt;
   }
 
   HttpReply handle(const HttpRequest& req) {
@@ -133,59 +127,6 @@ class FaultProxy {
     }
     for (const Edit& edit : edits) edit(req, r);
     return r;
-  }
-
-  // `r` with its string replaced by a rowset of `bytes` bytes on the wire (UTF-16, so half as
-  // many characters): the encoded answer around a short marker string is split at the marker,
-  // its length field set to the huge size, and the rows are made as they are sent.
-  void makeHuge(HttpReply& r, rds::Response call, std::uint64_t bytes) {
-    const std::string marker = "QQQQQQQQ";
-    call.returnValue = Value(marker);
-    const std::string body = rds::encodeResponseBody(call.params, call.returnValue);
-    const std::string wideMarker = widen(marker);
-    const auto at = body.find(wideMarker);
-    if (at == std::string::npos || at < 4) throw std::runtime_error("no marker in the answer");
-    std::string head = body.substr(0, at);
-    const std::string tail = body.substr(at + wideMarker.size());
-    const auto chars = static_cast<std::uint32_t>(bytes / 2);
-    for (int i = 0; i < 4; ++i) head[at - 4 + i] = static_cast<char>((chars >> (8 * i)) & 0xff);
-    const std::string xmlHead =
-        "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' "
-        "xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882' "
-        "xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'>"
-        "<s:Schema id='RowsetSchema'><s:ElementType name='row' content='eltOnly'>"
-        "<s:AttributeType name='FileName'/></s:ElementType></s:Schema><rs:data>";
-    const std::string row = "<z:row FileName='padding-padding-padding.dat'/>";
-    const std::uint64_t textEnd = head.size() + 2ull * chars;
-    r.body.clear();
-    r.streamSize = textEnd + tail.size();
-    r.stream = [this, head, tail, xmlHead, row, chars, textEnd](std::uint64_t offset) {
-      std::string piece;
-      if (offset < head.size()) {
-        piece = head.substr(offset);
-      } else if (offset < textEnd) {
-        const std::uint64_t charAt = (offset - head.size()) / 2;
-        const std::uint64_t want = std::min<std::uint64_t>(32768, chars - charAt);
-        std::string text;
-        while (text.size() < want) {
-          const std::uint64_t pos = charAt + text.size();
-          text += pos < xmlHead.size() ? xmlHead.substr(pos)
-                                       : row.substr((pos - xmlHead.size()) % row.size());
-        }
-        text.resize(want);
-        piece = widen(text);
-      } else {
-        piece = tail.substr(offset - textEnd);
-      }
-      hugeSent_ += piece.size();
-      return piece;
-    };
-  }
-
-  static std::string widen(const std::string& text) {
-    std::string wide;
-    for (char c : text) wide += {c, '\0'};
-    return wide;
   }
 
   const Target upstream_;
