@@ -12,6 +12,7 @@
 #include "app/form_login.h"
 #include "platform/program_info.h"
 #include "platform/settings_store.h"
+#include "tests/remote/remote_support.h"
 #include "tests/support/ref_service_fixture.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/scripted_view.h"
@@ -63,13 +64,7 @@ inline refservice::World SmallWorld() {
 
 // A configuration file (VMIZentroConfig.XML) holding `rows`.
 inline std::string configXml(const std::string& rows) {
-  return "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' "
-         "xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882' "
-         "xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'>\n"
-         "<s:Schema id='RowsetSchema'><s:ElementType name='row' content='eltOnly'>\n"
-         "<s:AttributeType name='PropName'/><s:AttributeType name='PropValue'/>\n"
-         "</s:ElementType></s:Schema>\n<rs:data>\n" +
-         rows + "</rs:data></xml>\n";
+  return rowsetDoc("<s:AttributeType name='PropName'/><s:AttributeType name='PropValue'/>", rows);
 }
 
 class AppTest : public RefServiceTest {

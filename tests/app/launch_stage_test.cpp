@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 #include <stdexcept>
 
 #include "app/launch_texts.h"
 #include "platform/paths.h"
 #include "platform/program_info.h"
 #include "platform/runtime_error.h"
+#include "tests/remote/remote_support.h"
 #include "tests/support/recorder.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/scripted_view.h"
@@ -111,13 +111,6 @@ class LaunchStageTest : public ::testing::Test {
     in.launchFileName = "app.exe";
     in.programFolders = {common.str(), product.str()};
   }
-  // Whether `folder` is the first copy folder in the temp folder: CVTEMP_<stamp>_00000, with
-  // its trailing separator.
-  bool isCopyFolder(const std::string& folder) const {
-    const std::string start = platform::joinPath(tmp.str(), "CVTEMP_");
-    return folder.rfind(start, 0) == 0 &&
-           std::regex_match(folder.substr(start.size()), std::regex("[0-9]{14}_00000[\\\\/]"));
-  }
   TempDir tmp, product, common;
   ScopedEnv env;
   ScriptedView view;
@@ -135,13 +128,10 @@ TEST_F(LaunchStageTest, ALaunchRecordOutsideTheDeploymentsFoldersStartsNothing) 
     in.launchFileName = file;
     target = path;
     std::vector<ShellCall> calls;
-    try {
-      runLaunchStage(view, in, target, scriptedShell({42}, calls));
-      ADD_FAILURE() << file << " was started";
-    } catch (const RuntimeError& e) {
-      EXPECT_EQ(e.number(), texts::kLaunchRefusedNumber);
-      EXPECT_EQ(e.description(), texts::kLaunchRefused);
-    }
+    const RuntimeError e =
+        raised([&] { runLaunchStage(view, in, target, scriptedShell({42}, calls)); });
+    EXPECT_EQ(e.number(), texts::kLaunchRefusedNumber) << file;
+    EXPECT_EQ(e.description(), texts::kLaunchRefused);
     EXPECT_TRUE(calls.empty()) << file;
   }
 }
@@ -219,36 +209,29 @@ TEST_F(LaunchStageTest, GivesUpCopyingWhenNoFolderCanBeMade) {
   EXPECT_EQ(calls.at(0).folder, common.str());
 }
 
-TEST_F(LaunchStageTest, WarningThenTheProgramWithOneArgumentInTheCommonFolder) {
+// The warning first; then the program runs from its copy, which holds the program folder's
+// files, hidden and read-only ones included, but not its subfolders, in a folder of its own in
+// the temp folder (the copy folder's name is SecondCopyInTheSameSecondCountsOn's).
+TEST_F(LaunchStageTest, WarningThenTheProgramRunsFromItsCopyWithOneArgument) {
   in.warnIfUpdates = "A";
   in.updateCount = 2;
+  in.runFromTemp = true;
   runLaunchStage(view, in, target);
   ASSERT_EQ(view.messageBoxCount(), 1);
   EXPECT_EQ(view.lastMessageBox().text, outOfDateWarning(in));
   EXPECT_EQ(view.lastMessageBox().title, std::optional<std::string>(""));
   EXPECT_EQ(view.lastMessageBox().icon, Icon::None);
   EXPECT_EQ(view.lastMessageBox().buttons, Buttons::Ok);
-  const Record record = awaitRecord(program);
-  EXPECT_EQ(record.args, "http://TOK-42@127.0.0.1:8080/cvbo TOK-42\n");
-  EXPECT_TRUE(fs::equivalent(pathFromUtf8(record.folder), common.path())) << record.folder;
-}
-
-// The copy holds the program folder's files, hidden and read-only ones included, but not its
-// subfolders, in a newly named folder.
-TEST_F(LaunchStageTest, ProgramRunsFromItsCopy) {
-  in.runFromTemp = true;
-  runLaunchStage(view, in, target);
   ASSERT_NE(target, program);
-  const std::string copy = platform::utf8FromPath(pathFromUtf8(target).parent_path()) + "/";
-  EXPECT_TRUE(isCopyFolder(copy)) << copy;
-  EXPECT_EQ(readFile(copy + "app.exe"), readFile(program));
-  EXPECT_EQ(readFile(copy + ".hidden.dat"), "hidden");
-  EXPECT_EQ(readFile(copy + "readonly.dll"), "ro");
-  EXPECT_FALSE(fs::exists(pathFromUtf8(copy + "sub")));
+  const fs::path copy = pathFromUtf8(target).parent_path();
+  EXPECT_TRUE(fs::equivalent(copy.parent_path(), tmp.path())) << target;
+  EXPECT_EQ(readFile(target), readFile(program));
+  EXPECT_EQ(readFile(platform::utf8FromPath(copy / ".hidden.dat")), "hidden");
+  EXPECT_EQ(readFile(platform::utf8FromPath(copy / "readonly.dll")), "ro");
+  EXPECT_FALSE(fs::exists(copy / "sub"));
   const Record record = awaitRecord(target);
   EXPECT_EQ(record.args, "http://TOK-42@127.0.0.1:8080/cvbo TOK-42\n");
-  EXPECT_TRUE(fs::equivalent(pathFromUtf8(record.folder), pathFromUtf8(target).parent_path()))
-      << record.folder;
+  EXPECT_TRUE(fs::equivalent(pathFromUtf8(record.folder), copy)) << record.folder;
   EXPECT_FALSE(fs::exists(pathFromUtf8(program + ".args")));
 }
 
