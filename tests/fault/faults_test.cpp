@@ -33,28 +33,11 @@ namespace texts = install_texts;
 namespace http_texts = platform::http_texts;
 using refservice::Fault;
 
-// Holds something for its lifetime: the immutable attribute on a path, or a small tmpfs over a
-// folder. ok() is false where the file system or the mount is refused.
-class Scoped {
- public:
-  Scoped(bool ok, std::function<void()> undo) : ok_(ok), undo_(std::move(undo)) {}
-  ~Scoped() {
-    if (ok_) undo_();
-  }
-  bool ok() const { return ok_; }
-
- private:
-  bool ok_;
-  std::function<void()> undo_;
+// Runs `undo` at the end of its scope: what a test changed on the system for a while.
+struct Undo {
+  std::function<void()> undo;
+  ~Undo() { undo(); }
 };
-Scoped immutable(const std::string& path) {
-  return Scoped(std::system(("chattr +i '" + path + "' 2>/dev/null").c_str()) == 0,
-                [path] { std::system(("chattr -i '" + path + "'").c_str()); });
-}
-Scoped smallFileSystem(const std::string& path, const char* size) {
-  return Scoped(::mount("tmpfs", path.c_str(), "tmpfs", 0, (std::string("size=") + size).c_str()) == 0,
-                [path] { ::umount2(path.c_str(), MNT_DETACH); });
-}
 
 class FaultRunTest : public FaultTest {
  protected:
@@ -103,8 +86,11 @@ TEST_F(FaultRunTest, DiskRefusingWritesThenAFullTempFolder) {
   std::string log;
   {
     // The temp folder (downloads, archive expansion, the run log) on a 2 MiB file system.
-    const Scoped full = smallFileSystem(rootFolder() + "/Temp", "2m");
-    if (!full.ok()) GTEST_SKIP() << "cannot mount a tmpfs here";
+    const std::string tempFolder = rootFolder() + "/Temp";
+    if (::mount("tmpfs", tempFolder.c_str(), "tmpfs", 0, "size=2m") != 0) {
+      GTEST_SKIP() << "cannot mount a tmpfs here";
+    }
+    const Undo unmount{[&] { ::umount2(tempFolder.c_str(), MNT_DETACH); }};
     closeLog();  // the run holds its log open: this run starts its own, on the small file system
     ScriptedView& v = runLauncher();
     EXPECT_TRUE(v.unloaded()) << v.journalText();
@@ -121,8 +107,11 @@ TEST_F(FaultRunTest, DiskRefusingWritesThenAFullTempFolder) {
 TEST_F(FaultRunTest, ImmutableTarget) {
   const Installed before = installThenPublish();
   {
-    const Scoped locked = immutable(commonFolder() + "/demo-library.dll");
-    if (!locked.ok()) GTEST_SKIP() << "chattr +i is not supported on this file system";
+    const std::string library = commonFolder() + "/demo-library.dll";
+    if (std::system(("chattr +i '" + library + "' 2>/dev/null").c_str()) != 0) {
+      GTEST_SKIP() << "chattr +i is not supported on this file system";
+    }
+    const Undo unlock{[&] { std::system(("chattr -i '" + library + "'").c_str()); }};
     ScriptedView& v = runLauncher();
     EXPECT_TRUE(v.unloaded()) << v.journalText();
     EXPECT_TRUE(contains(boxTexts(v), texts::kInstallErrorSingle)) << boxTexts(v);

@@ -63,26 +63,26 @@ class FaultKillTest : public FaultTest, public ::testing::WithParamInterface<Kil
     return rc == 0 ? pid : -1;
   }
 
-  // Runs the program until the kill point, then kills it with SIGKILL. Returns true when it
-  // was killed, false when it had already ended by itself (`outcome` says which, and when;
-  // `tookMs` how long it ran; `exitStatus` its exit status). Bounded: a program that neither
-  // reaches the point nor ends within a minute fails the test (and is killed). Once its
+  struct RunEnd {
+    bool killed = false;  // else it ended by itself
+    long ms = 0;          // how long it ran
+    int exitStatus = -1;  // when it ended by itself
+  };
+
+  // Runs the program until the kill point, then kills it with SIGKILL. Bounded: a program that
+  // neither reaches the point nor ends within a minute fails the test (and is killed). Once its
   // downloads have begun, its arguments as every user sees them no longer show the password.
-  bool runAndKill(const KillPoint& point, std::string& outcome, long* tookMs = nullptr,
-                  int* exitStatus = nullptr) {
+  RunEnd runAndKill(const KillPoint& point) {
     const std::size_t downloadsBefore = ref.service().downloads().size();
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = startProgram();
-    if (pid < 0) return false;
+    if (pid < 0) return {};
     for (;;) {
       int status = 0;
       const auto elapsed = std::chrono::steady_clock::now() - start;
       const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
-      if (tookMs) *tookMs = long(ms);
       if (::waitpid(pid, &status, WNOHANG) == pid) {
-        outcome = "ended by itself after " + std::to_string(ms) + " ms";
-        if (exitStatus) *exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return false;
+        return {false, long(ms), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
       }
       const bool reached =
           point.afterMs >= 0
@@ -97,8 +97,7 @@ class FaultKillTest : public FaultTest, public ::testing::WithParamInterface<Kil
         ::kill(pid, SIGKILL);
         ::waitpid(pid, &status, 0);
         EXPECT_TRUE(reached) << "the launcher neither reached the kill point nor ended in 1 min";
-        outcome = "killed after " + std::to_string(ms) + " ms";
-        return true;
+        return {true, long(ms)};
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
@@ -111,11 +110,11 @@ TEST_P(FaultKillTest, NormalRunAfterEachKillBringsEverythingUpToDate) {
   if (plan.byTime) {
     runLauncher();
     publishUpdate();
-    std::string outcome;
-    int exitStatus = -1;
-    EXPECT_FALSE(runAndKill(KillPoint{-1, 1 << 30}, outcome, &wholeRunMs, &exitStatus));
+    const RunEnd whole = runAndKill(KillPoint{-1, 1 << 30});
+    EXPECT_FALSE(whole.killed);
+    wholeRunMs = whole.ms;
     expectUpToDate("an update run of the program itself");
-    EXPECT_EQ(exitStatus, FrmLogin::kExitCurrent) << "launched, every update in place";
+    EXPECT_EQ(whole.exitStatus, FrmLogin::kExitCurrent) << "launched, every update in place";
   }
   int killed = 0;
   std::string outcomes;
@@ -127,14 +126,13 @@ TEST_P(FaultKillTest, NormalRunAfterEachKillBringsEverythingUpToDate) {
     const std::string where = point.afterMs >= 0
                                   ? "killed after " + std::to_string(point.afterMs) + " ms"
                                   : "killed at download " + std::to_string(point.afterDownloads);
-    std::string outcome;
-    long tookMs = 0;
-    if (runAndKill(point, outcome, &tookMs)) {
-      ++killed;
-    } else if (plan.byTime) {
-      wholeRunMs = std::min(wholeRunMs, tookMs);  // the machine got faster: so do the points
+    const RunEnd end = runAndKill(point);
+    killed += end.killed;
+    if (!end.killed && plan.byTime) {
+      wholeRunMs = std::min(wholeRunMs, end.ms);  // the machine got faster: so do the points
     }
-    outcomes += where + ": " + outcome + "\n";
+    outcomes += where + ": " + (end.killed ? "killed" : "ended by itself") + " after " +
+                std::to_string(end.ms) + " ms\n";
     ScriptedView& v = runLauncher();
     EXPECT_TRUE(v.unloaded()) << where << "\n" << v.journalText();
     EXPECT_EQ(v.messageBoxCount(), 0) << where << "\n" << boxTexts(v);
