@@ -28,11 +28,6 @@ extern char** environ;
 namespace zentro::testing {
 namespace {
 
-struct KillPoint {
-  int afterMs = -1;         // kill this long after the start, or
-  int afterDownloads = -1;  // once this many downloads of the run have begun
-};
-
 struct KillPlan {
   std::string name;
   bool byTime = false;  // kill at fractions of a whole run's time, else at downloads 1..count
@@ -69,10 +64,11 @@ class FaultKillTest : public FaultTest, public ::testing::WithParamInterface<Kil
     int exitStatus = -1;  // when it ended by itself
   };
 
-  // Runs the program until the kill point, then kills it with SIGKILL. Bounded: a program that
+  // Runs the program until the kill point (`at` ms after the start when `byTime`, else once
+  // `at` downloads of the run have begun), then kills it with SIGKILL. Bounded: a program that
   // neither reaches the point nor ends within a minute fails the test (and is killed). Once its
   // downloads have begun, its arguments as every user sees them no longer show the password.
-  RunEnd runAndKill(const KillPoint& point) {
+  RunEnd runAndKill(bool byTime, int at) {
     const std::size_t downloadsBefore = ref.service().downloads().size();
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = startProgram();
@@ -84,11 +80,9 @@ class FaultKillTest : public FaultTest, public ::testing::WithParamInterface<Kil
       if (::waitpid(pid, &status, WNOHANG) == pid) {
         return {false, long(ms), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
       }
-      const bool reached =
-          point.afterMs >= 0
-              ? elapsed >= std::chrono::milliseconds(point.afterMs)
-              : ref.service().downloads().size() >= downloadsBefore + std::size_t(point.afterDownloads);
-      if (reached && point.afterDownloads >= 0) {
+      const bool reached = byTime ? elapsed >= std::chrono::milliseconds(at)
+                                  : ref.service().downloads().size() >= downloadsBefore + at;
+      if (reached && !byTime) {
         const std::string args = readFile("/proc/" + std::to_string(pid) + "/cmdline");
         EXPECT_EQ(args.find(kDemoBobPassword), std::string::npos) << args;
         EXPECT_NE(args.find(std::string(kDemoBob) + "|"), std::string::npos) << args;
@@ -110,7 +104,7 @@ TEST_P(FaultKillTest, NormalRunAfterEachKillBringsEverythingUpToDate) {
   if (plan.byTime) {
     runLauncher();
     publishUpdate();
-    const RunEnd whole = runAndKill(KillPoint{-1, 1 << 30});
+    const RunEnd whole = runAndKill(false, 1 << 30);
     EXPECT_FALSE(whole.killed);
     wholeRunMs = whole.ms;
     expectUpToDate("an update run of the program itself");
@@ -121,12 +115,10 @@ TEST_P(FaultKillTest, NormalRunAfterEachKillBringsEverythingUpToDate) {
   for (int k = 0; k < plan.count; ++k) {
     // The first kill of ByDownloads interrupts a fresh install, every later one an update.
     if (plan.byTime || k > 0) publishUpdate();
-    const KillPoint point = plan.byTime ? KillPoint{int(wholeRunMs * k / plan.count), -1}
-                                        : KillPoint{-1, k + 1};
-    const std::string where = point.afterMs >= 0
-                                  ? "killed after " + std::to_string(point.afterMs) + " ms"
-                                  : "killed at download " + std::to_string(point.afterDownloads);
-    const RunEnd end = runAndKill(point);
+    const int at = plan.byTime ? int(wholeRunMs * k / plan.count) : k + 1;
+    const std::string where = plan.byTime ? "killed after " + std::to_string(at) + " ms"
+                                          : "killed at download " + std::to_string(at);
+    const RunEnd end = runAndKill(plan.byTime, at);
     killed += end.killed;
     if (!end.killed && plan.byTime) {
       wholeRunMs = std::min(wholeRunMs, end.ms);  // the machine got faster: so do the points
