@@ -79,7 +79,7 @@ TEST_F(UpdateStampsTest, WritesEachValidStampVerbatimWithCrLf) {
   EXPECT_EQ(readFile(victim), "precious");
 }
 
-TEST_F(UpdateStampsTest, EmptyKeysAndNonDatesAreNeverWritten) {
+TEST_F(UpdateStampsTest, EmptyKeysNonDatesAndMissingFoldersAreNeverWritten) {
   dir_.write("INSTALL_9.txt", "old\r\n");
   WriteUpdateStamps(common(), "INSTALL_8", "", "INSTALL_9", "not a date");
   EXPECT_FALSE(fs::exists(dir_.path() / "INSTALL_8.txt"));
@@ -90,9 +90,7 @@ TEST_F(UpdateStampsTest, EmptyKeysAndNonDatesAreNeverWritten) {
   // The same key for both groups keeps the custom group's text.
   WriteUpdateStamps(common(), "INSTALL_5", kServerStamp, "INSTALL_5", kLaterStamp);
   EXPECT_EQ(stampText("INSTALL_5"), std::string(kLaterStamp) + "\r\n");
-}
-
-TEST_F(UpdateStampsTest, AFolderThatCannotBeWrittenIsIgnored) {
+  // A folder that cannot be written is ignored.
   WriteUpdateStamps(dir_.file("gone"), "INSTALL_1", kServerStamp, "", "");
   EXPECT_FALSE(fs::exists(dir_.path() / "gone")) << "nothing is created";
 }
