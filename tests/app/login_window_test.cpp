@@ -31,8 +31,17 @@ TEST_F(AppTest, StartUpSetsTheCaptionAndReadsTheConfiguration) {
   EXPECT_TRUE(view.rememberEnabled());
 }
 
-TEST_F(AppTest, RememberedLoginRoundTripOnASingleMachine) {
+TEST_F(AppTest, TheCloseBoxIsRefusedThenTheRememberedLoginRoundTripsOnASingleMachine) {
+  platform::saveSetting("VMIZentro", "LoginInfo", "Remember", "-1");
   load();
+  EXPECT_FALSE(view.rememberChecked()) << "only a stored 1 checks the box";
+  EXPECT_TRUE(view.closeBox());
+  EXPECT_EQ(view.lastMessageBox().text,
+            "Please use the \"Cancel\" button if you wish to close this program now.");
+  EXPECT_EQ(view.lastMessageBox().title, std::optional<std::string>(""));
+  EXPECT_FALSE(view.ended());
+  EXPECT_EQ(stored("Remember"), "-1") << "nothing is saved while the window stays";
+
   view.typeText(TextBox::FilerCode, "abc");
   view.typeText(TextBox::Login, "jdoe");
   view.typeText(TextBox::Password, "never-stored");
@@ -80,18 +89,6 @@ TEST_F(AppTest, SharedMachineRemembersOnlyTheFilerCode) {
   EXPECT_EQ(stored("Login"), "");
   EXPECT_EQ(stored("Password"), "");
   EXPECT_EQ(stored("Remember"), "0");
-}
-
-TEST_F(AppTest, TheCloseBoxIsRefusedAndNothingIsSaved) {
-  platform::saveSetting("VMIZentro", "LoginInfo", "Remember", "-1");
-  load();
-  EXPECT_FALSE(view.rememberChecked()) << "only a stored 1 checks the box";
-  EXPECT_TRUE(view.closeBox());
-  EXPECT_EQ(view.lastMessageBox().text,
-            "Please use the \"Cancel\" button if you wish to close this program now.");
-  EXPECT_EQ(view.lastMessageBox().title, std::optional<std::string>(""));
-  EXPECT_FALSE(view.ended());
-  EXPECT_EQ(stored("Remember"), "-1") << "nothing is saved while the window stays";
 }
 
 TEST_F(AppTest, CommandLineFillsTheBoxesAndLogsInAtOnce) {

@@ -107,16 +107,11 @@ class FaultTest : public AppTest {
       for (const auto& e : world.groups.at(group).entries) {
         const bool placed = e.installType == 1 || e.installType == 2 || e.installType == 5;
         if (!placed || e.sequenceId >= texts::kLaunchSequenceId || !e.content) continue;
-        std::string folder;
-        if (e.installLocation == texts::kLocCommon) {
-          folder = commonFolder();
-        } else if (e.installLocation == texts::kLocProduct) {
-          folder = rootFolder();
-        } else {
-          continue;  // fonts and system folders are shared with other deployments
-        }
-        out.push_back(
-            ServedFile{folder + "/" + e.fileName, *e.content, e.fileVersion, e.installType == 5});
+        // Fonts and system folders are shared with other deployments.
+        const bool common = e.installLocation == texts::kLocCommon;
+        if (!common && e.installLocation != texts::kLocProduct) continue;
+        out.push_back(ServedFile{(common ? commonFolder() : rootFolder()) + "/" + e.fileName,
+                                 *e.content, e.fileVersion, e.installType == 5});
       }
     }
     return out;
@@ -237,11 +232,7 @@ class FaultTest : public AppTest {
     const std::string log = newLog();
     EXPECT_TRUE(v.terminated()) << v.journalText();
     EXPECT_EQ(v.exitCode(), EventGuard::kRunTimeErrorExit);
-    if (v.messageBoxes().empty()) {
-      ADD_FAILURE() << "no message shown\n" << v.journalText();
-      return {};
-    }
-    const auto& box = v.messageBoxes().back();
+    const auto& box = v.lastMessageBox();
     EXPECT_EQ(box.title, std::optional<std::string>(kProductName));
     EXPECT_NE(log.find("ERROR run-time error: " + box.text), std::string::npos) << log;
     return box.text;

@@ -11,12 +11,6 @@
 namespace zentro::testing {
 namespace {
 
-std::string numberText(double value) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.10g", value);
-  return buf;
-}
-
 bool fits(Answer answer, Buttons buttons) {
   switch (buttons) {
     case Buttons::Ok: return answer == Answer::Ok;
@@ -101,7 +95,9 @@ void ScriptedView::setLabel(Label label, const std::string& text) {
 std::string ScriptedView::label(Label label) const { return labels_.at(label); }
 
 void ScriptedView::setBarWidth(Bar bar, double layoutUnits) {
-  set(bars_[bar], layoutUnits, std::string("bar ") + nameOf(bar) + ": " + numberText(layoutUnits));
+  char units[64];
+  std::snprintf(units, sizeof units, "%.10g", layoutUnits);
+  set(bars_[bar], layoutUnits, std::string("bar ") + nameOf(bar) + ": " + units);
 }
 
 void ScriptedView::setGridRows(const std::vector<std::string>& rows) {
