@@ -1,4 +1,4 @@
-// The local configuration file: missing file, first row wins, admin rows, apostrophes, blanks.
+// The local configuration file: missing or broken, first row wins, admins, apostrophes, blanks.
 #include "app/config.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +19,7 @@ class ConfigTest : public ::testing::Test {
   testing::TempDir dir;
 };
 
-TEST_F(ConfigTest, MissingFileGivesAnEmptyTableWithTheTwoFields) {
+TEST_F(ConfigTest, AMissingOrBrokenFileGivesAnEmptyTableWithTheTwoFields) {
   Table t = loadConfigTable(dir.str());
   EXPECT_EQ(t.recordCount(), 0);
   ASSERT_EQ(t.fields().size(), 2u);
@@ -28,11 +28,10 @@ TEST_F(ConfigTest, MissingFileGivesAnEmptyTableWithTheTwoFields) {
   EXPECT_EQ(t.fields()[1].definedSize, 4000);
   EXPECT_EQ(GetConfigValue(t, "BaseURL"), "");
   EXPECT_FALSE(IsUpdateAdminLogin(t, "ADMIN1"));
-}
 
-TEST_F(ConfigTest, MalformedFileReadsLikeAMissingOne) {
+  // A malformed file reads like a missing one.
   dir.write(kConfigFileName, "<xml><s:Schema");
-  Table t = loadConfigTable(dir.str());
+  t = loadConfigTable(dir.str());
   EXPECT_EQ(t.recordCount(), 0);
   EXPECT_EQ(GetConfigValue(t, "BaseURL"), "");
 
