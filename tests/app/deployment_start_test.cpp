@@ -28,9 +28,7 @@ class DeploymentStartTest : public AppTest {
   }
   // Writes the stamp "<deployment folder>/<key>" of a broker.
   void writeStamp(const std::string& folderAndKey, const std::string& text) {
-    const auto path = platform::pathFromUtf8(common("BROKER", folderAndKey) + ".txt");
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path) << text << "\r\n";
+    temp.write("config/Velmora/Velmora Zentro/BROKER/" + folderAndKey + ".txt", text + "\r\n");
   }
   std::vector<std::string> lastUpdateKeys() {
     std::vector<std::string> keys;
