@@ -7,7 +7,6 @@
 #include "platform/runtime_error.h"
 #include "remote/xml_answer.h"
 #include "tests/remote/remote_support.h"
-#include "tests/support/temp_dir.h"
 
 namespace zentro {
 namespace {
@@ -336,8 +335,6 @@ TEST(AdoXmlWriter, EveryTypeRoundTrips) {
   EXPECT_EQ(readAdoXml(writeAdoXml(read)), read);
   Table config = readAdoXmlFile(testing::dataPath("config_sample.xml"));
   EXPECT_EQ(readAdoXml(writeAdoXml(config)), config);
-  testing::TempDir dir;  // and from disk
-  EXPECT_EQ(readAdoXmlFile(dir.write("VMIZentroConfig.XML", writeAdoXml(config))), config);
 }
 
 TEST(AdoXmlWriter, WritesInTheLibrarysOwnStyle) {
