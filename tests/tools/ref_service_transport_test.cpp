@@ -117,9 +117,6 @@ TEST_F(RefServiceTransportTest, DownloadFaultsAsTheClientSeesThem) {
   EXPECT_EQ(failureOf(fileUrl("a.bin"), &kind), platform::http_texts::kNoResponse);
   EXPECT_EQ(kind, Kind::Cut);
 
-  ref.service().setFileFault(1, "a.bin", Fault{Fault::Kind::Status500, 0, -1});
-  EXPECT_EQ(get(fileUrl("a.bin")).status, 500);
-
   ref.service().setFileFault(1, "a.bin", Fault{Fault::Kind::Delay, 20, -1});
   EXPECT_EQ(get(fileUrl("a.bin")).body.size(), 5000u);
 
