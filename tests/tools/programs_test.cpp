@@ -50,10 +50,11 @@ class ToolProgramTest : public ::testing::Test {
   static std::string program(const char* name) {
     return std::string(ZENTRO_BINARY_DIR) + "/tools/" + name;
   }
-  // Runs the program `name` with `args` (already quoted for the shell) to its end.
+  // Runs the program `name` with `args` (already quoted for the shell) to its end, for at most
+  // a minute (a program that wrongly keeps serving is stopped and fails).
   CliRun run(const char* name, const std::string& args) {
-    const std::string cmd =
-        program(name) + " " + args + " > " + temp.file("out.txt") + " 2> " + temp.file("err.txt");
+    const std::string cmd = "timeout 60 " + program(name) + " " + args + " > " +
+                            temp.file("out.txt") + " 2> " + temp.file("err.txt");
     const int status = std::system(cmd.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, testing::readFile(temp.file("out.txt")),
             testing::readFile(temp.file("err.txt"))};
