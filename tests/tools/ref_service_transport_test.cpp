@@ -140,7 +140,6 @@ TEST_F(RefServiceTransportTest, MemberFaultsReachTheCallerAsErrorsNamingTheMembe
   ASSERT_EQ(isValidLogin(*o), Value(true));
   const std::vector<std::pair<Fault, std::string>> faults = {
       {Fault{Fault::Kind::Refuse, 0, -1}, "isValidLogin: "},
-      {Fault{Fault::Kind::Status500, 0, -1}, "isValidLogin: the server answered HTTP 500"},
       {Fault{Fault::Kind::CutBody, 10, -1}, "isValidLogin: "},
       {Fault{Fault::Kind::WrongLength, 5, -1}, "isValidLogin: "},
       {Fault{Fault::Kind::VtError, static_cast<long>(0x800A0BB9), -1}, "isValidLogin: "},
