@@ -120,11 +120,6 @@ TEST_F(RefServiceTransportTest, DownloadFaultsAsTheClientSeesThem) {
   ref.service().setFileFault(1, "a.bin", Fault{Fault::Kind::Delay, 20, -1});
   EXPECT_EQ(get(fileUrl("a.bin")).body.size(), 5000u);
 
-  // "once": the next answer only.
-  ref.service().setFileFault(1, "a.bin", Fault{Fault::Kind::CutBody, 0, 1});
-  EXPECT_NE(failureOf(fileUrl("a.bin")), "");
-  EXPECT_EQ(get(fileUrl("a.bin")).status, 200);
-
   // A deployment's fault covers its files; a file's own fault wins over it.
   ref.service().setDeploymentFault(1, Fault{Fault::Kind::Status500, 0, -1});
   ref.service().setFileFault(1, "a.bin", Fault{Fault::Kind::Delay, 1, -1});
