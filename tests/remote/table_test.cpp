@@ -157,16 +157,6 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCriteria{"Id != 3", "operator"}));
 
 TEST_F(TableTest, FindSearchesForwardFromTheCurrentRow) {
-  // As IsUpdateAdminLogin does: filter, move first, find the login.
-  table_.setFilter("PropName='UPDATEADMINLOGIN'");
-  table_.moveFirst();
-  EXPECT_TRUE(table_.find("PropValue='O''NEIL'"));
-  EXPECT_EQ(table_.field("Id"), Value(std::int32_t{5}));
-  table_.moveFirst();
-  EXPECT_FALSE(table_.find("PropValue='ADMIN3'"));
-  EXPECT_TRUE(table_.eof());
-  table_.setFilter("");
-
   table_.moveFirst();
   EXPECT_TRUE(table_.find("PropName = 'BaseURL'"));
   EXPECT_EQ(table_.absolutePosition(), 1);  // the current row itself counts

@@ -4,23 +4,21 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
+#include <utility>
 
 #include "platform/http.h"
 #include "remote/ado_xml.h"
 #include "remote/data_space.h"
 #include "tests/support/ref_service_fixture.h"
 #include "tools/refservice/business_objects.h"
-
-extern char** environ;
 
 namespace zentro {
 namespace {
@@ -42,18 +40,19 @@ struct DiagCall {
 class ToolProgramTest : public ::testing::Test {
  protected:
   void TearDown() override {
-    if (pid_ > 0) {
+    if (running_) {
       kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
+      pclose(running_);
     }
   }
   static std::string program(const char* name) {
     return std::string(ZENTRO_BINARY_DIR) + "/tools/" + name;
   }
-  // Runs the program `name` with `args` (already quoted for the shell) to its end.
+  // Runs the program `name` with `args` (already quoted for the shell) to its end, for at most
+  // a minute (a program that wrongly keeps serving is stopped and fails).
   CliRun run(const char* name, const std::string& args) {
-    const std::string cmd =
-        program(name) + " " + args + " > " + temp.file("out.txt") + " 2> " + temp.file("err.txt");
+    const std::string cmd = "timeout 60 " + program(name) + " " + args + " > " +
+                            temp.file("out.txt") + " 2> " + temp.file("err.txt");
     const int status = std::system(cmd.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, testing::readFile(temp.file("out.txt")),
             testing::readFile(temp.file("err.txt"))};
@@ -71,18 +70,13 @@ class ToolProgramTest : public ::testing::Test {
       }
     }
   }
-  // Starts the program with `args`; its output goes to files in the temporary folder.
-  void launch(std::vector<std::string> args) {
-    args.insert(args.begin(), program("zentro-refservice"));
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, temp.file("stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, temp.file("stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_EQ(posix_spawn(&pid_, args[0].c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+  // Starts zentro-refservice with `args` (quoted for the shell); its output goes to files in
+  // the temporary folder. The shell tells its process id, which the program takes over.
+  void launch(const std::string& args) {
+    running_ = popen(("echo $$; exec " + program("zentro-refservice") + " " + args + " > " +
+                      temp.file("stdout.txt") + " 2> " + temp.file("stderr.txt")).c_str(), "r");
+    ASSERT_NE(running_, nullptr);
+    ASSERT_EQ(std::fscanf(running_, "%d", &pid_), 1);
   }
   // The ready file's text, once it appears (bounded: "" when it never does).
   std::string waitReady(const std::string& file) {
@@ -93,13 +87,12 @@ class ToolProgramTest : public ::testing::Test {
   }
   int stop() {
     kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
+    const int status = pclose(std::exchange(running_, nullptr));
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
   testing::TempDir temp;
+  FILE* running_ = nullptr;  // the launched program's shell, until it is stopped
   pid_t pid_ = -1;
 };
 
@@ -161,8 +154,8 @@ TEST_F(ToolProgramTest, RefServiceReportsABrokenWorldOrServesAndLogsWithoutSecre
   EXPECT_FALSE(std::filesystem::exists(temp.file("ready")));
   EXPECT_EQ(broken.err, "zentro-refservice: world.ini:2: unknown key \"colour\" in [server]\n");
 
-  launch({"--world", testing::demoWorldDir(), "--log", temp.file("log"), "--ready-file",
-          temp.file("ready"), "--demo-app", testing::demoAppPath()});
+  launch("--world " + testing::demoWorldDir() + " --log " + temp.file("log") + " --ready-file " +
+         temp.file("ready") + " --demo-app " + testing::demoAppPath());
   const std::string ready = waitReady(temp.file("ready"));
   ASSERT_NE(ready, "") << testing::readFile(temp.file("stderr.txt"));
   const std::string out = testing::readFile(temp.file("stdout.txt"));

@@ -80,8 +80,6 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenWorld{"NoWorldFile", "", kGoodCsv, "world.ini: cannot open"},
         BrokenWorld{"UnknownSection", std::string(kGoodIni) + "[planet X]\n", kGoodCsv,
                     "world.ini:15: unknown section [planet]"},
-        BrokenWorld{"UnknownKey", withLine(kGoodIni, "[server S]\n", "colour = red\n"), kGoodCsv,
-                    "world.ini:6: unknown key \"colour\" in [server]"},
         BrokenWorld{"NoEquals", withLine(kGoodIni, "[filer F]\n", "just words\n"), kGoodCsv,
                     "world.ini:2: expected \"key = value\""},
         BrokenWorld{"LoginWithoutPassword", "[filer F]\n[login F/U]\n", kGoodCsv,
