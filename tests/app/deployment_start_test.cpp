@@ -113,7 +113,9 @@ TEST_F(DeploymentStartTest, ALostMachineReportStopsNothingAndServerFoldersStayIn
       {"DeployFolder", "C:x"}, {"DeployFolder", "a//b"}, {"DeployFolder", "a/"},
       {"DeployFolder", " .. "}, {"DeployFolder", "NUL"}, {"DeployFolder", "Broker\\com1.txt"},
       {"LoginType", ".."}};
-  for (const auto& [field, value] : refused) {
+  for (const auto& row : refused) {
+    const char* field = row.first;
+    const char* value = row.second;
     EXPECT_EQ(raised([&] { startWith(field, value); }).description(),
               texts::kFolderRefusedStart + std::string(field) + texts::kFolderRefusedEnd)
         << field << " " << value;
