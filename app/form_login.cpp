@@ -45,6 +45,48 @@ std::pair<std::size_t, std::size_t> commandLinePasswordSpan(const std::string& c
   return {second + 1, third == std::string::npos ? commandLine.size() : third};
 }
 
+namespace {
+
+// Base folders first, then the configuration file in the root folder.
+void loadConfigSteps(ProgramState& s) {
+  s.useProfile =
+      upperCase(platform::commandLine()).find(texts::kUseProfileSwitch) != std::string::npos;
+  InitFolders(true, s.useProfile, "", "", s.folders);
+  openLog(s.folders.tempFolder);
+  logLine(LogLevel::Info, "start-up; root folder " + s.folders.rootFolder);
+  removeStaleSpools(s.folders.tempFolder);
+  s.baseUrl = texts::kDefaultBaseUrl;
+  s.sharedEnvironment = false;
+  s.configRecordset = loadConfigTable(s.folders.rootFolder);
+
+  s.baseUrl = GetConfigValue(s.configRecordset, texts::kPropBaseUrl);
+  if (s.baseUrl.empty()) s.baseUrl = texts::kDefaultBaseUrl;
+  s.sharedEnvironment = upperCase(platform::trim(GetConfigValue(
+                            s.configRecordset, texts::kPropSharedEnvironment))) == "TRUE";
+  s.warnIfUpdates = GetConfigValue(s.configRecordset, texts::kPropWarnIfUpdates);
+  s.runFromTemp = upperCase(platform::trim(
+                      GetConfigValue(s.configRecordset, texts::kPropRunFromTemp))) == "TRUE";
+  s.install.sharedEnvironment = s.sharedEnvironment;
+}
+
+// Whatever the steps raise is kept: before the window exists nobody could report it.
+void loadConfigInto(ProgramState& s) {
+  s.configLoaded = true;
+  try {
+    loadConfigSteps(s);
+  } catch (...) {
+    s.configFailure = std::current_exception();
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<ProgramState> LoadConfig() {
+  auto state = std::make_unique<ProgramState>();
+  loadConfigInto(*state);
+  return state;
+}
+
 FrmLogin::Impl::Impl(View& v, ProgramState& s, CallLimits l)
     : view(v), state(s), limits(l) {}
 FrmLogin::Impl::~Impl() = default;
@@ -78,9 +120,9 @@ void FrmLogin::Impl::writeUpdateStamps() {
                     state.customGroupServerStamp);
 }
 
-FrmLogin::FrmLogin(View& view, CallLimits limits)
+FrmLogin::FrmLogin(View& view, CallLimits limits, std::unique_ptr<ProgramState> loaded)
     : view_(view),
-      state_(std::make_unique<ProgramState>()),
+      state_(loaded ? std::move(loaded) : std::make_unique<ProgramState>()),
       impl_(std::make_unique<Impl>(view, *state_, limits)) {}
 
 FrmLogin::~FrmLogin() = default;
@@ -91,9 +133,6 @@ void FrmLogin::Form_Load() {
   view_.setCaption(std::string(texts::kCaptionPrefix) + std::to_string(version.major) + "." +
                    std::to_string(version.minor) + ".0." + std::to_string(version.revision));
 
-  const std::string& commandLine = platform::commandLine();
-  s.useProfile = upperCase(commandLine).find(texts::kUseProfileSwitch) != std::string::npos;
-
   // Session fonts beside the program; any failure is ignored.
   std::string folder = platform::programFolder();
   if (folder.empty() || folder.back() != platform::pathSeparator()) {
@@ -101,24 +140,10 @@ void FrmLogin::Form_Load() {
   }
   for (const char* font : texts::kSessionFonts) platform::addFontResource(folder + font);
 
-  // LoadConfig: base folders first, then the configuration file in the root folder.
-  InitFolders(true, s.useProfile, "", "", s.folders);
-  openLog(s.folders.tempFolder);
-  logLine(LogLevel::Info, "start-up; root folder " + s.folders.rootFolder);
-  removeStaleSpools(s.folders.tempFolder);
-  s.baseUrl = texts::kDefaultBaseUrl;
-  s.sharedEnvironment = false;
-  s.configRecordset = loadConfigTable(s.folders.rootFolder);
+  if (!s.configLoaded) loadConfigInto(s);
+  if (s.configFailure) std::rethrow_exception(s.configFailure);
 
-  s.baseUrl = GetConfigValue(s.configRecordset, texts::kPropBaseUrl);
-  if (s.baseUrl.empty()) s.baseUrl = texts::kDefaultBaseUrl;
-  s.sharedEnvironment = upperCase(platform::trim(GetConfigValue(
-                            s.configRecordset, texts::kPropSharedEnvironment))) == "TRUE";
-  s.warnIfUpdates = GetConfigValue(s.configRecordset, texts::kPropWarnIfUpdates);
-  s.runFromTemp = upperCase(platform::trim(
-                      GetConfigValue(s.configRecordset, texts::kPropRunFromTemp))) == "TRUE";
-  s.install.sharedEnvironment = s.sharedEnvironment;
-
+  const std::string& commandLine = platform::commandLine();
   // A command line that only switches the profile on (quoted or not) carries no login details.
   const std::vector<std::string> fields = commandLineFields(commandLine);
   const bool onlySwitch =

@@ -6,6 +6,7 @@
 // the launch stage (launch_stage.cpp) and Form_Unload. A later login or deployment start
 // overwrites what the earlier one set. Window thread only.
 
+#include <exception>
 #include <string>
 
 #include "installer/run_state.h"
@@ -14,7 +15,10 @@
 namespace zentro {
 
 struct ProgramState {
-  // Set by Form_Load, from the command line and the configuration file.
+  // Set by LoadConfig (before the window exists, or at the start of Form_Load), from the
+  // command line and the configuration file; commandLineLogin by Form_Load.
+  bool configLoaded = false;         // read by Form_Load: LoadConfig has run
+  std::exception_ptr configFailure;  // read by Form_Load, which reports it as its own
   bool useProfile = false;         // read by InitFolders (Form_Load, computeFolders)
   std::string baseUrl;             // read by fetchLoginLists
   bool sharedEnvironment = false;  // read by Form_Load's boxes, decideUpdateCheck, Form_Unload
@@ -23,7 +27,7 @@ struct ProgramState {
   bool commandLineLogin = false;   // read by the login attempt and the deployment start
   Table configRecordset;           // read by decideUpdateCheck (update administrators)
 
-  // Base folders set by Form_Load, the deployment's folders by computeFolders. Read by the
+  // Base folders set by LoadConfig, the deployment's folders by computeFolders. Read by the
   // stamp check, the machine report, the install run, the launch stage and the cache refresh.
   WorkingFolders folders;
 

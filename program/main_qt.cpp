@@ -2,7 +2,9 @@
 // window is first shown; the program ends when the window unloads, with the run's exit status.
 #include <QApplication>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/program_info.h"
 #include "platform/qt/artwork.h"
@@ -48,8 +50,10 @@ int main(int argc, char* argv[]) {
   // The window ends the program itself when it unloads; a closing message box must not.
   QApplication::setQuitOnLastWindowClosed(false);
 
+  // What needs no font runs while the font configuration is still loading.
   zentro::qt::drawLoginArtwork();
+  std::unique_ptr<zentro::ProgramState> loaded = zentro::LoadConfig();
   fonts.wait();
   zentro::qt::QtView view;
-  return zentro::runProgram(view, [] { QApplication::exec(); });
+  return zentro::runProgram(view, [] { QApplication::exec(); }, std::move(loaded));
 }

@@ -126,11 +126,13 @@ class AppTest : public RefServiceTest {
 
   ProgramState& state() { return form->state(); }
 
-  void open(ScriptedView& window, const std::string& commandLine, CallLimits limits = {}) {
+  // `loaded`: what LoadConfig read before the window existed.
+  void open(ScriptedView& window, const std::string& commandLine, CallLimits limits = {},
+            std::unique_ptr<ProgramState> loaded = nullptr) {
     guard.reset();
     form.reset();
     platform::setCommandLine(commandLine);
-    form = std::make_unique<FrmLogin>(window, limits);
+    form = std::make_unique<FrmLogin>(window, limits, std::move(loaded));
     guard = std::make_unique<EventGuard>(*form, window);
     window.attach(*guard);
     guard->Form_Load();

@@ -29,6 +29,15 @@ TEST_F(AppTest, StartUpSetsTheCaptionAndReadsTheConfiguration) {
   EXPECT_TRUE(std::filesystem::is_directory(platform::pathFromUtf8(rootFolder()) / "Temp"));
   EXPECT_TRUE(view.refreshVisible());
   EXPECT_TRUE(view.rememberEnabled());
+
+  // The program reads the configuration before its window exists; that reading is the run's.
+  platform::setCommandLine("USEPROFILE");
+  std::unique_ptr<ProgramState> early = LoadConfig();
+  writeConfig("");
+  open(view, "USEPROFILE", {}, std::move(early));
+  EXPECT_EQ(state().warnIfUpdates, "w");
+  EXPECT_TRUE(state().runFromTemp);
+  EXPECT_TRUE(state().useProfile);
 }
 
 TEST_F(AppTest, TheCloseBoxIsRefusedThenTheRememberedLoginRoundTripsOnASingleMachine) {
