@@ -25,6 +25,8 @@
 #include <string_view>
 #include <thread>
 
+#include "platform/ascii_text.h"
+
 namespace zentro::testing {
 namespace {
 
@@ -116,24 +118,6 @@ class Channel {
     }
   }
 
-  // Reads until `buffer` holds `want` bytes; false when the peer stopped first.
-  bool receiveUntil(std::string& buffer, std::size_t want) {
-    while (buffer.size() < want) {
-      if (!receive(buffer)) return false;
-    }
-    return true;
-  }
-
-  // Reads up to the end of a header block; its size including the blank line, 0 when the peer
-  // stopped first.
-  std::size_t receiveHead(std::string& buffer) {
-    for (;;) {
-      const auto end = buffer.find("\r\n\r\n");
-      if (end != std::string::npos) return end + 4;
-      if (buffer.size() > (1 << 20) || !receive(buffer)) return 0;
-    }
-  }
-
   bool stopped() const { return stop_ && *stop_; }
 
  private:
@@ -182,6 +166,25 @@ std::string headerOf(const HttpHeaders& headers, const std::string& name) {
   return it == headers.end() ? std::string() : it->second;
 }
 
+// Takes one message (a head, then a body of its Content-Length) off the front of `buffer`,
+// reading more from `c` as needed; false when the peer stopped first (`firstLine` stays empty
+// when not even the head came, `body` holds what came of it).
+bool receiveMessage(Channel& c, std::string& buffer, std::string& firstLine, HttpHeaders& headers,
+                    std::string& body) {
+  std::size_t headSize;
+  while ((headSize = buffer.find("\r\n\r\n")) == std::string::npos) {
+    if (buffer.size() > (1 << 20) || !c.receive(buffer)) return false;
+  }
+  headSize += 4;
+  headers = parseHeaders(buffer.substr(0, headSize), firstLine);
+  const std::size_t length = std::strtoul(headerOf(headers, "Content-Length").c_str(), nullptr, 10);
+  bool whole = true;
+  while (whole && buffer.size() < headSize + length) whole = c.receive(buffer);
+  body = buffer.substr(headSize, length);
+  buffer.erase(0, headSize + length);
+  return whole;
+}
+
 const char* reason(int status) {
   static const std::map<int, const char*> kReasons = {
       {200, "OK"}, {400, "Bad Request"}, {404, "Not Found"}, {500, "Internal Server Error"},
@@ -199,17 +202,15 @@ bool answer(Channel& c, const HttpReply& reply) {
   head += reply.chunked ? "Transfer-Encoding: chunked\r\n\r\n"
                         : "Content-Length: " + std::to_string(size) + "\r\n\r\n";
   if (!c.send(head)) return false;
-  const std::uint64_t end =
-      reply.cutAfter >= 0 ? std::min(size, static_cast<std::uint64_t>(reply.cutAfter)) : size;
-  for (std::uint64_t at = 0; at < end;) {
+  for (std::uint64_t at = 0; at < size;) {
     std::string piece;
     if (reply.stream) {
       piece = reply.stream(at);
     } else {
       std::this_thread::sleep_for(std::chrono::milliseconds(reply.trickleMs));
-      piece = reply.body.substr(at, reply.trickleMs > 0 ? 16 : reply.chunked ? 1000 : end - at);
+      piece = reply.body.substr(at, reply.trickleMs > 0 ? 16 : reply.chunked ? 1000 : size - at);
     }
-    piece.resize(std::min<std::uint64_t>(piece.size(), end - at));
+    piece.resize(std::min<std::uint64_t>(piece.size(), size - at));
     if (piece.empty() || c.stopped()) return false;
     at += piece.size();
     if (reply.chunked) {
@@ -219,7 +220,7 @@ bool answer(Channel& c, const HttpReply& reply) {
     }
     if (!c.send(piece)) return false;
   }
-  return reply.cutAfter < 0 && (!reply.chunked || c.send("0\r\n\r\n"));
+  return !reply.chunked || c.send("0\r\n\r\n");
 }
 
 }  // namespace
@@ -288,23 +289,13 @@ class LoopbackHttp::Impl {
     Channel c(s, kIdleLimit, &stopping_);
     std::string buffer;
     for (;;) {
-      const std::size_t headSize = c.receiveHead(buffer);
-      if (headSize == 0) return;
       HttpRequest request;
       std::string firstLine;
-      request.headers = parseHeaders(buffer.substr(0, headSize), firstLine);
+      if (!receiveMessage(c, buffer, firstLine, request.headers, request.body)) return;
       request.remotePort = remotePort;
       std::istringstream(firstLine) >> request.method >> request.target;
-      const std::size_t length =
-          std::strtoul(request.header("Content-Length").c_str(), nullptr, 10);
-      if (!c.receiveUntil(buffer, headSize + length)) return;
-      request.body = buffer.substr(headSize, length);
-      buffer.erase(0, headSize + length);
       if (!answer(c, handler_(request))) return;
-      std::string connection = request.header("Connection");
-      std::transform(connection.begin(), connection.end(), connection.begin(),
-                     [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-      if (connection == "close") return;
+      if (platform::equalsNoCaseAscii(request.header("Connection"), "close")) return;
     }
   }
 
@@ -336,20 +327,15 @@ HttpAnswer httpRequest(int port, const std::string& method, const std::string& t
                         std::to_string(body.size()) + "\r\n";
   for (const auto& [name, value] : headers) request += name + ": " + value + "\r\n";
   std::string buffer;
+  std::string statusLine;
   // Connected first (loopback answers at once), then waited on like the server's connections.
   const bool connected = ::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
   Channel c(s, timeout, nullptr);
-  const std::size_t headSize = connected && c.send(request + "\r\n" + body) ? c.receiveHead(buffer) : 0;
-  if (headSize > 0) {
-    std::string statusLine;
-    result.headers = parseHeaders(buffer.substr(0, headSize), statusLine);
-    const std::size_t length =
-        std::strtoul(headerOf(result.headers, "Content-Length").c_str(), nullptr, 10);
-    result.complete = c.receiveUntil(buffer, headSize + length);
-    const std::size_t sp = statusLine.find(' ');
-    result.status = sp == std::string::npos ? 0 : std::atoi(statusLine.c_str() + sp + 1);
-    result.body = buffer.substr(headSize, length);
+  if (connected && c.send(request + "\r\n" + body)) {
+    result.complete = receiveMessage(c, buffer, statusLine, result.headers, result.body);
   }
+  const std::size_t sp = statusLine.find(' ');
+  result.status = sp == std::string::npos ? 0 : std::atoi(statusLine.c_str() + sp + 1);
   closeSocket(s);
   return result;
 }

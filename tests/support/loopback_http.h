@@ -31,7 +31,6 @@ struct HttpReply {
   int status = 200;
   std::string body;
   std::string contentType = "application/octet-stream";
-  long long cutAfter = -1;  // >= 0: the whole length announced, this many bytes sent, hang up
   bool chunked = false;     // sent chunked, without a Content-Length
   bool hangUp = false;      // the connection closes without any answer
   // > 0: the body goes out 16 bytes at a time, one piece every `trickleMs`, for as long as
