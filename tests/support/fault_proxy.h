@@ -6,7 +6,7 @@
 // comes back as it was unless a rule takes it over:
 //   - a business-object member can answer a huge body made while it is sent, so the proxy
 //     never holds it;
-//   - a download can answer bytes of choice without reaching the service;
+//   - a download can answer bytes of choice in place of the service's;
 //   - any answer can be edited on its way back (status, body, sent chunked or trickled).
 // Every request is recorded. Rules may be changed from the test's thread while the proxy runs;
 // requests are answered on the proxy's own threads. Plain sockets: portable.
@@ -55,8 +55,10 @@ class FaultProxy {
   }
   // Downloads whose path ends with `suffix` answer 200 with `bytes`.
   void downloadBytes(const std::string& suffix, std::string bytes) {
-    std::lock_guard lock(mutex_);
-    (downloads_[suffix] = HttpReply()).body = std::move(bytes);
+    editAnswer(suffix, [bytes = std::move(bytes)](const HttpRequest&, HttpReply& r) {
+      r = HttpReply();
+      r.body = bytes;
+    });
   }
   // Answers to requests whose path ends with `suffix` (".Member" for calls) pass through `edit`.
   void editAnswer(const std::string& suffix, Edit edit) {
@@ -100,9 +102,6 @@ class FaultProxy {
     {
       std::lock_guard lock(mutex_);
       seen_.push_back(req);
-      for (const auto& [suffix, rule] : downloads_) {
-        if (req.method == "GET" && t.path.ends_with(suffix)) return rule;
-      }
       for (const auto& [suffix, edit] : edits_)
         if (t.path.ends_with(suffix)) edits.push_back(edit);
     }
@@ -128,7 +127,6 @@ class FaultProxy {
   const Target upstream_;
   mutable std::mutex mutex_;
   std::map<std::string, Edit> edits_;
-  std::map<std::string, HttpReply> downloads_;
   std::vector<HttpRequest> seen_;
   std::atomic<std::uint64_t> hugeSent_{0};
   LoopbackHttp server_{[this](const HttpRequest& req) { return handle(req); }};
