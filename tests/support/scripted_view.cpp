@@ -11,13 +11,10 @@
 namespace zentro::testing {
 namespace {
 
+// Whether a box with `buttons` can give `answer`.
 bool fits(Answer answer, Buttons buttons) {
-  switch (buttons) {
-    case Buttons::Ok: return answer == Answer::Ok;
-    case Buttons::OkCancel: return answer == Answer::Ok || answer == Answer::Cancel;
-    case Buttons::YesNo: return answer == Answer::Yes || answer == Answer::No;
-  }
-  return false;
+  if (buttons == Buttons::YesNo) return answer == Answer::Yes || answer == Answer::No;
+  return answer == Answer::Ok || (buttons == Buttons::OkCancel && answer == Answer::Cancel);
 }
 
 // The name of an enumerator as journal lines write it ("FilerCode", "Install", "YesNo", ...);
