@@ -14,7 +14,6 @@
 #include "platform/settings_store.h"
 #include "tests/remote/remote_support.h"
 #include "tests/support/ref_service_fixture.h"
-#include "tests/support/scoped_env.h"
 #include "tests/support/scripted_view.h"
 #include "tests/support/test_system.h"
 

@@ -11,9 +11,9 @@
 #include "platform/runtime_error.h"
 #include "tests/remote/remote_support.h"
 #include "tests/support/recorder.h"
-#include "tests/support/scoped_env.h"
 #include "tests/support/scripted_view.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_system.h"
 
 namespace zentro::testing {
 namespace {

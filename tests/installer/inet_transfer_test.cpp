@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "tests/installer/install_world.h"
-#include "tests/support/scoped_env.h"
+#include "tests/support/test_system.h"
 
 namespace zentro::testing {
 namespace {

@@ -10,8 +10,8 @@
 #include "platform/machine_info.h"
 #include "platform/number_format.h"
 #include "platform/paths.h"
-#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_system.h"
 
 namespace zentro::platform {
 namespace {

@@ -10,7 +10,6 @@
 #include "platform/machine_info.h"
 #include "platform/paths.h"
 #include "platform/program_info.h"
-#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_system.h"
 

@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "platform/machine_registry.h"
-#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_system.h"
 
 namespace zentro::platform {
 namespace {

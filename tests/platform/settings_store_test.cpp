@@ -7,7 +7,6 @@
 
 #include <filesystem>
 
-#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_system.h"
 

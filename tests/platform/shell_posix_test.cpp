@@ -6,8 +6,8 @@
 
 #include "platform/shell.h"
 #include "tests/support/recorder.h"
-#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_system.h"
 
 namespace zentro::platform {
 namespace {

@@ -11,7 +11,6 @@
 #include "tests/remote/remote_support.h"
 #include "tests/support/fault_proxy.h"
 #include "tests/support/ref_service_fixture.h"
-#include "tests/support/scoped_env.h"
 #include "tests/support/test_system.h"
 
 namespace zentro {

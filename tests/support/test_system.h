@@ -1,12 +1,13 @@
 #pragma once
 // The few system services the tests need beyond the product's own platform layer, with one
 // implementation per system (test_system_posix.cpp, test_system_win.cpp): environment
-// variables, holding a file the way a running program holds it, a private user profile
-// (application-data folder, temp folder, settings store, machine hive), and machine keys a
-// test owns. Every text is UTF-8. Test thread only.
+// variables (also set for one test only), holding a file the way a running program holds it,
+// a private user profile (application-data folder, temp folder, settings store, machine
+// hive), and machine keys a test owns. Every text is UTF-8. Test thread only.
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zentro::testing {
@@ -26,6 +27,31 @@ void setEnv(const std::string& name, const std::optional<std::string>& value);
 // The environment variables that name the user's temporary folder (Linux TMPDIR, Windows TMP
 // and TEMP).
 std::vector<std::string> tempFolderVariables();
+
+// Sets environment variables for one test and puts the previous values back afterwards.
+class ScopedEnv {
+ public:
+  ScopedEnv() = default;
+  ~ScopedEnv() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) setEnv(it->first, it->second);
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  // Sets (or, with nullopt, removes) a variable.
+  void set(const std::string& name, const std::optional<std::string>& value) {
+    saved_.emplace_back(name, getEnv(name));
+    setEnv(name, value);
+  }
+  // Points the user's temporary folder at `folder`.
+  void setTempFolder(const std::string& folder) {
+    for (const std::string& name : tempFolderVariables()) set(name, folder);
+  }
+  void unset(const std::string& name) { set(name, std::nullopt); }
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
 
 // A folder on another file system than `path`, in which a test may make a folder of its own;
 // nullopt when the machine offers none (Linux: /dev/shm when it is a file system of its own;
@@ -87,7 +113,7 @@ class ScopedUserProfile {
 
  private:
   std::string root_;
-  std::vector<std::pair<std::string, std::optional<std::string>>> savedEnv_;
+  ScopedEnv env_;
   std::optional<std::string> savedAppData_;  // Windows: the shell-folder value it replaced
   unsigned long savedAppDataType_ = 0;
   std::vector<std::string> scratchKeys_;

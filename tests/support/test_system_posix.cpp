@@ -100,16 +100,13 @@ constexpr const char* kProfileVariables[][2] = {
 
 ScopedUserProfile::ScopedUserProfile(const std::string& root) : root_(root) {
   for (const auto& [name, sub] : kProfileVariables) {
-    savedEnv_.emplace_back(name, getEnv(name));
     const std::string path = root + "/" + sub;
-    setEnv(name, path);
+    env_.set(name, path);
     if (!path.ends_with(".ini")) std::filesystem::create_directories(path);
   }
 }
 
-ScopedUserProfile::~ScopedUserProfile() {
-  for (auto it = savedEnv_.rbegin(); it != savedEnv_.rend(); ++it) setEnv(it->first, it->second);
-}
+ScopedUserProfile::~ScopedUserProfile() = default;
 
 std::string ScopedUserProfile::scratchMachineKey() {
   // The hive is the test's own file: any key is free in it.

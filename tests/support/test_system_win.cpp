@@ -148,10 +148,7 @@ ScopedUserProfile::ScopedUserProfile(const std::string& root) : root_(root) {
   namespace fs = std::filesystem;
   fs::create_directories(platform::pathFromUtf8(root + "\\config"));
   fs::create_directories(platform::pathFromUtf8(root + "\\tmp"));
-  for (const std::string& name : tempFolderVariables()) {
-    savedEnv_.emplace_back(name, getEnv(name));
-    setEnv(name, root + "\\tmp");
-  }
+  env_.setTempFolder(root + "\\tmp");
   DWORD type = REG_EXPAND_SZ;
   const DWORD anyString = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND;
   if (auto old = userString(kShellFolders, kAppDataValue, anyString, &type)) {
@@ -169,7 +166,6 @@ ScopedUserProfile::~ScopedUserProfile() {
   }
   for (const auto& key : scratchKeys_) deleteTree(HKEY_LOCAL_MACHINE, wide(key));
   for (const auto& [key, value] : forgottenValues_) deleteValue(key, value);
-  for (auto it = savedEnv_.rbegin(); it != savedEnv_.rend(); ++it) setEnv(it->first, it->second);
 }
 
 std::string ScopedUserProfile::scratchMachineKey() {

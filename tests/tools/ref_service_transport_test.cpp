@@ -12,7 +12,7 @@
 #include "remote/ado_xml.h"
 #include "remote/data_space.h"
 #include "tests/support/ref_service_fixture.h"
-#include "tests/support/scoped_env.h"
+#include "tests/support/test_system.h"
 #include "tools/refservice/business_objects.h"
 
 namespace zentro {
