@@ -77,8 +77,6 @@ class ScopedRefService {
 
   // Registers a call that must arrive at least `times` times before the end of the test.
   void expectCall(const std::string& progId, const std::string& member, int times = 1);
-  // Checks the expectations now; each missing call fails the test once. Idempotent.
-  void verify();
 
   std::string baseUrl() const { return base_; }
   std::string serverUrl(const std::string& name) const;
@@ -107,11 +105,12 @@ class ScopedRefService {
   // and its result in the control text. Throws std::runtime_error when it cannot be reached.
   template <class R = void, class... A>
   R ask(const std::string& command, const A&... arguments) const;
+  // Fails the test once for each expected call that did not arrive.
+  void verify() const;
   struct Expectation {
     std::string progId;
     std::string member;
     int times;
-    bool reported = false;
   };
   std::string session_;  // "" until started
   std::string base_;
@@ -121,8 +120,6 @@ class ScopedRefService {
 
 class RefServiceTest : public ::testing::Test {
  protected:
-  void TearDown() override { ref.verify(); }
-
   TempDir temp;
   ScopedRefService ref;
 };
