@@ -36,9 +36,12 @@ target_include_directories(zentro_test_support SYSTEM PUBLIC ${ZENTRO_ZLIB_INCLU
 target_link_libraries(zentro_test_support PUBLIC zentro_app GTest::gtest GTest::gmock ws2_32
   "${ZENTRO_ZLIB_STATIC}")
 
-# The recorder program the tests start (tests/support/recorder.h), beside the test programs.
-add_executable(zentro_recorder ${CMAKE_CURRENT_SOURCE_DIR}/support/recorder_win_main.cpp)
+# The recorder program the tests start (tests/support/recorder.h), beside the test programs;
+# it carries a version resource of its own (5.0.21.1) for the Win32 tests.
+add_executable(zentro_recorder ${CMAKE_CURRENT_SOURCE_DIR}/support/recorder_win_main.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/support/recorder_win.rc)
 zentro_warnings(zentro_recorder)
+target_link_libraries(zentro_recorder PRIVATE user32)
 add_dependencies(zentro_test_support zentro_recorder)
 
 # One test program per folder; ctest runs each test program as one test through Wine (a Wine

@@ -1,5 +1,5 @@
 // Starting programs, what only Windows has: how the launcher reads its own command line, and
-// the wait that answers sent messages (the probe sends one).
+// the wait that answers sent messages (the recorder program sends one).
 // tests/platform/shell_test.cpp holds the contract both systems share.
 #include <windows.h>
 
@@ -24,8 +24,8 @@ TEST(CommandLineWinTest, TheArgumentTextFollowsTheProgramsPath) {
   EXPECT_EQ(win32::argumentText(L"x.exe WIN|m\u00FCller|\u0416"), "WIN|m\xC3\xBCller|\xD0\x96");
 }
 
-// A message-only window of the test thread: answers the probe's sent message, counts the posted
-// one that stands for a click or a timer tick.
+// A message-only window of the test thread: answers the recorder's sent message, counts the
+// posted one that stands for a click or a timer tick.
 int postedSeen = 0;
 LRESULT CALLBACK answeringProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_APP + 7) return 42;
@@ -44,11 +44,11 @@ TEST(ShellWinTest, TheWaitAnswersSentMessagesAndLeavesPostedOnesQueued) {
   ASSERT_NE(window, nullptr);
   postedSeen = 0;
   PostMessageW(window, WM_APP + 8, 0, 0);
-  // The probe sends to this thread's window while runAndWait waits for it: a wait that does not
-  // answer leaves the probe without an answer (99).
+  // The recorder sends to this thread's window while runAndWait waits for it: a wait that does
+  // not answer leaves the recorder without an answer (99).
   const auto handle = reinterpret_cast<std::uintptr_t>(window);
-  const std::string probe = joinPath(programFolder(), ZENTRO_PROBE_EXE);
-  EXPECT_EQ(runAndWait("\"" + probe + "\" --send=" + std::to_string(handle)), 42);
+  const std::string recorder = joinPath(programFolder(), ZENTRO_RECORDER_EXE);
+  EXPECT_EQ(runAndWait("\"" + recorder + "\" --send=" + std::to_string(handle)), 42);
   EXPECT_EQ(postedSeen, 0) << "the wait must not run the window's posted messages";
   MSG msg;
   EXPECT_TRUE(PeekMessageW(&msg, window, WM_APP + 8, WM_APP + 8, PM_REMOVE));

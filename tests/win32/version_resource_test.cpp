@@ -1,6 +1,6 @@
 // Version resources of real Windows programs: the installer's GetFileVersion (its own PE
-// reader) against what Windows' version library reports, for the probe (5.0.21.1) and system
-// DLLs.
+// reader) against what Windows' version library reports, for the tests' recorder program
+// (5.0.21.1) and system DLLs.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -33,14 +33,14 @@ std::string systemFileVersion(const std::string& path) {
          std::to_string(LOWORD(info->dwFileVersionLS));
 }
 
-// The probe's version, and those of Windows' own (64-bit) libraries: SYSTEMDIR is the 32-bit
+// The recorder's version, and those of Windows' own (64-bit) libraries: SYSTEMDIR is the 32-bit
 // folder, which a prefix without Wine's 32-bit half leaves empty.
 TEST(VersionResourceTest, ProgramsAndSystemLibrariesReadTheSameBothWays) {
-  const std::string probe = platform::joinPath(platform::programFolder(), ZENTRO_PROBE_EXE);
-  EXPECT_EQ(GetFileVersion(probe), "5.0.21.1");
+  const std::string program = platform::joinPath(platform::programFolder(), ZENTRO_RECORDER_EXE);
+  EXPECT_EQ(GetFileVersion(program), "5.0.21.1");
   wchar_t system[MAX_PATH] = {};
   GetSystemDirectoryW(system, MAX_PATH);
-  std::vector<std::string> paths = {probe};
+  std::vector<std::string> paths = {program};
   for (const char* dll : {"kernel32.dll", "user32.dll", "comctl32.dll", "winhttp.dll"}) {
     paths.push_back(platform::joinPath(platform::win32::fromWide(system), dll));
   }
