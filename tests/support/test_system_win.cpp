@@ -6,12 +6,12 @@
 #include <windows.h>
 
 #include <cctype>
-#include <cwchar>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
 
 #include "platform/file_path.h"
+#include "platform/win32/text_convert_win.h"
 
 namespace zentro::testing {
 namespace {
@@ -24,10 +24,8 @@ constexpr char kScratchParent[] = "SOFTWARE\\VMIZentroTests";
 // The launcher works in the 32-bit registry view; a test removes what it named in both.
 constexpr REGSAM kViews[] = {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
 
-std::wstring wide(const std::string& utf8) { return platform::pathFromUtf8(utf8).wstring(); }
-std::string utf8(const std::wstring& text) {
-  return platform::utf8FromPath(std::filesystem::path(text));
-}
+using platform::win32::fromWide;
+using platform::win32::toWide;
 
 // Runs `use` on `path` opened with `access` in each registry view where it exists.
 template <class Use>
@@ -48,51 +46,45 @@ void deleteTree(HKEY root, const std::wstring& path) {
 }
 
 void deleteValue(const std::string& keyPath, const std::string& valueName) {
-  inEachView(HKEY_LOCAL_MACHINE, wide(keyPath), KEY_SET_VALUE,
-             [&](HKEY key, REGSAM) { RegDeleteValueW(key, wide(valueName).c_str()); });
+  inEachView(HKEY_LOCAL_MACHINE, toWide(keyPath), KEY_SET_VALUE,
+             [&](HKEY key, REGSAM) { RegDeleteValueW(key, toWide(valueName).c_str()); });
 }
 
 // A string value of the user's key `path`, of a type `flags` allow; nullopt when missing.
-std::optional<std::wstring> userString(const std::wstring& path, const std::wstring& name,
-                                       DWORD flags, DWORD* type = nullptr) {
+std::optional<std::string> userString(const std::wstring& path, const std::wstring& name,
+                                      DWORD flags, DWORD* type = nullptr) {
   std::wstring value(32768, L'\0');  // more than any value a test stores
   DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
   if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str(), flags, type, value.data(),
                    &size) != ERROR_SUCCESS) {
     return std::nullopt;
   }
-  value.resize(wcsnlen(value.c_str(), value.size()));
-  return value;
+  return platform::win32::fromWideUntilNul(value);
 }
 
+// Stores a string value of `type`, the key `path` made when it is missing.
 void setUserString(const std::wstring& path, const std::wstring& name,
                    const std::wstring& value, DWORD type = REG_SZ) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                      &key, nullptr) != ERROR_SUCCESS) {
-    return;
-  }
-  RegSetValueExW(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
+  RegSetKeyValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str(), type, value.c_str(),
+                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
 std::wstring settingsKey(const std::string& app, const std::string& section) {
-  return kSettingsRoot + wide(app) + L"\\" + wide(section);
+  return kSettingsRoot + toWide(app) + L"\\" + toWide(section);
 }
 
 }  // namespace
 
 std::optional<std::string> getEnv(const std::string& name) {
-  const wchar_t* v = _wgetenv(wide(name).c_str());
-  return v ? std::optional<std::string>(utf8(v)) : std::nullopt;
+  const wchar_t* v = _wgetenv(toWide(name).c_str());
+  return v ? std::optional<std::string>(fromWide(v)) : std::nullopt;
 }
 
 void setEnv(const std::string& name, const std::optional<std::string>& value) {
   // Both the C library's copy (getenv) and the process environment (GetEnvironmentVariable,
   // child processes) change: _wputenv_s keeps them together.
-  _wputenv_s(wide(name).c_str(), value ? wide(*value).c_str() : L"");
-  SetEnvironmentVariableW(wide(name).c_str(), value ? wide(*value).c_str() : nullptr);
+  _wputenv_s(toWide(name).c_str(), value ? toWide(*value).c_str() : L"");
+  SetEnvironmentVariableW(toWide(name).c_str(), value ? toWide(*value).c_str() : nullptr);
 }
 
 std::vector<std::string> tempFolderVariables() { return {"TMP", "TEMP"}; }
@@ -114,26 +106,25 @@ bool makeLink(const std::string& target, const std::string& link) {
   std::error_code ec;
   const bool folder = std::filesystem::is_directory(platform::pathFromUtf8(target), ec);
   const DWORD flags = (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | kUnprivileged;
-  return CreateSymbolicLinkW(wide(link).c_str(), wide(target).c_str(), flags) != 0;
+  return CreateSymbolicLinkW(toWide(link).c_str(), toWide(target).c_str(), flags) != 0;
 }
 
 bool makeNamedPipe(const std::string&) { return false; }
 
 std::optional<std::string> storedSetting(const std::string& app, const std::string& section,
                                          const std::string& key) {
-  const auto value = userString(settingsKey(app, section), wide(key), RRF_RT_REG_SZ);
-  return value ? std::optional(utf8(*value)) : std::nullopt;
+  return userString(settingsKey(app, section), toWide(key), RRF_RT_REG_SZ);
 }
 
 void writeStoredSetting(const std::string& app, const std::string& section,
                         const std::string& key, const std::string& value) {
-  setUserString(settingsKey(app, section), wide(key), wide(value));
+  setUserString(settingsKey(app, section), toWide(key), toWide(value));
 }
 
 HeldFile::HeldFile(const std::string& path) {
   // Others may read it, as they may read a running program's file, but neither write,
   // replace nor delete it.
-  HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  HANDLE h = CreateFileW(toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h != INVALID_HANDLE_VALUE) handle_ = reinterpret_cast<long long>(h);
 }
@@ -149,22 +140,18 @@ ScopedUserProfile::ScopedUserProfile(const std::string& root) : root_(root) {
   fs::create_directories(platform::pathFromUtf8(root + "\\config"));
   fs::create_directories(platform::pathFromUtf8(root + "\\tmp"));
   env_.setTempFolder(root + "\\tmp");
-  DWORD type = REG_EXPAND_SZ;
   const DWORD anyString = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND;
-  if (auto old = userString(kShellFolders, kAppDataValue, anyString, &type)) {
-    savedAppData_ = utf8(*old);
-    savedAppDataType_ = type;
-  }
-  setUserString(kShellFolders, kAppDataValue, wide(root + "\\config"));
+  savedAppData_ = userString(kShellFolders, kAppDataValue, anyString, &savedAppDataType_);
+  setUserString(kShellFolders, kAppDataValue, toWide(root + "\\config"));
   deleteTree(HKEY_CURRENT_USER, kSettingsRoot + std::wstring(L"VMIZentro"));
 }
 
 ScopedUserProfile::~ScopedUserProfile() {
   deleteTree(HKEY_CURRENT_USER, kSettingsRoot + std::wstring(L"VMIZentro"));
   if (savedAppData_) {
-    setUserString(kShellFolders, kAppDataValue, wide(*savedAppData_), savedAppDataType_);
+    setUserString(kShellFolders, kAppDataValue, toWide(*savedAppData_), savedAppDataType_);
   }
-  for (const auto& key : scratchKeys_) deleteTree(HKEY_LOCAL_MACHINE, wide(key));
+  for (const auto& key : scratchKeys_) deleteTree(HKEY_LOCAL_MACHINE, toWide(key));
   for (const auto& [key, value] : forgottenValues_) deleteValue(key, value);
 }
 
