@@ -3,6 +3,7 @@
 // down to http, which the Windows client must recognise in the redirect it is handed back.
 #include "platform/http.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <mutex>
@@ -13,20 +14,13 @@
 namespace zentro::platform {
 namespace {
 
+using ::testing::AllOf;
+using ::testing::Property;
+using ::testing::Throws;
+using ::testing::ThrowsMessage;
+using Kind = HttpError::Kind;
 using zentro::testing::HttpReply;
 using zentro::testing::LoopbackHttp;
-
-// The HttpError `call` must raise.
-template <class F>
-HttpError raised(F call) {
-  try {
-    call();
-  } catch (const HttpError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no HttpError";
-  return HttpError(HttpError::Kind::Other, "");
-}
 
 class HttpClientTest : public ::testing::Test {
  protected:
@@ -82,31 +76,29 @@ TEST_F(HttpClientTest, DownloadsGoToTheSinkAndErrorStatusesAreAnswers) {
   EXPECT_EQ(received, "hello");
   EXPECT_EQ(r.bodyBytes, 5);
   // A sink that refuses stops the transfer.
-  EXPECT_EQ(std::string(raised([&] {
-              client_->sendToSink(request, [](const char*, std::size_t) { return false; });
-            }).what()),
-            std::string(http_texts::kAborted));
+  const auto refuse = [](const char*, std::size_t) { return false; };
+  EXPECT_THAT([&] { client_->sendToSink(request, refuse); },
+              ThrowsMessage<HttpError>(std::string(http_texts::kAborted)));
 }
 
 TEST_F(HttpClientTest, FailuresAreTyped) {
   HttpRequest request;
   request.url = "http://127.0.0.1:" + std::to_string(zentro::testing::unusedLoopbackPort()) + "/";
-  HttpError e = raised([&] { client_->send(request); });
-  EXPECT_EQ(e.kind(), HttpError::Kind::Unreachable) << e.what();
-  EXPECT_TRUE(e.transient());
+  const auto send = [&] { client_->send(request); };
+  EXPECT_THAT(send, Throws<HttpError>(AllOf(Property(&HttpError::kind, Kind::Unreachable),
+                                            Property(&HttpError::transient, true))));
 
   request.method = "PUT";
   request.url = server_.url() + "/";
-  EXPECT_EQ(std::string(raised([&] { client_->send(request); }).what()),
-            std::string(http_texts::kBadMethod) + "PUT");
+  EXPECT_THAT(send, ThrowsMessage<HttpError>(std::string(http_texts::kBadMethod) + "PUT"));
 
   // Data that keeps arriving does not stretch a call beyond its overall limit.
   request.method = "POST";
   request.url = server_.url() + "/slow";
   request.totalTimeoutMs = 1500;
-  e = raised([&] { client_->send(request); });
-  EXPECT_EQ(e.kind(), HttpError::Kind::Timeout);
-  EXPECT_EQ(std::string(e.what()), std::string(http_texts::kTimedOut) + "1.5 s");
+  const std::string timedOut = std::string(http_texts::kTimedOut) + "1.5 s";
+  EXPECT_THAT(send, Throws<HttpError>(AllOf(Property(&HttpError::kind, Kind::Timeout),
+                                            Property(&HttpError::what, timedOut))));
 }
 
 TEST(HttpSharedTest, OnlyARedirectFromHttpsToHttpIsInsecure) {
