@@ -5,8 +5,6 @@
 
 #include <commctrl.h>
 
-#include <string>
-
 #include "tests/window/window_contract.h"
 
 namespace zentro::testing {
@@ -45,17 +43,12 @@ TEST_F(WindowTest, Win32RunTakesTheCurrentRowAlsoWhenTheSelectionWasCleared) {
   View& v = window->view();
   v.setGridRows({"Demo Broker 2026", "Demo Client", "Demo Broker Pilot"});
   v.setPanelVisible(Panel::Versions, true);
-  HWND grid = nullptr;  // the window's one list view, inside its panel
-  EnumChildWindows(
-      static_cast<Win32TestWindow&>(*window).win.windowHandle(),
-      [](HWND child, LPARAM out) -> BOOL {
-        wchar_t cls[32] = {};
-        GetClassNameW(child, cls, 32);
-        if (std::wstring(cls) != WC_LISTVIEWW) return TRUE;
-        *reinterpret_cast<HWND*>(out) = child;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&grid));
+  // The window's one list view, inside one of the panels that fill the window.
+  const HWND top = static_cast<Win32TestWindow&>(*window).win.windowHandle();
+  HWND grid = nullptr;
+  for (HWND panel = nullptr; !grid && (panel = FindWindowExW(top, panel, nullptr, nullptr));) {
+    grid = FindWindowExW(panel, nullptr, WC_LISTVIEWW, nullptr);
+  }
   ASSERT_NE(grid, nullptr);
   // The user picks the second row (a click focuses and selects it) ...
   ListView_SetItemState(grid, 1, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
