@@ -12,7 +12,7 @@ set(zentro_linux_only_tests
   # Named pipes (mkfifo) do not exist as files on Windows.
   installer/file_version_posix_test.cpp)
 # Besides, every *_posix_test.cpp: what only Linux has of a service (tests/platform: fontconfig,
-# the XDG folders, pkexec, the hive file...), beside the contract test both programs share.
+# the XDG folders, the hive file...), beside the contract test both programs share.
 foreach(rel ${zentro_linux_only_tests})
   if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${rel})
     message(FATAL_ERROR "tests/windows.cmake names tests/${rel}, which does not exist")

@@ -1,11 +1,13 @@
 // The machine hive's string values, one contract for both systems (Linux: the layer's own
-// file; Windows: HKEY_LOCAL_MACHINE). machine_registry_posix_test.cpp and
-// tests/win32/registry_test.cpp hold what only one system has.
+// file; Windows: HKEY_LOCAL_MACHINE), then what only the Linux file has;
+// tests/win32/registry_test.cpp holds what only Windows has.
 #include "platform/machine_registry.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <filesystem>
 
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_system.h"
@@ -65,6 +67,43 @@ TEST_F(MachineRegistryTest, AnyNameAndDataSurvive) {
   }
   // Nothing else appeared: a value of one key never turns into a key or a comment.
   EXPECT_EQ(readMachineString("section", "x"), std::nullopt);
+}
+
+// What only Linux has: the hive is a file of the layer's own (here one in a folder yet to be
+// made), with its text, planted links and key paths it cannot hold.
+constexpr char kKey[] = "SOFTWARE\\Pellworth\\Velmora";
+
+class MachineHiveFileTest : public MachineRegistryTest {
+ protected:
+  void SetUp() override {
+    if (zentro::testing::kWindows) GTEST_SKIP() << "Windows keeps the machine hive itself";
+    env_.set("ZENTRO_MACHINE_HIVE", hive_);
+  }
+  std::string hive_ = dir_.file("hive/machine-hive.ini");
+  zentro::testing::ScopedEnv env_;
+};
+
+TEST_F(MachineHiveFileTest, KeepsOneLinePerValueAndReplacesPlantedLinks) {
+  ASSERT_TRUE(createMachineKey(kKey));
+  ASSERT_TRUE(writeMachineString(kKey, "Corvale Font A.ttf", "A.ttf"));
+  ASSERT_TRUE(writeMachineString("software\\PELLWORTH\\velmora\\", "corvale font a.TTF", "B.ttf"));
+  std::string text = zentro::testing::readFile(hive_);
+  EXPECT_NE(text.find("[SOFTWARE\\Pellworth\\Velmora]\nCorvale Font A.ttf=B.ttf\n"),
+            std::string::npos)
+      << text;
+  // A link planted at the temporary name of the next write is replaced, never written through.
+  const std::string victim = dir_.write("victim", "precious");
+  std::filesystem::create_symlink(victim, hive_ + ".tmp." + std::to_string(::getpid()));
+  EXPECT_TRUE(createMachineKey(kKey));
+  EXPECT_TRUE(writeMachineString(kKey, "Name", "again"));
+  EXPECT_EQ(readMachineString(kKey, "Name"), "again");
+  EXPECT_EQ(zentro::testing::readFile(victim), "precious");
+}
+
+TEST_F(MachineHiveFileTest, UnusableKeyPaths) {
+  for (const char* key : {"", "\\\\", "A]B", "A\nB"}) EXPECT_FALSE(createMachineKey(key)) << key;
+  env_.set("ZENTRO_MACHINE_HIVE", dir_.write("file", "x") + "/below-a-file.ini");
+  EXPECT_FALSE(createMachineKey(kKey));
 }
 
 }  // namespace
