@@ -29,10 +29,8 @@ namespace {
 // Runs the event loop, starting with `start` when given, until something ends it; a guard
 // timer ends a loop that nothing else ends (with 99), so a hang becomes a failed comparison.
 int runEventLoop(int guardMs, const std::function<void()>& start = {}) {
-  QTimer guard;
-  guard.setSingleShot(true);
-  QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-  guard.start(guardMs);
+  QObject guard;  // the guard timer goes with it, should the loop end first
+  QTimer::singleShot(guardMs, &guard, [] { QCoreApplication::exit(99); });
   if (start) QTimer::singleShot(0, qApp, start);
   return QApplication::exec();
 }

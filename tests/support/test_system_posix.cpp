@@ -13,6 +13,19 @@
 #include <random>
 
 namespace zentro::testing {
+namespace {
+
+std::string settingsFile(const std::string& app) {
+  return getEnv("XDG_CONFIG_HOME").value_or("") + "/VMIZentro/" + app + ".ini";
+}
+
+// Each names a folder of the profile, but for the machine hive, a file.
+constexpr const char* kProfileVariables[][2] = {
+    {"HOME", "home"},          {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
+    {"XDG_RUNTIME_DIR", "runtime"}, {"TMPDIR", "tmp"},
+    {"ZENTRO_MACHINE_HIVE", "machine-hive.ini"}};
+
+}  // namespace
 
 std::optional<std::string> getEnv(const std::string& name) {
   const char* v = std::getenv(name.c_str());
@@ -45,14 +58,6 @@ bool makeLink(const std::string& target, const std::string& link) {
 }
 
 bool makeNamedPipe(const std::string& path) { return ::mkfifo(path.c_str(), 0600) == 0; }
-
-namespace {
-
-std::string settingsFile(const std::string& app) {
-  return getEnv("XDG_CONFIG_HOME").value_or("") + "/VMIZentro/" + app + ".ini";
-}
-
-}  // namespace
 
 std::optional<std::string> storedSetting(const std::string& app, const std::string& section,
                                          const std::string& key) {
@@ -87,16 +92,6 @@ void HeldFile::release() {
   ::close(static_cast<int>(handle_));
   handle_ = kNone;
 }
-
-namespace {
-
-// Each names a folder of the profile, but for the machine hive, a file.
-constexpr const char* kProfileVariables[][2] = {
-    {"HOME", "home"},          {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
-    {"XDG_RUNTIME_DIR", "runtime"}, {"TMPDIR", "tmp"},
-    {"ZENTRO_MACHINE_HIVE", "machine-hive.ini"}};
-
-}  // namespace
 
 ScopedUserProfile::ScopedUserProfile(const std::string& root) : root_(root) {
   for (const auto& [name, sub] : kProfileVariables) {
