@@ -11,14 +11,13 @@
 // Every request is recorded. Rules may be changed from the test's thread while the proxy runs;
 // requests are answered on the proxy's own threads. Plain sockets: portable.
 
-#include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -82,16 +81,10 @@ class FaultProxy {
 
   // "http://host[:port]/path" -> its parts; host "" when it is no such URL.
   static Target parse(const std::string& url) {
-    const std::string scheme = "http://";
-    Target t;
-    if (url.rfind(scheme, 0) != 0) return t;
-    const auto slash = std::min(url.find('/', scheme.size()), url.size());
-    const std::string hostPort = url.substr(scheme.size(), slash - scheme.size());
-    const auto colon = hostPort.rfind(':');
-    t.host = hostPort.substr(0, colon);
-    if (colon != std::string::npos) t.port = std::atoi(hostPort.c_str() + colon + 1);
-    t.path = slash < url.size() ? url.substr(slash) : "/";
-    return t;
+    static const std::regex kForm(R"(http://([^/:]+)(?::(\d+))?(/.*)?)");
+    std::smatch m;
+    if (!std::regex_match(url, m, kForm)) return {};
+    return {m[1].str(), m[2].matched ? std::stoi(m[2].str()) : 80, m[3].matched ? m[3].str() : "/"};
   }
 
   HttpReply handle(const HttpRequest& req) {
