@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <list>
 #include <mutex>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <string_view>
@@ -143,20 +144,13 @@ class Channel {
   const std::atomic<bool>* stop_;
 };
 
-// Header lines after the first line of a head.
+// Header lines ("Name: value") after the first line of a head.
 HttpHeaders parseHeaders(const std::string& head, std::string& firstLine) {
+  static const std::regex kHeader("\r\n([^:\r\n]+): *([^\r\n]*)");
   HttpHeaders headers;
-  std::size_t at = head.find("\r\n");
-  firstLine = head.substr(0, at);
-  while (at != std::string::npos && at + 2 < head.size()) {
-    const std::size_t next = head.find("\r\n", at + 2);
-    const std::string line = head.substr(at + 2, next - at - 2);
-    const std::size_t colon = line.find(':');
-    if (colon != std::string::npos) {
-      const std::size_t v = line.find_first_not_of(' ', colon + 1);
-      headers.emplace(line.substr(0, colon), v == std::string::npos ? "" : line.substr(v));
-    }
-    at = next;
+  firstLine = head.substr(0, head.find("\r\n"));
+  for (std::sregex_iterator it(head.begin(), head.end(), kHeader), end; it != end; ++it) {
+    headers.emplace((*it)[1], (*it)[2]);
   }
   return headers;
 }
