@@ -10,10 +10,11 @@
 // failure.
 #include <signal.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <regex>
+#include <stdexcept>
 
 #include "tests/support/loopback_http.h"
 #include "tests/support/ref_service_wire.h"
@@ -23,15 +24,13 @@ namespace {
 using namespace zentro::testing;
 
 HttpReply handle(const HttpRequest& request) {
-  const std::string query = "?session=";
-  const std::string& target = request.target;
-  const std::size_t at = std::min(target.find(query), target.size());
+  static const std::regex kTarget(R"(/([^?]*)(\?session=(.*))?)");
+  std::smatch m;
   HttpReply reply;
   reply.contentType = "text/plain";
   try {
-    const std::string session = at < target.size() ? target.substr(at + query.size()) : "";
-    reply.body =
-        control::send(target.substr(1, at - 1), session, control::Fields(request.body)).text();
+    if (!std::regex_match(request.target, m, kTarget)) throw std::runtime_error("bad target");
+    reply.body = control::send(m[1], m[3], control::Fields(request.body)).text();
   } catch (const std::exception& e) {
     reply.status = 400;
     reply.body = e.what();
