@@ -2,6 +2,7 @@
 // only its way (control::send) differs.
 #include "tests/support/ref_service_fixture.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "tests/support/ref_service_wire.h"
@@ -37,9 +38,8 @@ void ScopedRefService::verify() const {
   if (expected_.empty()) return;
   const auto received = calls();
   for (const auto& e : expected_) {
-    int seen = 0;
-    for (const auto& c : received)
-      if (c.progId == e.progId && c.member == e.member) ++seen;
+    const auto seen = std::ranges::count_if(
+        received, [&](const auto& c) { return c.progId == e.progId && c.member == e.member; });
     if (seen < e.times) {
       ADD_FAILURE() << "the reference service expected " << e.times << " call(s) of " << e.progId
                     << "." << e.member << " but received " << seen;
@@ -48,10 +48,7 @@ void ScopedRefService::verify() const {
 }
 
 int ScopedRefService::callCount(const std::string& member) const {
-  int n = 0;
-  for (const auto& c : calls())
-    if (c.member == member) ++n;
-  return n;
+  return int(std::ranges::count_if(calls(), [&](const auto& c) { return c.member == member; }));
 }
 
 template <class R, class... A>
