@@ -42,8 +42,7 @@ class FaultProxy {
   // holds it.
   void hugeAnswer(const std::string& member, std::uint64_t bytes) {
     editAnswer("." + member, [this, bytes](const HttpRequest&, HttpReply& r) {
-      r.status = 200;
-      r.body.clear();
+      r = HttpReply();
       r.streamSize = bytes;
       r.stream = [this](std::uint64_t) {
         constexpr std::size_t kPiece = 32768;

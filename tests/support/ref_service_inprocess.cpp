@@ -50,9 +50,8 @@ class Sessions {
 
  private:
   Fields start(Fields& in) {
-    refservice::World world;
-    refservice::RefServiceOptions options;
-    in.take(world, options);
+    const auto world = in.take<refservice::World>();
+    const auto options = in.take<refservice::RefServiceOptions>();
     auto service = std::make_unique<RefService>();
     service->start(world, options);
     std::map<std::string, std::string> servers;
