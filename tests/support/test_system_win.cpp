@@ -92,13 +92,11 @@ std::vector<std::string> tempFolderVariables() { return {"TMP", "TEMP"}; }
 std::optional<std::string> otherFileSystem(const std::string& path) {
   // tests/win32/volumes.sh maps drive S: to a file system of its own around the tests that
   // need it (the ctest fixture zentro_volumes).
-  const std::string drive = "S:\\";
-  std::error_code ec;
   if (path.empty() || std::toupper(static_cast<unsigned char>(path[0])) == 'S' ||
-      !std::filesystem::is_directory(platform::pathFromUtf8(drive), ec)) {
+      GetDriveTypeW(L"S:\\") == DRIVE_NO_ROOT_DIR) {
     return std::nullopt;
   }
-  return drive;
+  return "S:\\";
 }
 
 bool makeLink(const std::string& target, const std::string& link) {
