@@ -1,5 +1,6 @@
 // Loading a world folder: cells and fault texts, and clear "file:line" errors for broken ones.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "tests/support/ref_service_fixture.h"
@@ -60,12 +61,8 @@ TEST_P(WorldErrorTest, NamesFileAndLine) {
   if (!GetParam().ini.empty()) dir.write("world.ini", GetParam().ini);
   dir.write("g7.csv", GetParam().csv);
   dir.write("files/a.dll", "bytes");
-  try {
-    loadWorld(dir.str());
-    FAIL() << "loaded a broken world";
-  } catch (const WorldError& e) {
-    EXPECT_EQ(std::string(e.what()).rfind(GetParam().expected, 0), 0u) << e.what();
-  }
+  EXPECT_THAT([&] { loadWorld(dir.str()); },
+              ::testing::ThrowsMessage<WorldError>(::testing::StartsWith(GetParam().expected)));
 }
 
 std::string withLine(const std::string& ini, const std::string& after, const std::string& line) {
