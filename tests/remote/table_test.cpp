@@ -165,13 +165,12 @@ TEST_F(TableTest, FindSearchesForwardFromTheCurrentRow) {
 TEST_F(TableTest, FieldAccessErrorsNameTheProblem) {
   RuntimeError e = testing::raised([&] { table_.field("NoSuchField"); });
   EXPECT_EQ(e.number(), kErrItemNotFound);
-  EXPECT_NE(e.description().find("Item cannot be found"), std::string::npos);
-  EXPECT_NE(e.description().find("'NoSuchField'"), std::string::npos);
+  EXPECT_THAT(e.description(), AllOf(HasSubstr("Item cannot be found"), HasSubstr("'NoSuchField'")));
   table_.moveLast();
   table_.moveNext();
   e = testing::raised([&] { table_.field("PropName"); });
   EXPECT_EQ(e.number(), kErrTable);
-  EXPECT_NE(e.description().find("Either BOF or EOF is True"), std::string::npos);
+  EXPECT_THAT(e.description(), HasSubstr("Either BOF or EOF is True"));
   EXPECT_THROW(table_.field(99), RuntimeError);
   EXPECT_THROW(table_.setField("PropName", Value("x")), RuntimeError);
   EXPECT_EQ(table_.fieldIndex("prop code"), 3);
