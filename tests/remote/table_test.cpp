@@ -137,8 +137,9 @@ TEST_F(TableTest, BadCriteriaThrowAndKeepThePreviousFilter) {
       {"PropName > NULL", "NULL"}, {"When = #31/31/2001#", "not a date"},
       {"Id = 1.2.3", "not a number"}, {"Id != 3", "operator"}};
   for (const auto& row : rows) {
+    SCOPED_TRACE(row.first);
     const RuntimeError e = testing::raised([&] { table_.setFilter(row.first); });
-    EXPECT_EQ(e.number(), kErrTable) << row.first;
+    EXPECT_EQ(e.number(), kErrTable);
     EXPECT_EQ(e.source(), "ADODB.Recordset");
     EXPECT_THAT(e.description(), AllOf(HasSubstr(row.second), HasSubstr("at character")));
     EXPECT_EQ(table_.filter(), "PropName = 'BaseURL'");
@@ -165,7 +166,8 @@ TEST_F(TableTest, FindSearchesForwardFromTheCurrentRow) {
 TEST_F(TableTest, FieldAccessErrorsNameTheProblem) {
   RuntimeError e = testing::raised([&] { table_.field("NoSuchField"); });
   EXPECT_EQ(e.number(), kErrItemNotFound);
-  EXPECT_THAT(e.description(), AllOf(HasSubstr("Item cannot be found"), HasSubstr("'NoSuchField'")));
+  EXPECT_THAT(e.description(),
+              AllOf(HasSubstr("Item cannot be found"), HasSubstr("'NoSuchField'")));
   table_.moveLast();
   table_.moveNext();
   e = testing::raised([&] { table_.field("PropName"); });

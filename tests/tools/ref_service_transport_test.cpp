@@ -207,7 +207,8 @@ TEST(RefServiceHttpsTest, RedirectsOverTls) {
   EXPECT_FALSE(records.back().withCredentials);
   ref.service().setFileRedirect(1, "a.bin", "http://" + url.substr(8) + "/BROKER/InstallFiles/gone.dll");
   EXPECT_THAT([&] { trusted->send(download); },
-              ThrowsMessage<platform::HttpError>(std::string(platform::http_texts::kInsecureRedirect)));
+              ThrowsMessage<platform::HttpError>(
+                  std::string(platform::http_texts::kInsecureRedirect)));
   EXPECT_EQ(ref.service().downloads().size(), records.size() + 1);
 }
 
