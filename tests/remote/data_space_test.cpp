@@ -100,8 +100,7 @@ TEST_F(DataSpaceTest, CallWritesBackByReferenceArgumentsOnly) {
 // Every failed call raises a RuntimeError: remote errors with their number, source and
 // description (the service's own errors among them), HTTP failures and unreadable answers.
 TEST_F(DataSpaceTest, FailedCallsRaiseNumberSourceAndMember) {
-  ErrorValue plain;
-  plain.scode = static_cast<std::int32_t>(0x80070057u);
+  const ErrorValue plain{static_cast<std::int32_t>(0x80070057u), 0, false, "", "", ""};
   answer("Failed", rds::encodeErrorBody(kLoginFailure));
   answer("Plain", rds::encodeErrorBody(plain));
   answer("Garbage", "<html>not an answer</html>");

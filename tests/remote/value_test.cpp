@@ -61,7 +61,6 @@ TEST(Value, ConvertsToTextBoolIntegerAndDouble) {
   EXPECT_FALSE(Value::null().toText().has_value());
   EXPECT_EQ(Value::null().debugText(), "Null");
   EXPECT_EQ(Value().debugText(), "");
-  EXPECT_TRUE(Value::null().isNull());
   EXPECT_TRUE(Value().isEmpty());
 }
 
