@@ -32,7 +32,7 @@ std::vector<Value> column(const Table& t, const char* name) {
   return cells;
 }
 
-TEST(AdoXmlReader, ConfigurationFileInUtf8AndStreamSavedInUtf16) {
+TEST(AdoXmlReader, FilesInUtf8AndUtf16AndOneThatCannotBeRead) {
   Table config = readAdoXmlFile(testing::dataPath("config_sample.xml"));
   EXPECT_EQ(fieldNames(config), (std::vector<std::string>{"PropName", "PropValue", "Comment"}));
   EXPECT_EQ(config.fields()[0].definedSize, 255);
@@ -47,6 +47,10 @@ TEST(AdoXmlReader, ConfigurationFileInUtf8AndStreamSavedInUtf16) {
   // The same rows saved by a stream as UTF-16, one of them with a supplementary character.
   values[6] = Value("ADMIN2 é€\U0001F600");
   EXPECT_EQ(column(readAdoXmlFile(testing::dataPath("ado_stream_utf16le.xml")), "PropValue"), values);
+  // A file that cannot be read is an error that names it.
+  const RuntimeError e = testing::raised([] { readAdoXmlFile(testing::dataPath("no_such_file.xml")); });
+  EXPECT_EQ(e.number(), kErrXml);
+  EXPECT_NE(e.description().find("no_such_file.xml"), std::string::npos);
 }
 
 TEST(AdoXmlReader, EveryTypeReadsItsTextForms) {
@@ -220,13 +224,6 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"TwoDataSections",
                   rowsetDoc(kTextColumn, "</rs:data><rs:data>"), "second 'rs:data'"}),
     [](const auto& test) { return std::string(test.param.name); });
-
-TEST(AdoXmlReader, UnreadableFileIsAnError) {
-  const std::string path = testing::dataPath("no_such_file.xml");
-  const RuntimeError e = testing::raised([&] { readAdoXmlFile(path); });
-  EXPECT_EQ(e.number(), kErrXml);
-  EXPECT_NE(e.description().find("no_such_file.xml"), std::string::npos);
-}
 
 // The same two cities in every encoding the reader accepts: UTF-8 and UTF-16, or with the same
 // letters in one byte each (ISO-8859-1, windows-1252).
