@@ -6,12 +6,13 @@
 
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/runtime_error.h"
 #include "remote/ado_xml_format.h"
+#include "remote/rds_wire.h"
 #include "remote/table.h"
-#include "remote/utf8.h"
 #include "tests/support/temp_dir.h"
 
 namespace zentro::testing {
@@ -29,24 +30,13 @@ inline std::string rowsetDoc(const std::string& columns, const std::string& rows
          rows + "\n</rs:data>\n</xml>\n";
 }
 
+// A non-empty text as UTF-16 bytes: the text of the BSTR the wire encoder writes (after its
+// 2-byte tag and 4-byte length), which is UTF-16LE.
 inline std::string toUtf16(const std::string& utf8, bool bigEndian, bool bom) {
-  std::string out;
-  auto put = [&](unsigned u) {
-    char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
-    out += bigEndian ? hi : lo;
-    out += bigEndian ? lo : hi;
-  };
-  if (bom) put(0xFEFF);
-  for (std::size_t i = 0; i < utf8.size();) {
-    const Utf8Char c = decodeUtf8(utf8, i);
-    i += c.length;
-    if (c.codePoint >= 0x10000) {
-      put(0xD800 + ((c.codePoint - 0x10000) >> 10));
-      put(0xDC00 + ((c.codePoint - 0x10000) & 0x3FF));
-    } else {
-      put(c.codePoint);
-    }
-  }
+  std::string bstr;
+  rds::encodeValue(Value((bom ? "\xEF\xBB\xBF" : "") + utf8), bstr);
+  std::string out = bstr.substr(6);
+  for (std::size_t i = 0; bigEndian && i + 1 < out.size(); i += 2) std::swap(out[i], out[i + 1]);
   return out;
 }
 

@@ -70,29 +70,9 @@ class ToolProgramTest : public ::testing::Test {
       }
     }
   }
-  // Starts zentro-refservice with `args` (quoted for the shell); its output goes to files in
-  // the temporary folder. The shell tells its process id, which the program takes over.
-  void launch(const std::string& args) {
-    running_ = popen(("echo $$; exec " + program("zentro-refservice") + " " + args + " > " +
-                      temp.file("stdout.txt") + " 2> " + temp.file("stderr.txt")).c_str(), "r");
-    ASSERT_NE(running_, nullptr);
-    ASSERT_EQ(std::fscanf(running_, "%d", &pid_), 1);
-  }
-  // The ready file's text, once it appears (bounded: "" when it never does).
-  std::string waitReady(const std::string& file) {
-    for (int i = 0; i < 1000 && !std::filesystem::exists(file); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return testing::readFile(file);
-  }
-  int stop() {
-    kill(pid_, SIGTERM);
-    const int status = pclose(std::exchange(running_, nullptr));
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
 
   testing::TempDir temp;
-  FILE* running_ = nullptr;  // the launched program's shell, until it is stopped
+  FILE* running_ = nullptr;  // the launched program's shell, until it is stopped (or TearDown)
   pid_t pid_ = -1;
 };
 
@@ -154,9 +134,17 @@ TEST_F(ToolProgramTest, RefServiceReportsABrokenWorldOrServesAndLogsWithoutSecre
   EXPECT_FALSE(std::filesystem::exists(temp.file("ready")));
   EXPECT_EQ(broken.err, "zentro-refservice: world.ini:2: unknown key \"colour\" in [server]\n");
 
-  launch("--world " + testing::demoWorldDir() + " --log " + temp.file("log") + " --ready-file " +
-         temp.file("ready") + " --demo-app " + testing::demoAppPath());
-  const std::string ready = waitReady(temp.file("ready"));
+  // Started through the shell, which tells its process id, which the program takes over.
+  running_ = popen(("echo $$; exec " + program("zentro-refservice") + " --world " +
+                    testing::demoWorldDir() + " --log " + temp.file("log") + " --ready-file " +
+                    temp.file("ready") + " --demo-app " + testing::demoAppPath() + " > " +
+                    temp.file("stdout.txt") + " 2> " + temp.file("stderr.txt")).c_str(), "r");
+  ASSERT_NE(running_, nullptr);
+  ASSERT_EQ(std::fscanf(running_, "%d", &pid_), 1);
+  for (int i = 0; i < 1000 && !std::filesystem::exists(temp.file("ready")); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  const std::string ready = testing::readFile(temp.file("ready"));
   ASSERT_NE(ready, "") << testing::readFile(temp.file("stderr.txt"));
   const std::string out = testing::readFile(temp.file("stdout.txt"));
   EXPECT_NE(out.find("base login object: " + ready.substr(0, ready.find('\n')) + "\n"),
@@ -184,7 +172,9 @@ TEST_F(ToolProgramTest, RefServiceReportsABrokenWorldOrServesAndLogsWithoutSecre
   ASSERT_FALSE(token.empty());
   std::string notes = "Memory Load = %37\r\n";
   o->invoke("WriteLoginNotes", {Arg::byRef(token), Arg::byRef(notes)});
-  EXPECT_EQ(stop(), 0);
+  kill(pid_, SIGTERM);
+  const int status = pclose(std::exchange(running_, nullptr));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   const std::string log = testing::readFile(temp.file("log/refservice.log"));
   for (const char* line : {"GET /cvbo/BROKER/InstallFiles/zentro-demo-app -> 200",
                            "CVBO_V2.Init.LoginUser(\"DEMO\", \"ALICE\", \"***\", \"127.0.0.1\")",

@@ -1,6 +1,7 @@
 // The reference service seen from the client's transport: every fault mode, the "404 Object
 // Not Found" status line, several loopback addresses, HTTPS; and the fixture's own check.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include "platform/runtime_error.h"
 #include "remote/ado_xml.h"
 #include "remote/data_space.h"
+#include "tests/remote/remote_support.h"
 #include "tests/support/ref_service_fixture.h"
 #include "tests/support/test_system.h"
 #include "tools/refservice/business_objects.h"
@@ -18,8 +20,13 @@
 namespace zentro {
 namespace {
 
+using ::testing::Property;
+using ::testing::StartsWith;
+using ::testing::Throws;
+using ::testing::ThrowsMessage;
 using refservice::Fault;
 using refservice::kLoginProgId;
+using Kind = refservice::Fault::Kind;
 
 constexpr const char* kObjectNotFound = "HTTP/1.1 404 Object Not Found";
 
@@ -81,16 +88,6 @@ class RefServiceTransportTest : public testing::RefServiceTest {
     return http->send(r);
   }
   std::string fileUrl(const char* location) { return ref.serverUrl("S1") + "/BROKER/InstallFiles/" + location; }
-  // The transport failure a download meets, or "" when it succeeds.
-  std::string failureOf(const std::string& url, platform::HttpError::Kind* kind = nullptr) {
-    try {
-      get(url);
-      return "";
-    } catch (const platform::HttpError& e) {
-      if (kind) *kind = e.kind();
-      return e.what();
-    }
-  }
   // U's isValidLogin call on `server`.
   static Value isValidLogin(ServiceObject& server, bool isClient = false) {
     bool automatic = false;
@@ -103,26 +100,24 @@ class RefServiceTransportTest : public testing::RefServiceTest {
 
 TEST_F(RefServiceTransportTest, DownloadFaultsAsTheClientSeesThem) {
   EXPECT_EQ(get(fileUrl("gone.dll")).statusLine, kObjectNotFound);  // listed without content
-  using Kind = platform::HttpError::Kind;
-  Kind kind{};
-  ref.service().setFileFault(1, "a.bin", Fault{Fault::Kind::CutBody, 100, -1});
-  EXPECT_NE(failureOf(fileUrl("a.bin"), &kind), "");
-  EXPECT_EQ(kind, Kind::Cut);
+  // A cut body, a wrong length and a refused answer all reach the client as cut transfers.
+  using platform::HttpError;
+  for (const Fault& fault :
+       {Fault{Kind::CutBody, 100}, Fault{Kind::WrongLength, 10}, Fault{Kind::Refuse}}) {
+    ref.service().setFileFault(1, "a.bin", fault);
+    EXPECT_THAT([&] { get(fileUrl("a.bin")); },
+                Throws<HttpError>(Property(&HttpError::kind, HttpError::Kind::Cut)))
+        << refservice::describeFault(fault);
+  }
+  EXPECT_THAT([&] { get(fileUrl("a.bin")); },
+              ThrowsMessage<HttpError>(std::string(platform::http_texts::kNoResponse)));
 
-  ref.service().setFileFault(1, "a.bin", Fault{Fault::Kind::WrongLength, 10, -1});
-  EXPECT_NE(failureOf(fileUrl("a.bin"), &kind), "");
-  EXPECT_EQ(kind, Kind::Cut);
-
-  ref.service().setFileFault(1, "a.bin", Fault{Fault::Kind::Refuse, 0, -1});
-  EXPECT_EQ(failureOf(fileUrl("a.bin"), &kind), platform::http_texts::kNoResponse);
-  EXPECT_EQ(kind, Kind::Cut);
-
-  ref.service().setFileFault(1, "a.bin", Fault{Fault::Kind::Delay, 20, -1});
+  ref.service().setFileFault(1, "a.bin", Fault{Kind::Delay, 20});
   EXPECT_EQ(get(fileUrl("a.bin")).body.size(), 5000u);
 
   // A deployment's fault covers its files; a file's own fault wins over it.
-  ref.service().setDeploymentFault(1, Fault{Fault::Kind::Status500, 0, -1});
-  ref.service().setFileFault(1, "a.bin", Fault{Fault::Kind::Delay, 1, -1});
+  ref.service().setDeploymentFault(1, Fault{Kind::Status500});
+  ref.service().setFileFault(1, "a.bin", Fault{Kind::Delay, 1});
   EXPECT_EQ(get(fileUrl("sub/packed.cmp")).status, 500);
   EXPECT_EQ(get(fileUrl("a.bin")).status, 200);
   ref.service().clearFaults();
@@ -133,30 +128,21 @@ TEST_F(RefServiceTransportTest, MemberFaultsReachTheCallerAsErrorsNamingTheMembe
   DataSpace space(*http);
   auto o = space.createObject(kLoginProgId, ref.serverUrl("S1"));
   ASSERT_EQ(isValidLogin(*o), Value(true));
-  const std::vector<std::pair<Fault, std::string>> faults = {
-      {Fault{Fault::Kind::Refuse, 0, -1}, "isValidLogin: "},
-      {Fault{Fault::Kind::CutBody, 10, -1}, "isValidLogin: "},
-      {Fault{Fault::Kind::WrongLength, 5, -1}, "isValidLogin: "},
-      {Fault{Fault::Kind::VtError, static_cast<long>(0x800A0BB9), -1}, "isValidLogin: "},
-  };
-  for (const auto& [fault, prefix] : faults) {
+  const long vtError = static_cast<std::int32_t>(0x800A0BB9);
+  for (const Fault& fault : {Fault{Kind::Refuse}, Fault{Kind::CutBody, 10},
+                             Fault{Kind::WrongLength, 5}, Fault{Kind::VtError, vtError}}) {
+    SCOPED_TRACE(refservice::describeFault(fault));
     ref.service().setMemberFault("S1", "isValidLogin", fault);
-    try {
-      isValidLogin(*o);
-      ADD_FAILURE() << refservice::describeFault(fault) << " did not fail the call";
-    } catch (const RuntimeError& e) {
-      EXPECT_EQ(e.description().rfind(prefix, 0), 0u) << refservice::describeFault(fault) << ": " << e.description();
-      if (fault.kind == Fault::Kind::VtError) {
-        EXPECT_EQ(e.number(), static_cast<long>(static_cast<std::int32_t>(0x800A0BB9)));
-      }
-    }
+    const RuntimeError e = testing::raised([&] { isValidLogin(*o); });
+    EXPECT_THAT(e.description(), StartsWith("isValidLogin: "));
+    EXPECT_EQ(e.number(), fault.kind == Kind::VtError ? vtError : kErrRemote);
   }
   // Faults on one listener leave the others alone; "*" reaches every listener.
   auto base = space.createObject(kLoginProgId, ref.baseUrl());
   std::string f = "F", u = "U";
   EXPECT_NO_THROW(base->invoke("GetLoginServersXML", {Arg::byRef(f), Arg::byRef(u)}));
   ref.service().clearFaults();
-  ref.service().setMemberFault("*", "*", Fault{Fault::Kind::Status500, 0, 1});
+  ref.service().setMemberFault("*", "*", Fault{Kind::Status500, 0, 1});
   EXPECT_THROW(base->invoke("GetLoginServersXML", {Arg::byRef(f), Arg::byRef(u)}), RuntimeError);
   EXPECT_EQ(isValidLogin(*o), Value(true));
 }
@@ -220,12 +206,9 @@ TEST(RefServiceHttpsTest, RedirectsOverTls) {
   EXPECT_EQ(records.back().listener, "S2");
   EXPECT_FALSE(records.back().withCredentials);
   ref.service().setFileRedirect(1, "a.bin", "http://" + url.substr(8) + "/BROKER/InstallFiles/gone.dll");
-  try {
-    trusted->send(download);
-    ADD_FAILURE() << "a redirect from https to http was followed";
-  } catch (const platform::HttpError& e) {
-    EXPECT_EQ(std::string(e.what()), platform::http_texts::kInsecureRedirect);
-  }
+  EXPECT_THAT([&] { trusted->send(download); },
+              ThrowsMessage<platform::HttpError>(
+                  std::string(platform::http_texts::kInsecureRedirect)));
   EXPECT_EQ(ref.service().downloads().size(), records.size() + 1);
 }
 
