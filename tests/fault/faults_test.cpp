@@ -1,10 +1,10 @@
 // Faults only a whole launcher run meets: the disk refusing writes (a file-size limit, a full
-// temp folder), a target that cannot be replaced, a broken download (cut mid-body, zip bombs,
-// a zip-slip archive), a 200 MB answer and a stalling service. Each starts from an installed
-// deployment with a newer release waiting; the failed run keeps every file whole and the
-// stamps as they were, and the next normal run brings everything up to date. The tests run as
-// root: a file-size limit (RLIMIT_FSIZE) stands in for a full disk, a tmpfs for a full temp
-// folder, and the immutable attribute for a target nothing may replace.
+// temp folder), a target that cannot be replaced, a broken download (cut mid-body, a zip bomb,
+// a zip-slip archive), a 200 MB answer and a service that never accepts the connection. Each
+// starts from an installed deployment with a newer release waiting; the failed run keeps every
+// file whole and the stamps as they were, and the next normal run brings everything up to date.
+// The tests run as root: a file-size limit (RLIMIT_FSIZE) stands in for a full disk, a tmpfs
+// for a full temp folder, and the immutable attribute for a target nothing may replace.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -20,7 +20,6 @@
 #include <string>
 
 #include "installer/install_texts.h"
-#include "platform/archive.h"
 #include "platform/http_texts.h"
 #include "tests/fault/fault_fixture.h"
 #include "tests/support/zip_craft.h"
@@ -159,8 +158,8 @@ TEST_P(FaultDownloadTest, RefusedWholeAndRecovered) {
   expectFailedRunKeptThingsWhole(before, c.name);
   for (const std::string& path :
        {rootFolder() + "/escaped.dat", rootFolder() + "/Temp/escaped.dat",
-        rootFolder() + "/Temp/more.dat", rootFolder() + "/Temp/demo-data.dat",
-        rootFolder() + "/Temp/demo-data.dat.cmp", temp.str() + "/escaped.dat"}) {
+        rootFolder() + "/Temp/demo-data.dat", rootFolder() + "/Temp/demo-data.dat.cmp",
+        temp.str() + "/escaped.dat"}) {
     EXPECT_FALSE(fs::exists(path)) << path;
   }
 
@@ -174,15 +173,6 @@ INSTANTIATE_TEST_SUITE_P(
     Downloads, FaultDownloadTest,
     ::testing::Values(
         BrokenDownload{"CutMidBody", nullptr, "failed: transfer cut after 20 bytes"},
-        // Two honest entries of 2.25 GiB of zeros each: 4.5 GiB expanded from 4.6 MB.
-        BrokenDownload{"ZipBombOverTheBound",
-                       [] {
-                         const DeflatedData zeros = deflatedZeros(2304);
-                         return buildZipArchive({{"demo-data.dat", zeros, std::nullopt},
-                                                 {"more.dat", zeros, std::nullopt}});
-                       },
-                       "did not expand: expanded size exceeds the limit of " +
-                           std::to_string(platform::ExpandLimits{}.maxTotalBytes) + " bytes"},
         // Declares 4 KiB and expands to 32 MiB.
         BrokenDownload{"ZipBombLyingAboutItsSize",
                        [] { return buildZipArchive({{"demo-data.dat", deflatedZeros(32), 4096u}}); },
@@ -196,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "did not expand: unsafe entry name: ../escaped.dat"}),
     [](const auto& p) { return p.param.name; });
 
-// --- the business-object service: a 200 MB answer, stalls ---
+// --- the business-object service: a 200 MB answer, a stalled connect ---
 
 TEST_F(FaultRunTest, TwoHundredMegabyteAnswerIsRefusedWithBoundedMemory) {
   const Installed before = installThenPublish();
@@ -225,20 +215,11 @@ TEST_F(FaultRunTest, TwoHundredMegabyteAnswerIsRefusedWithBoundedMemory) {
   expectUpToDate("after the 200 MB answer");
 }
 
-TEST_F(FaultRunTest, StallingServiceTimesOut) {
+// A server too busy to accept the connection at all: its queue of pending connections is full,
+// so a connect neither succeeds nor fails. (An answer that stalls once connected is the data
+// space's own test.)
+TEST_F(FaultRunTest, StalledConnectTimesOut) {
   const Installed before = installThenPublish();
-  // Short limits so the stalls end quickly, yet wide enough for every other call of a run on
-  // a loaded machine.
-  const CallLimits limits{3000, 1000};
-  const Fault stall{Fault::Kind::Delay, 2500};
-  // The stalled call may go over a kept-alive connection: still the answer's timeout.
-  ref.service().setMemberFault("EAST", "GetInstallFilesByIDXML", stall);
-  EXPECT_EQ(reportedError(runLauncher(limits)),
-            "GetInstallFilesByIDXML: " + std::string(http_texts::kTimedOut) + "1 s");
-  expectFailedRunKeptThingsWhole(before, "stalls");
-
-  // A server too busy to accept the connection at all: its queue of pending connections is
-  // full, so a connect neither succeeds nor fails.
   const int busy = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in a{};
   a.sin_family = AF_INET;
@@ -260,10 +241,9 @@ TEST_F(FaultRunTest, StallingServiceTimesOut) {
   ::close(busy);
   expectFailedRunKeptThingsWhole(before, "no connection");
 
-  ref.service().clearFaults();
   writeConfig("<z:row PropName='BaseURL' PropValue='" + ref.baseUrl() + "'/>\n");
   runLauncher();
-  expectUpToDate("after the stalls");
+  expectUpToDate("after the stalled connect");
 }
 
 }  // namespace
