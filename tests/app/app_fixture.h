@@ -123,6 +123,15 @@ class AppTest : public RefServiceTest {
   std::string stored(const char* key) const {
     return platform::getSetting("VMIZentro", "LoginInfo", key, "<missing>");
   }
+  // What the settings store keeps of the login: filer code, login, password, Remember.
+  std::vector<std::string> storedLogin() const {
+    return {stored("FilerCode"), stored("Login"), stored("Password"), stored("Remember")};
+  }
+  // What the three boxes of `window` hold: filer code, login, password.
+  static std::vector<std::string> typed(const ScriptedView& window) {
+    return {window.text(TextBox::FilerCode), window.text(TextBox::Login),
+            window.text(TextBox::Password)};
+  }
 
   ProgramState& state() { return form->state(); }
 
