@@ -160,11 +160,10 @@ const QuietCase kQuietRuns[] = {
      },
      0, 0, {}, {},
      [](InstallWorld& w) {
-       ASSERT_EQ(w.view->messageBoxCount(), 1);
-       const auto& box = w.view->lastMessageBox();
-       EXPECT_EQ(box.text, std::string(texts::kMissingRights) + "\r\r" + std::string(texts::kMissingRightsAdvice));
-       EXPECT_EQ(box.icon, Icon::Critical);
-       EXPECT_EQ(box.title, std::optional<std::string>("Critical Error"));
+       EXPECT_EQ(w.view->messageBoxCount(), 1);
+       EXPECT_TRUE(w.view->journalHas("msgbox[Ok,Critical,'Critical Error']: " +
+                                      std::string(texts::kMissingRights) + "\r\r" +
+                                      std::string(texts::kMissingRightsAdvice)));
        EXPECT_EQ(w.session.currentFileName, "needed.dll");
      }},
 };
@@ -172,23 +171,17 @@ const QuietCase kQuietRuns[] = {
 INSTANTIATE_TEST_SUITE_P(Lists, QuietRun, ::testing::ValuesIn(kQuietRuns),
                          [](const auto& p) { return std::string(p.param.name); });
 
+// The count of a whole run is DownloadTest's; the count uses the thousands separator.
 TEST_F(InstallRunTest, UpdateAdministratorSeesTheSummaryBeforeTheLaunch) {
   session.isUpdateAdmin = true;
-  serve("a.dll", "new a");
-  serve("b.dll", "new b");
   host.onLaunch = [&] { EXPECT_EQ(view->messageBoxCount(), 1); };
-  runInstall({named("a.dll"), launchEntry("app.exe")});
-  ASSERT_EQ(view->messageBoxCount(), 1);
-  EXPECT_EQ(view->messageBoxes()[0].text, session.deploymentCaption + "\r\r1 file was updated.");
-  EXPECT_EQ(view->messageBoxes()[0].title, std::optional<std::string>(""));
-  EXPECT_EQ(view->messageBoxes()[0].icon, Icon::None);
-  EXPECT_EQ(readFile(product("a.dll")), "new a");
-
-  // The count uses the thousands separator.
-  session.updateCount = 1499;  // as if fifteen hundred files were updated in this run
-  runInstall({named("b.dll"), launchEntry("app.exe")});
-  ASSERT_EQ(view->messageBoxCount(), 1);
-  EXPECT_EQ(view->messageBoxes()[0].text, session.deploymentCaption + "\r\r1,500 files were updated.");
+  for (const auto& [count, text] :
+       {std::pair{1, "1 file was updated."}, {1500, "1,500 files were updated."}}) {
+    session.updateCount = count;  // as if `count` files were updated in this run
+    runInstall({launchEntry("app.exe")});
+    EXPECT_TRUE(view->journalHas("msgbox[Ok,None,'']: [Demo Deployment]\r\r" + std::string(text)))
+        << view->journalText();
+  }
 }
 
 class BlockedTargetTest : public InstallWorld, public ::testing::WithParamInterface<bool> {};
@@ -206,13 +199,10 @@ TEST_P(BlockedTargetTest, ShowsInstallationErrorAndStops) {
   holder.release();
 
   EXPECT_TRUE(session.updateBlocked);
-  ASSERT_EQ(view->messageBoxCount(), 1);
-  const auto& box = view->lastMessageBox();
-  EXPECT_EQ(box.text,
-            std::string(shared ? texts::kInstallErrorShared : texts::kInstallErrorSingle) +
-                "\r\r" + std::string(texts::kWillNowClose));
-  EXPECT_EQ(box.title, std::optional<std::string>("INSTALLATION ERROR"));
-  EXPECT_EQ(box.icon, Icon::None);
+  EXPECT_EQ(view->messageBoxCount(), 1);
+  const std::string text(shared ? texts::kInstallErrorShared : texts::kInstallErrorSingle);
+  EXPECT_TRUE(view->journalHas("msgbox[Ok,None,'INSTALLATION ERROR']: " + text + "\r\r" +
+                               std::string(texts::kWillNowClose)));
   EXPECT_TRUE(view->unloaded());
   EXPECT_EQ(readFile(product("locked.dll")), "old");
   EXPECT_EQ(hits("locked.dll"), 1);
@@ -269,7 +259,8 @@ using DownloadTest = InstallWorld;
 
 // The byte label follows the chunks of an archive and of a plain file, the last chunk as short
 // as it comes (one byte for the plain file); the archive is expanded, its file placed and the
-// archive deleted; the plain file gets its side file; a second start finds both current.
+// archive deleted; the plain file gets its side file; the update administrator learns that two
+// files were updated; a second start finds both current.
 TEST_F(DownloadTest, FilesAreFetchedInChunksPlacedAndFoundCurrentNextTime) {
   const std::string content = noise(4883);
   const std::string zip = zipOf("app.dll", content);
@@ -278,6 +269,7 @@ TEST_F(DownloadTest, FilesAreFetchedInChunksPlacedAndFoundCurrentNextTime) {
   serve("bin/lib.dll", noise(2049));
   installed(product("app.dll"), "old", "1.0.0.0");
   installed(product("lib.dll"), "old", "1.0.0.0");
+  session.isUpdateAdmin = true;
   Entry lib = named("lib.dll");
   lib.downloadLocation = "bin/lib.dll";
   lib.description = "The application library";
@@ -296,6 +288,7 @@ TEST_F(DownloadTest, FilesAreFetchedInChunksPlacedAndFoundCurrentNextTime) {
   EXPECT_EQ(readFile(product("app.dll")), content);
   EXPECT_EQ(readFile(product("lib.dll")), noise(2049));
   EXPECT_EQ(readFile(product("lib.dll.ver")), "2.0.0.0\r\n");
+  EXPECT_TRUE(view->journalHas("msgbox[Ok,None,'']: [Demo Deployment]\r\r2 files were updated."));
   EXPECT_EQ(leftovers(folders.tempFolder), std::vector<std::string>{});
   ASSERT_EQ(seeing.seen().size(), 2u);
   EXPECT_EQ(seeing.seen()[0].header("Proxy-Connection"), "Keep-Alive");
