@@ -14,11 +14,13 @@ namespace {
 
 class DeploymentStartTest : public AppTest {
  protected:
-  // Logs JOHN in and runs grid row `row` (0 broker, 1 client, 2 pilot).
-  void run(int row) {
+  // Logs JOHN in and runs grid row `row` (0 broker, 1 client, 2 pilot), after `change` to the
+  // deployments the login read, when one is given.
+  void run(int row, void (*change)(Table&) = nullptr) {
     load();
     login("acme", "john", kJohnPassword);
     ASSERT_TRUE(view.panelVisible(Panel::Versions));
+    if (change) change(state().deployments);
     view.clickGridRow(row);
     guard->cmdRunVersion_Click();
   }
@@ -66,24 +68,6 @@ TEST_F(DeploymentStartTest, FirstRunOfABrokerSendsTheReportAndCarriesTheToken) {
   EXPECT_TRUE(notes[0].text.ends_with("\r\nHas admin access = Yes\r\n")) << notes[0].text;
   EXPECT_TRUE(view.installTimerEnabled());
   EXPECT_EQ(view.journal().back(), "timer: on") << "the timer is armed last";
-}
-
-TEST_F(DeploymentStartTest, GroupIdsThatAreNoWholeNumbersMeanNoGroup) {
-  startService();
-  load();
-  login("acme", "john", kJohnPassword);
-  Table& d = state().deployments;
-  d.moveFirst();
-  ASSERT_TRUE(d.find("CVDeploymentID = 1"));
-  d.setField("InstallGroupID", Value(std::string(" 12")));
-  d.setField("CustomInstallGroupID", Value(15.25));
-  view.clickGridRow(0);
-  guard->cmdRunVersion_Click();
-  ASSERT_TRUE(view.installTimerEnabled()) << view.journalText();
-  EXPECT_TRUE(lastUpdateKeys().empty());
-  EXPECT_EQ(state().installGroupKey, "");
-  EXPECT_EQ(state().customGroupKey, "");
-  EXPECT_FALSE(state().install.skipUpdates);
 }
 
 TEST_F(DeploymentStartTest, ALostMachineReportStopsNothingAndServerFoldersStayInTheRoot) {
@@ -143,6 +127,7 @@ struct Decision {
   std::vector<std::string> keys;                 // the stamp keys asked for, in order
   std::vector<std::string> messages = {};        // the message line's texts; {} = not checked
   int listRows = -1;                             // -1 = not checked
+  void (*change)(Table&) = nullptr;              // a change to the deployments after the login
 };
 
 class UpdateDecision : public DeploymentStartTest,
@@ -156,7 +141,7 @@ TEST_P(UpdateDecision, FollowsStampsConfigurationAndAnswer) {
   ref.expectCall(d.row == 1 ? "CVBOGeneral_V3.Init" : "CVBO_V2.Init", "LoginUser");
   for (const auto& [path, text] : d.stamps) writeStamp(path, text);
   if (d.answer) view.answerNext(*d.answer);
-  run(d.row);
+  run(d.row, d.change);
   ASSERT_TRUE(view.installTimerEnabled()) << view.journalText();
   EXPECT_EQ(state().install.skipUpdates, d.skip);
   EXPECT_EQ(state().install.checkOnly, d.checkOnly);
@@ -205,6 +190,14 @@ INSTANTIATE_TEST_SUITE_P(
                    w.deployments[0].installGroup = w.deployments[0].customGroup = std::nullopt;
                  },
                  "", {}, {}, false, false, {}},
+        Decision{"GroupIdsThatAreNoWholeNumbersMeanNoGroup", 0, nullptr, "", {}, {}, false, false,
+                 {}, {}, -1,
+                 [](Table& d) {
+                   d.moveFirst();
+                   ASSERT_TRUE(d.find("CVDeploymentID = 1"));
+                   d.setField("InstallGroupID", Value(std::string(" 12")));
+                   d.setField("CustomInstallGroupID", Value(15.25));
+                 }},
         Decision{"AYesOnTheQuestionComparesTheUsFormStamp", 2, nullptr, "",
                  {{"AcmePilot/INSTALL_30", "10/15/2026 5:45:00 PM"}}, Answer::Yes, true, false,
                  {"INSTALL_30"}},
