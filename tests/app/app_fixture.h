@@ -112,11 +112,13 @@ class AppTest : public RefServiceTest {
     RefServiceTest::TearDown();
   }
 
-  // Types the three boxes and presses Login.
-  void login(const std::string& filer, const std::string& name, const std::string& password) {
-    view.typeText(TextBox::FilerCode, filer);
-    view.typeText(TextBox::Login, name);
-    view.typeText(TextBox::Password, password);
+  // Types the three boxes of `window` (the test's own by default) and presses Login.
+  void login(const std::string& filer, const std::string& name, const std::string& password,
+             ScriptedView* window = nullptr) {
+    ScriptedView& w = window ? *window : view;
+    w.typeText(TextBox::FilerCode, filer);
+    w.typeText(TextBox::Login, name);
+    w.typeText(TextBox::Password, password);
     guard->cmdLogin_Click();
   }
 

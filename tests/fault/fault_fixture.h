@@ -238,13 +238,6 @@ class FaultTest : public AppTest {
     return box.text;
   }
 
-  // The texts of the message boxes a run showed, one per line.
-  static std::string boxTexts(const ScriptedView& v) {
-    std::string out;
-    for (const auto& box : v.messageBoxes()) out += box.text + "\n";
-    return out;
-  }
-
   int release_ = 0;
   std::size_t logSeen_ = 0;
   std::unique_ptr<FaultProxy> proxy_;

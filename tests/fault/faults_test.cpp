@@ -79,7 +79,8 @@ TEST_F(FaultRunTest, DiskRefusingWritesThenAFullTempFolder) {
   ScriptedView& limitedRun = runLauncher();
   ::setrlimit(RLIMIT_FSIZE, &saved);
   ::signal(SIGXFSZ, handler);
-  EXPECT_TRUE(contains(boxTexts(limitedRun), texts::kInstallErrorSingle)) << boxTexts(limitedRun);
+  EXPECT_TRUE(contains(limitedRun.journalText(), texts::kInstallErrorSingle))
+      << limitedRun.journalText();
   expectRefused(newLog(), "cannot write demo-data.dat: File too large", "disk refusing writes");
 
   std::string log;
@@ -93,7 +94,7 @@ TEST_F(FaultRunTest, DiskRefusingWritesThenAFullTempFolder) {
     closeLog();  // the run holds its log open: this run starts its own, on the small file system
     ScriptedView& v = runLauncher();
     EXPECT_TRUE(v.unloaded()) << v.journalText();
-    EXPECT_TRUE(contains(boxTexts(v), texts::kInstallErrorSingle)) << boxTexts(v);
+    EXPECT_TRUE(contains(v.journalText(), texts::kInstallErrorSingle)) << v.journalText();
     log = readFile(logPath());
     closeLog();
   }
@@ -113,7 +114,7 @@ TEST_F(FaultRunTest, ImmutableTarget) {
     const Undo unlock{[&] { std::system(("chattr -i '" + library + "'").c_str()); }};
     ScriptedView& v = runLauncher();
     EXPECT_TRUE(v.unloaded()) << v.journalText();
-    EXPECT_TRUE(contains(boxTexts(v), texts::kInstallErrorSingle)) << boxTexts(v);
+    EXPECT_TRUE(contains(v.journalText(), texts::kInstallErrorSingle)) << v.journalText();
     EXPECT_EQ(form->exitStatus(), FrmLogin::kExitNotLaunched);
     expectFailedRunKeptThingsWhole(before, "immutable library");
   }
@@ -149,9 +150,8 @@ TEST_P(FaultDownloadTest, RefusedWholeAndRecovered) {
   EXPECT_TRUE(contains(log, c.logged)) << log;
   // A cut body is dropped without a message; an archive's file is missing, so its entry cannot
   // be placed and the run stops there.
-  EXPECT_FALSE(contains(boxTexts(v), texts::kDownloadError)) << boxTexts(v);
-  EXPECT_EQ(contains(boxTexts(v), texts::kInstallErrorSingle), c.archive != nullptr)
-      << boxTexts(v);
+  EXPECT_FALSE(contains(v.journalText(), texts::kDownloadError)) << v.journalText();
+  EXPECT_EQ(contains(v.journalText(), texts::kInstallErrorSingle), c.archive != nullptr);
   // Launched all the same after a dropped download, but said in the exit status.
   EXPECT_EQ(form->exitStatus(),
             c.archive ? FrmLogin::kExitNotLaunched : FrmLogin::kExitUpdatesFailed);

@@ -40,11 +40,8 @@ class SecretsTest : public FaultTest {
   // An interactive run: the user types the login, ticks Remember or not, picks the broker.
   void runInteractive(bool remember) {
     ScriptedView& v = startRun("USEPROFILE");
-    v.typeText(TextBox::FilerCode, kDemoFiler);
-    v.typeText(TextBox::Login, kDemoBob);
-    v.typeText(TextBox::Password, kDemoBobPassword);
     v.clickRemember(remember);
-    guard->cmdLogin_Click();
+    login(kDemoFiler, kDemoBob, kDemoBobPassword, &v);
     ASSERT_TRUE(v.panelVisible(Panel::Versions)) << v.journalText();
     int broker = -1;
     for (int i = 0; i < int(v.gridRows().size()); ++i) {
@@ -127,9 +124,7 @@ TEST_F(SecretsTest, SelfSignedCertificateIsRefusedWhateverTheConfigurationSays) 
   const std::string certs = temp.str() + "/certs";
   const std::string script = std::string(ZENTRO_SOURCE_DIR) + "/scripts/make-test-cert.sh";
   ASSERT_EQ(std::system(("bash '" + script + "' '" + certs + "' >/dev/null").c_str()), 0);
-  env.unset("SSL_CERT_FILE");
-  env.unset("SSL_CERT_DIR");
-  env.unset("CURL_CA_BUNDLE");
+  for (const char* name : {"SSL_CERT_FILE", "SSL_CERT_DIR", "CURL_CA_BUNDLE"}) env.unset(name);
   refservice::RefServiceOptions options;
   options.https = true;
   options.certFile = certs + "/refservice-cert.pem";
