@@ -66,7 +66,7 @@ TEST_F(FaultRunTest, DiskRefusingWritesThenAFullTempFolder) {
     EXPECT_TRUE(contains(log, "ERROR download of demo-library.dll from ")) << log;
     EXPECT_TRUE(contains(log, "(the spool file cannot be written)")) << log;
     EXPECT_TRUE(contains(log, "did not expand: " + expandWhy)) << log;
-    expectFailedRunKeptThingsWhole(before, context);
+    expectKeptWhole(before, context);
   };
   // No file of this process may grow past 1 MiB while the run lasts (the service serves from
   // memory); a write past it fails with EFBIG instead of ending the program.
@@ -116,7 +116,7 @@ TEST_F(FaultRunTest, ImmutableTarget) {
     EXPECT_TRUE(v.unloaded()) << v.journalText();
     EXPECT_TRUE(contains(v.journalText(), texts::kInstallErrorSingle)) << v.journalText();
     EXPECT_EQ(form->exitStatus(), FrmLogin::kExitNotLaunched);
-    expectFailedRunKeptThingsWhole(before, "immutable library");
+    expectKeptWhole(before, "immutable library");
   }
   runLauncher();
   expectUpToDate("after the attribute was cleared");
@@ -155,7 +155,7 @@ TEST_P(FaultDownloadTest, RefusedWholeAndRecovered) {
   // Launched all the same after a dropped download, but said in the exit status.
   EXPECT_EQ(form->exitStatus(),
             c.archive ? FrmLogin::kExitNotLaunched : FrmLogin::kExitUpdatesFailed);
-  expectFailedRunKeptThingsWhole(before, c.name);
+  expectKeptWhole(before, c.name);
   for (const std::string& path :
        {rootFolder() + "/escaped.dat", rootFolder() + "/Temp/escaped.dat",
         rootFolder() + "/Temp/demo-data.dat", rootFolder() + "/Temp/demo-data.dat.cmp",
@@ -208,7 +208,7 @@ TEST_F(FaultRunTest, TwoHundredMegabyteAnswerIsRefusedWithBoundedMemory) {
   EXPECT_LT(grewMb, 160);
 #endif
   EXPECT_LT(proxy.hugeBytesSent(), kHuge / 2) << "the client read on past its limit";
-  expectFailedRunKeptThingsWhole(before, "200 MB answer");
+  expectKeptWhole(before, "200 MB answer");
 
   dropProxy();
   runLauncher();
@@ -239,7 +239,7 @@ TEST_F(FaultRunTest, StalledConnectTimesOut) {
             "GetLoginServersXML: " + std::string(http_texts::kNoConnection) + "0.3 s");
   for (int fd : fillers) ::close(fd);
   ::close(busy);
-  expectFailedRunKeptThingsWhole(before, "no connection");
+  expectKeptWhole(before, "no connection");
 
   writeConfig("<z:row PropName='BaseURL' PropValue='" + ref.baseUrl() + "'/>\n");
   runLauncher();
