@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "installer/install_commands.h"
-#include "platform/shell.h"
 #include "tests/support/recorder.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_system.h"
