@@ -45,7 +45,7 @@ struct ServedFile {
   bool sideFile = false;  // install type 5: "<path>.ver" holds the version
 };
 
-using StampTexts = std::map<std::string, std::optional<std::string>>;
+using StampTexts = std::map<long, std::optional<std::string>>;  // by install group
 
 // Installed files and stamps as they stood before a fault.
 struct Installed {
@@ -117,14 +117,12 @@ class FaultTest : public AppTest {
     return out;
   }
 
-  std::string stampPath(long group) const {
-    return updateStampPath(commonFolder(), updateStampKey(std::to_string(group)));
-  }
   StampTexts readStamps() const {
     StampTexts out;
     for (long group : {kInstallGroup, kCustomGroup}) {
-      const std::string path = stampPath(group);
-      out[path] = std::filesystem::exists(path) ? std::optional(readFile(path)) : std::nullopt;
+      const std::string key = updateStampKey(std::to_string(group));
+      const std::string path = updateStampPath(commonFolder(), key);
+      out[group] = std::filesystem::exists(path) ? std::optional(readFile(path)) : std::nullopt;
     }
     return out;
   }
@@ -163,7 +161,7 @@ class FaultTest : public AppTest {
     Installed served{servedFiles(), {}};
     const refservice::World world = ref.service().world();
     for (long group : {kInstallGroup, kCustomGroup}) {
-      served.stamps[stampPath(group)] = world.groups.at(group).lastUpdate + "\r\n";
+      served.stamps[group] = world.groups.at(group).lastUpdate + "\r\n";
     }
     expectKeptWhole(served, context);
   }
@@ -185,19 +183,17 @@ class FaultTest : public AppTest {
     const std::string n = std::to_string(release_);
     std::string library = "demo library, release " + n + "\n";
     if (librarySize > library.size()) library.resize(librarySize, 'L');
-    ASSERT_TRUE(ref.service().setFile(kInstallGroup, "demo-library.dll", library,
-                                      "2.1." + n + ".0"));
-    ASSERT_TRUE(ref.service().setFile(kInstallGroup, "demo-data.dat",
-                                      "demo data, release " + n + "\n", "1.0." + n + ".0"));
-    ASSERT_TRUE(ref.service().setFile(kInstallGroup, "demo-readme.txt",
-                                      "read me, release " + n + "\n"));
-    ASSERT_TRUE(ref.service().setFile(kCustomGroup, "demo-settings.ini",
-                                      "[demo]\nrelease=" + n + "\n", "1.0.3." + n));
+    refservice::RefService& service = ref.service();
+    ASSERT_TRUE(service.setFile(kInstallGroup, "demo-library.dll", library, "2.1." + n + ".0"));
+    ASSERT_TRUE(service.setFile(kInstallGroup, "demo-data.dat", "demo data, release " + n + "\n",
+                                "1.0." + n + ".0"));
+    ASSERT_TRUE(service.setFile(kInstallGroup, "demo-readme.txt", "read me, release " + n + "\n"));
+    ASSERT_TRUE(service.setFile(kCustomGroup, "demo-settings.ini", "[demo]\nrelease=" + n + "\n",
+                                "1.0.3." + n));
     char day[64];
     std::snprintf(day, sizeof day, "2027-01-%02dT%02d:%02d:00", 1 + release_ / 24,
                   release_ % 24, release_ % 60);
-    ASSERT_TRUE(ref.service().setLastUpdate(kInstallGroup, day));
-    ASSERT_TRUE(ref.service().setLastUpdate(kCustomGroup, day));
+    for (long group : {kInstallGroup, kCustomGroup}) ASSERT_TRUE(service.setLastUpdate(group, day));
   }
 
   // Sends the launcher's HTTP traffic through a fault proxy until dropProxy.

@@ -128,8 +128,8 @@ class InstallWorld : public ::testing::Test {
                                 {"common", &F::commonFolder}, {"broker", &F::brokerFolder},
                                 {"client", &F::clientFolder}, {"system", &F::systemFolder},
                                 {"windows", &F::windowsFolder}, {"fonts", &F::fontsFolder}}) {
-      dir.write(std::string(name) + "/.keep", "");
       folders.*folder = dir.file(name);
+      std::filesystem::create_directory(platform::pathFromUtf8(folders.*folder));
     }
 
     session.deploymentCaption = "[Demo Deployment]";
@@ -223,12 +223,11 @@ class InstallWorld : public ::testing::Test {
   std::unique_ptr<InstallRun> run;
 };
 
-// The names in `folder` but ".keep".
+// The names in `folder`.
 inline std::vector<std::string> leftovers(const std::string& folder) {
   std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(platform::pathFromUtf8(folder))) {
-    if (e.path().filename() != ".keep") names.push_back(platform::utf8FromPath(e.path().filename()));
-  }
+  for (const auto& e : std::filesystem::directory_iterator(platform::pathFromUtf8(folder)))
+    names.push_back(platform::utf8FromPath(e.path().filename()));
   return names;
 }
 
