@@ -28,10 +28,7 @@ constexpr const char* kAppRecord = "demo-app-received.txt";
 
 std::string hex(const std::string& s, const char* digits) {
   std::string out;
-  for (unsigned char c : s) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
+  for (unsigned char c : s) out.append({digits[c >> 4], digits[c & 15]});
   return out;
 }
 
@@ -43,12 +40,10 @@ class SecretsTest : public FaultTest {
     v.clickRemember(remember);
     login(kDemoFiler, kDemoBob, kDemoBobPassword, &v);
     ASSERT_TRUE(v.panelVisible(Panel::Versions)) << v.journalText();
-    int broker = -1;
-    for (int i = 0; i < int(v.gridRows().size()); ++i) {
-      if (contains(v.gridRows()[i], "Demo Broker 2026")) broker = i;
-    }
-    ASSERT_GE(broker, 0) << v.journalText();
-    v.clickGridRow(broker);
+    const std::vector<std::string> rows = v.gridRows();
+    const auto broker = std::ranges::find(rows, std::string("Demo Broker 2026"));
+    ASSERT_NE(broker, rows.end()) << v.journalText();
+    v.clickGridRow(static_cast<int>(broker - rows.begin()));
     guard->cmdRunVersion_Click();
     v.runInstallTimer();
     ASSERT_TRUE(v.unloaded()) << v.journalText();
