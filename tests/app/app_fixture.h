@@ -111,16 +111,27 @@ class AppTest : public RefServiceTest {
     RefServiceTest::TearDown();
   }
 
-  // Types the three boxes and presses Login.
-  void login(const std::string& filer, const std::string& name, const std::string& password) {
-    view.typeText(TextBox::FilerCode, filer);
-    view.typeText(TextBox::Login, name);
-    view.typeText(TextBox::Password, password);
+  // Types the three boxes of `window` (the test's own by default) and presses Login.
+  void login(const std::string& filer, const std::string& name, const std::string& password,
+             ScriptedView* window = nullptr) {
+    ScriptedView& w = window ? *window : view;
+    w.typeText(TextBox::FilerCode, filer);
+    w.typeText(TextBox::Login, name);
+    w.typeText(TextBox::Password, password);
     guard->cmdLogin_Click();
   }
 
   std::string stored(const char* key) const {
     return platform::getSetting("VMIZentro", "LoginInfo", key, "<missing>");
+  }
+  // What the settings store keeps of the login: filer code, login, password, Remember.
+  std::vector<std::string> storedLogin() const {
+    return {stored("FilerCode"), stored("Login"), stored("Password"), stored("Remember")};
+  }
+  // What the three boxes of `window` hold: filer code, login, password.
+  static std::vector<std::string> typed(const ScriptedView& window) {
+    return {window.text(TextBox::FilerCode), window.text(TextBox::Login),
+            window.text(TextBox::Password)};
   }
 
   ProgramState& state() { return form->state(); }

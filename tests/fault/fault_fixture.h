@@ -1,9 +1,9 @@
 #pragma once
 // Fixture of the fault suite: whole launcher runs (scripted window, real controller behind
 // the run-time error report) against the reference service's demo world, with the checks every
-// fault case ends with: every installed file whole (the release before or after the fault, never a mix, with a version
-// side file that agrees), update stamps unchanged when anything failed, and the next normal run
-// bringing the deployment fully up to date.
+// fault case ends with: every installed file whole (the release before or after the fault,
+// never a mix, with a version side file that agrees), update stamps unchanged when anything
+// failed, and the next normal run bringing the deployment fully up to date.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -45,7 +45,7 @@ struct ServedFile {
   bool sideFile = false;  // install type 5: "<path>.ver" holds the version
 };
 
-using StampTexts = std::map<std::string, std::optional<std::string>>;
+using StampTexts = std::map<long, std::optional<std::string>>;  // by install group
 
 // Installed files and stamps as they stood before a fault.
 struct Installed {
@@ -117,68 +117,53 @@ class FaultTest : public AppTest {
     return out;
   }
 
-  std::string stampPath(long group) const {
-    return updateStampPath(commonFolder(), updateStampKey(std::to_string(group)));
-  }
   StampTexts readStamps() const {
     StampTexts out;
     for (long group : {kInstallGroup, kCustomGroup}) {
-      const std::string path = stampPath(group);
-      out[path] = std::filesystem::exists(path) ? std::optional(readFile(path)) : std::nullopt;
+      const std::string key = updateStampKey(std::to_string(group));
+      const std::string path = updateStampPath(commonFolder(), key);
+      out[group] = std::filesystem::exists(path) ? std::optional(readFile(path)) : std::nullopt;
     }
     return out;
   }
 
-  // Every served file in place with its bytes and side file, and the stamps the server's.
-  void expectUpToDate(const std::string& context) {
-    SCOPED_TRACE(context);
-    for (const ServedFile& f : servedFiles()) {
-      ASSERT_TRUE(std::filesystem::exists(f.path)) << f.path << " is missing";
-      EXPECT_TRUE(readFile(f.path) == f.bytes) << f.path << " differs from the served bytes";
-      if (f.sideFile) {
-        EXPECT_EQ(readFile(f.path + ".ver"), f.version + "\r\n") << f.path;
-      }
-    }
-    const refservice::World world = ref.service().world();
-    for (long group : {kInstallGroup, kCustomGroup}) {
-      EXPECT_EQ(readFile(stampPath(group)), world.groups.at(group).lastUpdate + "\r\n")
-          << "stamp of group " << group;
-    }
-    expectNoLeftovers(context);
-  }
-
-  // After a failed run each file is either the earlier release's or the current one's, whole,
-  // with a side file that matches it; nothing half-written lies about; the stamps as before.
-  void expectFailedRunKeptThingsWhole(const Installed& before, const std::string& context) {
+  // Each file of `expected` in place and whole: its own bytes or (after a failed run) those of
+  // the release served now, with a side file that matches them; no part files, staging copies
+  // or transfer spools left in the working folders; the stamps as `expected` has them.
+  void expectKeptWhole(const Installed& expected, const std::string& context) {
+    namespace fs = std::filesystem;
     SCOPED_TRACE(context);
     const std::vector<ServedFile> now = servedFiles();
-    for (const ServedFile& old : before.files) {
-      const auto current = std::find_if(now.begin(), now.end(),
-                                        [&](const ServedFile& f) { return f.path == old.path; });
-      ASSERT_TRUE(std::filesystem::exists(old.path)) << old.path << " went missing";
-      const std::string bytes = readFile(old.path);
-      const bool isOld = bytes == old.bytes;
+    for (const ServedFile& f : expected.files) {
+      ASSERT_TRUE(fs::exists(f.path)) << f.path << " is missing";
+      const std::string bytes = readFile(f.path);
+      const auto current = std::ranges::find(now, f.path, &ServedFile::path);
       const bool isNew = current != now.end() && bytes == current->bytes;
-      EXPECT_TRUE(isOld || isNew) << old.path << " is neither release (partial?)";
-      if (old.sideFile && isOld && !isNew) {
-        EXPECT_EQ(readFile(old.path + ".ver"), old.version + "\r\n") << old.path;
+      ASSERT_TRUE(bytes == f.bytes || isNew) << f.path << " is neither release (partial?)";
+      const ServedFile& there = bytes == f.bytes ? f : *current;
+      if (there.sideFile) {
+        EXPECT_EQ(readFile(f.path + ".ver"), there.version + "\r\n") << f.path;
       }
     }
-    expectNoLeftovers(context);
-    EXPECT_EQ(readStamps(), before.stamps) << "stamps written although it failed";
-  }
-
-  // No part files, staging copies or transfer spools left in the working folders.
-  void expectNoLeftovers(const std::string& context) {
-    namespace fs = std::filesystem;
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(rootFolder(), ec);
          it != fs::recursive_directory_iterator(); it.increment(ec)) {
       const std::string name = it->path().filename().string();
       const bool leftover = name.starts_with("~zentro-spool-") || name.ends_with(".part") ||
                             name.ends_with(".zentro-new");
-      EXPECT_FALSE(leftover) << context << ": left behind " << it->path();
+      EXPECT_FALSE(leftover) << "left behind " << it->path();
     }
+    EXPECT_EQ(readStamps(), expected.stamps) << "the update stamps";
+  }
+
+  // Every served file in place with its bytes and side file, and the stamps the server's.
+  void expectUpToDate(const std::string& context) {
+    Installed served{servedFiles(), {}};
+    const refservice::World world = ref.service().world();
+    for (long group : {kInstallGroup, kCustomGroup}) {
+      served.stamps[group] = world.groups.at(group).lastUpdate + "\r\n";
+    }
+    expectKeptWhole(served, context);
   }
 
   // A first run that installs everything, then a new release on the server.
@@ -198,19 +183,17 @@ class FaultTest : public AppTest {
     const std::string n = std::to_string(release_);
     std::string library = "demo library, release " + n + "\n";
     if (librarySize > library.size()) library.resize(librarySize, 'L');
-    ASSERT_TRUE(ref.service().setFile(kInstallGroup, "demo-library.dll", library,
-                                      "2.1." + n + ".0"));
-    ASSERT_TRUE(ref.service().setFile(kInstallGroup, "demo-data.dat",
-                                      "demo data, release " + n + "\n", "1.0." + n + ".0"));
-    ASSERT_TRUE(ref.service().setFile(kInstallGroup, "demo-readme.txt",
-                                      "read me, release " + n + "\n"));
-    ASSERT_TRUE(ref.service().setFile(kCustomGroup, "demo-settings.ini",
-                                      "[demo]\nrelease=" + n + "\n", "1.0.3." + n));
+    refservice::RefService& service = ref.service();
+    ASSERT_TRUE(service.setFile(kInstallGroup, "demo-library.dll", library, "2.1." + n + ".0"));
+    ASSERT_TRUE(service.setFile(kInstallGroup, "demo-data.dat", "demo data, release " + n + "\n",
+                                "1.0." + n + ".0"));
+    ASSERT_TRUE(service.setFile(kInstallGroup, "demo-readme.txt", "read me, release " + n + "\n"));
+    ASSERT_TRUE(service.setFile(kCustomGroup, "demo-settings.ini", "[demo]\nrelease=" + n + "\n",
+                                "1.0.3." + n));
     char day[64];
     std::snprintf(day, sizeof day, "2027-01-%02dT%02d:%02d:00", 1 + release_ / 24,
                   release_ % 24, release_ % 60);
-    ASSERT_TRUE(ref.service().setLastUpdate(kInstallGroup, day));
-    ASSERT_TRUE(ref.service().setLastUpdate(kCustomGroup, day));
+    for (long group : {kInstallGroup, kCustomGroup}) ASSERT_TRUE(service.setLastUpdate(group, day));
   }
 
   // Sends the launcher's HTTP traffic through a fault proxy until dropProxy.
@@ -236,13 +219,6 @@ class FaultTest : public AppTest {
     EXPECT_EQ(box.title, std::optional<std::string>(kProductName));
     EXPECT_NE(log.find("ERROR run-time error: " + box.text), std::string::npos) << log;
     return box.text;
-  }
-
-  // The texts of the message boxes a run showed, one per line.
-  static std::string boxTexts(const ScriptedView& v) {
-    std::string out;
-    for (const auto& box : v.messageBoxes()) out += box.text + "\n";
-    return out;
   }
 
   int release_ = 0;

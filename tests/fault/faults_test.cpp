@@ -1,10 +1,10 @@
 // Faults only a whole launcher run meets: the disk refusing writes (a file-size limit, a full
-// temp folder), a target that cannot be replaced, a broken download (cut mid-body, zip bombs,
-// a zip-slip archive), a 200 MB answer and a stalling service. Each starts from an installed
-// deployment with a newer release waiting; the failed run keeps every file whole and the
-// stamps as they were, and the next normal run brings everything up to date. The tests run as
-// root: a file-size limit (RLIMIT_FSIZE) stands in for a full disk, a tmpfs for a full temp
-// folder, and the immutable attribute for a target nothing may replace.
+// temp folder), a target that cannot be replaced, a broken download (cut mid-body, a zip bomb,
+// a zip-slip archive), a 200 MB answer and a service that never accepts the connection. Each
+// starts from an installed deployment with a newer release waiting; the failed run keeps every
+// file whole and the stamps as they were, and the next normal run brings everything up to date.
+// The tests run as root: a file-size limit (RLIMIT_FSIZE) stands in for a full disk, a tmpfs
+// for a full temp folder, and the immutable attribute for a target nothing may replace.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -20,7 +20,6 @@
 #include <string>
 
 #include "installer/install_texts.h"
-#include "platform/archive.h"
 #include "platform/http_texts.h"
 #include "tests/fault/fault_fixture.h"
 #include "tests/support/zip_craft.h"
@@ -67,7 +66,7 @@ TEST_F(FaultRunTest, DiskRefusingWritesThenAFullTempFolder) {
     EXPECT_TRUE(contains(log, "ERROR download of demo-library.dll from ")) << log;
     EXPECT_TRUE(contains(log, "(the spool file cannot be written)")) << log;
     EXPECT_TRUE(contains(log, "did not expand: " + expandWhy)) << log;
-    expectFailedRunKeptThingsWhole(before, context);
+    expectKeptWhole(before, context);
   };
   // No file of this process may grow past 1 MiB while the run lasts (the service serves from
   // memory); a write past it fails with EFBIG instead of ending the program.
@@ -80,7 +79,8 @@ TEST_F(FaultRunTest, DiskRefusingWritesThenAFullTempFolder) {
   ScriptedView& limitedRun = runLauncher();
   ::setrlimit(RLIMIT_FSIZE, &saved);
   ::signal(SIGXFSZ, handler);
-  EXPECT_TRUE(contains(boxTexts(limitedRun), texts::kInstallErrorSingle)) << boxTexts(limitedRun);
+  EXPECT_TRUE(contains(limitedRun.journalText(), texts::kInstallErrorSingle))
+      << limitedRun.journalText();
   expectRefused(newLog(), "cannot write demo-data.dat: File too large", "disk refusing writes");
 
   std::string log;
@@ -94,7 +94,7 @@ TEST_F(FaultRunTest, DiskRefusingWritesThenAFullTempFolder) {
     closeLog();  // the run holds its log open: this run starts its own, on the small file system
     ScriptedView& v = runLauncher();
     EXPECT_TRUE(v.unloaded()) << v.journalText();
-    EXPECT_TRUE(contains(boxTexts(v), texts::kInstallErrorSingle)) << boxTexts(v);
+    EXPECT_TRUE(contains(v.journalText(), texts::kInstallErrorSingle)) << v.journalText();
     log = readFile(logPath());
     closeLog();
   }
@@ -114,9 +114,9 @@ TEST_F(FaultRunTest, ImmutableTarget) {
     const Undo unlock{[&] { std::system(("chattr -i '" + library + "'").c_str()); }};
     ScriptedView& v = runLauncher();
     EXPECT_TRUE(v.unloaded()) << v.journalText();
-    EXPECT_TRUE(contains(boxTexts(v), texts::kInstallErrorSingle)) << boxTexts(v);
+    EXPECT_TRUE(contains(v.journalText(), texts::kInstallErrorSingle)) << v.journalText();
     EXPECT_EQ(form->exitStatus(), FrmLogin::kExitNotLaunched);
-    expectFailedRunKeptThingsWhole(before, "immutable library");
+    expectKeptWhole(before, "immutable library");
   }
   runLauncher();
   expectUpToDate("after the attribute was cleared");
@@ -150,17 +150,16 @@ TEST_P(FaultDownloadTest, RefusedWholeAndRecovered) {
   EXPECT_TRUE(contains(log, c.logged)) << log;
   // A cut body is dropped without a message; an archive's file is missing, so its entry cannot
   // be placed and the run stops there.
-  EXPECT_FALSE(contains(boxTexts(v), texts::kDownloadError)) << boxTexts(v);
-  EXPECT_EQ(contains(boxTexts(v), texts::kInstallErrorSingle), c.archive != nullptr)
-      << boxTexts(v);
+  EXPECT_FALSE(contains(v.journalText(), texts::kDownloadError)) << v.journalText();
+  EXPECT_EQ(contains(v.journalText(), texts::kInstallErrorSingle), c.archive != nullptr);
   // Launched all the same after a dropped download, but said in the exit status.
   EXPECT_EQ(form->exitStatus(),
             c.archive ? FrmLogin::kExitNotLaunched : FrmLogin::kExitUpdatesFailed);
-  expectFailedRunKeptThingsWhole(before, c.name);
+  expectKeptWhole(before, c.name);
   for (const std::string& path :
        {rootFolder() + "/escaped.dat", rootFolder() + "/Temp/escaped.dat",
-        rootFolder() + "/Temp/more.dat", rootFolder() + "/Temp/demo-data.dat",
-        rootFolder() + "/Temp/demo-data.dat.cmp", temp.str() + "/escaped.dat"}) {
+        rootFolder() + "/Temp/demo-data.dat", rootFolder() + "/Temp/demo-data.dat.cmp",
+        temp.str() + "/escaped.dat"}) {
     EXPECT_FALSE(fs::exists(path)) << path;
   }
 
@@ -174,15 +173,6 @@ INSTANTIATE_TEST_SUITE_P(
     Downloads, FaultDownloadTest,
     ::testing::Values(
         BrokenDownload{"CutMidBody", nullptr, "failed: transfer cut after 20 bytes"},
-        // Two honest entries of 2.25 GiB of zeros each: 4.5 GiB expanded from 4.6 MB.
-        BrokenDownload{"ZipBombOverTheBound",
-                       [] {
-                         const DeflatedData zeros = deflatedZeros(2304);
-                         return buildZipArchive({{"demo-data.dat", zeros, std::nullopt},
-                                                 {"more.dat", zeros, std::nullopt}});
-                       },
-                       "did not expand: expanded size exceeds the limit of " +
-                           std::to_string(platform::ExpandLimits{}.maxTotalBytes) + " bytes"},
         // Declares 4 KiB and expands to 32 MiB.
         BrokenDownload{"ZipBombLyingAboutItsSize",
                        [] { return buildZipArchive({{"demo-data.dat", deflatedZeros(32), 4096u}}); },
@@ -196,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "did not expand: unsafe entry name: ../escaped.dat"}),
     [](const auto& p) { return p.param.name; });
 
-// --- the business-object service: a 200 MB answer, stalls ---
+// --- the business-object service: a 200 MB answer, a stalled connect ---
 
 TEST_F(FaultRunTest, TwoHundredMegabyteAnswerIsRefusedWithBoundedMemory) {
   const Installed before = installThenPublish();
@@ -218,27 +208,18 @@ TEST_F(FaultRunTest, TwoHundredMegabyteAnswerIsRefusedWithBoundedMemory) {
   EXPECT_LT(grewMb, 160);
 #endif
   EXPECT_LT(proxy.hugeBytesSent(), kHuge / 2) << "the client read on past its limit";
-  expectFailedRunKeptThingsWhole(before, "200 MB answer");
+  expectKeptWhole(before, "200 MB answer");
 
   dropProxy();
   runLauncher();
   expectUpToDate("after the 200 MB answer");
 }
 
-TEST_F(FaultRunTest, StallingServiceTimesOut) {
+// A server too busy to accept the connection at all: its queue of pending connections is full,
+// so a connect neither succeeds nor fails. (An answer that stalls once connected is the data
+// space's own test.)
+TEST_F(FaultRunTest, StalledConnectTimesOut) {
   const Installed before = installThenPublish();
-  // Short limits so the stalls end quickly, yet wide enough for every other call of a run on
-  // a loaded machine.
-  const CallLimits limits{3000, 1000};
-  const Fault stall{Fault::Kind::Delay, 2500};
-  // The stalled call may go over a kept-alive connection: still the answer's timeout.
-  ref.service().setMemberFault("EAST", "GetInstallFilesByIDXML", stall);
-  EXPECT_EQ(reportedError(runLauncher(limits)),
-            "GetInstallFilesByIDXML: " + std::string(http_texts::kTimedOut) + "1 s");
-  expectFailedRunKeptThingsWhole(before, "stalls");
-
-  // A server too busy to accept the connection at all: its queue of pending connections is
-  // full, so a connect neither succeeds nor fails.
   const int busy = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in a{};
   a.sin_family = AF_INET;
@@ -258,12 +239,11 @@ TEST_F(FaultRunTest, StallingServiceTimesOut) {
             "GetLoginServersXML: " + std::string(http_texts::kNoConnection) + "0.3 s");
   for (int fd : fillers) ::close(fd);
   ::close(busy);
-  expectFailedRunKeptThingsWhole(before, "no connection");
+  expectKeptWhole(before, "no connection");
 
-  ref.service().clearFaults();
   writeConfig("<z:row PropName='BaseURL' PropValue='" + ref.baseUrl() + "'/>\n");
   runLauncher();
-  expectUpToDate("after the stalls");
+  expectUpToDate("after the stalled connect");
 }
 
 }  // namespace

@@ -28,10 +28,7 @@ constexpr const char* kAppRecord = "demo-app-received.txt";
 
 std::string hex(const std::string& s, const char* digits) {
   std::string out;
-  for (unsigned char c : s) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
+  for (unsigned char c : s) out.append({digits[c >> 4], digits[c & 15]});
   return out;
 }
 
@@ -40,18 +37,13 @@ class SecretsTest : public FaultTest {
   // An interactive run: the user types the login, ticks Remember or not, picks the broker.
   void runInteractive(bool remember) {
     ScriptedView& v = startRun("USEPROFILE");
-    v.typeText(TextBox::FilerCode, kDemoFiler);
-    v.typeText(TextBox::Login, kDemoBob);
-    v.typeText(TextBox::Password, kDemoBobPassword);
     v.clickRemember(remember);
-    guard->cmdLogin_Click();
+    login(kDemoFiler, kDemoBob, kDemoBobPassword, &v);
     ASSERT_TRUE(v.panelVisible(Panel::Versions)) << v.journalText();
-    int broker = -1;
-    for (int i = 0; i < int(v.gridRows().size()); ++i) {
-      if (contains(v.gridRows()[i], "Demo Broker 2026")) broker = i;
-    }
-    ASSERT_GE(broker, 0) << v.journalText();
-    v.clickGridRow(broker);
+    const std::vector<std::string> rows = v.gridRows();
+    const auto broker = std::ranges::find(rows, std::string("Demo Broker 2026"));
+    ASSERT_NE(broker, rows.end()) << v.journalText();
+    v.clickGridRow(static_cast<int>(broker - rows.begin()));
     guard->cmdRunVersion_Click();
     v.runInstallTimer();
     ASSERT_TRUE(v.unloaded()) << v.journalText();
@@ -127,9 +119,7 @@ TEST_F(SecretsTest, SelfSignedCertificateIsRefusedWhateverTheConfigurationSays) 
   const std::string certs = temp.str() + "/certs";
   const std::string script = std::string(ZENTRO_SOURCE_DIR) + "/scripts/make-test-cert.sh";
   ASSERT_EQ(std::system(("bash '" + script + "' '" + certs + "' >/dev/null").c_str()), 0);
-  env.unset("SSL_CERT_FILE");
-  env.unset("SSL_CERT_DIR");
-  env.unset("CURL_CA_BUNDLE");
+  for (const char* name : {"SSL_CERT_FILE", "SSL_CERT_DIR", "CURL_CA_BUNDLE"}) env.unset(name);
   refservice::RefServiceOptions options;
   options.https = true;
   options.certFile = certs + "/refservice-cert.pem";

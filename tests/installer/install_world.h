@@ -128,8 +128,8 @@ class InstallWorld : public ::testing::Test {
                                 {"common", &F::commonFolder}, {"broker", &F::brokerFolder},
                                 {"client", &F::clientFolder}, {"system", &F::systemFolder},
                                 {"windows", &F::windowsFolder}, {"fonts", &F::fontsFolder}}) {
-      dir.write(std::string(name) + "/.keep", "");
       folders.*folder = dir.file(name);
+      std::filesystem::create_directory(platform::pathFromUtf8(folders.*folder));
     }
 
     session.deploymentCaption = "[Demo Deployment]";
@@ -144,10 +144,7 @@ class InstallWorld : public ::testing::Test {
   }
   // Where the install list downloads `location` from (the service starts on first use).
   std::string url(const std::string& location = "") {
-    if (!started_) {
-      ref.start(filesWorld(served));
-      started_ = true;
-    }
+    if (ref.baseUrl().empty()) ref.start(filesWorld(served));
     if (session.installFilesUrl.empty()) session.installFilesUrl = ref.filesUrl();
     return session.installFilesUrl + location;
   }
@@ -161,7 +158,7 @@ class InstallWorld : public ::testing::Test {
   // Requests the service received for `location` ("" = for any file).
   int hits(const std::string& location = "") const {
     int n = 0;
-    if (started_)
+    if (!ref.baseUrl().empty())
       for (const auto& d : ref.downloads()) n += location.empty() || d.path.ends_with("/" + location);
     return n;
   }
@@ -224,17 +221,13 @@ class InstallWorld : public ::testing::Test {
   std::unique_ptr<ScriptedView> view = std::make_unique<ScriptedView>();
   RecordingHost host;
   std::unique_ptr<InstallRun> run;
-
- private:
-  bool started_ = false;
 };
 
-// The names in `folder` but ".keep".
+// The names in `folder`.
 inline std::vector<std::string> leftovers(const std::string& folder) {
   std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(platform::pathFromUtf8(folder))) {
-    if (e.path().filename() != ".keep") names.push_back(platform::utf8FromPath(e.path().filename()));
-  }
+  for (const auto& e : std::filesystem::directory_iterator(platform::pathFromUtf8(folder)))
+    names.push_back(platform::utf8FromPath(e.path().filename()));
   return names;
 }
 

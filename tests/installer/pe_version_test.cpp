@@ -87,28 +87,20 @@ TEST(PeVersion, CorruptedBytesNeverCrash) {
 }
 
 TEST(PeVersion, RefusesWhatIsNotAVersionBlock) {
-  std::vector<std::uint8_t> image = PeImageBuilder::build();
+  const std::vector<std::uint8_t> image = PeImageBuilder::build();
   const std::size_t rsrc = 2 * PeImageBuilder::kFileAlignment;
   const std::size_t block = rsrc + 0xC0;
-
-  std::vector<std::uint8_t> badKey = image;
-  badKey[block + 6] = 'X';
-  EXPECT_FALSE(parsePeFileVersion(badKey));
-
-  std::vector<std::uint8_t> badSignature = image;
-  badSignature[block + 40] ^= 1;
-  EXPECT_FALSE(parsePeFileVersion(badSignature));
-
-  // A data entry pointing far past the end of the section.
-  std::vector<std::uint8_t> farData = image;
-  farData[rsrc + 0xA3] = 0x70;
-  EXPECT_FALSE(parsePeFileVersion(farData));
-
-  // A subdirectory bit where a data entry belongs (a loop back to the root).
-  std::vector<std::uint8_t> loop = image;
-  loop[rsrc + 0x80 + 20] = 0;
-  loop[rsrc + 0x80 + 23] = 0x80;
-  EXPECT_FALSE(parsePeFileVersion(loop));
+  const std::vector<std::pair<std::size_t, std::uint8_t>> edits[] = {
+      {{block + 6, 'X'}},                 // another key
+      {{block + 40, 0xBC}},               // another signature
+      {{rsrc + 0xA3, 0x70}},              // a data entry far past the end of the section
+      // A subdirectory bit where a data entry belongs (a loop back to the root).
+      {{rsrc + 0x80 + 20, 0}, {rsrc + 0x80 + 23, 0x80}}};
+  for (const auto& edit : edits) {
+    std::vector<std::uint8_t> broken = image;
+    for (const auto& [at, value] : edit) broken[at] = value;
+    EXPECT_FALSE(parsePeFileVersion(broken)) << "at " << edit[0].first;
+  }
 }
 
 // A file's version: its version resource, else the first line of its side file without blanks
