@@ -105,12 +105,6 @@ class AppTest : public RefServiceTest {
     return window;
   }
 
-  void TearDown() override {
-    guard.reset();
-    form.reset();
-    RefServiceTest::TearDown();
-  }
-
   // Types the three boxes of `window` (the test's own by default) and presses Login.
   void login(const std::string& filer, const std::string& name, const std::string& password,
              ScriptedView* window = nullptr) {
