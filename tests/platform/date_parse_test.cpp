@@ -38,7 +38,7 @@ TEST(ParseDate, LiteralDaysAndOrder) {
   }
 }
 
-// The Linux parser is stricter than the system's (OLE Automation) parser on Windows, so it has
+// The Linux parser is stricter than the OLE Automation parser the Windows build uses, so it has
 // tables of its own.
 TEST(ParseDatePosix, GivesTheWrittenWallClockOrNothing) {
   if (zentro::testing::kWindows) GTEST_SKIP() << "Windows parses with the user's locale";
