@@ -111,6 +111,9 @@ TEST_F(ExpandArchiveTest, DoesNotFollowLinksOutOfTheFolder) {
 }
 
 TEST_F(ExpandArchiveTest, RefusesArchivesOverTheLimitsDamagedOrLying) {
+  // The bounds every install run uses; the cases below scale them down.
+  EXPECT_EQ(ExpandLimits{}.maxTotalBytes, 4294967296u);
+  EXPECT_EQ(ExpandLimits{}.maxEntries, 10000u);
   ExpandLimits limits;
   limits.maxTotalBytes = 1 << 20;
   const std::string bomb = archive({{"small.txt", "x"}, {"zeros.bin", std::string(2 << 20, '\0')}});
