@@ -55,8 +55,6 @@ void loadConfigSteps(ProgramState& s) {
   openLog(s.folders.tempFolder);
   logLine(LogLevel::Info, "start-up; root folder " + s.folders.rootFolder);
   removeStaleSpools(s.folders.tempFolder);
-  s.baseUrl = texts::kDefaultBaseUrl;
-  s.sharedEnvironment = false;
   s.configRecordset = loadConfigTable(s.folders.rootFolder);
 
   s.baseUrl = GetConfigValue(s.configRecordset, texts::kPropBaseUrl);

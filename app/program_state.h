@@ -19,7 +19,7 @@ struct ProgramState {
   // command line and the configuration file; commandLineLogin by Form_Load.
   bool configLoaded = false;         // read by Form_Load: LoadConfig has run
   std::exception_ptr configFailure;  // read by Form_Load, which reports it as its own
-  bool useProfile = false;         // read by InitFolders (Form_Load, computeFolders)
+  bool useProfile = false;         // read by InitFolders (LoadConfig, computeFolders)
   std::string baseUrl;             // read by fetchLoginLists
   bool sharedEnvironment = false;  // read by Form_Load's boxes, decideUpdateCheck, Form_Unload
   std::string warnIfUpdates;       // read by the launch stage

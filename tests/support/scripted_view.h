@@ -108,7 +108,6 @@ class ScriptedView : public View {
   std::vector<std::string> barHistory(Bar bar) const;
 
   int messageBoxCount() const { return int(boxes_.size()); }
-  const std::vector<MessageBox>& messageBoxes() const { return boxes_; }
   const MessageBox& lastMessageBox() const;  // fails the test when none was shown
 
   const std::string& caption() const { return caption_; }
