@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <optional>
 #include <system_error>
 
@@ -14,6 +16,7 @@
 #include "installer/safe_names.h"
 #include "installer/version_compare.h"
 #include "platform/ascii_text.h"
+#include "platform/file_io.h"
 #include "platform/file_path.h"
 #include "platform/paths.h"
 #include "platform/run_log.h"
@@ -60,16 +63,25 @@ struct ListFields {
   }
 };
 
-std::string text(const Table& list, const ListField& field) {
-  return field.of(list).toText().value_or(std::string());
+// The field's text, read in place when the row holds it as text (as almost every field of the
+// list does); any other value is turned into text in `other`. Valid until the row moves on or
+// `other` changes.
+std::string_view textIn(const Table& list, const ListField& field, std::string& other) {
+  const Value& value = field.of(list);
+  if (const std::string* s = value.get<std::string>()) return *s;
+  other = value.toText().value_or(std::string());
+  return other;
 }
 
-// The field's text without its leading and trailing spaces; a text field is trimmed in place
-// rather than copied first.
+std::string text(const Table& list, const ListField& field) {
+  std::string other;
+  return std::string(textIn(list, field, other));
+}
+
+// The field's text without its leading and trailing spaces.
 std::string trimmedText(const Table& list, const ListField& field) {
-  const Value& value = field.of(list);
-  if (const std::string* s = value.get<std::string>()) return std::string(platform::trim(*s));
-  return std::string(platform::trim(value.toText().value_or(std::string())));
+  std::string other;
+  return std::string(platform::trim(textIn(list, field, other)));
 }
 
 // An optional field (SHA256); "" when the list has no such field or it is empty.
@@ -127,7 +139,10 @@ class InstallRun::Impl {
   // False when the walk must end here (missing rights).
   bool ordinaryEntry(const std::string& fileName, const std::string& location,
                      const TargetFolder& target);
-  std::string installedVersionOf(const TargetFolder& target);
+  std::string installedVersionOf(const TargetFolder& target, const std::string& fileName);
+  // The working folder `path`, held open until the walk ends or a download runs (an installer
+  // it runs may replace the folder itself).
+  const platform::OpenFolder& openFolder(const std::string& path);
   void startDownload(const std::string& url);
   void showInstallationError();
   void endOfList();
@@ -140,6 +155,8 @@ class InstallRun::Impl {
   InetTransfer inet1_;
   DownloadHandler handler_;
   ListFields fields_;  // of installList, located at the start of each walk
+  using OpenFolders = std::map<std::string, platform::OpenFolder, std::less<>>;
+  OpenFolders openFolders_;  // see openFolder()
 };
 
 InstallRun::InstallRun(View& view, const WorkingFolders& folders, InstallSession& session,
@@ -189,10 +206,18 @@ std::string localPath(std::string path) {
 void InstallRun::Impl::walk() {
   Table& list = session_.installList;
   fields_.locate(list);
+  struct CloseFolders {
+    OpenFolders& open;
+    ~CloseFolders() { open.clear(); }
+  } closeFolders{openFolders_};
   // A list names a handful of locations, mostly in long runs of rows: the upper-cased form of
   // the last one is kept.
   std::string lastLocation;
   std::string locationKey;
+  // Kept across rows, so that reading a row's name and location allocates nothing.
+  std::string fileName;
+  std::string location;
+  std::string other;
   for (;;) {
     view_.setBarWidth(Bar::Current, 0);
     if (session_.updateBlocked) {
@@ -206,8 +231,8 @@ void InstallRun::Impl::walk() {
     view_.setBarWidth(Bar::Total, kTotalBarWidth / static_cast<double>(list.recordCount()) *
                                       static_cast<double>(list.absolutePosition()));
 
-    const std::string fileName = text(list, fields_.fileName);
-    const std::string location = text(list, fields_.installLocation);
+    fileName.assign(textIn(list, fields_.fileName, other));
+    location.assign(textIn(list, fields_.installLocation, other));
     if (locationKey.empty() || location != lastLocation) {
       lastLocation = location;
       locationKey = upperCase(location);
@@ -267,15 +292,22 @@ void InstallRun::Impl::launchRecord() {
   host_.launchApplication();
 }
 
-std::string InstallRun::Impl::installedVersionOf(const TargetFolder& target) {
+const platform::OpenFolder& InstallRun::Impl::openFolder(const std::string& path) {
+  return openFolders_.try_emplace(path, path).first->second;
+}
+
+std::string InstallRun::Impl::installedVersionOf(const TargetFolder& target,
+                                                 const std::string& fileName) {
   const Table& list = session_.installList;
-  const std::string altCheck = text(list, fields_.altCheck);
-  const std::string altRegValue = text(list, fields_.altCheckRegValue);
+  std::string otherCheck;
+  std::string otherRegValue;
+  const std::string_view altCheck = textIn(list, fields_.altCheck, otherCheck);
+  const std::string_view altRegValue = textIn(list, fields_.altCheckRegValue, otherRegValue);
   std::string installed;
   if (!platform::trim(altRegValue).empty()) {
-    installed = ReadRegistryValue(altCheck, altRegValue);
+    installed = ReadRegistryValue(std::string(altCheck), std::string(altRegValue));
   } else if (!platform::trim(altCheck).empty()) {
-    std::string path = altCheck;
+    std::string path(altCheck);
     replaceAll(path, texts::kAltSystemDir, folders_.systemFolder);
     replaceAll(path, texts::kAltProgramFiles, folders_.rootFolder);
     replaceAll(path, texts::kAltWindowsDir, folders_.windowsFolder);
@@ -283,7 +315,7 @@ std::string InstallRun::Impl::installedVersionOf(const TargetFolder& target) {
   } else if (target.folder) {
     // Outside the known folders nothing is installed: a file that happens to lie at the root of
     // the drive must not make the entry look current and so escape its refusal.
-    installed = GetFileVersion(session_.targetPath);
+    installed = GetFileVersion(openFolder(*target.folder), fileName);
   }
 
   if (target.isFont) {
@@ -306,7 +338,7 @@ bool InstallRun::Impl::ordinaryEntry(const std::string& fileName, const std::str
       static_cast<std::int16_t>(fields_.installType.of(list).toInt64().value_or(0));
   session_.serverVersion = trimmedText(list, fields_.fileVersion);
   session_.currentSha256 = optionalText(list, fields_.sha256);
-  session_.installedVersion = installedVersionOf(target);
+  session_.installedVersion = installedVersionOf(target, fileName);
 
   if (!IsNewerVersion(session_.installedVersion, session_.serverVersion, session_.skipUpdates)) {
     if (!session_.checkOnly) view_.setLabel(Label::FrameStatus, std::string(texts::kProcessing));
@@ -355,6 +387,7 @@ void InstallRun::Impl::startDownload(const std::string& url) {
   // The state handling enables the timer again; this walk carries on by itself, and a tick
   // after it ended would walk an exhausted list a second time.
   view_.setInstallTimerEnabled(false);
+  openFolders_.clear();
 }
 
 }  // namespace zentro

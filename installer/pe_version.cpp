@@ -76,7 +76,9 @@ class SpanSource final : public ByteSource {
 // its headers: most reads of the walk then need no further read of the file.
 class FileSource final : public ByteSource {
  public:
-  explicit FileSource(const std::string& path) : file_(path, kMaxPeFileSize, kDosSignature) {
+  // `where`: a path, or an open folder and a name in it.
+  template <class... Where>
+  explicit FileSource(const Where&... where) : file_(where..., kMaxPeFileSize, kDosSignature) {
     const std::optional<std::size_t> got =
         file_.readAt(0, head_.data(),
                      static_cast<std::size_t>(std::min<std::uint64_t>(file_.size(), kHeadBytes)));
@@ -274,6 +276,15 @@ class PeImage {
   std::uint32_t dataSize_ = 0;
 };
 
+// Opened only as a regular file of bounded size: a folder, a device or a pipe that would block
+// the read gives no version.
+template <class... Where>
+std::optional<PeFileVersion> fileVersionOf(const Where&... where) {
+  const FileSource source(where...);
+  if (!source.isOpen()) return std::nullopt;
+  return PeImage(source).fileVersion();
+}
+
 }  // namespace
 
 std::optional<PeFileVersion> parsePeFileVersion(std::span<const std::uint8_t> bytes) {
@@ -282,11 +293,12 @@ std::optional<PeFileVersion> parsePeFileVersion(std::span<const std::uint8_t> by
 }
 
 std::optional<PeFileVersion> readPeFileVersion(const std::string& path) {
-  // Opened only as a regular file of bounded size: a folder, a device or a pipe that would
-  // block the read gives no version.
-  const FileSource source(path);
-  if (!source.isOpen()) return std::nullopt;
-  return PeImage(source).fileVersion();
+  return fileVersionOf(path);
+}
+
+std::optional<PeFileVersion> readPeFileVersion(const platform::OpenFolder& folder,
+                                               const std::string& name) {
+  return fileVersionOf(folder, name);
 }
 
 }  // namespace zentro

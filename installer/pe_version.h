@@ -10,6 +10,8 @@
 #include <span>
 #include <string>
 
+#include "platform/file_io.h"
+
 namespace zentro {
 
 // Major, minor, build, revision: the high and low halves of dwFileVersionMS and
@@ -26,5 +28,8 @@ std::optional<PeFileVersion> parsePeFileVersion(std::span<const std::uint8_t> by
 // The same for a file. Reads only the parts it needs; nullopt also for a missing file, a
 // file that is not a regular file, or one larger than kMaxPeFileSize.
 std::optional<PeFileVersion> readPeFileVersion(const std::string& path);
+// The same for the file `name` in `folder`.
+std::optional<PeFileVersion> readPeFileVersion(const platform::OpenFolder& folder,
+                                               const std::string& name);
 
 }  // namespace zentro

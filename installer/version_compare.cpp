@@ -24,25 +24,37 @@ std::string withoutBlanks(std::string_view text) {
   return out;
 }
 
-std::string sideFileVersion(const std::string& path) {
-  // Read on every walk for every file without a version resource, so in one read; a FIFO
-  // planted at the name refuses it and never blocks the walk.
-  const std::optional<std::string> text =
-      platform::readSmallFile(path + std::string(install_commands::kSideFileSuffix), kMaxSideFile);
+// The version in a side file's text: its first line without blanks.
+std::string sideFileVersion(const std::optional<std::string>& text) {
   if (!text) return {};
   const std::string_view line = std::string_view(*text).substr(0, text->find('\n'));
   if (line.size() > kMaxSideLine) return {};
   return withoutBlanks(line);
 }
 
+std::string versionText(const PeFileVersion& v) {
+  return std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "." +
+         std::to_string(v[3]);
+}
+
+std::string sideFileName(const std::string& file) {
+  return file + std::string(install_commands::kSideFileSuffix);
+}
+
 }  // namespace
 
+// The side file is read on every walk for every file without a version resource, so in one
+// read; a FIFO planted at its name refuses it and never blocks the walk.
 std::string GetFileVersion(const std::string& path) {
-  if (std::optional<PeFileVersion> v = readPeFileVersion(path)) {
-    return std::to_string((*v)[0]) + "." + std::to_string((*v)[1]) + "." +
-           std::to_string((*v)[2]) + "." + std::to_string((*v)[3]);
+  if (const std::optional<PeFileVersion> v = readPeFileVersion(path)) return versionText(*v);
+  return sideFileVersion(platform::readSmallFile(sideFileName(path), kMaxSideFile));
+}
+
+std::string GetFileVersion(const platform::OpenFolder& folder, const std::string& name) {
+  if (const std::optional<PeFileVersion> v = readPeFileVersion(folder, name)) {
+    return versionText(*v);
   }
-  return sideFileVersion(path);
+  return sideFileVersion(folder.readSmallFile(sideFileName(name), kMaxSideFile));
 }
 
 std::optional<std::array<std::uint32_t, 4>> parseVersion(std::string_view text) {

@@ -8,12 +8,16 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_io.h"
+
 namespace zentro {
 
 // Version text of an installed file: the four parts of its PE version resource joined by "."
 // (e.g. "300.1100.0.11"); else the first line of `path` + ".ver" with every blank removed;
 // else "".
 std::string GetFileVersion(const std::string& path);
+// The same for the file `name` in `folder` (the install walk's reads).
+std::string GetFileVersion(const platform::OpenFolder& folder, const std::string& name);
 
 // The four parts of a version text ("1.2.3.4", "1, 2, 3, 4"; commas count as dots, blanks are
 // ignored; "1.2" = 1.2.0.0, "1.2.3" = 1.2.3.0; parts after the fourth are read and dropped,

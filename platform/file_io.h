@@ -29,6 +29,29 @@ std::optional<std::string> readWholeFile(const std::string& path,
 // the same bound; Windows: as readWholeFile.
 std::optional<std::string> readSmallFile(const std::string& path, std::size_t maxBytes);
 
+// A folder whose files are read by name many times in a row (the install walk reads two for
+// every entry). Linux holds the folder open, so that each open looks up the name alone rather
+// than the folder's whole path again; Windows keeps the path. Reading `name` here finds the
+// file that joinPath(path, name) names: a name that is no bare file name, or a folder that
+// could not be opened, is read by that joined path. One owner thread.
+class OpenFolder {
+ public:
+  explicit OpenFolder(std::string path);
+  ~OpenFolder();
+  OpenFolder(const OpenFolder&) = delete;
+  OpenFolder& operator=(const OpenFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  // The system's handle of the open folder; detail::kNoFile when none is held (Windows).
+  std::intptr_t handle() const { return handle_; }
+  // readSmallFile for the file `name` in this folder.
+  std::optional<std::string> readSmallFile(const std::string& name, std::size_t maxBytes) const;
+
+ private:
+  std::string path_;
+  std::intptr_t handle_;
+};
+
 // A file open for reads at any offset, opened only when `path` names a regular file (a link
 // counts as the file it leads to) of at most `maxBytes`: a folder, FIFO or device is never
 // read, and the open never waits on one. The checks are made on the open file, so the path is
@@ -41,6 +64,9 @@ class ReadOnlyFile {
   // FIFO or terminal refuses, so nothing is taken from one, and nothing read before the checks
   // is kept.
   ReadOnlyFile(const std::string& path, std::uint64_t maxBytes, std::string_view signature);
+  // The same for the file `name` in `folder`.
+  ReadOnlyFile(const OpenFolder& folder, const std::string& name, std::uint64_t maxBytes,
+               std::string_view signature);
   ~ReadOnlyFile();
   ReadOnlyFile(const ReadOnlyFile&) = delete;
   ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;

@@ -11,7 +11,10 @@
 #include <cerrno>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
+
+#include "platform/paths.h"
 
 namespace zentro::platform {
 namespace {
@@ -20,9 +23,21 @@ constexpr std::size_t kCopyChunk = 64 * 1024;
 // The longest signature ReadOnlyFile looks for.
 constexpr std::size_t kMaxSignatureBytes = 16;
 
-// Opens `path` for reading; O_NONBLOCK keeps a FIFO from blocking the open. -1 on failure.
+// For reading; O_NONBLOCK keeps a FIFO from blocking the open.
+constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+
+// Opens `path` for reading. -1 on failure.
 int openForReading(const std::string& path) {
-  return path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  return path.empty() ? -1 : ::open(path.c_str(), kReadFlags);
+}
+
+// Opens the file `name` in `folder` for reading: by the name alone where the folder is open and
+// the name is a bare file name, which then stands for the same file as the joined path.
+int openForReading(const OpenFolder& folder, const std::string& name) {
+  if (folder.handle() < 0 || name.empty() || name.find('/') != std::string::npos) {
+    return openForReading(joinPath(folder.path(), name));
+  }
+  return ::openat(static_cast<int>(folder.handle()), name.c_str(), kReadFlags);
 }
 
 // One positional read, repeated when a signal interrupts it; a FIFO or terminal refuses it.
@@ -33,17 +48,12 @@ ssize_t readAtOffset(int fd, char* out, std::size_t count, std::uint64_t offset)
   }
 }
 
-}  // namespace
-
-ReadOnlyFile::ReadOnlyFile(const std::string& path, std::uint64_t maxBytes)
-    : ReadOnlyFile(path, maxBytes, {}) {}
-
-ReadOnlyFile::ReadOnlyFile(const std::string& path, std::uint64_t maxBytes,
-                           std::string_view signature)
-    : handle_(detail::kNoFile) {
-  // The descriptor's own status decides, so the path is looked up once.
-  const int fd = openForReading(path);
-  if (fd < 0) return;
+// `fd` (closed here unless kept) and its size when it is a regular file of at most `maxBytes`
+// that begins with `signature`; {-1, 0} otherwise. The signature is read first, so a file
+// without it costs no status read.
+std::pair<int, std::uint64_t> checkedForReading(int fd, std::uint64_t maxBytes,
+                                                std::string_view signature) {
+  if (fd < 0) return {-1, 0};
   if (!signature.empty()) {
     std::array<char, kMaxSignatureBytes> lead;
     const ssize_t n = signature.size() <= lead.size()
@@ -52,21 +62,20 @@ ReadOnlyFile::ReadOnlyFile(const std::string& path, std::uint64_t maxBytes,
     if (n != static_cast<ssize_t>(signature.size()) ||
         std::string_view(lead.data(), signature.size()) != signature) {
       ::close(fd);
-      return;
+      return {-1, 0};
     }
   }
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
       static_cast<std::uintmax_t>(st.st_size) > maxBytes) {
     ::close(fd);
-    return;
+    return {-1, 0};
   }
-  handle_ = fd;
-  size_ = static_cast<std::uint64_t>(st.st_size);
+  return {fd, static_cast<std::uint64_t>(st.st_size)};
 }
 
-std::optional<std::string> readSmallFile(const std::string& path, std::size_t maxBytes) {
-  const int fd = openForReading(path);
+// The content of `fd` (closed here) in one positional read.
+std::optional<std::string> readSmallFrom(int fd, std::size_t maxBytes) {
   if (fd < 0) return std::nullopt;
   // One byte more than allowed shows a file that is too large. The buffer is not cleared: only
   // what the read fills is kept.
@@ -75,6 +84,46 @@ std::optional<std::string> readSmallFile(const std::string& path, std::size_t ma
   ::close(fd);
   if (n < 0 || static_cast<std::size_t>(n) > maxBytes) return std::nullopt;
   return std::string(buffer.get(), static_cast<std::size_t>(n));
+}
+
+}  // namespace
+
+OpenFolder::OpenFolder(std::string path) : path_(std::move(path)), handle_(detail::kNoFile) {
+  // Held only to look names up in, which needs no right to read the folder's list.
+  if (!path_.empty()) handle_ = ::open(path_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+OpenFolder::~OpenFolder() {
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+std::optional<std::string> OpenFolder::readSmallFile(const std::string& name,
+                                                     std::size_t maxBytes) const {
+  return readSmallFrom(openForReading(*this, name), maxBytes);
+}
+
+ReadOnlyFile::ReadOnlyFile(const std::string& path, std::uint64_t maxBytes)
+    : ReadOnlyFile(path, maxBytes, {}) {}
+
+ReadOnlyFile::ReadOnlyFile(const std::string& path, std::uint64_t maxBytes,
+                           std::string_view signature)
+    : handle_(detail::kNoFile) {
+  // The descriptor's own status decides, so the path is looked up once.
+  const auto [fd, size] = checkedForReading(openForReading(path), maxBytes, signature);
+  handle_ = fd;
+  size_ = size;
+}
+
+ReadOnlyFile::ReadOnlyFile(const OpenFolder& folder, const std::string& name,
+                           std::uint64_t maxBytes, std::string_view signature)
+    : handle_(detail::kNoFile) {
+  const auto [fd, size] = checkedForReading(openForReading(folder, name), maxBytes, signature);
+  handle_ = fd;
+  size_ = size;
+}
+
+std::optional<std::string> readSmallFile(const std::string& path, std::size_t maxBytes) {
+  return readSmallFrom(openForReading(path), maxBytes);
 }
 
 std::optional<std::size_t> ReadOnlyFile::readAt(std::uint64_t offset, char* out,

@@ -6,8 +6,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
+#include "platform/paths.h"
 #include "platform/win32/text_convert_win.h"
 
 namespace zentro::platform {
@@ -45,8 +47,22 @@ bool missingError(DWORD error) {
 
 }  // namespace
 
+// Windows opens a file by its path alone, so the folder keeps only that.
+OpenFolder::OpenFolder(std::string path) : path_(std::move(path)), handle_(detail::kNoFile) {}
+
+OpenFolder::~OpenFolder() = default;
+
+std::optional<std::string> OpenFolder::readSmallFile(const std::string& name,
+                                                     std::size_t maxBytes) const {
+  return platform::readSmallFile(joinPath(path_, name), maxBytes);
+}
+
 ReadOnlyFile::ReadOnlyFile(const std::string& path, std::uint64_t maxBytes)
     : ReadOnlyFile(path, maxBytes, {}) {}
+
+ReadOnlyFile::ReadOnlyFile(const OpenFolder& folder, const std::string& name,
+                           std::uint64_t maxBytes, std::string_view signature)
+    : ReadOnlyFile(joinPath(folder.path(), name), maxBytes, signature) {}
 
 ReadOnlyFile::ReadOnlyFile(const std::string& path, std::uint64_t maxBytes,
                            std::string_view signature)

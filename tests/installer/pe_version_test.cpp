@@ -105,6 +105,7 @@ TEST(PeVersion, RefusesWhatIsNotAVersionBlock) {
 
 // A file's version: its version resource, else the first line of its side file without blanks
 // (the file itself may be missing), else "" (also for what is no image or no file at all).
+// Read by name in its open folder, every file gives the same answer as by its path.
 TEST(GetFileVersion, ResourceThenSideFileThenNothing) {
   zentro::testing::TempDir dir;
   const auto side = [&](const std::string& file, const std::string& content) {
@@ -123,10 +124,17 @@ TEST(GetFileVersion, ResourceThenSideFileThenNothing) {
       {side("huge.dll", std::string(100000, '1')), ""},  // a first line far too long
       {side("large.dll", "1.2.3.4\r\n" + std::string(70000, 'x')), ""},  // a file far too large
       {dir.file("missing.dll"), ""},
-      {dir.str(), ""},
+      {dir.file("."), ""},
+      // Names that are no bare file name: in a subfolder, and one that begins at a separator.
+      {side("lib/sub.dll", "5.6.7.8"), "5.6.7.8"},
+      {dir.str() + "//msvbvm60.dll", "300.1100.0.11"},
       {dir.write("readme.txt", "MZ but not really a program"), ""},
       {dir.write("zero.dll", ""), ""}};
-  for (const auto& [path, expected] : rows) EXPECT_EQ(GetFileVersion(path), expected) << path;
+  const platform::OpenFolder folder(dir.str());
+  for (const auto& [path, expected] : rows) {
+    EXPECT_EQ(GetFileVersion(path), expected) << path;
+    EXPECT_EQ(GetFileVersion(folder, path.substr(dir.str().size() + 1)), expected) << path;
+  }
 }
 
 }  // namespace
