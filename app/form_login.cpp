@@ -67,21 +67,16 @@ void loadConfigSteps(ProgramState& s) {
   s.install.sharedEnvironment = s.sharedEnvironment;
 }
 
-// Whatever the steps raise is kept: before the window exists nobody could report it.
-void loadConfigInto(ProgramState& s) {
-  s.configLoaded = true;
-  try {
-    loadConfigSteps(s);
-  } catch (...) {
-    s.configFailure = std::current_exception();
-  }
-}
-
 }  // namespace
 
+// Whatever the steps raise is kept: before the window exists nobody could report it.
 std::unique_ptr<ProgramState> LoadConfig() {
   auto state = std::make_unique<ProgramState>();
-  loadConfigInto(*state);
+  try {
+    loadConfigSteps(*state);
+  } catch (...) {
+    state->configFailure = std::current_exception();
+  }
   return state;
 }
 
@@ -120,7 +115,7 @@ void FrmLogin::Impl::writeUpdateStamps() {
 
 FrmLogin::FrmLogin(View& view, CallLimits limits, std::unique_ptr<ProgramState> loaded)
     : view_(view),
-      state_(loaded ? std::move(loaded) : std::make_unique<ProgramState>()),
+      state_(loaded ? std::move(loaded) : LoadConfig()),
       impl_(std::make_unique<Impl>(view, *state_, limits)) {}
 
 FrmLogin::~FrmLogin() = default;
@@ -138,7 +133,6 @@ void FrmLogin::Form_Load() {
   }
   for (const char* font : texts::kSessionFonts) platform::addFontResource(folder + font);
 
-  if (!s.configLoaded) loadConfigInto(s);
   if (s.configFailure) std::rethrow_exception(s.configFailure);
 
   const std::string& commandLine = platform::commandLine();

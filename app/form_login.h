@@ -20,7 +20,7 @@ class FrmLogin : public FormEvents {
  public:
   // `limits` bound every business-object call of the run (connect and total time); the
   // program uses the defaults, tests pass short ones to see a stalling service fail quickly.
-  // `loaded`: the state LoadConfig made before the window existed; none: Form_Load loads it.
+  // `loaded`: the state LoadConfig made before the window existed; none: LoadConfig runs here.
   explicit FrmLogin(View& view, CallLimits limits = {},
                     std::unique_ptr<ProgramState> loaded = nullptr);
   ~FrmLogin() override;
@@ -60,8 +60,8 @@ class FrmLogin : public FormEvents {
 
 // The start-up work that needs no window: the base folders, the run log and the configuration
 // file, read into a new state. The Qt program runs it while the font configuration is still
-// loading and its window does not yet exist; Form_Load runs it when nobody has. A failure is
-// kept in the state for Form_Load to report, as when Form_Load meets it itself.
+// loading and its window does not yet exist; FrmLogin runs it when it is handed no state. A
+// failure is kept in the state for Form_Load to report, through the window's error boundary.
 std::unique_ptr<ProgramState> LoadConfig();
 
 // The fields of an automatic-login command line: every double quote removed, then split at

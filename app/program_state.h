@@ -15,9 +15,8 @@
 namespace zentro {
 
 struct ProgramState {
-  // Set by LoadConfig (before the window exists, or at the start of Form_Load), from the
-  // command line and the configuration file; commandLineLogin by Form_Load.
-  bool configLoaded = false;         // read by Form_Load: LoadConfig has run
+  // Set by LoadConfig (before the window exists, or as FrmLogin is made), from the command
+  // line and the configuration file; commandLineLogin by Form_Load.
   std::exception_ptr configFailure;  // read by Form_Load, which reports it as its own
   bool useProfile = false;         // read by InitFolders (LoadConfig, computeFolders)
   std::string baseUrl;             // read by fetchLoginLists
