@@ -29,13 +29,16 @@ std::string unparsed(FcPattern* pattern) {
 std::string listed(FcStrList* list) {
   std::string out;
   if (!list) return out;
-  while (FcChar8* s = FcStrListNext(list)) out += reinterpret_cast<const char*>(s) + std::string(" ");
+  while (FcChar8* s = FcStrListNext(list)) {
+    out += reinterpret_cast<const char*>(s);
+    out += ' ';
+  }
   FcStrListDone(list);
   return out + "\n";
 }
 
 // Everything the toolkit asks of a configuration: its folders and files, its font list, and for
-// each request the substituted pattern, the fallback order and the prepared best match.
+// each request the substituted pattern and the fallback order, each font prepared for rendering.
 std::string whatItShows(FcConfig* config) {
   std::string out = listed(FcConfigGetFontDirs(config)) + listed(FcConfigGetCacheDirs(config)) +
                     listed(FcConfigGetConfigFiles(config));
