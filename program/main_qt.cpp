@@ -50,10 +50,10 @@ int main(int argc, char* argv[]) {
   // The window ends the program itself when it unloads; a closing message box must not.
   QApplication::setQuitOnLastWindowClosed(false);
 
-  // What needs no font runs while the font configuration is still loading.
+  // What needs no font runs while the font configuration is still loading: the artwork, the
+  // start-up work that needs no window, and the window's controls up to its first text box.
   zentro::qt::drawLoginArtwork();
   std::unique_ptr<zentro::ProgramState> loaded = zentro::LoadConfig();
-  fonts.wait();
-  zentro::qt::QtView view;
+  zentro::qt::QtView view([&fonts] { fonts.wait(); });
   return zentro::runProgram(view, [] { QApplication::exec(); }, std::move(loaded));
 }

@@ -51,13 +51,13 @@ QString boxTitle(const std::optional<std::string>& title) {
 
 }  // namespace
 
-QtView::QtView(QWidget* parent) : QWidget(parent) {
+QtView::QtView(const std::function<void()>& beforeFirstText, QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("frmLogin"));
   setFixedSize(kWidth, kHeight);
   setWindowIcon(windowIcon());
 
   // Stacking follows creation order: login at the back, install in front.
-  frameLogin_ = buildLoginPanel();
+  frameLogin_ = buildLoginPanel(beforeFirstText);
   frameVersions_ = buildVersionsPanel();
   frameInstall_ = buildInstallPanel();
   for (QWidget* panel : {frameLogin_, frameVersions_, frameInstall_}) {

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <functional>
 
 #include "platform/view.h"
 
@@ -32,7 +33,10 @@ class QtView : public QWidget, public View {
   static constexpr int kWidth = 430;
   static constexpr int kHeight = 270;
 
-  explicit QtView(QWidget* parent = nullptr);
+  // `beforeFirstText` runs once, just before the window makes its first control that lays out
+  // text as it is made (the first text box). Nothing made before it uses a font, so the
+  // program can finish loading the font configuration there while the rest is made.
+  explicit QtView(const std::function<void()>& beforeFirstText = {}, QWidget* parent = nullptr);
   ~QtView() override;
 
   void attach(FormEvents& events) { events_ = &events; }
@@ -83,7 +87,7 @@ class QtView : public QWidget, public View {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  QWidget* buildLoginPanel();
+  QWidget* buildLoginPanel(const std::function<void()>& beforeFirstText);
   QWidget* buildVersionsPanel();
   QWidget* buildInstallPanel();
   VersionsGrid* versionsGrid();

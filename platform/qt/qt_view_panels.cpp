@@ -9,6 +9,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <iterator>
 
 #include "platform/qt/artwork.h"
 #include "platform/qt/progress_rect.h"
@@ -67,17 +68,14 @@ class PasswordStyle final : public QProxyStyle {
 
 }  // namespace
 
-QWidget* QtView::buildLoginPanel() {
+// The controls that lay out no text as they are made come first (their texts are measured when
+// the window is first shown); the text boxes, which lay out theirs at once, come after
+// `beforeFirstText`. The tab order and the first focus are set explicitly, so the order of making
+// does not show.
+QWidget* QtView::buildLoginPanel(const std::function<void()>& beforeFirstText) {
   auto* panel = new QWidget(this);
   panel->setObjectName(QStringLiteral("frameLogin"));
 
-  txtFilerCode_ = lineEdit("txtFilerCode", panel);
-  txtLogin_ = lineEdit("txtLogin", panel);
-  txtPassword_ = lineEdit("txtPassword", panel);
-  txtPassword_->setEchoMode(QLineEdit::Password);
-  auto* passwordStyle = new PasswordStyle;
-  passwordStyle->setParent(txtPassword_);  // a widget does not own its style
-  txtPassword_->setStyle(passwordStyle);
   chkRemember_ = new QCheckBox(QString::fromUtf8(kRememberCaption), panel);
   chkRemember_->setObjectName(QStringLiteral("chkRemember"));
   cmdLogin_ = button("cmdLogin", kLoginCaption, panel);
@@ -97,17 +95,13 @@ QWidget* QtView::buildLoginPanel() {
   auto* fields = new QGridLayout;
   fields->setHorizontalSpacing(10);
   fields->setVerticalSpacing(8);
-  const std::pair<const char*, QLineEdit*> rows[] = {
-      {kFilerCodeLabel, txtFilerCode_}, {kLoginLabel, txtLogin_}, {kPasswordLabel, txtPassword_}};
-  int r = 0;
-  for (const auto& [caption, edit] : rows) {
-    auto* label = textLabel(caption, panel);
-    label->setBuddy(edit);
-    fields->addWidget(label, r, 0);
-    fields->addWidget(edit, r, 1);
-    ++r;
+  const char* const captions[] = {kFilerCodeLabel, kLoginLabel, kPasswordLabel};
+  QLabel* captionLabels[std::size(captions)];
+  for (std::size_t r = 0; r < std::size(captions); ++r) {
+    captionLabels[r] = textLabel(captions[r], panel);
+    fields->addWidget(captionLabels[r], static_cast<int>(r), 0);
   }
-  fields->addWidget(chkRemember_, r, 1);
+  fields->addWidget(chkRemember_, static_cast<int>(std::size(captions)), 1);
 
   auto* top = new QHBoxLayout;
   top->setSpacing(kMargin + 4);
@@ -130,12 +124,28 @@ QWidget* QtView::buildLoginPanel() {
   layout->addLayout(buttons);
   layout->addSpacing(4);
   layout->addWidget(lblStatus_);
+
+  if (beforeFirstText) beforeFirstText();
+  txtFilerCode_ = lineEdit("txtFilerCode", panel);
+  txtLogin_ = lineEdit("txtLogin", panel);
+  txtPassword_ = lineEdit("txtPassword", panel);
+  txtPassword_->setEchoMode(QLineEdit::Password);
+  auto* passwordStyle = new PasswordStyle;
+  passwordStyle->setParent(txtPassword_);  // a widget does not own its style
+  txtPassword_->setStyle(passwordStyle);
+  QLineEdit* const boxes[] = {txtFilerCode_, txtLogin_, txtPassword_};
+  for (std::size_t r = 0; r < std::size(boxes); ++r) {
+    captionLabels[r]->setBuddy(boxes[r]);
+    fields->addWidget(boxes[r], static_cast<int>(r), 1);
+  }
+
   setTabOrder(txtFilerCode_, txtLogin_);
   setTabOrder(txtLogin_, txtPassword_);
   setTabOrder(txtPassword_, chkRemember_);
   setTabOrder(chkRemember_, cmdLogin_);
   setTabOrder(cmdLogin_, cmdCancel_);
   setTabOrder(cmdCancel_, cmdRefresh_);
+  txtFilerCode_->setFocus();  // made last, it is not first in the focus chain
   return panel;
 }
 

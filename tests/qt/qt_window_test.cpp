@@ -11,8 +11,12 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
+#include <dlfcn.h>
+#include <fontconfig/fontconfig.h>
 #include <unistd.h>
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 #include "platform/qt/progress_rect.h"
@@ -21,6 +25,20 @@
 #include "platform/qt/versions_grid.h"
 #include "platform/window_texts.h"
 #include "tests/window/window_contract.h"
+
+namespace {
+std::atomic<bool> gFontsListed{false};
+}  // namespace
+
+// The toolkit lists the machine's fonts through fontconfig the first time anything needs a font.
+// This program's own FcFontList, which the toolkit's call reaches before the library's, notes
+// that moment and hands the call on.
+extern "C" FcFontSet* FcFontList(FcConfig* config, FcPattern* pattern, FcObjectSet* objects) {
+  gFontsListed = true;
+  using List = FcFontSet* (*)(FcConfig*, FcPattern*, FcObjectSet*);
+  static const auto next = reinterpret_cast<List>(dlsym(RTLD_NEXT, "FcFontList"));
+  return next ? next(config, pattern, objects) : nullptr;
+}
 
 namespace zentro::testing {
 
@@ -94,6 +112,42 @@ TEST_F(QtWindowTest, DesignKeysClicksAndTheMaskedPassword) {
   QTest::keyClick(part<QPushButton>("cmdCancel"), Qt::Key_Return);
   part<QPushButton>("cmdRefresh")->click();
   EXPECT_EQ(events.calls, (Calls{"cmdLogin_Click", "cmdCancel_Click", "cmdRefresh_Click"}));
+}
+
+// Tab walks the login panel's controls in their designed order and comes round again, and each
+// caption leads to its own box, whatever order the controls were made in.
+TEST_F(QtWindowTest, TabWalksTheLoginPanelInOrderAndEachCaptionLeadsToItsBox) {
+  qt::QtView fresh;  // a window that nothing has given the focus yet starts in the first box
+  fresh.show();
+  fresh.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&fresh));
+  ASSERT_NE(fresh.focusWidget(), nullptr);
+  EXPECT_EQ(fresh.focusWidget()->objectName(), QStringLiteral("txtFilerCode"));
+  fresh.hide();
+
+  view().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&view()));
+  part<QLineEdit>("txtFilerCode")->setFocus();
+  QStringList walked;
+  for (int i = 0; i < 8 && view().focusWidget(); ++i) {
+    walked << view().focusWidget()->objectName();
+    QTest::keyClick(view().focusWidget(), Qt::Key_Tab);
+  }
+  EXPECT_EQ(walked, (QStringList{"txtFilerCode", "txtLogin", "txtPassword", "chkRemember",
+                                 "cmdLogin", "cmdCancel", "cmdRefresh", "txtFilerCode"}));
+
+  const std::pair<const char*, const char*> captions[] = {
+      {qt::kFilerCodeLabel, "txtFilerCode"}, {qt::kLoginLabel, "txtLogin"},
+      {qt::kPasswordLabel, "txtPassword"}};
+  for (const auto& [caption, box] : captions) {
+    QLabel* label = nullptr;
+    for (QLabel* candidate : view().findChildren<QLabel*>()) {
+      if (candidate->text() == QString::fromUtf8(caption)) label = candidate;
+    }
+    ASSERT_NE(label, nullptr) << caption;
+    ASSERT_NE(label->buddy(), nullptr) << caption;
+    EXPECT_EQ(label->buddy()->objectName(), QString::fromLatin1(box)) << caption;
+  }
 }
 
 TEST_F(QtWindowTest, CaptionAndLabelsShowAsPlainText) {
@@ -222,6 +276,26 @@ TEST_F(QtWindowTest, TerminateEndsTheProcessAtOnceWithoutUnloading) {
         view().terminate(3);
       },
       ::testing::ExitedWithCode(3), "before");
+}
+
+// Nothing the window makes before its first text box uses a font: the program finishes loading
+// the font configuration there, and a font used earlier would have the toolkit load it a second
+// time. A fresh copy of this program, where nothing has used a font yet, makes the window.
+TEST(QtWindowFontsTest, NothingBeforeTheFirstTextBoxUsesAFont) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        bool listedBefore = true;
+        int calls = 0;
+        qt::QtView window([&] {
+          listedBefore = gFontsListed;
+          ++calls;
+        });
+        std::fprintf(stderr, "listed before: %d, after: %d, calls: %d\n", listedBefore,
+                     gFontsListed.load(), calls);
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(0), "listed before: 0, after: 1, calls: 1");
 }
 
 // The close box and the end of the event loop, within the loop itself.
